@@ -1,0 +1,61 @@
+#pragma once
+// The serial link to the tracker. The read workflow and the log reader only see
+// the DevicePort interface; SerialPort fills it with termios.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "common/result.h"
+
+namespace zd573 {
+
+// The fixed message callers show when the port cannot be opened.
+inline constexpr std::string_view kOpenPortFailed = "Unable to open COM-port";
+
+class DevicePort {
+ public:
+  virtual ~DevicePort() = default;
+  // Opens and configures the port; the error text says why not (e.g. "Permission denied").
+  virtual Status Open(const std::string& portName) = 0;
+  virtual bool IsOpen() const = 0;
+  // Returns the bytes already waiting, else waits up to 100 ms for a first byte.
+  // 0 means nothing arrived; -1 means the port failed (unplugged, hung up, closed).
+  virtual int Read(std::uint8_t* buffer, std::size_t max) = 0;
+  // Writes the whole sentence.
+  virtual Status Write(std::string_view bytes) = 0;
+  // Discards what waits in both directions.
+  virtual void Purge() = 0;
+  // Only the owner closes, after any reader thread has been joined.
+  virtual void Close() = 0;
+};
+
+// The device node for a port name: a bare name such as "ttyACM0" lives in the
+// device directory (ZD573_DEV_ROOT, default /dev); a name with a slash is a path.
+std::string PortPath(const std::string& portName);
+std::string DevRoot();
+
+class SerialPort final : public DevicePort {
+ public:
+  SerialPort() = default;
+  ~SerialPort() override;
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  Status Open(const std::string& portName) override;
+  bool IsOpen() const override { return fd_.load() >= 0; }
+  int Read(std::uint8_t* buffer, std::size_t max) override;
+  Status Write(std::string_view bytes) override;
+  void Purge() override;
+  void Close() override;
+
+ private:
+  std::atomic<int> fd_{-1};
+};
+
+// Opens the named port, or says why it could not.
+Expected<std::unique_ptr<DevicePort>> OpenComPort(const std::string& portName);
+
+}  // namespace zd573

@@ -1,0 +1,37 @@
+#pragma once
+// Finding the tracker's serial port by its friendly name.
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "device/timing.h"
+
+namespace zd573 {
+
+struct SerialPortInfo {
+  std::string name;          // e.g. "ttyACM0": what the port is opened by
+  std::string friendlyName;  // "<USB product or interface string> (<name>)"
+  std::string path;          // the device node
+  bool matches = false;      // the tracker's port by name
+};
+
+// sysfs root (ZD573_SYSFS_ROOT, default /sys); tests build a fake tree there.
+std::string SysfsRoot();
+
+// Serial devices that hang off a USB device, sorted by tty name.
+std::vector<SerialPortInfo> ListSerialPorts();
+
+// Whether a friendly name marks the tracker, and the port name it carries:
+// "STM" anywhere (case-sensitive) and a name of at most 9 characters between
+// the first "(" and the next ")".
+bool MatchTrackerName(const std::string& friendlyName, std::string* portName);
+
+struct FindOptions {
+  std::chrono::milliseconds matchPause = timing::kPortMatchPause;
+};
+
+// Searches the serial devices; on a match stores the port name (the last match
+// wins) and returns true. A failed search leaves portName as it was.
+bool FindDevicePort(std::string& portName, const FindOptions& options = {});
+
+}  // namespace zd573
