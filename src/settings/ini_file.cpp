@@ -1,0 +1,280 @@
+#include "settings/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+namespace zd573::settings {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr std::string_view kBlanks = " \t\v\f\r";
+
+struct Line {
+  std::string text;    // without its line ending
+  std::string ending;  // "\r\n", "\n" or "" for an unterminated last line
+};
+
+enum class Kind { kOther, kSection, kEntry };
+
+struct Parsed {
+  Kind kind = Kind::kOther;
+  std::string_view name;   // section name or key
+  std::string_view value;  // entry value, trimmed
+};
+
+std::string_view Trim(std::string_view s) {
+  const auto first = s.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  const auto last = s.find_last_not_of(kBlanks);
+  return s.substr(first, last - first + 1);
+}
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+Parsed Classify(std::string_view text, bool firstLine) {
+  if (firstLine && text.starts_with(kBom)) text.remove_prefix(kBom.size());
+  const std::string_view t = Trim(text);
+  if (t.empty() || t.front() == ';') return {};
+  if (t.front() == '[') {
+    const auto close = t.find(']');
+    const auto inner = t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+    return {Kind::kSection, Trim(inner), {}};
+  }
+  const auto eq = t.find('=');
+  if (eq == std::string_view::npos) return {};
+  return {Kind::kEntry, Trim(t.substr(0, eq)), Trim(t.substr(eq + 1))};
+}
+
+std::vector<Line> SplitLines(std::string_view content) {
+  std::vector<Line> lines;
+  while (!content.empty()) {
+    const auto nl = content.find('\n');
+    if (nl == std::string_view::npos) {
+      lines.push_back({std::string(content), ""});
+      break;
+    }
+    const bool crlf = nl > 0 && content[nl - 1] == '\r';
+    lines.push_back({std::string(content.substr(0, crlf ? nl - 1 : nl)), crlf ? "\r\n" : "\n"});
+    content.remove_prefix(nl + 1);
+  }
+  return lines;
+}
+
+// The whole file, an empty text when it does not exist, nothing when it exists
+// but cannot be read.
+std::optional<std::string> Load(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::error_code ec;
+    return fs::exists(path, ec) ? std::nullopt : std::optional<std::string>(std::string());
+  }
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  if (in.bad()) return std::nullopt;
+  return std::move(buffer).str();
+}
+
+std::vector<Line> LoadLines(const fs::path& path) {
+  const auto content = Load(path);
+  return content ? SplitLines(*content) : std::vector<Line>{};
+}
+
+// Index of the first header of `section`, or lines.size().
+std::size_t FindSection(const std::vector<Line>& lines, std::string_view section) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const Parsed p = Classify(lines[i].text, i == 0);
+    if (p.kind == Kind::kSection && SameName(p.name, section)) return i;
+  }
+  return lines.size();
+}
+
+// Index one past the last line of the section whose header is at `header`.
+std::size_t SectionEnd(const std::vector<Line>& lines, std::size_t header) {
+  std::size_t i = header + 1;
+  while (i < lines.size() && Classify(lines[i].text, false).kind != Kind::kSection) ++i;
+  return i;
+}
+
+std::string_view Unquote(std::string_view v) {
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
+    return v.substr(1, v.size() - 2);
+  }
+  return v;
+}
+
+// Quotes a value whose blanks at either end, or whose own enclosing quotes,
+// a read would otherwise strip.
+std::string EncodeValue(std::string_view value) {
+  const bool padded = !value.empty() && Trim(value).size() != value.size();
+  if (padded || Unquote(value).size() != value.size()) return "\"" + std::string(value) + "\"";
+  return std::string(value);
+}
+
+bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+Status CheckNames(std::string_view section, std::string_view key, std::string_view value) {
+  if (Trim(section).empty() || HasLineBreak(section) || section.find(']') != std::string_view::npos) {
+    return Error{"invalid ini section name \"" + std::string(section) + "\""};
+  }
+  if (Trim(key).empty() || HasLineBreak(key) || key.find('=') != std::string_view::npos ||
+      Trim(key).front() == '[' || Trim(key).front() == ';') {
+    return Error{"invalid ini key \"" + std::string(key) + "\""};
+  }
+  if (HasLineBreak(value)) return Error{"ini value for \"" + std::string(key) + "\" contains a line break"};
+  return Status::Ok();
+}
+
+Status SystemError(const std::string& what, const fs::path& path, int err) {
+  return Error{what + " " + path.string() + ": " + std::strerror(err)};
+}
+
+// Writes `content` to a temporary file beside `path` and renames it over
+// `path`, so a reader never sees half a file and a crash keeps the old one.
+Status ReplaceFile(const fs::path& path, const std::string& content) {
+  std::error_code ec;
+  fs::path target = path;
+  if (fs::is_symlink(path, ec)) target = fs::weakly_canonical(path, ec);
+  if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
+
+  std::string tmp = target.string() + ".XXXXXX";
+  const int fd = ::mkstemp(tmp.data());
+  if (fd < 0) return SystemError("cannot create a temporary file for", target, errno);
+
+  struct stat st {};
+  const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+  std::size_t done = 0;
+  int err = 0;
+  while (done < content.size() && err == 0) {
+    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0 && errno != EINTR) err = errno;
+    if (n > 0) done += static_cast<std::size_t>(n);
+  }
+  if (err == 0 && ::fchmod(fd, mode) != 0) err = errno;
+  if (err == 0 && ::fsync(fd) != 0) err = errno;
+  if (::close(fd) != 0 && err == 0) err = errno;
+  if (err == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
+  if (err != 0) {
+    ::unlink(tmp.c_str());
+    return SystemError("cannot write", target, err);
+  }
+  return Status::Ok();
+}
+
+std::string Join(const std::vector<Line>& lines) {
+  std::string out;
+  for (const Line& l : lines) out += l.text + l.ending;
+  return out;
+}
+
+std::string_view DominantEnding(const std::vector<Line>& lines) {
+  for (const Line& l : lines) {
+    if (!l.ending.empty()) return l.ending;
+  }
+  return "\n";
+}
+
+}  // namespace
+
+std::string_view CutUtf8(std::string_view text, std::size_t maxChars) {
+  std::size_t chars = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+    if (starts && chars++ == maxChars) return text.substr(0, i);
+  }
+  return text;
+}
+
+std::string IniFile::Read(std::string_view section, std::string_view key,
+                          std::string_view fallback) const {
+  const auto lines = LoadLines(path_);
+  const std::size_t header = FindSection(lines, section);
+  if (header == lines.size()) return std::string(fallback);
+  const std::size_t end = SectionEnd(lines, header);
+  for (std::size_t i = header + 1; i < end; ++i) {
+    const Parsed p = Classify(lines[i].text, false);
+    if (p.kind == Kind::kEntry && SameName(p.name, key)) {
+      return std::string(CutUtf8(Unquote(p.value), kMaxValueChars));
+    }
+  }
+  return std::string(fallback);
+}
+
+Status IniFile::Write(std::string_view section, std::string_view key,
+                      std::string_view value) const {
+  if (Status s = CheckNames(section, key, value); !s) return s;
+  const auto content = Load(path_);
+  if (!content) return Error{"cannot read " + path_.string()};
+  auto lines = SplitLines(*content);
+  const std::string eol(DominantEnding(lines));
+  const std::string encoded = EncodeValue(value);
+
+  const std::size_t header = FindSection(lines, section);
+  if (header == lines.size()) {
+    if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = eol;
+    if (!lines.empty() && !Trim(lines.back().text).empty()) lines.push_back({"", eol});
+    lines.push_back({"[" + std::string(Trim(section)) + "]", eol});
+    lines.push_back({std::string(Trim(key)) + "=" + encoded, eol});
+    return ReplaceFile(path_, Join(lines));
+  }
+
+  const std::size_t end = SectionEnd(lines, header);
+  std::size_t insertAt = header + 1;
+  for (std::size_t i = header + 1; i < end; ++i) {
+    const Parsed p = Classify(lines[i].text, false);
+    if (p.kind != Kind::kEntry) continue;
+    if (SameName(p.name, key)) {
+      lines[i].text = std::string(p.name) + "=" + encoded;
+      return ReplaceFile(path_, Join(lines));
+    }
+    insertAt = i + 1;
+  }
+  if (lines[insertAt - 1].ending.empty()) lines[insertAt - 1].ending = eol;
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
+               Line{std::string(Trim(key)) + "=" + encoded, eol});
+  return ReplaceFile(path_, Join(lines));
+}
+
+std::vector<std::string> IniFile::SectionNames() const {
+  const auto lines = LoadLines(path_);
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const Parsed p = Classify(lines[i].text, i == 0);
+    if (p.kind != Kind::kSection) continue;
+    bool seen = false;
+    for (const auto& n : names) seen = seen || SameName(n, p.name);
+    if (!seen) names.emplace_back(p.name);
+  }
+  return names;
+}
+
+std::vector<std::string> IniFile::KeyNames(std::string_view section) const {
+  const auto lines = LoadLines(path_);
+  std::vector<std::string> keys;
+  const std::size_t header = FindSection(lines, section);
+  if (header == lines.size()) return keys;
+  const std::size_t end = SectionEnd(lines, header);
+  for (std::size_t i = header + 1; i < end; ++i) {
+    const Parsed p = Classify(lines[i].text, false);
+    if (p.kind == Kind::kEntry) keys.emplace_back(p.name);
+  }
+  return keys;
+}
+
+}  // namespace zd573::settings

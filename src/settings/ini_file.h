@@ -1,0 +1,52 @@
+#pragma once
+// A small ini-style file (Languages.lng, system.ini) read and written the way
+// the Windows private-profile functions do it: sections and keys match
+// case-insensitively, keys and values are trimmed, anything missing gives the
+// caller's default. Every call reads the file afresh; a write replaces the file
+// atomically and keeps every other line as it was.
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.h"
+
+namespace zd573::settings {
+
+class IniFile {
+ public:
+  // Longest value a read returns, in characters; longer values are cut.
+  static constexpr std::size_t kMaxValueChars = 254;
+
+  IniFile() = default;
+  explicit IniFile(std::filesystem::path path) : path_(std::move(path)) {}
+
+  void SetPath(std::filesystem::path path) { path_ = std::move(path); }
+  const std::filesystem::path& path() const { return path_; }
+
+  // The stored value, trimmed and cut to kMaxValueChars, or `fallback` when the
+  // file, the section or the key is missing. A value wrapped in matching quotes
+  // ("..." or '...') loses the quotes, so leading blanks can be kept.
+  std::string Read(std::string_view section, std::string_view key,
+                   std::string_view fallback) const;
+
+  // Sets section/key to value, creating the folder, file, section or key as
+  // needed. Refuses names and values that would break the file's layout
+  // (line breaks, '=' in a key, ']' in a section name).
+  Status Write(std::string_view section, std::string_view key,
+               std::string_view value) const;
+
+  // Section names in file order; a repeated name is listed once.
+  std::vector<std::string> SectionNames() const;
+
+  // Key names of one section in file order (the first occurrence of the section).
+  std::vector<std::string> KeyNames(std::string_view section) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The first `maxChars` UTF-8 characters of `text`, never splitting one.
+std::string_view CutUtf8(std::string_view text, std::size_t maxChars);
+
+}  // namespace zd573::settings

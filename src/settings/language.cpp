@@ -1,0 +1,230 @@
+#include "settings/language.h"
+
+#include <array>
+
+#include "settings/ini_file.h"
+
+namespace zd573::settings {
+namespace {
+
+// Keys and texts are the program's own, byte for byte: "&&" shows one '&' on
+// a control, and the odd spellings are what users and translators know.
+constexpr std::array kTexts = std::to_array<TextEntry>({
+    // Main window
+    {"STR_MAINPAGE_APPNAME", "ZD-573 Utility"},
+    {"STR_MAINPAGE_STR1", "Device Information"},
+    {"STR_MAINPAGE_STR2", "Contacts && Message"},
+    {"STR_MAINPAGE_STR3", "GPRS Parameter"},
+    {"STR_MAINPAGE_STR4", "Ringing && Alarm"},
+    {"STR_MAINPAGE_STR5", "Logger"},
+    {"STR_MAINPAGE_STR6", "Settings"},
+    {"STR_MAINPAGE_STR8", "Settings"},
+    {"STR_MAINPAGE_DEVICE1", "Search Device..."},
+    {"STR_MAINPAGE_DEVICE2", "IMEI: %s"},
+    {"STR_MAINPAGE_DEVICE3", "Reading Setting ..."},
+    {"STR_MAINPAGE_DEVICE4", "Read Setting Correct"},
+    {"STR_MAINPAGE_DEVICE5", "Read Setting  Failure"},
+    {"STR_MAINPAGE_DEVICE6", "Password Correct"},
+    {"STR_MAINPAGE_DEVICE7", "Password Error"},
+    {"STR_MAINPAGE_DEVICE8", "No Device"},
+    {"STR_MAINPAGE_CONNECT", "Login"},
+    {"STR_MAINPAGE_DISCONNECT", "  Loginout"},
+    {"STR_GLOBAL_CHANGE", "Change"},
+    // Shared by the pages
+    {"STR_GLOBAL_MENU", "Menu"},
+    {"STR_GLOBAL_APPLY", "Apply"},
+    {"STR_GLOBAL_ON", "ON"},
+    {"STR_GLOBAL_CANCEL", "Cancel"},
+    {"STR_GLOBAL_CONFIRM", "Confirm"},
+    {"STR_GLOBAL_ABOUT", "ZD-573 Utility. Copyright (C) the ZD-573 Utility authors. All rights reserved."},
+    // Device information page
+    {"STR_DEVICEPAGE_STR1", "Device IMEI:"},
+    {"STR_DEVICEPAGE_STR2", "Device Name:"},
+    {"STR_DEVICEPAGE_STR3", "Time Zone:"},
+    {"STR_DEVICEPAGE_STR4", "Daylight Saving:"},
+    {"STR_DEVICEPAGE_STR5", "Language:"},
+    {"STR_DEVICEPAGE_STR6", "Device Phone Number:"},
+    {"STR_DEVICEPAGE_STR7", "Time Format:"},
+    {"STR_DEVICEPAGE_STR8", "Date Format:"},
+    {"STR_DEVICEPAGE_STR9", "AutoKey Locks:"},
+    {"STR_DEVICEPAGE_STR10", "Command and Software Password:"},
+    {"STR_DEVICEPAGE_STR11", "(Max 15byte)"},
+    {"STR_DEVICEPAGE_STR12", "SIM Card PIN Code:"},
+    {"STR_DEVICEPAGE_DATEFORMAT1", "mm-dd-yy"},
+    {"STR_DEVICEPAGE_DATEFORMAT2", "dd-mm-yy"},
+    {"STR_DEVICEPAGE_DATEFORMAT3", "yy-mm-dd"},
+    {"STR_DEVICEPAGE_DATEFORMAT4", "mm.dd.yy"},
+    {"STR_DEVICEPAGE_DATEFORMAT5", "dd.mm.yy"},
+    {"STR_DEVICEPAGE_DATEFORMAT6", "yy.mm.dd"},
+    {"STR_DEVICEPAGE_TIMEFORMAT1", "12 Hours"},
+    {"STR_DEVICEPAGE_TIMEFORMAT2", "24 Hours"},
+    {"STR_DEVICEPAGE_LANGUAGE1", "English"},
+    {"STR_DEVICEPAGE_CHANGEPASSWORD", "Change Password"},
+    {"STR_DEVICEPAGE_ABOUT", "about us \"Device\" information"},
+    // Contacts and messages page
+    {"STR_MSGSPAGE_STRSMS1", "Emergency Message"},
+    {"STR_MSGSPAGE_STRSMS2", "SMS Report"},
+    {"STR_MSGSPAGE_STRSMS3", "Name"},
+    {"STR_MSGSPAGE_STRSMS4", "Phone Numbers"},
+    {"STR_MSGSPAGE_STRSMS5", "Phone Numbers"},
+    {"STR_MSGSPAGE_STRSMS6", "Report Interval:"},
+    {"STR_MSGSPAGE_STRSMS7", "SMS Format:"},
+    {"STR_MSGSPAGE_STRMSG1", "Name"},
+    {"STR_MSGSPAGE_STRMSG2", "Name"},
+    {"STR_MSGSPAGE_STRMSG3", "Phone Numbers"},
+    {"STR_MSGSPAGE_STRMSG4", "Phone Numbers"},
+    {"STR_MSGSPAGE_SMSFORMATS1", "Engineer Format"},
+    {"STR_MSGSPAGE_SMSFORMATS2", "Text Format"},
+    {"STR_MSGSPAGE_CONTACTS", "Contacts"},
+    {"STR_MSGSPAGE_SMS", "SMS Message"},
+    {"STR_MSGPAGE_ABOUT", "about us \"Contacts && Send Message Setting\" information"},
+    // GPRS page
+    {"STR_GPRSPAGE_STR1", "GPRS APN:"},
+    {"STR_GPRSPAGE_STR2", "GPRS User Name:"},
+    {"STR_GPRSPAGE_STR3", "GPRS Password:"},
+    {"STR_GPRSPAGE_STR4", "DNS 1:"},
+    {"STR_GPRSPAGE_STR5", "DNS 2:"},
+    {"STR_GPRSPAGE_STR6", "IP:"},
+    {"STR_GPRSPAGE_STR7", "Port:"},
+    {"STR_GPRSPAGE_STR8", "Host/Port Settings:"},
+    {"STR_GPRSPAGE_ABOUT", "about us \"GPRSxxxxx\" information"},
+    // Ringing and alarm page
+    {"STR_RINGPAGE_STR1", "Ringtone:"},
+    {"STR_RINGPAGE_STR2", "Vibrate and ring:"},
+    {"STR_RINGPAGE_STR3", "Ringing Volume:"},
+    {"STR_RINGPAGE_STR4", "Alam"},
+    {"STR_RINGPAGE_STR5", "Mon."},
+    {"STR_RINGPAGE_STR6", "Tue."},
+    {"STR_RINGPAGE_STR7", "Wed."},
+    {"STR_RINGPAGE_STR8", "Thu."},
+    {"STR_RINGPAGE_STR9", "Fri."},
+    {"STR_RINGPAGE_STR10", "Sat."},
+    {"STR_RINGPAGE_STR11", "Sun."},
+    {"STR_RINGPAGE_STR12", "Melody"},
+    {"STR_RINGPAGE_STR13", "Time"},
+    {"STR_RINGPAGE_ALARM1", "Off"},
+    {"STR_RINGPAGE_ALARM2", "One-time"},
+    {"STR_RINGPAGE_ALARM3", "Daily"},
+    {"STR_RINGPAGE_ALARM4", "Recurrence rule"},
+    {"STR_RINGPAGE_VOL1", "Low"},
+    {"STR_RINGPAGE_VOL2", "Medium"},
+    {"STR_RINGPAGE_VOL3", "High"},
+    {"STR_RINGPAGE_VOL4", "Max"},  // the loudest setting, above "High"
+    {"STR_RINGPAGE_VIBRATING1", "Vibrate and ring"},
+    {"STR_RINGPAGE_VIBRATING2", "Ring only"},
+    {"STR_RINGPAGE_VIBRATING3", "Vibrating only"},
+    {"STR_RINGPAGE_VIBRATING4", "Mute"},
+    {"STR_RINGPAGE_PLAY", "Play"},
+    {"STR_RINGPAGE_STOP", "Stop"},
+    {"STR_RINGPAGE_ABOUT", "about us \"Ring tone && Clock Alarm\" information"},
+    // Logger page
+    {"STR_LOGGERPAGE_STR1", "GPS Data Log Interval:"},
+    {"STR_LOGGERPAGE_STR2", "Sec."},
+    {"STR_LOGGERPAGE_STR3", "Data log Export to:"},
+    {"STR_LOGGERPAGE_STR4", "PS:GPS Data Log starts will continue to use of electricity."},
+    {"STR_LOGGERPAGE_STR5", "Drop no-fix data:"},
+    {"STR_LOGGERPAGE_FORMAT1", "CSV"},
+    {"STR_LOGGERPAGE_FORMAT2", "KML"},
+    {"STR_LOGGERPAGE_EXPORT", "Export"},
+    {"STR_LOGGERPAGE_DELETEDATALOG", "Delete Date Log"},
+    {"STR_LOGGERPAGE_ABOUT", "about us \"Logger\" information"},
+    // Login page
+    {"STR_LOGINPAGE_STR1", "Login"},
+    {"STR_LOGINPAGE_STR2", "Password:"},
+    {"STR_LOGINPAGE_STR3", "(Default Password:4071)"},
+    {"STR_LOGINPAGE_STR4", "Cancel"},
+    {"STR_LOGINPAGE_STR5", "Login"},
+    // Password page
+    {"STR_PASSWORDPAGE_STR1", "Change Password"},
+    {"STR_PASSWORDPAGE_STR2", "New Password:"},
+    {"STR_PASSWORDPAGE_STR3", "Comfin Password:"},
+    {"STR_PASSWORDPAGE_STR4", "(Max 15 Byte)"},
+    {"STR_PASSWORDPAGE_STR5", "Cancel"},
+    {"STR_PASSWORDPAGE_STR6", "Apply"},
+    {"STR_PASSWORDPAGE_STR7", "Error"},
+    // Settings page
+    {"STR_SETUPPAGE_OPTIONS", "Options"},
+    {"STR_SETUPPAGE_ABOUT", "About"},
+    {"STR_SETUPPAGE_LANGUAGE", "Language:"},
+});
+
+// Replaces the first "%<conversion>" with `replacement` and turns "%%" into
+// '%'; every other '%' sequence, a second "%s" included, is copied as written.
+std::string Substitute(std::string_view format, char conversion, std::string_view replacement) {
+  std::string out;
+  out.reserve(format.size() + replacement.size());
+  bool replaced = false;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    const char next = i + 1 < format.size() ? format[i + 1] : '\0';
+    if (format[i] == '%' && next == '%') {
+      out.push_back('%');
+      ++i;
+    } else if (format[i] == '%' && next == conversion && !replaced) {
+      out.append(replacement);
+      replaced = true;
+      ++i;
+    } else {
+      out.push_back(format[i]);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::span<const TextEntry> TextTable() { return kTexts; }
+
+std::string_view BuiltInText(std::string_view key) {
+  for (const TextEntry& e : kTexts) {
+    if (e.key == key) return e.english;
+  }
+  return {};
+}
+
+std::string FamilyKey(std::string_view family, int index) {
+  const std::string number = std::to_string(index);
+  std::string key(family);
+  const auto at = key.find("%d");
+  if (at == std::string::npos) return key + number;
+  return key.replace(at, 2, number);
+}
+
+std::string TextLookup::Text(std::string_view key, std::string_view english) const {
+  return IniFile(file_).Read(language_, key, english);
+}
+
+std::string TextLookup::Text(std::string_view key) const {
+  const std::string_view english = BuiltInText(key);
+  return Text(key, english.empty() ? key : english);
+}
+
+std::string TextLookup::FamilyText(std::string_view family, int index) const {
+  return Text(FamilyKey(family, index));
+}
+
+std::vector<std::string> TextLookup::Languages() const { return IniFile(file_).SectionNames(); }
+
+std::string FormatWithText(std::string_view format, std::string_view text) {
+  return Substitute(format, 's', text);
+}
+
+std::string FormatWithNumber(std::string_view format, long long number) {
+  return Substitute(format, 'd', std::to_string(number));
+}
+
+std::string ExpandLineBreakEscapes(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (text[i] == '\\' && (next == 'n' || next == 'r')) {
+      out.push_back(next == 'n' ? '\n' : '\r');
+      ++i;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
+}  // namespace zd573::settings

@@ -1,0 +1,154 @@
+#include "settings/paths.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <mutex>
+
+namespace zd573::settings {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Overrides {
+  std::mutex mutex;
+  std::optional<fs::path> languages;
+  std::optional<fs::path> systemIni;
+};
+
+Overrides& TheOverrides() {
+  static Overrides o;
+  return o;
+}
+
+std::optional<fs::path> Override(std::optional<fs::path> Overrides::*which) {
+  Overrides& o = TheOverrides();
+  std::lock_guard lock(o.mutex);
+  return o.*which;
+}
+
+std::string_view Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string_view(v) : std::string_view();
+}
+
+std::string HomeDir() {
+  if (const auto home = Env("HOME"); !home.empty()) return std::string(home);
+  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
+  return {};
+}
+
+bool IsWritableDir(const fs::path& dir) {
+  std::error_code ec;
+  return !dir.empty() && fs::is_directory(dir, ec) && ::access(dir.c_str(), W_OK) == 0;
+}
+
+// Removes the bytes that would break an ini line or hide in it unseen:
+// C0 controls, DEL, and the UTF-8 forms of C1 controls and U+2028/U+2029.
+std::string StripControls(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const auto next = i + 1 < s.size() ? static_cast<unsigned char>(s[i + 1]) : 0;
+    if (c < 0x20 || c == 0x7F) continue;
+    if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      ++i;
+      continue;
+    }
+    if (c == 0xE2 && next == 0x80 && i + 2 < s.size() &&
+        (s[i + 2] == '\xA8' || s[i + 2] == '\xA9')) {
+      i += 2;
+      continue;
+    }
+    out.push_back(s[i]);
+  }
+  return out;
+}
+
+}  // namespace
+
+fs::path ExecutableDir() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? fs::path() : exe.parent_path();
+}
+
+fs::path FindLanguagesFile(const fs::path& exeDir) {
+  const fs::path beside = exeDir / kLanguagesFileName;
+  const fs::path installed = exeDir / ".." / "share" / "zd573" / kLanguagesFileName;
+  std::error_code ec;
+  if (!fs::exists(beside, ec) && fs::exists(installed, ec)) return installed.lexically_normal();
+  return beside;
+}
+
+fs::path ChooseSystemIni(const fs::path& exeDir, std::string_view xdgConfigHome,
+                         std::string_view home) {
+  if (IsWritableDir(exeDir)) return exeDir / kSystemIniFileName;
+  fs::path base;
+  if (!xdgConfigHome.empty() && fs::path(xdgConfigHome).is_absolute()) {
+    base = fs::path(xdgConfigHome);
+  } else if (!home.empty()) {
+    base = fs::path(home) / ".config";
+  } else {
+    return exeDir / kSystemIniFileName;  // nowhere better; a write will report the failure
+  }
+  return base / "zd573" / kSystemIniFileName;
+}
+
+fs::path LanguagesPath() {
+  if (auto o = Override(&Overrides::languages)) return *o;
+  if (const auto env = Env("ZD573_LANGUAGES"); !env.empty()) return fs::path(env);
+  return FindLanguagesFile(ExecutableDir());
+}
+
+fs::path SystemIniPath() {
+  if (auto o = Override(&Overrides::systemIni)) return *o;
+  if (const auto env = Env("ZD573_CONFIG_DIR"); !env.empty()) {
+    return fs::path(env) / kSystemIniFileName;
+  }
+  return ChooseSystemIni(ExecutableDir(), Env("XDG_CONFIG_HOME"), HomeDir());
+}
+
+void SetLanguagesPathOverride(std::optional<fs::path> path) {
+  Overrides& o = TheOverrides();
+  std::lock_guard lock(o.mutex);
+  o.languages = std::move(path);
+}
+
+void SetSystemIniPathOverride(std::optional<fs::path> path) {
+  Overrides& o = TheOverrides();
+  std::lock_guard lock(o.mutex);
+  o.systemIni = std::move(path);
+}
+
+std::string ReadCurrentLanguage(const IniFile& systemIni) {
+  return systemIni.Read(kSystemSection, kLanguageKey, kDefaultLanguage);
+}
+
+Status WriteCurrentLanguage(const IniFile& systemIni, std::string_view language) {
+  return systemIni.Write(kSystemSection, kLanguageKey, language);
+}
+
+std::string CleanDeviceUserName(std::string_view name) {
+  return std::string(CutUtf8(StripControls(name), IniFile::kMaxValueChars));
+}
+
+std::string ReadDeviceUserName(const IniFile& systemIni, std::string_view imei) {
+  if (imei.empty()) return std::string(kNoDeviceUserName);
+  return systemIni.Read(kUserNameSection, imei, kNoDeviceUserName);
+}
+
+bool HasDeviceUserName(const IniFile& systemIni, std::string_view imei) {
+  return ReadDeviceUserName(systemIni, imei) != kNoDeviceUserName;
+}
+
+Status WriteDeviceUserName(const IniFile& systemIni, std::string_view imei,
+                           std::string_view name) {
+  const std::string clean = CleanDeviceUserName(name);
+  if (clean.empty()) return Error{"the device name is empty"};
+  return systemIni.Write(kUserNameSection, imei, clean);
+}
+
+}  // namespace zd573::settings

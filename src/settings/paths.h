@@ -1,0 +1,63 @@
+#pragma once
+// Where the program's two files live, and the entries of system.ini.
+//
+// Languages.lng: beside the executable, else ../share/zd573/ (installed
+// layout). system.ini: beside the executable when that folder is writable
+// (portable use), else $XDG_CONFIG_HOME/zd573/ (default ~/.config/zd573/).
+//
+// Overrides, strongest first: the setters below, then the environment
+// (ZD573_LANGUAGES = the language file, ZD573_CONFIG_DIR = the folder of
+// system.ini), then the search above.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/result.h"
+#include "settings/ini_file.h"
+
+namespace zd573::settings {
+
+inline constexpr std::string_view kLanguagesFileName = "Languages.lng";
+inline constexpr std::string_view kSystemIniFileName = "system.ini";
+
+inline constexpr std::string_view kSystemSection = "SYSTEM";
+inline constexpr std::string_view kLanguageKey = "DefaultLanguage";
+inline constexpr std::string_view kDefaultLanguage = "English";
+inline constexpr std::string_view kUserNameSection = "USERNAME";
+// Stored (or read back) for a device that has no name of its own.
+inline constexpr std::string_view kNoDeviceUserName = "ZD573";
+
+// Folder of the running executable (/proc/self/exe), empty if unknown.
+std::filesystem::path ExecutableDir();
+
+// The search rules on explicit inputs, so they can be checked without a real
+// executable or environment.
+std::filesystem::path FindLanguagesFile(const std::filesystem::path& exeDir);
+std::filesystem::path ChooseSystemIni(const std::filesystem::path& exeDir,
+                                      std::string_view xdgConfigHome, std::string_view home);
+
+// The paths in use, with overrides applied.
+std::filesystem::path LanguagesPath();
+std::filesystem::path SystemIniPath();
+
+// Process-wide overrides; std::nullopt removes one.
+void SetLanguagesPathOverride(std::optional<std::filesystem::path> path);
+void SetSystemIniPathOverride(std::optional<std::filesystem::path> path);
+
+// [SYSTEM] DefaultLanguage, default "English".
+std::string ReadCurrentLanguage(const IniFile& systemIni);
+Status WriteCurrentLanguage(const IniFile& systemIni, std::string_view language);
+
+// A device name as typed, made safe for one ini line: control characters
+// (line breaks, tabs, C1 controls) removed, cut to what a read gives back.
+std::string CleanDeviceUserName(std::string_view name);
+
+// [USERNAME] <imei>, default "ZD573" (no name stored).
+std::string ReadDeviceUserName(const IniFile& systemIni, std::string_view imei);
+bool HasDeviceUserName(const IniFile& systemIni, std::string_view imei);
+// Stores the cleaned name; refuses an IMEI that cannot be a key and a name
+// that is empty once cleaned.
+Status WriteDeviceUserName(const IniFile& systemIni, std::string_view imei, std::string_view name);
+
+}  // namespace zd573::settings

@@ -1,0 +1,230 @@
+#include "settings/text_encoding.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "settings/paths.h"
+
+namespace zd573::settings {
+namespace {
+
+constexpr std::array kOffered = std::to_array<CodePage>({
+    {874, "Thai (874)"},
+    {932, "Japanese Shift-JIS (932)"},
+    {936, "Simplified Chinese GBK (936)"},
+    {949, "Korean (949)"},
+    {950, "Traditional Chinese Big5 (950)"},
+    {1250, "Central European (1250)"},
+    {1251, "Cyrillic (1251)"},
+    {1252, "Western European (1252)"},
+    {1253, "Greek (1253)"},
+    {1254, "Turkish (1254)"},
+    {1255, "Hebrew (1255)"},
+    {1256, "Arabic (1256)"},
+    {1257, "Baltic (1257)"},
+    {1258, "Vietnamese (1258)"},
+});
+
+// iconv names to try, best first; glibc spells some pages more than one way.
+std::vector<std::string> Candidates(int codePage) {
+  std::vector<std::string> names{"CP" + std::to_string(codePage)};
+  switch (codePage) {
+    case 874: names.emplace_back("TIS-620"); break;
+    case 932: names.emplace_back("SHIFT_JIS"); break;
+    case 936: names.emplace_back("GBK"); break;
+    case 949: names.emplace_back("UHC"); break;
+    case 950: names.emplace_back("BIG5"); break;
+    default: break;
+  }
+  return names;
+}
+
+class Converter {
+ public:
+  Converter(const std::string& to, const std::string& from)
+      : cd_(::iconv_open(to.c_str(), from.c_str())) {}
+  ~Converter() {
+    if (ok()) ::iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+  // Converts what it can; returns the errno that stopped it (0 at the end).
+  // `in` is advanced past the converted input.
+  int Run(std::string_view& in, std::string& out) {
+    char buffer[256];
+    while (true) {
+      char* src = const_cast<char*>(in.data());
+      std::size_t srcLeft = in.size();
+      char* dst = buffer;
+      std::size_t dstLeft = sizeof buffer;
+      const std::size_t r = ::iconv(cd_, in.empty() ? nullptr : &src, &srcLeft, &dst, &dstLeft);
+      const int err = r == static_cast<std::size_t>(-1) ? errno : 0;
+      out.append(buffer, static_cast<std::size_t>(dst - buffer));
+      if (!in.empty()) in.remove_prefix(in.size() - srcLeft);
+      if (err != E2BIG) return err;
+    }
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+// Length of the valid UTF-8 sequence at the start of `s`, 0 if invalid.
+std::size_t Utf8SequenceLength(std::string_view s, char32_t* codePoint) {
+  const auto b0 = static_cast<unsigned char>(s[0]);
+  std::size_t len = b0 < 0x80 ? 1 : (b0 >> 5) == 0x6 ? 2 : (b0 >> 4) == 0xE ? 3 : (b0 >> 3) == 0x1E ? 4 : 0;
+  if (len == 0 || len > s.size()) return 0;
+  char32_t cp = len == 1 ? b0 : (b0 & (0x7F >> len));
+  for (std::size_t i = 1; i < len; ++i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if ((b & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  *codePoint = cp;
+  return len;
+}
+
+std::string DescribeCharacter(std::string_view rest) {
+  char32_t cp = 0;
+  const std::size_t len = Utf8SequenceLength(rest, &cp);
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(cp));
+  const bool printable = cp >= 0x20 && cp != 0x7F;
+  return printable ? "\"" + std::string(rest.substr(0, len)) + "\" (" + hex + ")" : std::string(hex);
+}
+
+// Offset of the first byte that does not start a valid UTF-8 sequence.
+std::size_t FirstInvalidUtf8(std::string_view s) {
+  std::size_t i = 0;
+  char32_t cp = 0;
+  while (i < s.size()) {
+    const std::size_t len = Utf8SequenceLength(s.substr(i), &cp);
+    if (len == 0) return i;
+    i += len;
+  }
+  return std::string_view::npos;
+}
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+struct LanguageCodePage {
+  std::string_view language;
+  int codePage;
+};
+
+// Windows' ANSI code page by language; anything not listed is Western (1252).
+constexpr std::array kByLanguage = std::to_array<LanguageCodePage>({
+    {"th", 874},   {"ja", 932},   {"ko", 949},
+    {"pl", 1250},  {"cs", 1250},  {"sk", 1250},  {"hu", 1250},  {"sl", 1250},  {"hr", 1250},
+    {"ro", 1250},  {"sq", 1250},  {"bs", 1250},
+    {"ru", 1251},  {"uk", 1251},  {"bg", 1251},  {"be", 1251},  {"sr", 1251},  {"mk", 1251},
+    {"kk", 1251},  {"ky", 1251},  {"mn", 1251},  {"tt", 1251},  {"tg", 1251},  {"ba", 1251},
+    {"el", 1253},  {"tr", 1254},  {"az", 1254},  {"uz", 1254},  {"he", 1255},  {"iw", 1255},
+    {"ar", 1256},  {"fa", 1256},  {"ur", 1256},  {"lt", 1257},  {"lv", 1257},  {"et", 1257},
+    {"vi", 1258},
+});
+
+}  // namespace
+
+std::span<const CodePage> OfferedCodePages() { return kOffered; }
+
+std::string IconvName(int codePage) {
+  for (const std::string& name : Candidates(codePage)) {
+    if (Converter(name, "UTF-8").ok() && Converter("UTF-8", name).ok()) return name;
+  }
+  return {};
+}
+
+int CodePageForLocale(std::string_view locale) {
+  const auto at = locale.find('@');
+  const std::string_view modifier = at == std::string_view::npos ? "" : locale.substr(at + 1);
+  std::string_view rest = locale.substr(0, at);
+  rest = rest.substr(0, rest.find('.'));
+  const auto sep = rest.find_first_of("_-");
+  std::string language(rest.substr(0, sep));
+  std::string territory(sep == std::string_view::npos ? "" : rest.substr(sep + 1));
+  for (char& c : language) c = AsciiLower(c);
+  for (char& c : territory) c = AsciiUpper(c);
+
+  if (language == "zh") {
+    return (territory == "TW" || territory == "HK" || territory == "MO") ? 950 : 936;
+  }
+  int codePage = kWesternCodePage;
+  for (const auto& entry : kByLanguage) {
+    if (entry.language == language) codePage = entry.codePage;
+  }
+  // Languages written in both scripts follow the script modifier.
+  if (modifier == "latin" && codePage == 1251) return 1250;
+  if (modifier == "cyrillic") return 1251;
+  return codePage;
+}
+
+int DefaultDeviceCodePage() {
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return CodePageForLocale(value);
+  }
+  return kWesternCodePage;
+}
+
+int DeviceCodePage(const IniFile& systemIni) {
+  const std::string text = systemIni.Read(kSystemSection, kCodePageKey, "");
+  int codePage = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), codePage);
+  const bool parsed = ec == std::errc() && end == text.data() + text.size() && codePage > 0;
+  if (parsed && !IconvName(codePage).empty()) return codePage;
+  return DefaultDeviceCodePage();
+}
+
+Status WriteDeviceCodePage(const IniFile& systemIni, int codePage) {
+  if (IconvName(codePage).empty()) {
+    return Error{"code page " + std::to_string(codePage) + " is not available"};
+  }
+  return systemIni.Write(kSystemSection, kCodePageKey, std::to_string(codePage));
+}
+
+Expected<std::string> EncodeDeviceText(std::string_view utf8, int codePage) {
+  if (const auto bad = FirstInvalidUtf8(utf8); bad != std::string_view::npos) {
+    return Error{"the text is not valid UTF-8 at byte " + std::to_string(bad)};
+  }
+  const std::string name = IconvName(codePage);
+  if (name.empty()) return Error{"code page " + std::to_string(codePage) + " is not available"};
+  Converter conv(name, "UTF-8");
+  std::string out;
+  std::string_view in = utf8;
+  const int err = conv.Run(in, out);
+  if (err != 0) {
+    return Error{DescribeCharacter(in) + " cannot be written in code page " + std::to_string(codePage)};
+  }
+  std::string_view none;
+  conv.Run(none, out);  // flush a stateful encoder
+  return out;
+}
+
+std::string DecodeDeviceText(std::string_view bytes, int codePage) {
+  std::string name = IconvName(codePage);
+  if (name.empty()) name = IconvName(kWesternCodePage);
+  Converter conv("UTF-8", name);
+  std::string out;
+  std::string_view in = bytes;
+  while (conv.Run(in, out) != 0 && !in.empty()) {
+    out += "\xEF\xBF\xBD";  // U+FFFD for a byte that does not decode
+    in.remove_prefix(1);
+  }
+  std::string_view none;
+  conv.Run(none, out);  // flush a decoder that holds back a combining base
+  return out;
+}
+
+}  // namespace zd573::settings

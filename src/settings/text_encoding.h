@@ -1,0 +1,50 @@
+#pragma once
+// The device text encoding. The tracker knows only bytes: every text sent to
+// it or read from it (names, phone numbers, APN, passwords) is a byte string
+// in one Windows code page, and byte limits count bytes in that code page.
+// The code page is [SYSTEM] DeviceCodePage in system.ini when set, else the
+// one Windows would choose as the ANSI code page for the user's locale.
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "common/result.h"
+#include "settings/ini_file.h"
+
+namespace zd573::settings {
+
+inline constexpr std::string_view kCodePageKey = "DeviceCodePage";  // in [SYSTEM]
+inline constexpr int kWesternCodePage = 1252;
+
+struct CodePage {
+  int number;
+  std::string_view displayName;
+};
+
+// The code pages offered for choice, by number.
+std::span<const CodePage> OfferedCodePages();
+
+// The iconv name used for `codePage` ("CP950", ...), or empty when this
+// system's iconv cannot convert it in both directions.
+std::string IconvName(int codePage);
+
+// The ANSI code page Windows uses for a locale name such as "zh_TW.UTF-8",
+// "sr_RS@latin" or "C".
+int CodePageForLocale(std::string_view locale);
+
+// From the first set of LC_ALL, LC_CTYPE and LANG.
+int DefaultDeviceCodePage();
+
+// The configured code page if it is set and usable, else DefaultDeviceCodePage().
+int DeviceCodePage(const IniFile& systemIni);
+Status WriteDeviceCodePage(const IniFile& systemIni, int codePage);
+
+// UTF-8 to device bytes. Invalid UTF-8 and characters the code page lacks are
+// errors naming the character; nothing is silently replaced.
+Expected<std::string> EncodeDeviceText(std::string_view utf8, int codePage);
+
+// Device bytes to UTF-8; bytes that do not decode become U+FFFD. An unusable
+// code page decodes as 1252.
+std::string DecodeDeviceText(std::string_view bytes, int codePage);
+
+}  // namespace zd573::settings
