@@ -1,0 +1,185 @@
+#include "device_session.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <thread>
+
+#include "device/port_finder.h"
+#include "device/settings_reader.h"
+#include "settings/ini_file.h"
+#include "settings/paths.h"
+#include "settings/text_encoding.h"
+
+namespace zd573::cli {
+namespace {
+
+// Collects the reader's callbacks for a thread that waits with a time limit.
+class Waiter final : public ReadObserver {
+ public:
+  void Identified(const std::string&, const std::string& userName) override {
+    Finish([&] { userName_ = userName; });
+  }
+  void Progress(int received, int total) override {
+    if (progress_) progress_(received, total);
+  }
+  void ReadComplete() override { Finish([] {}); }
+  void ReadFailed(const std::string& why) override {
+    Finish([&] { failure_ = why; });
+  }
+  // False on time-out.
+  bool Wait(std::chrono::seconds limit) {
+    std::unique_lock lock(mutex_);
+    return done_cv_.wait_for(lock, limit, [&] { return done_; });
+  }
+  std::string failure_;
+  std::string userName_;
+  std::function<void(int, int)> progress_;
+
+ private:
+  template <class F>
+  void Finish(F f) {
+    std::lock_guard lock(mutex_);
+    f();
+    done_ = true;
+    done_cv_.notify_all();
+  }
+  std::mutex mutex_;
+  std::condition_variable done_cv_;
+  bool done_ = false;
+};
+
+std::string ReadHiddenLine(const char* prompt) {
+  std::fprintf(stderr, "%s", prompt);
+  termios old{};
+  bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
+  if (tty) {
+    termios quiet = old;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+  }
+  std::string line;
+  std::getline(std::cin, line);
+  if (tty) tcsetattr(STDIN_FILENO, TCSANOW, &old);
+  std::fprintf(stderr, "\n");
+  return line;
+}
+
+}  // namespace
+
+void Say(const Options& o, const std::string& text) {
+  if (!o.quiet) std::cerr << text << "\n";
+}
+
+void Fail(const std::string& text) { std::cerr << "zd573: " << text << "\n"; }
+
+std::string ToUtf8(const Options& o, const std::string& deviceBytes) {
+  return settings::DecodeDeviceText(deviceBytes, o.codePage);
+}
+
+int DeviceSession::ResolvePort() {
+  if (!o_.port.empty()) return kOk;
+  std::string name;
+  if (!FindDevicePort(name)) {
+    Fail("No tracker found: no serial port whose name contains \"STM\". Give one with --port PATH.");
+    return kNoDevice;
+  }
+  o_.port = name;
+  Say(o_, "Found the tracker on " + PortPath(name));
+  return kOk;
+}
+
+int DeviceSession::Identify() {
+  if (int rc = ResolvePort(); rc != kOk) return rc;
+  Waiter waiter;
+  ReadOptions options;
+  options.userName = [](const std::string& imei) {
+    settings::IniFile ini(settings::SystemIniPath());
+    return settings::HasDeviceUserName(ini, imei) ? settings::ReadDeviceUserName(ini, imei) : std::string();
+  };
+  SettingsReader reader(settings_, waiter, options);
+  if (Status s = reader.Start(ReadKind::Identify, o_.port); !s) {
+    Fail(s.error() + (reader.OpenDetail().empty() ? "" : ": " + reader.OpenDetail()));
+    return kNoDevice;
+  }
+  bool finished = waiter.Wait(o_.identifyTimeout);
+  reader.Stop();
+  if (!finished) {
+    Fail("No identification reply (IMEI and password) arrived from the tracker on " + PortPath(o_.port) +
+         " within " + std::to_string(o_.identifyTimeout.count()) + " s");
+    return kTimedOut;
+  }
+  if (!waiter.failure_.empty()) {
+    Fail(waiter.failure_);
+    return kNoDevice;
+  }
+  userName_ = waiter.userName_;
+  return kOk;
+}
+
+int DeviceSession::Login() {
+  const std::string devicePassword = settings_.Text("OU");
+  if (devicePassword.empty()) return kOk;  // no password set: the device lets anyone in
+  std::string typed;
+  if (o_.havePassword) {
+    typed = o_.password;
+  } else if (isatty(STDIN_FILENO)) {
+    typed = ReadHiddenLine("Device password: ");
+  } else {
+    Fail("The tracker has a password: give it with --password");
+    return kWrongPassword;
+  }
+  auto bytes = settings::EncodeDeviceText(typed, o_.codePage);
+  if (!bytes || *bytes != devicePassword) {
+    Fail("Password Error");
+    return kWrongPassword;
+  }
+  return kOk;
+}
+
+int DeviceSession::FullRead() {
+  // The device needs a moment after the identification before it answers again.
+  std::this_thread::sleep_for(timing::kLoginPause);
+  Waiter waiter;
+  const bool showProgress = !o_.quiet && isatty(STDERR_FILENO);
+  if (showProgress) {
+    waiter.progress_ = [](int received, int total) {
+      std::fprintf(stderr, "\rReading settings: %d / %d", received, total);
+      std::fflush(stderr);
+    };
+  }
+  ReadOptions options;
+  options.fullReadStall = std::chrono::milliseconds(0);  // the overall time limit decides
+  SettingsReader reader(settings_, waiter, options);
+  if (Status s = reader.Start(ReadKind::FullRead, o_.port); !s) {
+    Fail(s.error() + (reader.OpenDetail().empty() ? "" : ": " + reader.OpenDetail()));
+    return kNoDevice;
+  }
+  bool finished = waiter.Wait(o_.readTimeout);
+  reader.Stop();
+  if (showProgress) std::fprintf(stderr, "\n");
+  if (!finished) {
+    std::string missing;
+    for (auto k : settings_.MissingKeys(kTableKeyCount)) missing += (missing.empty() ? "" : ",") + std::string(k);
+    Fail("The settings read did not complete within " + std::to_string(o_.readTimeout.count()) + " s; " +
+         std::to_string(kTableKeyCount - settings_.ReceivedCount()) + " keys did not arrive: " + missing);
+    return kTimedOut;
+  }
+  if (!waiter.failure_.empty()) {
+    Fail(waiter.failure_);
+    return kNoDevice;
+  }
+  return kOk;
+}
+
+int DeviceSession::Connect() {
+  if (int rc = Identify(); rc != kOk) return rc;
+  if (int rc = Login(); rc != kOk) return rc;
+  return FullRead();
+}
+
+}  // namespace zd573::cli

@@ -1,0 +1,60 @@
+#pragma once
+// What every device command of the command line does first: find the port,
+// identify the tracker, log in and read its settings, each bounded in time.
+#include <chrono>
+#include <string>
+
+#include "device/device_settings.h"
+#include "device/transactions.h"
+
+namespace zd573::cli {
+
+// Exit codes, as documented in --help and the README.
+enum ExitCode { kOk = 0, kUsage = 1, kNoDevice = 2, kWrongPassword = 3, kTimedOut = 4, kBadValue = 5 };
+
+struct Options {
+  std::string port;                  // --port; empty: search
+  bool quiet = false;
+  bool json = false;
+  bool yes = false;
+  bool havePassword = false;
+  std::string password;              // --password, UTF-8
+  std::chrono::seconds identifyTimeout{30};
+  std::chrono::seconds readTimeout{120};
+  bool timeoutGiven = false;
+  int codePage = 1252;               // device text encoding
+  WriteOptions write;                // pause after each set sentence
+};
+
+// Messages go to stderr unless quiet; errors always do.
+void Say(const Options& o, const std::string& text);
+void Fail(const std::string& text);
+
+class DeviceSession {
+ public:
+  explicit DeviceSession(Options& options) : o_(options) {}
+
+  // Fills the port name (from --port or the search). Returns an exit code.
+  int ResolvePort();
+  // Identification only: IMEI and password arrive.
+  int Identify();
+  // Identify, log in with the password, full read.
+  int Connect();
+
+  const std::string& Port() const { return o_.port; }
+  DeviceSettings& Settings() { return settings_; }
+  const std::string& UserName() const { return userName_; }
+
+ private:
+  int Login();
+  int FullRead();
+
+  Options& o_;
+  DeviceSettings settings_;
+  std::string userName_;
+};
+
+// Device bytes shown as UTF-8, and UTF-8 typed by a person as device bytes.
+std::string ToUtf8(const Options& o, const std::string& deviceBytes);
+
+}  // namespace zd573::cli

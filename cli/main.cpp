@@ -1,0 +1,401 @@
+// zd573: the tracker utility's command line. A thin layer over the core.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "device/port_finder.h"
+#include "device/sentences.h"
+#include "device_session.h"
+#include "log_commands.h"
+#include "settings/ini_file.h"
+#include "settings/paths.h"
+#include "settings/text_encoding.h"
+
+namespace zd573::cli {
+namespace {
+
+const char kHelp[] =
+    "Usage: zd573 [options] COMMAND [arguments]\n"
+    "\n"
+    "Commands:\n"
+    "  ports                    list USB serial devices; * marks the tracker\n"
+    "  identify                 print the IMEI and the stored device name\n"
+    "  read [--json]            log in and print all settings as KEY=value (or JSON)\n"
+    "  set KEY=VALUE...         change settings; each page that carries a key is written whole\n"
+    "  backup FILE              save all settings to an ini file\n"
+    "  restore FILE             write the settings of a backup file to the tracker\n"
+    "  password NEW             change the device password\n"
+    "  melody play N | stop     play melody N on the tracker, or stop it\n"
+    "  log download OUT [--format csv|kml|gpx] [--drop-no-fix]\n"
+    "                           download the GPS log and export it (format from OUT's extension)\n"
+    "  log convert RAW OUT [--format csv|kml|gpx] [--drop-no-fix]\n"
+    "                           export a downloaded raw log (temp.log) without a tracker\n"
+    "  log erase [--yes]        erase the GPS log in the tracker\n"
+    "\n"
+    "Options:\n"
+    "  --port PATH              use this serial port instead of searching for one\n"
+    "  --password PW            the device password (asked for on a terminal when needed)\n"
+    "  --timeout S              time limit in seconds for the identification and the read\n"
+    "                           (default 30 for the identification, 120 for the full read)\n"
+    "  --quiet                  no messages except errors\n"
+    "  --help, --version\n"
+    "\n"
+    "Exit codes: 0 ok, 1 usage, 2 no device or port, 3 wrong password, 4 time-out,\n"
+    "            5 bad value or data.\n";
+
+struct Args {
+  Options options;
+  std::vector<std::string> words;
+  std::string format;
+  bool dropNoFix = false;
+};
+
+// Returns an exit code when the command line is not usable, else -1.
+int Parse(int argc, char** argv, Args& a) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    std::string value;
+    bool hasInline = false;
+    if (arg.rfind("--", 0) == 0) {
+      if (auto eq = arg.find('='); eq != std::string::npos) {
+        value = arg.substr(eq + 1);
+        arg = arg.substr(0, eq);
+        hasInline = true;
+      }
+    }
+    auto next = [&](std::string& out) {
+      if (hasInline) {
+        out = value;
+        return true;
+      }
+      if (i + 1 >= argc) {
+        Fail(arg + " needs a value");
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kHelp;
+      return kOk;
+    } else if (arg == "--version") {
+      std::cout << "zd573 " << ZD573_VERSION << "\n";
+      return kOk;
+    } else if (arg == "--port") {
+      if (!next(a.options.port)) return kUsage;
+    } else if (arg == "--password") {
+      if (!next(a.options.password)) return kUsage;
+      a.options.havePassword = true;
+    } else if (arg == "--timeout") {
+      std::string t;
+      if (!next(t)) return kUsage;
+      char* end = nullptr;
+      long s = std::strtol(t.c_str(), &end, 10);
+      if (t.empty() || *end || s <= 0) {
+        Fail("--timeout needs a positive number of seconds");
+        return kUsage;
+      }
+      a.options.identifyTimeout = a.options.readTimeout = std::chrono::seconds(s);
+      a.options.timeoutGiven = true;
+    } else if (arg == "--quiet" || arg == "-q") {
+      a.options.quiet = true;
+    } else if (arg == "--json") {
+      a.options.json = true;
+    } else if (arg == "--yes" || arg == "-y") {
+      a.options.yes = true;
+    } else if (arg == "--format") {
+      if (!next(a.format)) return kUsage;
+    } else if (arg == "--drop-no-fix") {
+      a.dropNoFix = true;
+    } else if (arg.rfind("--", 0) == 0) {
+      Fail("unknown option " + arg + " (see --help)");
+      return kUsage;
+    } else {
+      a.words.push_back(arg);
+    }
+  }
+  return -1;
+}
+
+std::string JsonString(const std::string& s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+int CmdPorts(const Options&) {
+  auto ports = ListSerialPorts();
+  if (ports.empty()) {
+    std::cerr << "No USB serial devices.\n";
+    return kNoDevice;
+  }
+  for (const auto& p : ports) std::cout << (p.matches ? "* " : "  ") << p.friendlyName << "\t" << p.path << "\n";
+  return kOk;
+}
+
+int CmdIdentify(Options& o) {
+  DeviceSession session(o);
+  if (int rc = session.Identify(); rc != kOk) return rc;
+  std::cout << "IMEI: " << ToUtf8(o, session.Settings().Text("B2")) << "\n";
+  std::cout << "Name: " << session.UserName() << "\n";
+  return kOk;
+}
+
+void PrintValues(const Options& o, const DeviceValues& v) {
+  if (o.json) {
+    std::cout << "{";
+    bool first = true;
+    for (const auto& k : AllKeys()) {
+      std::cout << (first ? "\n  " : ",\n  ") << JsonString(std::string(k.key)) << ": ";
+      if (k.kind == FieldKind::Text) {
+        std::cout << JsonString(ToUtf8(o, v.Text(k.key)));
+      } else {
+        std::cout << v.Number(k.key);
+      }
+      first = false;
+    }
+    std::cout << "\n}\n";
+    return;
+  }
+  for (const auto& k : AllKeys()) std::cout << k.key << "=" << ToUtf8(o, v.Format(k.key)) << "\n";
+}
+
+int CmdRead(Options& o) {
+  DeviceSession session(o);
+  if (int rc = session.Connect(); rc != kOk) return rc;
+  PrintValues(o, session.Settings().Snapshot());
+  return kOk;
+}
+
+// KEY=value typed by a person: a settable key, a value in range, encodable and
+// framable. Everything is checked before the tracker is touched.
+int CheckAssignments(const Options& o, const std::vector<std::pair<std::string, std::string>>& pairs,
+                     std::map<std::string, std::string>& deviceValues, const std::string& origin) {
+  for (const auto& [key, value] : pairs) {
+    if (!FindKey(key)) {
+      Fail(origin + "unknown key " + key);
+      return kBadValue;
+    }
+    if (!PageOfKey(key)) {
+      Fail(origin + key + " is read from the tracker and cannot be set");
+      return kBadValue;
+    }
+    auto bytes = settings::EncodeDeviceText(value, o.codePage);
+    if (!bytes) {
+      Fail(origin + key + ": " + bytes.error());
+      return kBadValue;
+    }
+    if (Status s = ValidateUserValue(key, *bytes); !s) {
+      Fail(origin + s.error());
+      return kBadValue;
+    }
+    if (key == "F4") {
+      bool known = false;
+      for (auto f : kDateFormats) known |= f == *bytes;
+      if (!known) {
+        Fail(origin + "F4 must be one of mm-dd-yy, dd-mm-yy, yy-mm-dd, mm.dd.yy, dd.mm.yy, yy.mm.dd");
+        return kBadValue;
+      }
+    }
+    deviceValues[key] = *bytes;
+  }
+  return kOk;
+}
+
+// Writes every page that carries one of the keys, whole, with the other values as read.
+int WritePages(Options& o, DeviceSession& session, const std::map<std::string, std::string>& changes,
+               bool allPages) {
+  DeviceValues edited = session.Settings().Snapshot();
+  for (const auto& [key, value] : changes) {
+    if (FindKey(key)->kind == FieldKind::Text) {
+      edited.SetText(key, value);
+    } else {
+      edited.SetNumber(key, ConvertDecimal(value));
+    }
+  }
+  for (Page page : kAllPages) {
+    bool carries = allPages;
+    for (const auto& change : changes) carries |= PageOfKey(change.first) == page;
+    if (!carries) continue;
+    Say(o, "Writing the " + std::string(PageName(page)) + " settings...");
+    std::string detail;
+    Status s = ApplyPage(session.Port(), page, session.Settings(), edited, o.write, &detail);
+    if (!s) {
+      Fail(s.error() + (detail.empty() ? "" : ": " + detail));
+      return s.error() == kOpenPortFailed ? kNoDevice : kBadValue;
+    }
+    edited = session.Settings().Snapshot();
+  }
+  return kOk;
+}
+
+int CmdSet(Options& o, const std::vector<std::string>& words) {
+  if (words.size() < 2) {
+    Fail("set needs KEY=VALUE arguments");
+    return kUsage;
+  }
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    auto eq = words[i].find('=');
+    if (eq == std::string::npos || eq == 0) {
+      Fail("not a KEY=VALUE assignment: " + words[i]);
+      return kUsage;
+    }
+    pairs.emplace_back(words[i].substr(0, eq), words[i].substr(eq + 1));
+  }
+  std::map<std::string, std::string> changes;
+  if (int rc = CheckAssignments(o, pairs, changes, ""); rc != kOk) return rc;
+  DeviceSession session(o);
+  if (int rc = session.Connect(); rc != kOk) return rc;
+  return WritePages(o, session, changes, false);
+}
+
+constexpr char kBackupSection[] = "DEVICE";
+
+int CmdBackup(Options& o, const std::vector<std::string>& words) {
+  if (words.size() != 2) {
+    Fail("backup needs one FILE");
+    return kUsage;
+  }
+  DeviceSession session(o);
+  if (int rc = session.Connect(); rc != kOk) return rc;
+  DeviceValues v = session.Settings().Snapshot();
+  // Written beside the target and renamed over it, so a failure keeps an older backup whole.
+  const std::string target = words[1];
+  const std::string temp = target + ".tmp";
+  std::remove(temp.c_str());
+  settings::IniFile ini(temp);
+  Status s = ini.Write(kBackupSection, "IMEI", ToUtf8(o, v.Text("B2")));
+  for (const auto& k : AllKeys()) {
+    if (!s) break;
+    s = ini.Write(kBackupSection, k.key, ToUtf8(o, v.Format(k.key)));
+  }
+  if (!s || std::rename(temp.c_str(), target.c_str()) != 0) {
+    std::remove(temp.c_str());
+    Fail("Cannot write " + target + (s ? "" : ": " + s.error()));
+    return kBadValue;
+  }
+  Say(o, "Saved " + std::to_string(AllKeys().size()) + " values to " + target);
+  return kOk;
+}
+
+int CmdRestore(Options& o, const std::vector<std::string>& words) {
+  if (words.size() != 2) {
+    Fail("restore needs one FILE");
+    return kUsage;
+  }
+  settings::IniFile ini(words[1]);
+  if (ini.SectionNames().empty()) {
+    Fail("Cannot read a backup from " + words[1]);
+    return kBadValue;
+  }
+  std::vector<std::pair<std::string, std::string>> pairs;
+  constexpr char kMissing[] = "\x01missing";
+  for (const auto& k : AllKeys()) {
+    if (!PageOfKey(k.key)) continue;
+    std::string value = ini.Read(kBackupSection, k.key, kMissing);
+    if (value == kMissing) {
+      Fail(words[1] + ": the value of " + std::string(k.key) + " is missing");
+      return kBadValue;
+    }
+    pairs.emplace_back(std::string(k.key), value);
+  }
+  std::map<std::string, std::string> changes;
+  if (int rc = CheckAssignments(o, pairs, changes, words[1] + ": "); rc != kOk) return rc;
+  DeviceSession session(o);
+  if (int rc = session.Connect(); rc != kOk) return rc;
+  std::string imei = ini.Read(kBackupSection, "IMEI", "");
+  if (!imei.empty() && imei != ToUtf8(o, session.Settings().Text("B2")))
+    Say(o, "Note: the backup was made from the tracker with IMEI " + imei);
+  return WritePages(o, session, changes, true);
+}
+
+int CmdPassword(Options& o, const std::vector<std::string>& words) {
+  if (words.size() != 2) {
+    Fail("password needs the NEW password");
+    return kUsage;
+  }
+  std::map<std::string, std::string> changes;
+  if (int rc = CheckAssignments(o, {{"OU", words[1]}}, changes, "new password: "); rc != kOk) return rc;
+  DeviceSession session(o);
+  if (int rc = session.Connect(); rc != kOk) return rc;
+  return WritePages(o, session, changes, false);
+}
+
+int CmdMelody(Options& o, const std::vector<std::string>& words) {
+  Sentence query;
+  if (words.size() == 3 && words[1] == "play") {
+    char* end = nullptr;
+    long n = std::strtol(words[2].c_str(), &end, 10);
+    if (words[2].empty() || *end || n < 0 || n > 255) {
+      Fail("melody play needs a melody number from 0 to 255");
+      return kBadValue;
+    }
+    query = BuildMelodyPlayQuery(static_cast<int>(n));
+  } else if (words.size() == 2 && words[1] == "stop") {
+    query = BuildMelodyStopQuery();
+  } else {
+    Fail("usage: melody play N | melody stop");
+    return kUsage;
+  }
+  DeviceSession session(o);
+  if (int rc = session.ResolvePort(); rc != kOk) return rc;
+  std::string detail;
+  if (Status s = SendQuery(session.Port(), query, o.write, &detail); !s) {
+    Fail(s.error() + (detail.empty() ? "" : ": " + detail));
+    return kNoDevice;
+  }
+  return kOk;
+}
+
+int Run(int argc, char** argv) {
+  Args a;
+  if (int rc = Parse(argc, argv, a); rc >= 0) return rc;
+  if (a.words.empty()) {
+    std::cerr << kHelp;
+    return kUsage;
+  }
+  settings::IniFile systemIni(settings::SystemIniPath());
+  a.options.codePage = settings::DeviceCodePage(systemIni);
+  // Tests may shorten the pause after each set sentence; the device needs the full second.
+  if (const char* ms = std::getenv("ZD573_SET_PAUSE_MS")) a.options.write.pause = std::chrono::milliseconds(std::atoi(ms));
+  const std::string& cmd = a.words[0];
+  Options& o = a.options;
+  if (cmd == "ports") return CmdPorts(o);
+  if (cmd == "identify") return CmdIdentify(o);
+  if (cmd == "read") return CmdRead(o);
+  if (cmd == "set") return CmdSet(o, a.words);
+  if (cmd == "backup") return CmdBackup(o, a.words);
+  if (cmd == "restore") return CmdRestore(o, a.words);
+  if (cmd == "password") return CmdPassword(o, a.words);
+  if (cmd == "melody") return CmdMelody(o, a.words);
+  if (cmd == "log") return RunLogCommand(o, a.words, a.format, a.dropNoFix);
+  Fail("unknown command " + cmd + " (see --help)");
+  return kUsage;
+}
+
+}  // namespace
+}  // namespace zd573::cli
+
+int main(int argc, char** argv) { return zd573::cli::Run(argc, argv); }

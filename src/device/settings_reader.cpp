@@ -1,0 +1,146 @@
+#include "device/settings_reader.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "device/sentences.h"
+#include "device/timing.h"
+
+namespace zd573 {
+
+std::size_t LineAssembler::Room() const {
+  return buffer_.size() >= kCapacity ? 0 : std::min<std::size_t>(64, kCapacity - buffer_.size());
+}
+
+void LineAssembler::Append(const std::uint8_t* bytes, std::size_t count) {
+  buffer_.append(reinterpret_cast<const char*>(bytes), count);
+  if (buffer_.size() < kCapacity || buffer_.find("\r\n") != std::string::npos) return;
+  // A full buffer without a line break: make one so the text is processed.
+  if (auto cr = buffer_.find('\r'); cr != std::string::npos) {
+    buffer_.insert(cr + 1, 1, '\n');
+  } else if (auto lf = buffer_.find('\n'); lf != std::string::npos) {
+    buffer_.insert(lf, 1, '\r');
+  } else {
+    buffer_ += "\r\n";
+  }
+}
+
+bool LineAssembler::NextLine(std::string& line) {
+  auto end = buffer_.find("\r\n");
+  if (end == std::string::npos) return false;
+  line.assign(buffer_, 0, end);
+  line += "\r\n";
+  buffer_.erase(0, end + 2);
+  return true;
+}
+
+SettingsReader::SettingsReader(DeviceSettings& settings, ReadObserver& observer, ReadOptions options)
+    : settings_(settings), observer_(observer), options_(std::move(options)) {}
+
+SettingsReader::~SettingsReader() { Stop(); }
+
+std::string SettingsReader::IdentifyQuery() { return BuildIdentifyQuery(); }
+
+Status SettingsReader::Start(ReadKind kind, const std::string& portName) {
+  Stop();
+  openDetail_.clear();
+  auto port = OpenComPort(portName);
+  if (!port) {
+    openDetail_ = port.error();
+    return Error{std::string(kOpenPortFailed)};
+  }
+  port_ = std::move(port.value());
+  stop_ = false;
+  running_ = true;
+  try {
+    thread_ = std::thread(&SettingsReader::Run, this, kind);
+  } catch (const std::system_error&) {
+    running_ = false;
+    port_->Close();
+    port_.reset();
+    return Error{std::string(kUnableToCreateThread)};
+  }
+  return {};
+}
+
+void SettingsReader::Stop() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  // Only now, with the worker gone, may the port be closed.
+  if (port_) port_->Close();
+  port_.reset();
+  running_ = false;
+}
+
+bool SettingsReader::HandleLine(ReadKind kind, const std::string& line) {
+  std::uint8_t result = ParseReply(line, settings_);
+  if (kind == ReadKind::Identify) {
+    if (result != kReplyLastImei && result != kReplyLastPassword) return false;
+    port_->Close();
+    std::string imei = settings_.Text("B2");
+    observer_.Identified(imei, options_.userName ? options_.userName(imei) : std::string());
+    return true;
+  }
+  if (!settings_.AllReceived()) return false;
+  port_->Close();
+  observer_.ReadComplete();
+  return true;
+}
+
+void SettingsReader::Run(ReadKind kind) {
+  using clock = std::chrono::steady_clock;
+  LineAssembler lines;
+  int lineCount = 0;
+  int lastReceived = 0;
+  auto lastProgress = clock::now();
+  if (kind == ReadKind::FullRead) {
+    settings_.ClearReceived();
+    observer_.Progress(0, kTableKeyCount);
+  }
+  std::uint8_t chunk[64];
+  std::string line;
+  bool done = false;
+  while (!done && !stop_.load() && port_->IsOpen()) {
+    // The device talks on its own; ask only once it has said more than ten lines.
+    if (lineCount > 10) {
+      std::string query = kind == ReadKind::Identify ? BuildIdentifyQuery() : BuildKeysQuery(settings_.MissingKeys(5));
+      (void)port_->Write(query);
+      if (kind == ReadKind::Identify) {
+        std::this_thread::yield();
+      } else {
+        std::this_thread::sleep_for(timing::kFullReadQueryPause);
+      }
+      lineCount = 0;
+    }
+    int n = port_->Read(chunk, lines.Room());
+    if (n < 0) {
+      // An unplugged tracker never comes back on this handle: end instead of spinning.
+      port_->Close();
+      observer_.ReadFailed("The tracker was disconnected");
+      break;
+    }
+    if (n > 0) lines.Append(chunk, static_cast<std::size_t>(n));
+    while (!done && lines.NextLine(line)) {
+      ++lineCount;
+      done = HandleLine(kind, line);
+    }
+    if (done) break;
+    if (kind == ReadKind::FullRead) {
+      int received = settings_.ReceivedCount();
+      if (received != lastReceived) {
+        lastReceived = received;
+        lastProgress = clock::now();
+        observer_.Progress(received, kTableKeyCount);
+      } else if (options_.fullReadStall.count() > 0 && clock::now() - lastProgress >= options_.fullReadStall) {
+        port_->Close();
+        observer_.ReadFailed("No new setting arrived for " +
+                             std::to_string(options_.fullReadStall.count() / 1000) + " s");
+        break;
+      }
+    }
+    std::this_thread::sleep_for(timing::kReadPassPause);
+  }
+  running_ = false;
+}
+
+}  // namespace zd573

@@ -1,0 +1,93 @@
+#pragma once
+// The two-stage read of the tracker's settings on a worker thread:
+// identification (B2 and OU) and the full read of the 83 table keys.
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/result.h"
+#include "device/device_port.h"
+#include "device/device_settings.h"
+
+namespace zd573 {
+
+// Collects received bytes into lines the way the tracker's host software always
+// has: at most 250 bytes wait for a line break, an over-long line is forced out.
+class LineAssembler {
+ public:
+  static constexpr std::size_t kCapacity = 250;
+  // How many bytes the next read may bring.
+  std::size_t Room() const;
+  // Appends bytes (at most Room()) and forces a break into a full buffer.
+  void Append(const std::uint8_t* bytes, std::size_t count);
+  // Takes the next complete line, formatted with its "\r\n"; false when none.
+  bool NextLine(std::string& line);
+  const std::string& Pending() const { return buffer_; }
+
+ private:
+  std::string buffer_;
+};
+
+enum class ReadKind { Identify = 0, FullRead = 1 };
+
+// Called on the reader's own thread; a GUI re-posts each call to its own thread.
+class ReadObserver {
+ public:
+  virtual ~ReadObserver() = default;
+  // Identification done; userName is the name stored for this IMEI, or empty.
+  virtual void Identified(const std::string& imei, const std::string& userName) = 0;
+  virtual void Progress(int /*received*/, int /*total*/) {}
+  virtual void ReadComplete() = 0;
+  // The read gave up: the port failed, or the full read made no progress for too long.
+  virtual void ReadFailed(const std::string& why) = 0;
+};
+
+struct ReadOptions {
+  // The name the user gave a device, by IMEI; empty when none is stored.
+  std::function<std::string(const std::string& imei)> userName;
+  // A full read that gets no new key for this long gives up (0 = never).
+  std::chrono::milliseconds fullReadStall{30000};
+};
+
+inline constexpr std::string_view kUnableToCreateThread = "Unable to create thread";
+
+class SettingsReader {
+ public:
+  SettingsReader(DeviceSettings& settings, ReadObserver& observer, ReadOptions options = {});
+  ~SettingsReader();
+  SettingsReader(const SettingsReader&) = delete;
+  SettingsReader& operator=(const SettingsReader&) = delete;
+
+  // Opens the port and starts the worker. A read still running is stopped
+  // first, so no port is ever left open. The error is one of the fixed
+  // messages; OpenDetail() says why the port would not open.
+  Status Start(ReadKind kind, const std::string& portName);
+  // Asks the worker to end, waits for it and closes the port. Safe to call any time.
+  void Stop();
+  bool Running() const { return running_.load(); }
+  const std::string& OpenDetail() const { return openDetail_; }
+
+  // The query the identification sends.
+  static std::string IdentifyQuery();
+
+ private:
+  void Run(ReadKind kind);
+  // Returns true when the stage is done.
+  bool HandleLine(ReadKind kind, const std::string& line);
+
+  DeviceSettings& settings_;
+  ReadObserver& observer_;
+  ReadOptions options_;
+  std::unique_ptr<DevicePort> port_;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> running_{false};
+  std::string openDetail_;
+};
+
+}  // namespace zd573

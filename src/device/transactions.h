@@ -1,0 +1,53 @@
+#pragma once
+// Each configuration page writes the tracker with one transaction of set
+// sentences built from the settings record. The GUI pages and the command
+// line share these functions.
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.h"
+#include "device/device_port.h"
+#include "device/device_settings.h"
+#include "device/sentences.h"
+#include "device/timing.h"
+
+namespace zd573 {
+
+enum class Page { Info, Contacts, Gprs, Ring, Logger, Password };
+inline constexpr Page kAllPages[] = {Page::Info, Page::Contacts, Page::Gprs, Page::Ring, Page::Logger, Page::Password};
+
+std::string_view PageName(Page page);
+// The page whose transaction sends KEY; none for keys that are only read (B2, E0..E3, OZ).
+std::optional<Page> PageOfKey(std::string_view key);
+
+// The six date formats the tracker knows, sent as F4 whatever the display language.
+inline constexpr std::string_view kDateFormats[6] = {"mm-dd-yy", "dd-mm-yy", "yy-mm-dd",
+                                                     "mm.dd.yy", "dd.mm.yy", "yy.mm.dd"};
+
+// Applies the page's own rules to the values it is about to send (a report
+// interval of at most 3 becomes 3; logging is stored as 0 or 1 and an interval
+// of 0 becomes 1 while logging is on) and builds its sentences. Nothing is
+// built when a text cannot be framed.
+Expected<std::vector<Sentence>> BuildPageTransaction(Page page, DeviceValues& values);
+
+struct WriteOptions {
+  std::chrono::milliseconds pause = timing::kSetSentencePause;  // after each sentence
+};
+
+// Writes the sentences in order, each as its own write, pausing after each.
+Status WriteTransaction(DevicePort& port, const std::vector<Sentence>& sentences, const WriteOptions& options = {});
+
+// A page's Apply: check and build first, then open the port (else "Unable to
+// open COM-port" and the record unchanged), store the values, write, close.
+// `detail` receives why the port would not open.
+Status ApplyPage(const std::string& portName, Page page, DeviceSettings& settings, const DeviceValues& edited,
+                 const WriteOptions& options = {}, std::string* detail = nullptr);
+
+// Opens the port, writes one query, pauses, closes (melody play/stop, log erase).
+Status SendQuery(const std::string& portName, const Sentence& query, const WriteOptions& options = {},
+                 std::string* detail = nullptr);
+
+}  // namespace zd573
