@@ -1,0 +1,148 @@
+// An export replaces the chosen file only with a complete new one.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <algorithm>
+#include <filesystem>
+#include <thread>
+
+#include "logger/log_export.h"
+#include "test_support.h"
+
+namespace zd573::logger {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+std::vector<std::string> Names(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class Replace : public ::testing::TestWithParam<ExportFormat> {
+ protected:
+  Status Write(const std::string& path, const RawLog& log) {
+    return WriteExport(GetParam(), path, log, {.localOffset = 0});
+  }
+};
+
+// The file system refuses more data half-way through (here a file size limit,
+// as a full disk would): the old file must survive whole, with no leftovers.
+TEST_P(Replace, FailureHalfWayLeavesOldFileAndNoTemporary) {
+  TempDir dir;
+  const std::string target = dir / "export.out";
+  const std::string old = "the previous export\r\n";
+  WriteFile(target, old);
+  const RawLog log = GenerateTrack(20000, 3);
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{64 * 1024, 64 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const Status st = Write(target, log);
+    _exit(!st.ok() && st.error() == "Can't generate output file." ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the export did not report the failure";
+  EXPECT_EQ(ReadFile(target), old);
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"export.out"});
+
+  // Without the limit the same export goes through and replaces the file.
+  ASSERT_TRUE(Write(target, log).ok());
+  EXPECT_GT(ReadFile(target).size(), 64u * 1024u);
+  EXPECT_EQ(ReadFile(target).find(old), std::string::npos);
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"export.out"});
+}
+
+TEST_P(Replace, ReportsTargetsThatCannotBeCreated) {
+  TempDir dir;
+  const RawLog log = GenerateTrack(10, 1);
+  EXPECT_EQ(Write(dir / "no-such-folder/out", log).error(), "Can't generate output file.");
+  EXPECT_EQ(Write(dir / "", log).error(), "Can't generate output file.");
+
+  const std::string folder = dir / "taken";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  EXPECT_EQ(Write(folder, log).error(), "Can't generate output file.");
+  struct stat st {};
+  ASSERT_EQ(stat(folder.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"taken"});
+}
+
+TEST_P(Replace, KeepsPermissionsAndReplacesRatherThanAppends) {
+  TempDir dir;
+  const std::string target = dir / "out";
+  const RawLog log = GenerateTrack(50, 2);
+  ASSERT_TRUE(Write(dir / "reference", log).ok());
+
+  WriteFile(target, std::string(100000, 'x'));
+  ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+  ASSERT_TRUE(Write(target, log).ok());
+  EXPECT_EQ(ReadFile(target), ReadFile(dir / "reference"));
+  struct stat st {};
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_P(Replace, NewFileFollowsUmask) {
+  TempDir dir;
+  const mode_t saved = umask(027);
+  const Status st = Write(dir / "new", GenerateTrack(5, 1));
+  umask(saved);
+  ASSERT_TRUE(st.ok());
+  struct stat info {};
+  ASSERT_EQ(stat((dir / "new").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+TEST_P(Replace, WritesThroughASymbolicLinkAndKeepsIt) {
+  TempDir dir;
+  const std::string real = dir / "real";
+  const std::string link = dir / "link";
+  WriteFile(real, "old");
+  ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+  ASSERT_TRUE(Write(link, GenerateTrack(5, 1)).ok());
+  struct stat st {};
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_NE(ReadFile(real), "old");
+  EXPECT_EQ(ReadFile(real), ReadFile(link));
+}
+
+// A pipe cannot be renamed over; it is written directly and stays a pipe.
+TEST_P(Replace, WritesIntoAPipe) {
+  TempDir dir;
+  const std::string fifo = dir / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const RawLog log = GenerateTrack(2000, 4);
+  ASSERT_TRUE(Write(dir / "reference", log).ok());
+
+  std::string received;
+  std::thread reader([&] { received = ReadFile(fifo); });
+  const Status st = Write(fifo, log);
+  reader.join();
+  ASSERT_TRUE(st.ok()) << st.error();
+  EXPECT_EQ(received, ReadFile(dir / "reference"));
+  struct stat info {};
+  ASSERT_EQ(lstat(fifo.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, Replace,
+                         ::testing::Values(ExportFormat::Csv, ExportFormat::Kml, ExportFormat::Gpx),
+                         [](const auto& info) { return std::string(ExportFormatName(info.param)); });
+
+}  // namespace
+}  // namespace zd573::logger
