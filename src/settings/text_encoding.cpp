@@ -95,6 +95,7 @@ std::size_t Utf8SequenceLength(std::string_view s, char32_t* codePoint) {
 }
 
 std::string DescribeCharacter(std::string_view rest) {
+  if (rest.empty()) return "the text";
   char32_t cp = 0;
   const std::size_t len = Utf8SequenceLength(rest, &cp);
   char hex[16];

@@ -43,10 +43,6 @@ TEST(Paths, SystemIniInConfigFolderOtherwise) {
       << "a relative XDG_CONFIG_HOME is ignored";
 }
 
-TEST(Paths, ExecutableDirIsThisTestsFolder) {
-  EXPECT_TRUE(fs::exists(ExecutableDir() / "test_settings"));
-}
-
 TEST(Paths, OverridesFromEnvironmentAndSetters) {
   TempDir dir;
   ScopedEnv config("ZD573_CONFIG_DIR", (dir / "cfg").c_str());

@@ -46,14 +46,24 @@ inline std::string ReadFile(const std::filesystem::path& path) {
 class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = ::getenv(name)) old_ = old, had_ = true;
-    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    if (const char* old = ::getenv(name)) {
+      old_ = old;
+      had_ = true;
+    }
+    Set(name_, value);
   }
-  ~ScopedEnv() { had_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
+  ~ScopedEnv() { Set(name_, had_ ? old_.c_str() : nullptr); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
+  static void Set(const char* name, const char* value) {
+    if (value) {
+      ::setenv(name, value, 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
   const char* name_;
   std::string old_;
   bool had_ = false;

@@ -97,19 +97,21 @@ INSTANTIATE_TEST_SUITE_P(
     Locales, LocaleTest,
     ::testing::Values(
         LocaleCase{"zh_TW.UTF-8", 950}, LocaleCase{"zh_HK.UTF-8", 950}, LocaleCase{"zh_TW", 950},
-        LocaleCase{"zh_CN.UTF-8", 936}, LocaleCase{"zh_SG.GBK", 936}, LocaleCase{"ja_JP.UTF-8", 932},
-        LocaleCase{"ko_KR.EUC-KR", 949}, LocaleCase{"ru_RU.UTF-8", 1251}, LocaleCase{"uk_UA.UTF-8", 1251},
-        LocaleCase{"bg_BG", 1251}, LocaleCase{"be_BY.UTF-8", 1251}, LocaleCase{"mk_MK.UTF-8", 1251},
+        LocaleCase{"zh_CN.UTF-8", 936}, LocaleCase{"zh_SG.GBK", 936},
+        LocaleCase{"ja_JP.UTF-8", 932}, LocaleCase{"ko_KR.EUC-KR", 949},
+        LocaleCase{"ru_RU.UTF-8", 1251}, LocaleCase{"uk_UA.UTF-8", 1251}, LocaleCase{"bg_BG", 1251},
+        LocaleCase{"be_BY.UTF-8", 1251}, LocaleCase{"mk_MK.UTF-8", 1251},
         LocaleCase{"sr_RS.UTF-8", 1251}, LocaleCase{"sr_RS.UTF-8@latin", 1250},
         LocaleCase{"sr_RS@latin", 1250}, LocaleCase{"pl_PL.UTF-8", 1250}, LocaleCase{"cs_CZ", 1250},
         LocaleCase{"sk_SK", 1250}, LocaleCase{"hu_HU", 1250}, LocaleCase{"sl_SI", 1250},
         LocaleCase{"hr_HR", 1250}, LocaleCase{"ro_RO", 1250}, LocaleCase{"el_GR.UTF-8", 1253},
-        LocaleCase{"tr_TR.UTF-8", 1254}, LocaleCase{"he_IL.UTF-8", 1255}, LocaleCase{"ar_EG.UTF-8", 1256},
-        LocaleCase{"fa_IR", 1256}, LocaleCase{"lt_LT", 1257}, LocaleCase{"lv_LV", 1257},
-        LocaleCase{"et_EE", 1257}, LocaleCase{"vi_VN", 1258}, LocaleCase{"th_TH.UTF-8", 874},
-        LocaleCase{"en_US.UTF-8", 1252}, LocaleCase{"de_DE@euro", 1252}, LocaleCase{"C", 1252},
-        LocaleCase{"C.UTF-8", 1252}, LocaleCase{"POSIX", 1252}, LocaleCase{"", 1252},
-        LocaleCase{"ZH_tw.utf8", 950}, LocaleCase{"zh-TW", 950}));
+        LocaleCase{"tr_TR.UTF-8", 1254}, LocaleCase{"he_IL.UTF-8", 1255},
+        LocaleCase{"ar_EG.UTF-8", 1256}, LocaleCase{"fa_IR", 1256}, LocaleCase{"lt_LT", 1257},
+        LocaleCase{"lv_LV", 1257}, LocaleCase{"et_EE", 1257}, LocaleCase{"vi_VN", 1258},
+        LocaleCase{"th_TH.UTF-8", 874}, LocaleCase{"en_US.UTF-8", 1252},
+        LocaleCase{"de_DE@euro", 1252}, LocaleCase{"C", 1252}, LocaleCase{"C.UTF-8", 1252},
+        LocaleCase{"POSIX", 1252}, LocaleCase{"", 1252}, LocaleCase{"ZH_tw.utf8", 950},
+        LocaleCase{"zh-TW", 950}));
 
 TEST(TextEncoding, DefaultFollowsLocaleEnvironmentPrecedence) {
   ScopedEnv all("LC_ALL", nullptr);
