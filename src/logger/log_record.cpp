@@ -149,8 +149,7 @@ Expected<RawLog> LoadRawLog(const std::string& path) {
       if (n == 0) break;
       filled += static_cast<std::size_t>(n);
     }
-    bytes.resize(filled);
-    bytes.shrink_to_fit();
+    bytes.resize(filled);  // no shrink_to_fit: a copy would double the peak memory
   } catch (const std::bad_alloc&) {
     // Too large to hold: as if it could not be opened, nothing is lost.
     close(fd);

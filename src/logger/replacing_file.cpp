@@ -70,6 +70,7 @@ bool ReplacingFile::Open(const std::string& target) {
   if (fd_ < 0) return false;
   // A replaced file keeps its permissions.
   if (exists) (void)fchmod(fd_, st.st_mode & 07777);
+  replacing_ = exists;
   return true;
 }
 
@@ -93,9 +94,10 @@ bool ReplacingFile::Commit() {
     fd_ = -1;
     return closed;
   }
-  // Without the sync a crash soon after the rename could leave an empty file
-  // where the old one was.
-  const bool synced = fsync(fd_) == 0;
+  // When there is an old file to lose, sync first: otherwise a system crash
+  // soon after the rename could leave an empty file where it was. A new file
+  // has nothing to protect and skips the wait.
+  const bool synced = !replacing_ || fsync(fd_) == 0;
   const bool closed = close(fd_) == 0;
   fd_ = -1;
   if (!synced || !closed || rename(temp_.c_str(), final_.c_str()) != 0) {

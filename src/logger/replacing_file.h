@@ -21,8 +21,8 @@ class ReplacingFile {
   // written directly, since they cannot be replaced by a rename.
   bool Open(const std::string& target);
   bool Write(const void* data, std::size_t size);
-  // Makes the new contents durable, then puts them in place. False leaves
-  // the old file as it was.
+  // Puts the new contents in place, made durable first when they replace an
+  // old file. False leaves the old file as it was.
   bool Commit();
   // Drops what was written; the old file stays.
   void Abandon();
@@ -31,6 +31,7 @@ class ReplacingFile {
   int fd_ = -1;
   std::string final_;
   std::string temp_;  // empty when writing the target directly
+  bool replacing_ = false;  // an old file exists
 };
 
 }  // namespace zd573::logger
