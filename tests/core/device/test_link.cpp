@@ -1,0 +1,118 @@
+// The serial link against the simulated tracker over a real pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "device/device_port.h"
+#include "device/sentences.h"
+#include "device/transactions.h"
+#include "simulator.h"
+
+namespace zd573 {
+namespace {
+using namespace std::chrono_literals;
+
+std::string ReadFor(DevicePort& port, std::chrono::milliseconds span) {
+  std::string got;
+  auto end = std::chrono::steady_clock::now() + span;
+  std::uint8_t buf[64];
+  while (std::chrono::steady_clock::now() < end) {
+    int n = port.Read(buf, sizeof buf);
+    if (n < 0) break;
+    got.append(reinterpret_cast<char*>(buf), static_cast<std::size_t>(n));
+  }
+  return got;
+}
+
+TEST(Link, OpenDiscardsStaleBytesThenCarriesLinesBothWays) {
+  sim::Options o;
+  o.lineMs = 20;
+  sim::Simulator s(o);
+  std::string err;
+  ASSERT_TRUE(s.Start(&err)) << err;
+  std::this_thread::sleep_for(1000ms);  // about 50 status lines pile up unread
+
+  auto port = OpenComPort(s.SlavePath());
+  ASSERT_TRUE(port.ok()) << port.error();
+  std::string fresh = ReadFor(**port, 30ms);
+  EXPECT_LT(fresh.size(), 300u) << "stale lines were not discarded on open";
+  std::string later = ReadFor(**port, 300ms);
+  EXPECT_NE(later.find("\r\n"), std::string::npos);  // the device keeps talking
+
+  const std::string sentence = *BuildGprsSentence({"internet", "", "", "8.8.8.8", ""});
+  ASSERT_TRUE((*port)->Write(sentence).ok());
+  ASSERT_TRUE(s.WaitForSentences(1, 2000));
+  EXPECT_EQ(s.Journal().at(0).bytes, sentence);
+  EXPECT_EQ(s.Value("D1"), "internet");
+  EXPECT_EQ(s.Value("D4"), "8.8.8.8");
+
+  ASSERT_TRUE((*port)->Write(BuildKeysQuery({"B2", "OZ"})).ok());
+  std::string reply = ReadFor(**port, 500ms);
+  EXPECT_NE(reply.find("B2=" + s.Value("B2")), std::string::npos) << reply;
+}
+
+TEST(Link, SilentDeviceReadWaitsAtLeast100ms) {
+  sim::Options o;
+  o.silent = true;
+  sim::Simulator s(o);
+  std::string err;
+  ASSERT_TRUE(s.Start(&err)) << err;
+  auto port = OpenComPort(s.SlavePath());
+  ASSERT_TRUE(port.ok());
+  std::uint8_t buf[64];
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ((*port)->Read(buf, sizeof buf), 0);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+}
+
+TEST(Link, PortIsExclusiveAndHangUpIsAFailure) {
+  sim::Simulator s({});
+  std::string err;
+  ASSERT_TRUE(s.Start(&err)) << err;
+  auto first = OpenComPort(s.SlavePath());
+  ASSERT_TRUE(first.ok());
+  auto second = OpenComPort(s.SlavePath());
+  EXPECT_FALSE(second.ok());
+  (*first)->Close();
+  EXPECT_TRUE(OpenComPort(s.SlavePath()).ok()) << "closing must release the port";
+
+  auto port = OpenComPort(s.SlavePath());
+  ASSERT_TRUE(port.ok());
+  s.Stop();
+  std::uint8_t buf[64];
+  int n = 0;
+  for (int i = 0; i < 50 && n >= 0; ++i) n = (*port)->Read(buf, sizeof buf);
+  EXPECT_EQ(n, -1);
+}
+
+TEST(Link, MissingPortSaysWhy) {
+  auto port = OpenComPort("/nonexistent/ttyACM9");
+  ASSERT_FALSE(port.ok());
+  EXPECT_NE(port.error().find("No such file"), std::string::npos) << port.error();
+  DeviceSettings settings;
+  std::string detail;
+  Status s = ApplyPage("/nonexistent/ttyACM9", Page::Gprs, settings, DeviceValues{}, {}, &detail);
+  EXPECT_EQ(s.error(), "Unable to open COM-port");
+  EXPECT_FALSE(detail.empty());
+}
+
+TEST(Link, TransactionPausesAtLeastOneSecondAfterEachSentence) {
+  sim::Simulator s({});
+  std::string err;
+  ASSERT_TRUE(s.Start(&err)) << err;
+  DeviceSettings settings;
+  DeviceValues v;
+  v.SetNumber("FE", 2);
+  v.SetNumber("YA", 5);
+  ASSERT_TRUE(ApplyPage(s.SlavePath(), Page::Ring, settings, v).ok());
+  auto j = s.Journal();
+  ASSERT_EQ(j.size(), 2u);
+  EXPECT_EQ(j[0].bytes.rfind("KVS,KestrovinZD-573,1,0,FE=2,", 0), 0u) << j[0].bytes;
+  EXPECT_GE(j[1].ms - j[0].ms, 1000);
+  EXPECT_EQ(s.Value("YA"), "5");
+  EXPECT_EQ(settings.Number("FE"), 2);  // the record holds what was sent
+}
+
+}  // namespace
+}  // namespace zd573
