@@ -291,7 +291,7 @@ void Simulator::Impl::Run() {
       if (nextStatus_ <= now) nextStatus_ = now + lineInterval;
     }
     if (!rx_.empty() && now - rxLast_ >= kPartialLineIdle) {
-      Handle(rx_, NowMs());
+      Handle(rx_, std::chrono::duration_cast<milliseconds>(rxLast_ - t0_).count());
       rx_.clear();
     }
     bool blocked = false;

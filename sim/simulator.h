@@ -1,6 +1,26 @@
 #pragma once
 // A simulated tracker on a pseudo-terminal: the other end of the serial line
 // for tests, demos and benchmarks. One thread serves the pty's master side.
+//
+// What it does on the line:
+// - a status line of its own every lineMs ("$GPRMC/$GPGGA/$GPGSA,...*hh\r\n");
+//   none while a log stream is being sent or after a stall; dropped, never
+//   queued up, while nobody reads;
+// - "KVC,<token>,L1(k1,k2,...)*QQ!\r\n" (one trailing comma allowed) is answered
+//   with "KVs,k1=v1,...*QQ!\r\n" for the asked keys it knows, in the order asked;
+//   none known, no reply; with splitReplies, replies of 1 to 3 pairs with a
+//   status line between them;
+// - "KVS,<token>,<kind 0-3>,<index>,K=v,...*QQ!\r\n" stores every known key's
+//   value as the text given; a sentence with a field that is not KEY=value (a
+//   trailing comma, say) is applied not at all;
+// - "LC" erases the log, "LL(n)" remembers n, "LB" sends two text lines,
+//   "dataCount=N\r\n" (and nothing more when N is 0), a text line, "===\r\n" and
+//   packets of up to 12 records, sequence numbers from 0;
+// - every received line is journaled, well formed or not (malformed ones have
+//   no other effect); a line still without LF after 500 ms of quiet, or at
+//   Stop, is journaled as it is.
+// The effects of a sentence (state, state file, ClearCount, LastMelody) are in
+// place before WaitForSentences sees it.
 #include <cstdint>
 #include <memory>
 #include <string>
