@@ -1,0 +1,79 @@
+#include "app/CZD573_UtilityApp.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <memory>
+
+#include "app/CZD573_UtilityDlg.h"
+#include "app/DemoTracker.h"
+#include "controls/CGdiPlusBitmap.h"
+#include "device/device_port.h"
+#include "pages/AppContext.h"
+
+namespace zd573 {
+
+Expected<CZD573_UtilityApp::Options> CZD573_UtilityApp::ParseArguments(const QStringList& arguments) {
+  Options options;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString& a = arguments[i];
+    if (a == QLatin1String("--demo")) {
+      options.demo = true;
+    } else if (a == QLatin1String("--port")) {
+      if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) return Error{"--port needs a path"};
+      options.port = arguments[++i].toStdString();
+    } else if (a.startsWith(QLatin1String("--port="))) {
+      options.port = a.mid(7).toStdString();
+      if (options.port.empty()) return Error{"--port needs a path"};
+    } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+      options.help = true;
+    } else {
+      return Error{"Unknown option " + a.toStdString()};
+    }
+  }
+  if (options.demo && !options.port.empty()) return Error{"--demo and --port cannot be used together"};
+  return options;
+}
+
+int CZD573_UtilityApp::Run(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("zd573-utility"));
+
+  Expected<Options> options = ParseArguments(QApplication::arguments().mid(1));
+  if (!options) {
+    std::fprintf(stderr, "zd573-utility: %s\n%s", options.error().c_str(), kUsage);
+    return 2;
+  }
+  if (options->help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+
+  // The simulated tracker must be in place before the first search.
+  std::unique_ptr<DemoTracker> demo;
+  if (options->demo) {
+    demo = std::make_unique<DemoTracker>();
+    std::string error;
+    if (!demo->Start(&error)) {
+      std::fprintf(stderr, "zd573-utility: %s\n", error.c_str());
+      return 1;
+    }
+  }
+
+  AppContext context;
+  SetImageFailureNotifier([&context](QWidget* parent, const QString& text) {
+    context.ShowMessage(parent, text, MessageIcon::None);
+  });
+  int code = 0;
+  {
+    CZD573_UtilityDlg window(context);
+    if (!options->port.empty()) window.SetFixedPort(options->port);
+    window.WatchDeviceDirectory(QString::fromStdString(DevRoot()));
+    window.show();
+    code = QApplication::exec();
+  }
+  SetImageFailureNotifier({});
+  return code;
+}
+
+}  // namespace zd573

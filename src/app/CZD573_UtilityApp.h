@@ -1,0 +1,31 @@
+#pragma once
+// Program start: the command line, the optional simulated tracker, the
+// shared context and the main window.
+#include <QStringList>
+
+#include <string>
+
+#include "common/result.h"
+
+namespace zd573 {
+
+class CZD573_UtilityApp {
+ public:
+  struct Options {
+    bool demo = false;   // --demo: a simulated tracker that the search finds
+    std::string port;    // --port PATH: use this port, no search
+    bool help = false;
+  };
+  static constexpr const char* kUsage =
+      "Usage: zd573-utility [--demo] [--port PATH]\n"
+      "  --demo       start with a simulated tracker, so every page can be tried without one\n"
+      "  --port PATH  use this serial port instead of searching for the tracker\n";
+
+  // Arguments after the program name.
+  static Expected<Options> ParseArguments(const QStringList& arguments);
+
+  // Runs the program; the result is its exit code.
+  int Run(int argc, char** argv);
+};
+
+}  // namespace zd573

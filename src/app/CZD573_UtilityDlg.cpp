@@ -1,0 +1,461 @@
+#include "app/CZD573_UtilityDlg.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "controls/CGdiPlusBitmap.h"
+#include "controls/CGdipButton.h"
+#include "controls/CLabel.h"
+#include "device/device_port.h"
+#include "device/port_finder.h"
+#include "pages/PageFrame.h"
+#include "pages/SetupPage.h"
+#include "pages/LoginPage.h"
+#include "pages/Skin.h"
+#include "settings/language.h"
+
+namespace zd573 {
+
+namespace {
+
+struct PageButtonLook {
+  int id;
+  int normal;
+  int pressed;
+  int disabled;
+};
+// Normal, pressed and disabled pictures of the six page buttons.
+constexpr std::array<PageButtonLook, 6> kPageButtonLooks{{
+    {CZD573_UtilityDlg::kInfoButton, 171, 172, 173},
+    {CZD573_UtilityDlg::kMsgButton, 150, 151, 152},
+    {CZD573_UtilityDlg::kGprsButton, 153, 154, 155},
+    {CZD573_UtilityDlg::kRingButton, 156, 157, 158},
+    {CZD573_UtilityDlg::kLoggerButton, 159, 160, 161},
+    {CZD573_UtilityDlg::kSettingsButton, 168, 169, 170},
+}};
+
+constexpr std::array<std::string_view, 8> kStatusDefaults{
+    "Search Device...",     "IMEI: %s",         "Reading Setting ...", "Read Setting Correct",
+    "Read Setting  Failure", "Password Correct", "Password Error",      "No Device"};
+constexpr std::array<std::string_view, 6> kCaptionDefaults{
+    "Device Information", "Contacts && Message", "GPRS Parameter", "Ringing && Alarm", "Logger", "Settings"};
+
+// Page buttons sit in a grid of three columns and two rows.
+constexpr int kGridLeft = 270;
+constexpr int kGridTop = 112;
+constexpr int kColumnStep = 178;
+constexpr int kRowStep = 196;
+
+const QColor kCaptionColour{0x17, 0x24, 0x32};
+const QColor kStatusColour{0x1F, 0x31, 0x43};
+const QColor kBandTextColour{255, 255, 255};
+
+QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+// Hands the reader's callbacks to the window's thread. Each carries the
+// generation of the read it belongs to, so a stopped read cannot act later.
+class CZD573_UtilityDlg::Relay : public ReadObserver {
+ public:
+  explicit Relay(CZD573_UtilityDlg* window) : window_(window) {}
+
+  void Identified(const std::string&, const std::string&) override {
+    const int generation = window_->generation_.load();
+    QMetaObject::invokeMethod(window_, [w = window_, generation] { w->OnIdentified(generation); },
+                              Qt::QueuedConnection);
+  }
+  void ReadComplete() override {
+    const int generation = window_->generation_.load();
+    QMetaObject::invokeMethod(window_, [w = window_, generation] { w->OnReadComplete(generation); },
+                              Qt::QueuedConnection);
+  }
+  void ReadFailed(const std::string& why) override {
+    const int generation = window_->generation_.load();
+    const QString text = Utf8(why);
+    QMetaObject::invokeMethod(window_, [w = window_, generation, text] { w->OnReadFailed(generation, text); },
+                              Qt::QueuedConnection);
+  }
+
+ private:
+  CZD573_UtilityDlg* window_;
+};
+
+CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), context_(context), relay_(std::make_unique<Relay>(this)) {
+  ReadOptions options;
+  options.fullReadStall = context_.durations.fullReadStall;
+  reader_ = std::make_unique<SettingsReader>(context_.Settings(), *relay_, options);
+
+  // At the top-left corner of the screen, 802 x 602.
+  setGeometry(0, 0, 802, 602);
+  setFixedSize(802, 602);
+  CGdiPlusBitmapResource picture(skin::kMainBackground);
+  if (picture.HasImage()) background_ = QPixmap::fromImage(picture.Image());
+  CreateControls();
+
+  ShowLoginButton(true);
+  EnableLogin(false);
+  EnablePageButtons(false);
+
+  searchTimer_.setSingleShot(true);
+  searchTimer_.setInterval(context_.durations.searchDelay);
+  connect(&searchTimer_, &QTimer::timeout, this, &CZD573_UtilityDlg::OnSearchTimer);
+  loginTimer_.setSingleShot(true);
+  loginTimer_.setInterval(context_.durations.loginPause);
+  connect(&loginTimer_, &QTimer::timeout, this, &CZD573_UtilityDlg::StartFullRead);
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
+    const QStringList now = TtyNames();
+    if (now != ttys_) {
+      ttys_ = now;
+      OnDeviceChange();
+    }
+  });
+
+  searchTimer_.start();
+  context_.ReadLanguage();
+  status_ = kSearching;
+  ApplyTexts();
+}
+
+CZD573_UtilityDlg::~CZD573_UtilityDlg() {
+  // The worker must be gone before the window it reports to.
+  ++generation_;
+  reader_->Stop();
+}
+
+void CZD573_UtilityDlg::CreateControls() {
+  appName_ = new CLabel(this);
+  appName_->setGeometry(28, 20, 400, 40);
+  skin::StyleLabel(appName_, kBandTextColour, 18, true);
+  appName_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  minimise_ = skin::MakeButton(this, skin::kMinimiseNormal, skin::kMinimisePressed, QRect(762, 2, 16, 16));
+  close_ = skin::MakeButton(this, skin::kCloseNormal, skin::kClosePressed, QRect(782, 2, 16, 16));
+  connect(minimise_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
+  connect(close_, &QAbstractButton::clicked, this, &QWidget::close);
+
+  logo_ = skin::MakeButton(this, skin::kLogo, skin::kLogo, QRect(76, 140, 96, 96));
+  logo_->setCursor(Qt::ArrowCursor);
+  logo_->setFocusPolicy(Qt::NoFocus);
+
+  for (std::size_t i = 0; i < kPageButtonLooks.size(); ++i) {
+    const PageButtonLook& look = kPageButtonLooks[i];
+    const int x = kGridLeft + static_cast<int>(i % 3) * kColumnStep;
+    const int y = kGridTop + static_cast<int>(i / 3) * kRowStep;
+    CGdipButton* button = skin::MakeButton(this, look.normal, look.pressed, QRect(x, y, 115, 115));
+    button->SetDisabledImage(look.disabled);
+    const int id = look.id;
+    connect(button, &QAbstractButton::clicked, this, [this, id] { OnPageButton(id); });
+    pageButtons_[i] = button;
+    auto* caption = new CLabel(this);
+    caption->SetControlId(kFirstCaption + static_cast<int>(i));
+    caption->setGeometry(x - 30, y + 120, 175, 26);
+    skin::StyleLabel(caption, kCaptionColour, skin::kCaptionPoints, true);
+    caption->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    captions_[i] = caption;
+  }
+
+  login_ = skin::MakeButton(this, 178, 179, QRect(54, 262, 140, 40));
+  login_->SetDisabledImage(180);
+  login_->SetCaptionColor(Qt::white);
+  login_->SetCaptionPointSize(14);
+  logout_ = skin::MakeButton(this, 256, 255, QRect(54, 262, 140, 40));
+  logout_->SetDisabledImage(180);
+  logout_->SetCaptionColor(Qt::white);
+  logout_->SetCaptionPointSize(14);
+  logout_->SetCaptionOffset(20, 0);
+  connect(login_, &QAbstractButton::clicked, this, &CZD573_UtilityDlg::OnLogin);
+  connect(logout_, &QAbstractButton::clicked, this, &CZD573_UtilityDlg::OnLogout);
+
+  statusLabel_ = new CLabel(this);
+  statusLabel_->SetControlId(kStatusLabel);
+  statusLabel_->setGeometry(28, 550, 744, 36);
+  skin::StyleLabel(statusLabel_, kStatusColour, 13, true);
+  statusLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+CGdipButton* CZD573_UtilityDlg::Button(int id) const {
+  switch (id) {
+    case kMinimiseButton: return minimise_;
+    case kCloseButton: return close_;
+    case kLoginButton: return login_;
+    case kLogoutButton: return logout_;
+    case kLogo: return logo_;
+    default: break;
+  }
+  for (std::size_t i = 0; i < kPageButtons.size(); ++i) {
+    if (kPageButtons[i] == id) return pageButtons_[i];
+  }
+  return nullptr;
+}
+
+void CZD573_UtilityDlg::WatchDeviceDirectory(const QString& dir) {
+  if (!watchedDir_.isEmpty()) watcher_.removePath(watchedDir_);
+  watchedDir_ = dir;
+  ttys_ = TtyNames();
+  watcher_.addPath(dir);
+}
+
+QStringList CZD573_UtilityDlg::TtyNames() const {
+  if (watchedDir_.isEmpty()) return {};
+  QStringList names = QDir(watchedDir_).entryList({QStringLiteral("tty*")}, QDir::System | QDir::Files | QDir::Dirs |
+                                                                           QDir::NoDotAndDotDot);
+  names.sort();
+  return names;
+}
+
+void CZD573_UtilityDlg::ApplyTexts() {
+  const QString title = context_.Text("STR_MAINPAGE_APPNAME", "ZD-573 Utility");
+  setWindowTitle(PlainCaption(title));
+  appName_->SetLabelText(title);
+  for (int i = 0; i < 6; ++i) {
+    captions_[static_cast<std::size_t>(i)]->SetLabelText(context_.Text(
+        settings::FamilyKey("STR_MAINPAGE_STR%d", i + 1), kCaptionDefaults[static_cast<std::size_t>(i)]));
+  }
+  for (int i = 0; i < kStatusCount; ++i) {
+    statusTexts_[static_cast<std::size_t>(i)] =
+        context_.Text(settings::FamilyKey("STR_MAINPAGE_DEVICE%d", i + 1), kStatusDefaults[static_cast<std::size_t>(i)]);
+  }
+  ShowStatus();
+  context_.leaveQuestion = context_.Text("STR_GLOBAL_CHANGE", "Change");
+  login_->SetCaption(context_.Text("STR_MAINPAGE_CONNECT", "Login"));
+  logout_->SetCaption(context_.Text("STR_MAINPAGE_DISCONNECT", "  Loginout"));
+  update();
+}
+
+QString CZD573_UtilityDlg::StatusText() const {
+  if (status_ != kIdentified) return statusTexts_[static_cast<std::size_t>(status_)];
+  const std::string imei = context_.Imei();
+  // The name the user gave this device replaces the IMEI line.
+  const std::string name = context_.StoredUserName(imei);
+  if (!name.empty()) return Utf8(name);
+  const std::string format = statusTexts_[kIdentified].toStdString();
+  return Utf8(settings::FormatWithText(format, context_.FromDevice(imei).toStdString()));
+}
+
+void CZD573_UtilityDlg::SetStatus(int code) {
+  status_ = code;
+  ShowStatus();
+  emit statusChanged(code);
+}
+
+void CZD573_UtilityDlg::ShowStatus() {
+  if (status_ == kIdentified) {
+    const std::string name = context_.StoredUserName(context_.Imei());
+    context_.deviceUserName = name.empty() ? std::string(settings::kNoDeviceUserName) : name;
+  }
+  statusLabel_->SetLabelText(StatusText());
+}
+
+void CZD573_UtilityDlg::ShowLoginButton(bool loginVisible) {
+  login_->setVisible(loginVisible);
+  logout_->setVisible(!loginVisible);
+}
+
+void CZD573_UtilityDlg::EnableLogin(bool on) { login_->SetDisabledState(!on); }
+
+void CZD573_UtilityDlg::EnablePageButtons(bool on) {
+  // The settings button stays usable in every state.
+  for (std::size_t i = 0; i < 5; ++i) pageButtons_[i]->SetDisabledState(!on);
+}
+
+void CZD573_UtilityDlg::RestartSearch() {
+  searchTimer_.stop();
+  searchTimer_.start(context_.durations.searchDelay);
+}
+
+void CZD573_UtilityDlg::StopRead() {
+  ++generation_;
+  reader_->Stop();
+  readKind_.reset();
+}
+
+void CZD573_UtilityDlg::ToNoDevice() {
+  EnableLogin(false);
+  ShowLoginButton(true);
+  EnablePageButtons(false);
+  SetStatus(kNoDevice);
+}
+
+void CZD573_UtilityDlg::OnSearchTimer() {
+  searchTimer_.stop();
+  std::string port = context_.portName;
+  bool found = false;
+  if (!fixedPort_.empty()) {
+    port = fixedPort_;
+    found = true;
+  } else {
+    // The search pauses for each matching port; the window keeps painting.
+    const FindOptions options{context_.durations.portMatchPause};
+    RunWithBusyWindows([&] { found = FindDevicePort(port, options); });
+  }
+  if (!found) {
+    ToNoDevice();
+    return;
+  }
+  context_.portName = port;
+  // Identifying: the state stays as it is until the device answers.
+  StartRead(ReadKind::Identify);
+}
+
+bool CZD573_UtilityDlg::StartRead(ReadKind kind) {
+  StopRead();
+  Status started = reader_->Start(kind, context_.portName);
+  if (!started) {
+    context_.ShowError(this, Utf8(started.error()));
+    return false;
+  }
+  readKind_ = kind;
+  return true;
+}
+
+void CZD573_UtilityDlg::OnIdentified(int generation) {
+  if (generation != generation_.load()) return;
+  StopRead();
+  EnableLogin(true);
+  SetStatus(kIdentified);
+}
+
+void CZD573_UtilityDlg::OnLogin() {
+  if (!login_->isVisible() || login_->DisabledState()) return;
+  const QString device = context_.FromDevice(context_.Settings().Text("OU"));
+  if (!device.isEmpty()) {
+    LoginPage page(context_, this);
+    if (page.exec() != QDialog::Accepted) return;
+    if (context_.typedPassword != device) {
+      SetStatus(kPasswordError);
+      return;
+    }
+  }
+  SetStatus(kPasswordCorrect);
+  EnableLogin(false);
+  // "Password Correct" stays for a moment before the read starts.
+  loginTimer_.start(context_.durations.loginPause);
+}
+
+void CZD573_UtilityDlg::StartFullRead() {
+  if (!StartRead(ReadKind::FullRead)) {
+    // Nothing is being read: say so and let the user try again.
+    SetStatus(kReadFailure);
+    EnableLogin(true);
+    return;
+  }
+  SetStatus(kReading);
+}
+
+void CZD573_UtilityDlg::OnReadComplete(int generation) {
+  if (generation != generation_.load()) return;
+  StopRead();
+  ShowLoginButton(false);
+  EnableLogin(false);
+  EnablePageButtons(true);
+  SetStatus(kReadCorrect);
+}
+
+void CZD573_UtilityDlg::OnReadFailed(int generation, const QString&) {
+  if (generation != generation_.load()) return;
+  const std::optional<ReadKind> kind = readKind_;
+  StopRead();
+  if (kind == ReadKind::FullRead) {
+    // The device stopped giving settings: the login can be tried again.
+    SetStatus(kReadFailure);
+    EnableLogin(true);
+    return;
+  }
+  // The tracker went away while it was being identified: look again.
+  ToNoDevice();
+  RestartSearch();
+}
+
+void CZD573_UtilityDlg::OnLogout() {
+  StopRead();
+  loginTimer_.stop();
+  ToNoDevice();
+  RestartSearch();
+}
+
+void CZD573_UtilityDlg::OnDeviceChange() {
+  // Once logged in, devices coming and going are not our concern.
+  if (!login_->isVisible()) return;
+  // No port may stay open: a read still running ends before the new search.
+  StopRead();
+  if (loginTimer_.isActive()) {
+    loginTimer_.stop();
+    EnableLogin(false);
+  }
+  RestartSearch();
+}
+
+void CZD573_UtilityDlg::OnSettings() {
+  SetupPage page(context_, this);
+  page.exec();
+  if (context_.languageChanged) {
+    context_.languageChanged = false;
+    ApplyTexts();
+  }
+}
+
+void CZD573_UtilityDlg::OnPageButton(int id) {
+  if (id == kSettingsButton) {
+    OnSettings();
+    return;
+  }
+  CGdipButton* button = Button(id);
+  if (!button || button->DisabledState() || !pageFactory_) return;
+  PageFrame* page = pageFactory_(id, context_, this);
+  if (!page) return;
+  page->Open();
+  page->show();
+  page->raise();
+  page->activateWindow();
+  page_ = page;
+}
+
+void CZD573_UtilityDlg::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), Qt::black);
+  if (!background_.isNull()) p.drawPixmap(1, 1, background_);
+}
+
+void CZD573_UtilityDlg::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && kDragBand.contains(event->position().toPoint())) {
+    dragging_ = true;
+    grab_ = event->position().toPoint();
+    grabMouse();
+    event->accept();
+    return;
+  }
+  QWidget::mousePressEvent(event);
+}
+
+void CZD573_UtilityDlg::mouseMoveEvent(QMouseEvent* event) {
+  if (!dragging_) {
+    QWidget::mouseMoveEvent(event);
+    return;
+  }
+  move(event->globalPosition().toPoint() - grab_);
+  event->accept();
+}
+
+void CZD573_UtilityDlg::mouseReleaseEvent(QMouseEvent* event) {
+  if (dragging_ && event->button() == Qt::LeftButton) {
+    dragging_ = false;
+    releaseMouse();
+    event->accept();
+    return;
+  }
+  QWidget::mouseReleaseEvent(event);
+}
+
+void CZD573_UtilityDlg::closeEvent(QCloseEvent* event) {
+  searchTimer_.stop();
+  loginTimer_.stop();
+  StopRead();
+  QWidget::closeEvent(event);
+  context_.Exit(0);
+}
+
+}  // namespace zd573

@@ -1,0 +1,157 @@
+#pragma once
+// The main window: watches for the tracker, identifies it, logs in, starts
+// the full settings read, shows a one-line status and opens the pages.
+#include <QFileSystemWatcher>
+#include <QPixmap>
+#include <QPoint>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "device/settings_reader.h"
+#include "pages/AppContext.h"
+
+namespace zd573 {
+
+class CGdipButton;
+class CLabel;
+class PageFrame;
+
+class CZD573_UtilityDlg : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Status codes: the index of the status text shown.
+  enum StatusCode {
+    kSearching = 0,
+    kIdentified = 1,
+    kReading = 2,
+    kReadCorrect = 3,
+    kReadFailure = 4,
+    kPasswordCorrect = 5,
+    kPasswordError = 6,
+    kNoDevice = 7,
+  };
+  static constexpr int kStatusCount = 8;
+
+  // Control ids.
+  static constexpr int kInfoButton = 1002;
+  static constexpr int kMinimiseButton = 1003;
+  static constexpr int kCloseButton = 1004;
+  static constexpr int kMsgButton = 1005;
+  static constexpr int kGprsButton = 1006;
+  static constexpr int kRingButton = 1007;
+  static constexpr int kLoggerButton = 1008;
+  static constexpr int kSettingsButton = 1011;
+  static constexpr int kLoginButton = 1012;
+  static constexpr int kLogoutButton = 1013;
+  static constexpr int kStatusLabel = 1017;
+  static constexpr int kFirstCaption = 1099;  // to 1104, one under each page button
+  static constexpr int kLogo = 1202;
+  // The six page buttons in caption order; the first five open pages.
+  static constexpr std::array<int, 6> kPageButtons{kInfoButton, kMsgButton, kGprsButton,
+                                                   kRingButton, kLoggerButton, kSettingsButton};
+  static constexpr QRect kDragBand{0, 0, 800, 80};
+
+  // Makes the page of a page button, or nothing while that page does not exist.
+  using PageFactory = std::function<PageFrame*(int buttonId, AppContext& context, QWidget* mainWindow)>;
+
+  explicit CZD573_UtilityDlg(AppContext& context, QWidget* parent = nullptr);
+  ~CZD573_UtilityDlg() override;
+
+  void SetPageFactory(PageFactory factory) { pageFactory_ = std::move(factory); }
+  // A port given by the user: the search then only checks nothing and uses it.
+  void SetFixedPort(std::string port) { fixedPort_ = std::move(port); }
+  // Watches `dir` for tty nodes coming and going (the device-change notice).
+  void WatchDeviceDirectory(const QString& dir);
+
+  // Reloads every text from the language table.
+  void ApplyTexts();
+
+  int StatusCode() const { return status_; }
+  QString StatusText() const;
+  CGdipButton* Button(int id) const;
+  CLabel* StatusLabel() const { return statusLabel_; }
+  CLabel* Caption(int index) const { return captions_.at(static_cast<std::size_t>(index)); }
+  bool SearchPending() const { return searchTimer_.isActive(); }
+  bool ReadRunning() const { return reader_->Running(); }
+  QWidget* OpenPage() const { return page_; }
+
+  // The handlers of the buttons and notices, callable directly.
+  void OnLogin();
+  void OnLogout();
+  void OnSettings();
+  void OnPageButton(int id);
+  void OnDeviceChange();
+  void OnSearchTimer();
+
+ signals:
+  void statusChanged(int code);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  class Relay;
+
+  void CreateControls();
+  void SetStatus(int code);
+  void ShowStatus();
+  void ShowLoginButton(bool loginVisible);
+  void EnableLogin(bool on);
+  void EnablePageButtons(bool on);
+  void RestartSearch();
+  void ToNoDevice();
+  void StopRead();
+  bool StartRead(ReadKind kind);
+  void StartFullRead();
+  void OnIdentified(int generation);
+  void OnReadComplete(int generation);
+  void OnReadFailed(int generation, const QString& why);
+  QStringList TtyNames() const;
+
+  AppContext& context_;
+  PageFactory pageFactory_;
+  std::string fixedPort_;
+  std::unique_ptr<Relay> relay_;
+  std::unique_ptr<SettingsReader> reader_;
+  // Which read a callback belongs to; a stopped read's late callbacks are dropped.
+  std::atomic<int> generation_{0};
+  std::optional<ReadKind> readKind_;
+
+  int status_ = kSearching;
+  std::array<QString, kStatusCount> statusTexts_;
+  QTimer searchTimer_;
+  QTimer loginTimer_;
+  QFileSystemWatcher watcher_;
+  QString watchedDir_;
+  QStringList ttys_;
+  QPixmap background_;
+  bool dragging_ = false;
+  QPoint grab_;
+  QPointer<QWidget> page_;
+
+  CLabel* appName_ = nullptr;
+  CGdipButton* logo_ = nullptr;
+  CGdipButton* minimise_ = nullptr;
+  CGdipButton* close_ = nullptr;
+  CGdipButton* login_ = nullptr;
+  CGdipButton* logout_ = nullptr;
+  std::array<CGdipButton*, 6> pageButtons_{};
+  std::array<CLabel*, 6> captions_{};
+  CLabel* statusLabel_ = nullptr;
+};
+
+}  // namespace zd573

@@ -1,0 +1,147 @@
+#include "pages/AppContext.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QWidget>
+
+#include <thread>
+
+#include "settings/paths.h"
+#include "settings/text_encoding.h"
+
+namespace zd573 {
+
+namespace {
+
+QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Error: return QMessageBox::Critical;
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QString BoxCaption() { return QStringLiteral("ZD-573 Utility"); }
+
+// Swallows every user input event while a device transaction runs.
+class InputBlocker : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::MouseMove:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::Wheel:
+      case QEvent::Shortcut:
+      case QEvent::ShortcutOverride:
+      case QEvent::Close:
+        return true;
+      default:
+        return false;
+    }
+  }
+};
+
+}  // namespace
+
+Notifier MessageBoxNotifier() {
+  Notifier n;
+  n.message = [](QWidget* parent, const QString& text, MessageIcon icon) {
+    QMessageBox box(BoxIcon(icon), BoxCaption(), text, QMessageBox::Ok, parent);
+    box.exec();
+  };
+  n.askYesNo = [](QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, BoxCaption(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    return box.exec() == QMessageBox::Yes;
+  };
+  return n;
+}
+
+QString PlainCaption(const QString& text) {
+  QString out;
+  out.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == QLatin1Char('&') && i + 1 < text.size()) ++i;
+    out += text[i];
+  }
+  return out;
+}
+
+AppContext::AppContext() {
+  exitProgram = [](int code) { QCoreApplication::exit(code); };
+}
+
+void AppContext::ReadLanguage() { language_ = settings::ReadCurrentLanguage(SystemIni()); }
+
+settings::IniFile AppContext::SystemIni() const { return settings::IniFile(settings::SystemIniPath()); }
+
+settings::TextLookup AppContext::Lookup() const { return settings::TextLookup(settings::LanguagesPath(), language_); }
+
+QString AppContext::Text(std::string_view key) const { return FromUtf8(Lookup().Text(key)); }
+
+QString AppContext::Text(std::string_view key, std::string_view english) const {
+  return FromUtf8(Lookup().Text(key, english));
+}
+
+QString AppContext::FamilyText(std::string_view family, int index) const {
+  return FromUtf8(Lookup().FamilyText(family, index));
+}
+
+int AppContext::CodePage() const { return settings::DeviceCodePage(SystemIni()); }
+
+QString AppContext::FromDevice(const std::string& bytes) const {
+  return FromUtf8(settings::DecodeDeviceText(bytes, CodePage()));
+}
+
+Expected<std::string> AppContext::ToDevice(const QString& text) const {
+  const QByteArray utf8 = text.toUtf8();
+  return settings::EncodeDeviceText(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
+                                    CodePage());
+}
+
+std::string AppContext::StoredUserName(const std::string& imei) const {
+  if (imei.empty()) return {};
+  const settings::IniFile ini = SystemIni();
+  if (!settings::HasDeviceUserName(ini, imei)) return {};
+  std::string name = settings::ReadDeviceUserName(ini, imei);
+  return name == settings::kNoDeviceUserName ? std::string() : name;
+}
+
+void AppContext::ShowMessage(QWidget* parent, const QString& text, MessageIcon icon) const {
+  if (notifier.message) notifier.message(parent, text, icon);
+}
+
+bool AppContext::AskYesNo(QWidget* parent, const QString& text) const {
+  return notifier.askYesNo ? notifier.askYesNo(parent, text) : true;
+}
+
+void AppContext::Exit(int code) const {
+  if (exitProgram) exitProgram(code);
+}
+
+void RunWithBusyWindows(const std::function<void()>& work) {
+  InputBlocker blocker;
+  qApp->installEventFilter(&blocker);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  QEventLoop loop;
+  std::thread worker([&] {
+    work();
+    QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+  });
+  // User input reaches the filter above and is dropped, not replayed later.
+  loop.exec();
+  worker.join();
+  QApplication::restoreOverrideCursor();
+  qApp->removeEventFilter(&blocker);
+}
+
+}  // namespace zd573

@@ -1,0 +1,106 @@
+#pragma once
+// What the windows of the utility share: the settings record, the port, the
+// texts of the current language, the pauses the tracker needs, and how the
+// user is told things. One object, handed to every window, instead of globals.
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "common/result.h"
+#include "device/device_settings.h"
+#include "device/timing.h"
+#include "settings/ini_file.h"
+#include "settings/language.h"
+#include "settings/paths.h"
+
+class QWidget;
+
+namespace zd573 {
+
+// Every pause of the shell. The defaults are the tracker's; tests shorten them.
+struct Durations {
+  std::chrono::milliseconds searchDelay = timing::kSearchDelay;
+  std::chrono::milliseconds portMatchPause = timing::kPortMatchPause;
+  std::chrono::milliseconds loginPause = timing::kLoginPause;
+  std::chrono::milliseconds setSentencePause = timing::kSetSentencePause;
+  // A full read that gets no new key for this long gives up.
+  std::chrono::milliseconds fullReadStall{30000};
+};
+
+enum class MessageIcon { None, Error, Warning, Information };
+
+// How the user is told things. The defaults show message boxes; tests
+// install their own so nothing blocks.
+struct Notifier {
+  std::function<void(QWidget* parent, const QString& text, MessageIcon icon)> message;
+  // The leave question: Yes/No with a warning icon; true for Yes.
+  std::function<bool(QWidget* parent, const QString& text)> askYesNo;
+};
+Notifier MessageBoxNotifier();
+
+// Turns "&&" into "&" and drops single "&" marks, for places that show a
+// caption literally (window titles).
+QString PlainCaption(const QString& text);
+
+class AppContext {
+ public:
+  AppContext();
+  AppContext(const AppContext&) = delete;
+  AppContext& operator=(const AppContext&) = delete;
+
+  DeviceSettings& Settings() { return settings_; }
+
+  // The tracker's port name ("ttyACM0" or a path); empty until found.
+  std::string portName;
+  // The name stored for the connected device, "ZD573" when none.
+  std::string deviceUserName{settings::kNoDeviceUserName};
+  // The leave question of the pages ("STR_GLOBAL_CHANGE").
+  QString leaveQuestion{QStringLiteral("Change")};
+  // What the login page was given last.
+  QString typedPassword;
+  // Set by the settings page when a language was confirmed.
+  bool languageChanged = false;
+  Durations durations;
+  Notifier notifier = MessageBoxNotifier();
+  // Ends the program with an exit code; the default leaves the event loop.
+  std::function<void(int code)> exitProgram;
+
+  // The current language, as read from system.ini or set by the settings page.
+  const std::string& Language() const { return language_; }
+  void SetLanguage(std::string language) { language_ = std::move(language); }
+  void ReadLanguage();
+
+  settings::IniFile SystemIni() const;
+  settings::TextLookup Lookup() const;
+  // Texts of the current language; the one-argument form uses the built-in default.
+  QString Text(std::string_view key) const;
+  QString Text(std::string_view key, std::string_view english) const;
+  QString FamilyText(std::string_view family, int index) const;
+
+  // The device text encoding and conversions to and from it.
+  int CodePage() const;
+  QString FromDevice(const std::string& bytes) const;
+  Expected<std::string> ToDevice(const QString& text) const;
+
+  // The device's IMEI and the name stored for it (empty when none).
+  std::string Imei() const { return settings_.Text("B2"); }
+  std::string StoredUserName(const std::string& imei) const;
+
+  void ShowMessage(QWidget* parent, const QString& text, MessageIcon icon) const;
+  void ShowError(QWidget* parent, const QString& text) const { ShowMessage(parent, text, MessageIcon::Error); }
+  bool AskYesNo(QWidget* parent, const QString& text) const;
+  void Exit(int code) const;
+
+ private:
+  DeviceSettings settings_;
+  std::string language_{settings::kDefaultLanguage};
+};
+
+// Runs `work` on a worker thread while the program ignores input and shows a
+// busy cursor; the windows keep repainting. Returns when the work is done.
+void RunWithBusyWindows(const std::function<void()>& work);
+
+}  // namespace zd573

@@ -1,0 +1,37 @@
+#include "pages/LoginPage.h"
+
+#include <QLineEdit>
+
+#include "controls/CLabel.h"
+#include "pages/Skin.h"
+
+namespace zd573 {
+
+LoginPage::LoginPage(AppContext& context, QWidget* mainWindow)
+    : SkinnedDialog(context, mainWindow, QSize(350, 250), skin::kLoginBackground, skin::kLoginIcon) {
+  SetEnterConfirms(true);
+  SetTitle(context_.Text("STR_LOGINPAGE_STR1", "Login"));
+  AddLabel(kPasswordLabel, QRect(30, 82, 100, 26), context_.Text("STR_LOGINPAGE_STR2", "Password:"));
+  edit_ = new QLineEdit(this);
+  edit_->setObjectName(QStringLiteral("password"));
+  edit_->setGeometry(135, 82, 180, 26);
+  hint_ = AddLabel(kHintLabel, QRect(135, 112, 200, 22),
+                   context_.Text("STR_LOGINPAGE_STR3", "(Default Password:4071)"));
+  hint_->SetForeground(skin::kHintColour);
+  ConfirmCaption()->SetLabelText(context_.Text("STR_LOGINPAGE_STR5", "Login"));
+  CancelCaption()->SetLabelText(context_.Text("STR_LOGINPAGE_STR4", "Cancel"));
+  edit_->setFocus();
+}
+
+bool LoginPage::Matches(const QString& typed, const QString& device) {
+  if (typed == device) return true;
+  return device.isEmpty() && typed == QLatin1String(kDefaultPassword);
+}
+
+void LoginPage::Check() {
+  const QString device = context_.FromDevice(context_.Settings().Text("OU"));
+  context_.typedPassword = edit_->text();
+  if (Matches(context_.typedPassword, device)) accept();
+}
+
+}  // namespace zd573

@@ -1,0 +1,42 @@
+#pragma once
+// The login window: the typed text is compared with the device password the
+// identification has read; the tracker itself is not asked.
+#include <QString>
+
+#include "pages/SkinnedDialog.h"
+
+class QLineEdit;
+
+namespace zd573 {
+
+class LoginPage : public SkinnedDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kPasswordEdit = 1105;
+  static constexpr int kPasswordLabel = 1103;
+  static constexpr int kHintLabel = 1104;
+  // Accepted when the device has no password.
+  static constexpr const char* kDefaultPassword = "4071";
+
+  LoginPage(AppContext& context, QWidget* mainWindow);
+
+  QLineEdit* PasswordEdit() const { return edit_; }
+  CLabel* HintLabel() const { return hint_; }
+
+  // The check of the OK button and Enter: stores the typed text in the
+  // context and closes with OK on a match; otherwise stays open, silent.
+  void Check();
+
+  // Whether `typed` opens a device whose password is `device`.
+  static bool Matches(const QString& typed, const QString& device);
+
+ protected:
+  void OnConfirm() override { Check(); }
+
+ private:
+  QLineEdit* edit_ = nullptr;
+  CLabel* hint_ = nullptr;
+};
+
+}  // namespace zd573

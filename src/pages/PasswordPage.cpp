@@ -1,0 +1,57 @@
+#include "pages/PasswordPage.h"
+
+#include <QLineEdit>
+
+#include "controls/CLabel.h"
+#include "device/transactions.h"
+#include "pages/Skin.h"
+
+namespace zd573 {
+
+PasswordPage::PasswordPage(AppContext& context, QWidget* parent)
+    : SkinnedDialog(context, parent, QSize(350, 250), skin::kLoginBackground, skin::kLoginIcon) {
+  SetEnterConfirms(true);
+  SetTitle(context_.Text("STR_PASSWORDPAGE_STR1", "Change Password"));
+  AddLabel(1100, QRect(20, 64, 125, 26), context_.Text("STR_PASSWORDPAGE_STR2", "New Password:"));
+  new_ = new QLineEdit(this);
+  new_->setObjectName(QStringLiteral("newPassword"));
+  new_->setGeometry(150, 64, 170, 26);
+  AddLabel(1101, QRect(20, 100, 125, 26), context_.Text("STR_PASSWORDPAGE_STR3", "Comfin Password:"));
+  again_ = new QLineEdit(this);
+  again_->setObjectName(QStringLiteral("confirmPassword"));
+  again_->setGeometry(150, 100, 170, 26);
+  CLabel* hint = AddLabel(kHintLabel, QRect(150, 130, 170, 22), context_.Text("STR_PASSWORDPAGE_STR4", "(Max 15 Byte)"));
+  hint->SetForeground(skin::kHintColour);
+  ConfirmCaption()->SetLabelText(context_.Text("STR_PASSWORDPAGE_STR6", "Apply"));
+  CancelCaption()->SetLabelText(context_.Text("STR_PASSWORDPAGE_STR5", "Cancel"));
+  errorText_ = context_.Text("STR_PASSWORDPAGE_STR7", "Error");
+  new_->setFocus();
+}
+
+void PasswordPage::ApplyPassword() {
+  const QString typed = new_->text();
+  if (typed != again_->text()) {
+    context_.ShowError(this, errorText_);
+    return;
+  }
+  // Too long in the device encoding, not encodable at all, or carrying a
+  // character that would break the sentence: all refused alike.
+  Expected<std::string> bytes = context_.ToDevice(typed);
+  if (!bytes || !ValidateUserValue("OU", *bytes)) {
+    context_.ShowError(this, errorText_);
+    return;
+  }
+  DeviceValues edited = context_.Settings().Snapshot();
+  edited.SetText("OU", *bytes);
+  Status sent;
+  const std::string port = context_.portName;
+  const WriteOptions options{context_.durations.setSentencePause};
+  RunWithBusyWindows([&] { sent = ApplyPage(port, Page::Password, context_.Settings(), edited, options); });
+  if (!sent) {
+    context_.ShowError(this, QString::fromStdString(sent.error()));
+    return;
+  }
+  accept();
+}
+
+}  // namespace zd573

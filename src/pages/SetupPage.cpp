@@ -1,0 +1,153 @@
+#include "pages/SetupPage.h"
+
+#include <QCollator>
+#include <QComboBox>
+#include <QPainter>
+
+#include <algorithm>
+
+#include "controls/CGdiPlusBitmap.h"
+#include "controls/CGdipButton.h"
+#include "controls/CLabel.h"
+#include "pages/Skin.h"
+#include "settings/paths.h"
+#include "settings/text_encoding.h"
+
+namespace zd573 {
+
+namespace {
+
+constexpr QPoint kPanelAt{10, 48};
+const QRect kFieldLabelSmall{40, 104, 130, 26};
+const QRect kFieldLabelLarge{32, 88, 386, 190};
+const QColor kActiveTab{0, 0, 0};
+const QColor kInactiveTab{255, 255, 255};
+
+QPixmap Picture(int id) {
+  CGdiPlusBitmapResource picture(id);
+  return picture.HasImage() ? QPixmap::fromImage(picture.Image()) : QPixmap();
+}
+
+}  // namespace
+
+SetupPage::SetupPage(AppContext& context, QWidget* mainWindow)
+    : SkinnedDialog(context, mainWindow, QSize(450, 360), skin::kSetupBackground, skin::kSettingsIcon) {
+  optionsPanel_ = Picture(skin::kSetupOptionsPanel);
+  aboutPanel_ = Picture(skin::kSetupAboutPanel);
+
+  SetTitle(context_.Text("STR_MAINPAGE_STR8", "Settings"));
+  languageText_ = context_.Text("STR_SETUPPAGE_LANGUAGE", "Language:");
+  aboutText_ = QString::fromUtf8(settings::ExpandLineBreakEscapes(context_.Text("STR_GLOBAL_ABOUT").toStdString()));
+
+  auto makeTab = [this](int id, int x, const QString& text) {
+    auto* tab = new CLabel(this);
+    tab->SetControlId(id);
+    tab->setGeometry(kPanelAt.x() + x, kPanelAt.y() + 2, 104, 26);
+    skin::StyleLabel(tab, kInactiveTab, skin::kCaptionPoints, true);
+    tab->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    tab->SetLabelText(text);
+    tab->setCursor(Qt::PointingHandCursor);
+    return tab;
+  };
+  optionsTab_ = makeTab(kOptionsTab, 0, context_.Text("STR_SETUPPAGE_OPTIONS", "Options"));
+  aboutTab_ = makeTab(kAboutTab, 108, context_.Text("STR_SETUPPAGE_ABOUT", "About"));
+  // Clickable captions: the press tells this window, nothing is opened.
+  optionsTab_->MakeLink(true, true);
+  aboutTab_->MakeLink(true, true);
+  connect(optionsTab_, &CLabel::notify, this, [this] { ShowOptions(); });
+  connect(aboutTab_, &CLabel::notify, this, [this] { ShowAbout(); });
+
+  field_ = AddLabel(kFieldLabel, kFieldLabelSmall, languageText_);
+
+  // The languages are the sections of the language file, shown sorted.
+  languages_ = new QComboBox(this);
+  languages_->setObjectName(QStringLiteral("languages"));
+  languages_->setGeometry(175, 104, 230, 28);
+  QStringList names;
+  for (const std::string& name : context_.Lookup().Languages()) names << QString::fromStdString(name);
+  QCollator collator;
+  collator.setCaseSensitivity(Qt::CaseInsensitive);
+  std::stable_sort(names.begin(), names.end(),
+                   [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+  languages_->addItems(names);
+  languages_->setCurrentIndex(names.indexOf(QString::fromStdString(context_.Language())));
+
+  // The encoding of texts sent to the device (names, numbers, passwords).
+  codePageLabel_ = AddLabel(1112, QRect(40, 146, 130, 26),
+                            context_.Text("STR_SETUPPAGE_CODEPAGE", "Device text:"));
+  codePages_ = new QComboBox(this);
+  codePages_->setObjectName(QStringLiteral("codePages"));
+  codePages_->setGeometry(175, 146, 230, 28);
+  const int current = context_.CodePage();
+  for (const settings::CodePage& page : settings::OfferedCodePages()) {
+    if (settings::IconvName(page.number).empty()) continue;
+    codePages_->addItem(QString::fromUtf8(page.displayName.data(), static_cast<qsizetype>(page.displayName.size())),
+                        page.number);
+    if (page.number == current) codePages_->setCurrentIndex(codePages_->count() - 1);
+  }
+
+  ConfirmCaption()->SetLabelText(context_.Text("STR_GLOBAL_CONFIRM", "Confirm"));
+  CancelCaption()->SetLabelText(context_.Text("STR_GLOBAL_CANCEL", "Cancel"));
+
+  // Through About into Options, so every control starts in its Options state.
+  mode_ = Mode::Options;
+  SetMode(Mode::About);
+  SetMode(Mode::Options);
+}
+
+void SetupPage::ShowOptions() {
+  if (mode_ == Mode::About) SetMode(Mode::Options);
+}
+
+void SetupPage::ShowAbout() {
+  if (mode_ == Mode::Options) SetMode(Mode::About);
+}
+
+void SetupPage::SetMode(Mode mode) {
+  mode_ = mode;
+  const bool options = mode == Mode::Options;
+  optionsTab_->SetForeground(options ? kActiveTab : kInactiveTab);
+  aboutTab_->SetForeground(options ? kInactiveTab : kActiveTab);
+  if (options) {
+    field_->setWordWrap(false);
+    field_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    field_->setGeometry(kFieldLabelSmall);
+    field_->SetLabelText(languageText_);
+  } else {
+    field_->setWordWrap(true);
+    field_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    field_->setGeometry(kFieldLabelLarge);
+    field_->SetLabelText(aboutText_);
+  }
+  languages_->setVisible(options);
+  codePageLabel_->setVisible(options);
+  codePages_->setVisible(options);
+  ConfirmButton()->setVisible(options);
+  ConfirmCaption()->setVisible(options);
+  update();
+}
+
+void SetupPage::Confirm() {
+  const std::string language = languages_->currentText().toStdString();
+  const settings::IniFile ini = context_.SystemIni();
+  // A read-only settings folder only means the choice lasts for this run.
+  (void)settings::WriteCurrentLanguage(ini, language);
+  if (codePages_->currentIndex() >= 0) {
+    const int chosen = codePages_->currentData().toInt();
+    if (chosen != context_.CodePage()) (void)settings::WriteDeviceCodePage(ini, chosen);
+  }
+  context_.SetLanguage(language);
+  context_.languageChanged = true;
+  accept();
+}
+
+void SetupPage::paintEvent(QPaintEvent* event) {
+  SkinnedDialog::paintEvent(event);
+  const QPixmap& panel = mode_ == Mode::Options ? optionsPanel_ : aboutPanel_;
+  if (!panel.isNull()) {
+    QPainter p(this);
+    p.drawPixmap(kPanelAt, panel);
+  }
+}
+
+}  // namespace zd573

@@ -1,0 +1,57 @@
+#pragma once
+// The program's settings window: the display language and the device text
+// encoding on the Options tab, the rights notice on the About tab.
+#include <QPixmap>
+
+#include "pages/SkinnedDialog.h"
+
+class QComboBox;
+
+namespace zd573 {
+
+class SetupPage : public SkinnedDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kOptionsTab = 1103;
+  static constexpr int kAboutTab = 1104;
+  static constexpr int kLanguageList = 1110;
+  static constexpr int kFieldLabel = 1111;
+  enum class Mode { Options, About };
+
+  SetupPage(AppContext& context, QWidget* mainWindow);
+
+  Mode CurrentMode() const { return mode_; }
+  CLabel* OptionsTab() const { return optionsTab_; }
+  CLabel* AboutTab() const { return aboutTab_; }
+  CLabel* FieldLabel() const { return field_; }
+  QComboBox* LanguageList() const { return languages_; }
+  QComboBox* CodePageList() const { return codePages_; }
+  CLabel* CodePageLabel() const { return codePageLabel_; }
+
+  void ShowOptions();
+  void ShowAbout();
+  // Stores the chosen language and encoding, flags the change, closes.
+  void Confirm();
+
+ protected:
+  void OnConfirm() override { Confirm(); }
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void SetMode(Mode mode);
+
+  Mode mode_ = Mode::Options;
+  QPixmap optionsPanel_;
+  QPixmap aboutPanel_;
+  CLabel* optionsTab_ = nullptr;
+  CLabel* aboutTab_ = nullptr;
+  CLabel* field_ = nullptr;
+  CLabel* codePageLabel_ = nullptr;
+  QComboBox* languages_ = nullptr;
+  QComboBox* codePages_ = nullptr;
+  QString languageText_;
+  QString aboutText_;
+};
+
+}  // namespace zd573

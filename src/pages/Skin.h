@@ -1,0 +1,53 @@
+#pragma once
+// The look shared by the shell's windows: picture ids, text colours and sizes,
+// and small helpers that make a skinned button or style a label.
+#include <QColor>
+#include <QRect>
+
+class QWidget;
+
+namespace zd573 {
+
+class CGdipButton;
+class CLabel;
+
+namespace skin {
+
+// Pictures (ids of ":/png/<id>").
+inline constexpr int kMainBackground = 233;
+inline constexpr int kLogo = 225;
+inline constexpr int kPageBackground = 234;
+inline constexpr int kMinimiseNormal = 176;
+inline constexpr int kMinimisePressed = 177;
+inline constexpr int kCloseNormal = 174;
+inline constexpr int kClosePressed = 175;
+inline constexpr int kConfirmNormal = 183;  // also the pages' Apply
+inline constexpr int kConfirmPressed = 184;
+inline constexpr int kBackNormal = 185;
+inline constexpr int kBackPressed = 186;
+inline constexpr int kCancelNormal = 213;
+inline constexpr int kCancelPressed = 214;
+inline constexpr int kLoginIcon = 215;     // login and password windows
+inline constexpr int kSettingsIcon = 223;  // settings window
+inline constexpr int kLoginBackground = 246;
+inline constexpr int kSetupOptionsPanel = 243;
+inline constexpr int kSetupAboutPanel = 244;
+inline constexpr int kSetupBackground = 245;
+
+// Text sizes in points.
+inline constexpr int kTitlePoints = 14;
+inline constexpr int kLabelPoints = 10;
+inline constexpr int kCaptionPoints = 11;
+
+inline const QColor kDialogTitleColour{0x17, 0x24, 0x32};
+inline const QColor kDialogTextColour{0x17, 0x24, 0x32};
+inline const QColor kHintColour{128, 128, 128};
+inline const QColor kDialogFallbackColour{0xE4, 0xEB, 0xF0};
+
+// An image button with its normal and pressed pictures at `at`.
+CGdipButton* MakeButton(QWidget* parent, int normalId, int pressedId, const QRect& at);
+// A label drawn straight over the parent's picture.
+void StyleLabel(CLabel* label, const QColor& colour, int points, bool bold = false);
+
+}  // namespace skin
+}  // namespace zd573

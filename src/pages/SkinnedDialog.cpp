@@ -1,0 +1,79 @@
+#include "pages/SkinnedDialog.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+
+#include "controls/CGdiPlusBitmap.h"
+#include "controls/CGdipButton.h"
+#include "controls/CLabel.h"
+#include "pages/Skin.h"
+
+namespace zd573 {
+
+SkinnedDialog::SkinnedDialog(AppContext& context, QWidget* mainWindow, QSize size, int backgroundId, int iconId)
+    : QDialog(mainWindow, Qt::Dialog | Qt::FramelessWindowHint), context_(context) {
+  setModal(true);
+  setFixedSize(size);
+  if (mainWindow) move(mainWindow->geometry().topLeft());
+  CGdiPlusBitmapResource picture(backgroundId);
+  if (picture.HasImage()) background_ = QPixmap::fromImage(picture.Image());
+
+  icon_ = skin::MakeButton(this, iconId, iconId, QRect(12, 14, 24, 24));
+  icon_->setFocusPolicy(Qt::NoFocus);
+  icon_->setCursor(Qt::ArrowCursor);
+  title_ = new CLabel(this);
+  title_->SetControlId(dialog_id::kTitle);
+  title_->setGeometry(44, 10, size.width() - 54, 32);
+  skin::StyleLabel(title_, skin::kDialogTitleColour, skin::kTitlePoints, true);
+  title_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  const int buttonY = size.height() - 58;
+  cancel_ = skin::MakeButton(this, skin::kCancelNormal, skin::kCancelPressed, QRect(10, buttonY, 65, 50));
+  confirm_ = skin::MakeButton(this, skin::kConfirmNormal, skin::kConfirmPressed,
+                              QRect(size.width() - 75, buttonY, 65, 50));
+  cancelCaption_ = new CLabel(this);
+  cancelCaption_->SetControlId(dialog_id::kCancelCaption);
+  cancelCaption_->setGeometry(80, buttonY + 13, 110, 24);
+  skin::StyleLabel(cancelCaption_, skin::kDialogTextColour, skin::kCaptionPoints);
+  cancelCaption_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  confirmCaption_ = new CLabel(this);
+  confirmCaption_->SetControlId(dialog_id::kConfirmCaption);
+  confirmCaption_->setGeometry(size.width() - 190, buttonY + 13, 110, 24);
+  skin::StyleLabel(confirmCaption_, skin::kDialogTextColour, skin::kCaptionPoints);
+  confirmCaption_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+  connect(cancel_, &QAbstractButton::clicked, this, &QDialog::reject);
+  connect(confirm_, &QAbstractButton::clicked, this, [this] { OnConfirm(); });
+}
+
+void SkinnedDialog::SetTitle(const QString& text) {
+  title_->SetLabelText(text);
+  setWindowTitle(PlainCaption(text));
+}
+
+CLabel* SkinnedDialog::AddLabel(int id, const QRect& at, const QString& text) {
+  auto* label = new CLabel(this);
+  label->SetControlId(id);
+  label->setGeometry(at);
+  skin::StyleLabel(label, skin::kDialogTextColour, skin::kLabelPoints);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  label->SetLabelText(text);
+  return label;
+}
+
+void SkinnedDialog::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), skin::kDialogFallbackColour);
+  if (!background_.isNull()) p.drawPixmap(0, 0, background_);
+}
+
+void SkinnedDialog::keyPressEvent(QKeyEvent* event) {
+  if (enterConfirms_ && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    event->accept();
+    OnConfirm();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace zd573
