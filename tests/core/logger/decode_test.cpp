@@ -229,12 +229,6 @@ TEST(LoadRawLogInto, KeepsRecordsWhenFileIsMissingAndEmptiesThemOnBadData) {
   EXPECT_EQ(set.size(), 3u);
 }
 
-TEST(RawLogFromBytes, UsesTheFileMessages) {
-  EXPECT_EQ(RawLog::FromBytes(std::vector<uint8_t>(21)).error(), "Error data in raw file.");
-  EXPECT_EQ(RawLog::FromBytes({}).error(), "No valid GPS data in raw file.");
-  EXPECT_EQ(RawLog::FromBytes(std::vector<uint8_t>(60))->size(), 3u);
-}
-
 // The benchmarks and the export tests rely on a repeatable, mixed track.
 TEST(GenerateTrack, IsRepeatableMovingAndMixesEveryFixCode) {
   const RawLog a = GenerateTrack(20000, 7);
