@@ -1,0 +1,343 @@
+#include "controls/CLabel.h"
+
+#include <QDesktopServices>
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+
+#include "controls/CMemDC.h"
+#include "controls/ColorMath.h"
+
+namespace zd573 {
+
+namespace {
+
+CLabel::ShellOpener& Opener() {
+  static CLabel::ShellOpener opener = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+  return opener;
+}
+
+constexpr int kMaxFaceNameLength = 31;
+
+}  // namespace
+
+CLabel::ShellOpener CLabel::SetShellOpener(ShellOpener opener) {
+  ShellOpener previous = Opener();
+  if (opener) {
+    Opener() = std::move(opener);
+  } else {
+    Opener() = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+  }
+  return previous;
+}
+
+CLabel::CLabel(QWidget* parent) : QLabel(parent) { Init(); }
+
+CLabel::CLabel(const QString& text, QWidget* parent) : QLabel(text, parent) { Init(); }
+
+CLabel::~CLabel() = default;
+
+void CLabel::Init() {
+  setTextFormat(Qt::PlainText);
+  setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  textColour_ = palette().color(QPalette::WindowText);
+  defaultColour_ = palette().color(QPalette::Button);
+  fontDescription_ = font();
+  labelFont_ = fontDescription_;
+  blinkTimer_.setTimerType(Qt::PreciseTimer);
+  blinkTimer_.setInterval(kBlinkIntervalMs);
+  connect(&blinkTimer_, &QTimer::timeout, this, &CLabel::OnBlinkTimer);
+  setAttribute(Qt::WA_OpaquePaintEvent, true);
+  UpdateMouseHandling();
+}
+
+// Paints the label now, and the parent under it, so a clear label's old
+// text disappears under the freshly painted parent.
+void CLabel::Redraw() {
+  if (!isVisible()) {
+    update();
+    return;
+  }
+  if (QWidget* parent = parentWidget()) {
+    parent->repaint(geometry());
+  } else {
+    repaint();
+  }
+}
+
+void CLabel::Rebuild() { labelFont_ = fontDescription_; }
+
+void CLabel::SetBackground(const QColor& colour, const QColor& endColour, bool gradient) {
+  backgroundColour_ = colour;
+  gradientEndColour_ = endColour;
+  gradient_ = gradient;
+  hasBackgroundBrush_ = !gradient;
+  Redraw();
+}
+
+void CLabel::SetForeground(const QColor& colour) {
+  textColour_ = colour;
+  Redraw();
+}
+
+void CLabel::SetLabelText(const QString& text) {
+  setText(text);
+  Redraw();
+}
+
+void CLabel::SetBold(bool on) {
+  fontDescription_.setWeight(on ? QFont::Bold : QFont::Normal);
+  Rebuild();
+  Redraw();
+}
+
+bool CLabel::SetFace(const QString& faceName, int /*charSet: fonts carry their own scripts*/) {
+  if (faceName.size() > kMaxFaceNameLength) return false;
+  fontDescription_.setFamilies({faceName});
+  Rebuild();
+  Redraw();
+  return true;
+}
+
+void CLabel::SetUnderlined(bool on) {
+  fontDescription_.setUnderline(on);
+  Rebuild();
+  Redraw();
+}
+
+void CLabel::SetItalic(bool on) {
+  fontDescription_.setItalic(on);
+  Rebuild();
+  Redraw();
+}
+
+void CLabel::SetPointSize(int points) {
+  if (points > 0) fontDescription_.setPointSize(points);
+  Rebuild();
+  Redraw();
+}
+
+void CLabel::UpdateFrame() {
+  if (framed_ && sunken_) {
+    setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+  } else if (sunken_) {
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  } else if (framed_) {
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+  } else {
+    setFrameStyle(QFrame::NoFrame);
+  }
+  setLineWidth(1);
+}
+
+void CLabel::SetSunkenEdge(bool on) {
+  sunken_ = on;
+  UpdateFrame();
+}
+
+void CLabel::SetFrame(bool on) {
+  framed_ = on;
+  UpdateFrame();
+}
+
+void CLabel::SetClearBackground(bool on) {
+  transparent_ = on;
+  setAttribute(Qt::WA_OpaquePaintEvent, !on);
+  Redraw();
+}
+
+void CLabel::BlinkText(bool on) {
+  blinkTimer_.stop();
+  if (on) {
+    blinkPhase_ = false;
+    blinkMode_ = BlinkMode::Text;
+    blinkTimer_.start();
+  } else {
+    blinkMode_ = BlinkMode::None;
+  }
+  Redraw();
+}
+
+void CLabel::BlinkBackground(bool on) {
+  // The background does not change while it "blinks"; the mode is kept for
+  // callers that ask.
+  blinkTimer_.stop();
+  if (on) {
+    blinkPhase_ = false;
+    blinkMode_ = BlinkMode::Background;
+    blinkTimer_.start();
+  }
+}
+
+void CLabel::OnBlinkTimer() {
+  blinkPhase_ = !blinkPhase_;
+  Redraw();
+}
+
+void CLabel::UpdateMouseHandling() {
+  // Plain text lets the mouse through to the window under it (so a label in
+  // a title band does not stop dragging); links take the mouse.
+  setAttribute(Qt::WA_TransparentForMouseEvents, linkKind_ == LinkKind::None);
+}
+
+void CLabel::MakeLink(bool on, bool notifyParent) {
+  linkKind_ = on ? LinkKind::Document : LinkKind::None;
+  notifyParent_ = notifyParent;
+  UpdateMouseHandling();
+}
+
+void CLabel::MakeMailLink(bool on, bool notifyParent) {
+  linkKind_ = on ? LinkKind::Mail : LinkKind::None;
+  notifyParent_ = notifyParent;
+  UpdateMouseHandling();
+}
+
+void CLabel::SetHoverCursor(const QCursor& cursor) { setCursor(cursor); }
+
+void CLabel::SetEmbossed(bool on, bool direction) {
+  embossed_ = on;
+  embossDirection_ = direction;
+  Redraw();
+}
+
+void CLabel::SetAngle(int degrees, bool on) {
+  angle_ = degrees;
+  rotated_ = on;
+  Rebuild();
+  Redraw();
+}
+
+void CLabel::SetEmbossColor(const QColor& colour) {
+  embossColour_ = colour;
+  Redraw();
+}
+
+void CLabel::SetFontDescription(const QFont& description) {
+  fontDescription_ = description;
+  Rebuild();
+  Redraw();
+}
+
+void CLabel::SetLinkTarget(const QString& target) { linkTarget_ = target; }
+
+QUrl CLabel::LinkUrl() const {
+  switch (linkKind_) {
+    case LinkKind::Document:
+      return QUrl::fromUserInput(linkTarget_.isEmpty() ? text() : linkTarget_);
+    case LinkKind::Mail:
+      return QUrl(QStringLiteral("mailto:") + text());
+    case LinkKind::None:
+      break;
+  }
+  return {};
+}
+
+void CLabel::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || linkKind_ == LinkKind::None) {
+    QLabel::mousePressEvent(event);
+    return;
+  }
+  pressedInside_ = true;
+  if (notifyParent_) {
+    emit notify(controlId_, kNotifyCode);
+  } else {
+    const QUrl url = LinkUrl();
+    if (url.isValid() && !url.isEmpty()) Opener()(url);
+  }
+  event->accept();
+}
+
+void CLabel::mouseReleaseEvent(QMouseEvent* event) {
+  const bool click = pressedInside_ && event->button() == Qt::LeftButton &&
+                     rect().contains(event->position().toPoint());
+  pressedInside_ = false;
+  if (click && linkKind_ != LinkKind::None) {
+    event->accept();
+    emit clicked();
+    return;
+  }
+  QLabel::mouseReleaseEvent(event);
+}
+
+void CLabel::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::PaletteChange) {
+    defaultColour_ = palette().color(QPalette::Button);
+    Redraw();
+  }
+  QLabel::changeEvent(event);
+}
+
+int CLabel::TextFlags(const QString& text) const {
+  int flags = Qt::TextShowMnemonic;
+  const Qt::Alignment a = alignment();
+  if (a & Qt::AlignHCenter) {
+    flags |= Qt::AlignHCenter | Qt::TextWordWrap;
+  } else if (a & Qt::AlignRight) {
+    flags |= Qt::AlignRight | Qt::TextWordWrap;
+  } else if (!wordWrap()) {
+    flags |= Qt::AlignLeft;
+  } else {
+    flags |= Qt::AlignLeft | Qt::TextWordWrap;
+  }
+  if (text.contains(QLatin1Char('\t'))) flags |= Qt::TextExpandTabs;
+  if ((a & Qt::AlignVCenter) && !text.contains(QLatin1String("\r\n"))) {
+    flags &= ~Qt::TextWordWrap;
+    flags |= Qt::AlignVCenter | Qt::TextSingleLine;
+  } else {
+    flags |= Qt::AlignTop;
+  }
+  return flags;
+}
+
+void CLabel::Draw(QPainter& p, const QRect& client) {
+  if (!transparent_) {
+    if (gradient_) {
+      for (const skin::GradientBand& band : skin::GradientBands(backgroundColour_.rgb(), gradientEndColour_.rgb(),
+                                                                 client.left(), client.left() + client.width())) {
+        p.fillRect(QRect(band.x0, client.top(), band.x1 - band.x0 + 1, client.height()).intersected(client),
+                   QColor(band.colour));
+      }
+    } else {
+      p.fillRect(client, hasBackgroundBrush_ ? backgroundColour_ : defaultColour_);
+    }
+  }
+
+  // The hidden phase of blinking text shows no text at all.
+  if (blinkMode_ == BlinkMode::Text && !blinkPhase_) return;
+
+  QString shown = text();
+  const int flags = TextFlags(shown);
+  shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+
+  p.setFont(labelFont_);
+  p.setPen(textColour_);
+  if (rotated_) {
+    p.save();
+    p.translate(client.left() + client.width() / 2, client.top() + client.height() / 2);
+    p.rotate(-angle_);
+    p.drawText(QPoint(0, 0), shown);
+    p.restore();
+    return;
+  }
+  p.drawText(client, flags, shown);
+  if (embossed_) {
+    const int d = embossDirection_ ? 1 : -1;
+    p.setPen(embossColour_);
+    p.drawText(client.translated(d, d), flags, shown);
+  }
+}
+
+void CLabel::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  drawFrame(&p);
+  const QRect client = contentsRect();
+  if (transparent_) {
+    Draw(p, client);
+  } else {
+    CMemDC memory(&p, client);
+    Draw(*memory, client);
+  }
+}
+
+}  // namespace zd573

@@ -1,0 +1,673 @@
+// zd573-skin-gen: draws every picture of the skin and writes <id>.png into
+// the folder named on the command line. The committed resources/png/ is its
+// output; change a recipe here, run it, look at the result, commit both.
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QRadialGradient>
+
+#include <QFile>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <numbers>
+
+#include "controls/SkinCatalogue.h"
+#include "skin_painter.h"
+
+using namespace skingen;
+
+namespace {
+
+enum class State { Normal, Pressed, Disabled };
+
+// ---------------------------------------------------------------------------
+// Page buttons of the main window: a white card with a coloured disc and a
+// white glyph.
+
+QImage PageTile(Glyph glyph, const QColor& hue, State state) {
+  QImage img = Canvas(115, 115);
+  const qreal down = state == State::Pressed ? 1.0 : 0.0;
+  const QRectF card(8.5, 5.5 + down, 98, 98);
+  const QPainterPath shape = RoundedRect(card, 22);
+  if (state == State::Normal) DropShadow(img, shape, {0, 3}, 6, WithAlpha(ink::k800, 64));
+  if (state == State::Pressed) DropShadow(img, shape, {0, 1}, 4, WithAlpha(ink::k800, 60));
+
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  QColor top, bottom, border, disc;
+  switch (state) {
+    case State::Normal:
+      top = kWhite, bottom = QColor(0xF6, 0xF9, 0xFA), border = QColor(0xD3, 0xDC, 0xE3), disc = hue;
+      break;
+    case State::Pressed:
+      top = QColor(0xE6, 0xED, 0xF1), bottom = QColor(0xEE, 0xF3, 0xF5), border = ink::k200;
+      disc = Mix(hue, ink::k900, 0.18);
+      break;
+    case State::Disabled:
+      top = QColor(0xF3, 0xF6, 0xF8), bottom = top, border = QColor(0xDC, 0xE3, 0xE8), disc = ink::k300;
+      break;
+  }
+  p.fillPath(shape, Vertical(card, top, bottom));
+  p.setPen(QPen(border, 1));
+  p.drawPath(shape);
+
+  const QPointF c = card.center();
+  const qreal r = 31;
+  const QRectF discBox(c.x() - r, c.y() - r, 2 * r, 2 * r);
+  QPainterPath discPath;
+  discPath.addEllipse(discBox);
+  p.setPen(Qt::NoPen);
+  p.fillPath(discPath, Vertical(discBox, Mix(disc, kWhite, 0.14), Mix(disc, ink::k900, 0.08)));
+  if (state != State::Disabled) {
+    // A faint rim of light along the top of the disc.
+    QLinearGradient rim(discBox.topLeft(), discBox.bottomLeft());
+    rim.setColorAt(0, WithAlpha(kWhite, 70));
+    rim.setColorAt(0.5, WithAlpha(kWhite, 0));
+    p.setPen(QPen(QBrush(rim), 1.2));
+    p.drawEllipse(discBox.adjusted(0.6, 0.6, -0.6, -0.6));
+  }
+  const qreal g = 36;
+  DrawGlyph(p, glyph, QRectF(c.x() - g / 2, c.y() - g / 2, g, g),
+            state == State::Disabled ? WithAlpha(kWhite, 235) : kWhite, disc);
+  return img;
+}
+
+// Small page icon: a rounded square in the page's colour with a white glyph.
+QImage PageIcon(Glyph glyph, const QColor& hue, int size) {
+  QImage img = Canvas(size, size);
+  const qreal m = size >= 48 ? 2.5 : 1.0;
+  const QRectF box(m, m - (size >= 48 ? 0.5 : 0.0), size - 2 * m, size - 2 * m);
+  const qreal radius = size * 0.24;
+  const QPainterPath shape = RoundedRect(box, radius);
+  if (size >= 48) DropShadow(img, shape, {0, 1}, 3, WithAlpha(ink::k800, 60));
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.fillPath(shape, Vertical(box, Mix(hue, kWhite, 0.16), Mix(hue, ink::k900, 0.10)));
+  const qreal g = size * 0.62;
+  DrawGlyph(p, glyph, QRectF((size - g) / 2, (size - g) / 2 + (size >= 48 ? -0.5 : 0.0), g, g), kWhite, hue);
+  return img;
+}
+
+// ---------------------------------------------------------------------------
+// Wide buttons with a caption drawn by the button itself.
+
+QImage PillButton(const QColor& face, Glyph glyph, State state, bool glyphOnLeft = true) {
+  QImage img = Canvas(140, 40);
+  const qreal down = state == State::Pressed ? 1.0 : 0.0;
+  const QRectF body(1.5, 1.5 + down, 137, 35);
+  const QPainterPath shape = RoundedRect(body, 17.5);
+  if (state == State::Normal) DropShadow(img, shape, {0, 1.5}, 4, WithAlpha(ink::k800, 70));
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  QColor top, bottom;
+  switch (state) {
+    case State::Normal:
+      top = Mix(face, kWhite, 0.10), bottom = Mix(face, ink::k900, 0.06);
+      break;
+    case State::Pressed:
+      top = Mix(face, ink::k900, 0.22), bottom = Mix(face, ink::k900, 0.12);
+      break;
+    case State::Disabled:
+      top = QColor(0x9F, 0xAC, 0xB8), bottom = QColor(0x93, 0xA1, 0xAE);
+      break;
+  }
+  p.fillPath(shape, Vertical(body, top, bottom));
+  p.setPen(QPen(Mix(bottom, ink::k900, 0.18), 1));
+  p.drawPath(shape);
+  if (state == State::Normal) {
+    p.setPen(QPen(WithAlpha(kWhite, 60), 1));
+    p.drawLine(QPointF(body.left() + 16, body.top() + 1.5), QPointF(body.right() - 16, body.top() + 1.5));
+  }
+  const QRectF glyphBox(glyphOnLeft ? 14 : 108, 11 + down, 18, 18);
+  DrawGlyph(p, glyph, glyphBox, state == State::Disabled ? WithAlpha(kWhite, 190) : kWhite, top);
+  return img;
+}
+
+QImage SecondaryWide() {
+  QImage img = Canvas(140, 40);
+  const QRectF body(1.5, 1.5, 137, 35);
+  const QPainterPath shape = RoundedRect(body, 17.5);
+  DropShadow(img, shape, {0, 1}, 3, WithAlpha(ink::k800, 40));
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.fillPath(shape, Vertical(body, kWhite, QColor(0xF1, 0xF5, 0xF7)));
+  p.setPen(QPen(kTeal, 1.5));
+  p.drawPath(RoundedRect(body.adjusted(0.25, 0.25, -0.25, -0.25), 17.25));
+  return img;
+}
+
+// Square-ish action buttons: Back, Apply and confirm, Cancel.
+QImage ActionButton(Glyph glyph, State state, const QColor& face, const QColor& glyphColour, bool light) {
+  QImage img = Canvas(65, 50);
+  const qreal down = state == State::Pressed ? 1.0 : 0.0;
+  const QRectF body(6.5, 4.5 + down, 52, 40);
+  const QPainterPath shape = RoundedRect(body, 12);
+  DropShadow(img, shape, {0, state == State::Pressed ? 0.5 : 2.0}, state == State::Pressed ? 3 : 6,
+             WithAlpha(ink::k800, light ? 45 : 75));
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  QColor top = light ? kWhite : Mix(face, kWhite, 0.12);
+  QColor bottom = light ? QColor(0xEE, 0xF3, 0xF6) : Mix(face, ink::k900, 0.06);
+  if (state == State::Pressed) {
+    top = light ? QColor(0xE1, 0xE9, 0xEE) : Mix(face, ink::k900, 0.22);
+    bottom = light ? QColor(0xEA, 0xF0, 0xF3) : Mix(face, ink::k900, 0.12);
+  }
+  p.fillPath(shape, Vertical(body, top, bottom));
+  p.setPen(QPen(light ? ink::k200 : Mix(bottom, ink::k900, 0.2), 1));
+  p.drawPath(shape);
+  if (!light && state == State::Normal) {
+    p.setPen(QPen(WithAlpha(kWhite, 55), 1));
+    p.drawLine(QPointF(body.left() + 10, body.top() + 1.5), QPointF(body.right() - 10, body.top() + 1.5));
+  }
+  const qreal g = 24;
+  DrawGlyph(p, glyph, QRectF(body.center().x() - g / 2, body.center().y() - g / 2, g, g), glyphColour, top);
+  return img;
+}
+
+QImage TextButton(State state) {
+  QImage img = Canvas(105, 21);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF body(0.5, 0.5, 104, 20);
+  const QPainterPath shape = RoundedRect(body, 5);
+  if (state == State::Pressed) {
+    p.fillPath(shape, Vertical(body, QColor(0xD9, 0xE3, 0xE9), QColor(0xE6, 0xED, 0xF1)));
+    p.setPen(QPen(QColor(0x93, 0xA6, 0xB6), 1));
+  } else {
+    p.fillPath(shape, Vertical(body, kWhite, QColor(0xEA, 0xF0, 0xF3)));
+    p.setPen(QPen(QColor(0xAE, 0xBD, 0xCA), 1));
+  }
+  p.drawPath(shape);
+  if (state == State::Normal) {
+    p.setPen(QPen(WithAlpha(kTeal, 200), 1));
+    p.drawLine(QPointF(6, 19.5), QPointF(99, 19.5));
+  }
+  return img;
+}
+
+QImage RoundButton(Glyph glyph, State state) {
+  QImage img = Canvas(47, 47);
+  const qreal down = state == State::Pressed ? 1.0 : 0.0;
+  QPainterPath shape;
+  const QRectF box(4.5, 3.5 + down, 38, 38);
+  shape.addEllipse(box);
+  DropShadow(img, shape, {0, state == State::Pressed ? 0.5 : 1.5}, state == State::Pressed ? 2 : 5,
+             WithAlpha(ink::k800, 60));
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  if (state == State::Pressed) {
+    p.fillPath(shape, Vertical(box, Mix(kTeal, kWhite, 0.78), Mix(kTeal, kWhite, 0.86)));
+    p.setPen(QPen(kTeal, 1.2));
+  } else {
+    p.fillPath(shape, Vertical(box, kWhite, QColor(0xEF, 0xF4, 0xF6)));
+    p.setPen(QPen(ink::k200, 1));
+  }
+  p.drawPath(shape);
+  const qreal g = 20;
+  DrawGlyph(p, glyph, QRectF(box.center().x() - g / 2, box.center().y() - g / 2, g, g),
+            state == State::Pressed ? kTealDark : ink::k600, kWhite);
+  return img;
+}
+
+// Minimise and close, drawn over the dark title band.
+QImage TitleButton(Glyph glyph, bool pressed) {
+  QImage img = Canvas(16, 16);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  const bool close = glyph == Glyph::Close;
+  if (pressed) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(close ? kCoral : WithAlpha(kWhite, 60));
+    p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+  }
+  DrawGlyph(p, glyph, QRectF(3.5, 3.5, 9, 9), pressed ? kWhite : WithAlpha(QColor(0xE6, 0xEE, 0xF3), 225),
+            Qt::transparent);
+  return img;
+}
+
+QImage Badge(int number, const QColor& hue) {
+  QImage img = Canvas(20, 20);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF box(0.5, 0.5, 19, 19);
+  QPainterPath disc;
+  disc.addEllipse(box);
+  p.fillPath(disc, Vertical(box, Mix(hue, kWhite, 0.12), Mix(hue, ink::k900, 0.10)));
+  DrawCentredText(p, QString::number(number), box.center() + QPointF(0, 0.2), 12, kWhite);
+  return img;
+}
+
+// ---------------------------------------------------------------------------
+// Progress bar.
+
+QImage ProgressTrack() {
+  QImage img = Canvas(502, 12);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF body(0.5, 0.5, 501, 11);
+  const QPainterPath shape = RoundedRect(body, 5.5);
+  p.fillPath(shape, Vertical(body, QColor(0xD3, 0xDD, 0xE4), QColor(0xE6, 0xEC, 0xF0)));
+  p.setPen(QPen(QColor(0xBC, 0xCA, 0xD4), 1));
+  p.drawPath(shape);
+  return img;
+}
+
+QImage ProgressBar() {
+  QImage img = Canvas(502, 12);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF body(0, 0, 502, 12);
+  const QPainterPath shape = RoundedRect(body, 6);
+  p.fillPath(shape, Vertical(body, kTealLight, kTeal));
+  p.save();
+  p.setClipPath(shape);
+  QPainterPath stripes;
+  for (int x = -12; x < 514; x += 16) {
+    stripes.moveTo(x, 12);
+    stripes.lineTo(x + 7, 12);
+    stripes.lineTo(x + 19, 0);
+    stripes.lineTo(x + 12, 0);
+    stripes.closeSubpath();
+  }
+  p.fillPath(stripes, WithAlpha(kWhite, 30));
+  p.setPen(QPen(WithAlpha(kWhite, 90), 1));
+  p.drawLine(QPointF(4, 1.5), QPointF(498, 1.5));
+  p.restore();
+  p.setPen(QPen(WithAlpha(kTealDark, 160), 1));
+  p.drawPath(RoundedRect(body.adjusted(0.5, 0.5, -0.5, -0.5), 5.5));
+  return img;
+}
+
+// ---------------------------------------------------------------------------
+// Table bands of the alarm page.
+
+QPainterPath TopRounded(const QRectF& r, qreal radius) {
+  QPainterPath path;
+  path.moveTo(r.left(), r.bottom());
+  path.lineTo(r.left(), r.top() + radius);
+  path.arcTo(QRectF(r.left(), r.top(), 2 * radius, 2 * radius), 180, -90);
+  path.lineTo(r.right() - radius, r.top());
+  path.arcTo(QRectF(r.right() - 2 * radius, r.top(), 2 * radius, 2 * radius), 90, -90);
+  path.lineTo(r.right(), r.bottom());
+  path.closeSubpath();
+  return path;
+}
+
+QImage HeaderBand(int height, bool dark) {
+  QImage img = Canvas(670, height);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF r(0.5, 0.5, 669, height - 0.5);
+  const QPainterPath shape = TopRounded(r, 8);
+  if (dark) {
+    p.fillPath(shape, Vertical(r, ink::k600, ink::k700));
+  } else {
+    p.fillPath(shape, Vertical(r, QColor(0xDF, 0xE9, 0xEE), QColor(0xD4, 0xE1, 0xE8)));
+    p.setPen(QPen(QColor(0xBC, 0xCB, 0xD6), 1));
+    p.drawPath(shape);
+  }
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setPen(dark ? kTeal : QColor(0xA9, 0xBB, 0xC8));
+  p.drawLine(0, height - 1, 669, height - 1);
+  return img;
+}
+
+QImage RowBand(int height, bool recurring) {
+  QImage img = Canvas(670, height);
+  QPainter p(&img);
+  img.fill(kPanel);
+  const QColor line(0xCF, 0xDA, 0xE2);
+  p.setPen(line);
+  p.drawLine(0, 0, 0, height - 1);
+  p.drawLine(669, 0, 669, height - 1);
+  p.drawLine(0, height - 1, 669, height - 1);
+  if (recurring) {
+    p.fillRect(QRect(1, 0, 3, height - 1), kTeal);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0xB5, 0xD9, 0xD5), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(402.5, 5.5, 260, height - 12), 7, 7);
+  }
+  return img;
+}
+
+// ---------------------------------------------------------------------------
+// Tabbed panels: the active tab is part of the panel, the other one dark.
+
+QImage TabPanel(int width, int height, int tabWidth, int tabHeight, int gap, int active, const QColor& body) {
+  QImage img = Canvas(width, height);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QColor border(0xBD, 0xCB, 0xD5);
+  const QRectF tabs[2] = {QRectF(0.5, 0.5, tabWidth, tabHeight), QRectF(0.5 + tabWidth + gap, 0.5, tabWidth, tabHeight)};
+  const QRectF inactive = tabs[1 - active].adjusted(0, 3, 0, -1);
+  p.fillPath(TopRounded(inactive, 7), Vertical(inactive, ink::k600, ink::k700));
+
+  QPainterPath panel = RoundedRect(QRectF(0.5, tabHeight - 0.5, width - 1, height - tabHeight), 8);
+  panel = panel.united(TopRounded(tabs[active].adjusted(0, 0, 0, 6), 7));
+  if (active == 0) {
+    // Square the panel's corner under the active first tab.
+    panel = panel.united(QPainterPath([&] {
+      QPainterPath r;
+      r.addRect(QRectF(0.5, tabHeight - 0.5, 12, 12));
+      return r;
+    }()));
+  }
+  p.fillPath(panel, body);
+  p.setPen(QPen(border, 1));
+  p.drawPath(panel.simplified());
+  const QRectF a = tabs[active];
+  p.fillPath(TopRounded(QRectF(a.left() + 0.5, a.top() + 0.5, a.width() - 1, 3), 2.5), kTeal);
+  return img;
+}
+
+// ---------------------------------------------------------------------------
+// The window backgrounds.
+
+void TitleBand(QPainter& p, int width, int height) {
+  const QRectF band(0, 0, width, height);
+  p.fillRect(band, Vertical(band, ink::k800, ink::k700));
+  QRadialGradient glow(QPointF(width * 0.18, -40), width * 0.55);
+  glow.setColorAt(0, WithAlpha(kTeal, 46));
+  glow.setColorAt(1, WithAlpha(kTeal, 0));
+  p.fillRect(band, glow);
+
+  // Faint contour lines, like a map of the ground under the tracker.
+  p.save();
+  p.setClipRect(band);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.translate(width * 0.78, height * 0.55);
+  p.rotate(-8);
+  for (int i = 0; i < 9; ++i) {
+    const qreal rx = 40 + i * 26;
+    const qreal ry = rx * 0.42;
+    QPainterPath contour;
+    const int n = 72;
+    for (int k = 0; k <= n; ++k) {
+      const qreal t = 2 * std::numbers::pi * k / n;
+      const qreal wobble = 1 + 0.06 * std::sin(3 * t + i * 0.7) + 0.04 * std::cos(5 * t - i);
+      const QPointF pt(rx * wobble * std::cos(t), ry * wobble * std::sin(t));
+      if (k == 0) {
+        contour.moveTo(pt);
+      } else {
+        contour.lineTo(pt);
+      }
+    }
+    p.setPen(QPen(WithAlpha(kWhite, 16 - i), 1));
+    p.drawPath(contour);
+  }
+  p.restore();
+
+  // A travelled route ending at a position mark.
+  p.save();
+  p.setClipRect(QRectF(0, 0, width, height - 2));
+  p.setRenderHint(QPainter::Antialiasing);
+  QPainterPath route;
+  route.moveTo(width * 0.50, height + 6);
+  route.cubicTo(width * 0.56, height * 0.35, width * 0.64, height * 0.95, width * 0.70, height * 0.45);
+  route.cubicTo(width * 0.73, height * 0.20, width * 0.77, height * 0.30, width * 0.80, height * 0.48);
+  QPen dash(WithAlpha(kTealLight, 110), 2);
+  dash.setDashPattern({2, 3});
+  dash.setCapStyle(Qt::RoundCap);
+  p.setPen(dash);
+  p.drawPath(route);
+  const QPointF end(width * 0.80, height * 0.48);
+  p.setPen(Qt::NoPen);
+  p.setBrush(WithAlpha(kTealLight, 50));
+  p.drawEllipse(end, 9, 9);
+  p.setBrush(kTealLight);
+  p.drawEllipse(end, 3.5, 3.5);
+  p.restore();
+
+  QLinearGradient accent(0, 0, width, 0);
+  accent.setColorAt(0, kTeal);
+  accent.setColorAt(0.6, kTealLight);
+  accent.setColorAt(1, WithAlpha(kTeal, 120));
+  p.fillRect(QRectF(0, height - 2, width, 2), accent);
+}
+
+QImage MainBackground() {
+  QImage img = Canvas(800, 600);
+  img.fill(kPanel);
+  QPainter p(&img);
+  QRadialGradient light(QPointF(400, 250), 460);
+  light.setColorAt(0, WithAlpha(kWhite, 120));
+  light.setColorAt(1, WithAlpha(kWhite, 0));
+  p.fillRect(QRect(0, 80, 800, 460), light);
+  TitleBand(p, 800, 80);
+  const QRect footer(0, 536, 800, 64);
+  p.fillRect(footer, Vertical(footer, QColor(0xE2, 0xEA, 0xEF), QColor(0xDA, 0xE4, 0xEA)));
+  p.setPen(QColor(0xCB, 0xD7, 0xDF));
+  p.drawLine(0, 536, 799, 536);
+  p.setPen(WithAlpha(kWhite, 160));
+  p.drawLine(0, 537, 799, 537);
+  return img;
+}
+
+QImage PageBackground() {
+  QImage img = Canvas(800, 600);
+  img.fill(kPanel);
+  QPainter p(&img);
+  TitleBand(p, 800, 80);
+
+  // The card that carries the device's name and IMEI in white.
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF card(588.5, 85.5, 205, 57);
+  const QPainterPath cardShape = RoundedRect(card, 10);
+  p.end();
+  DropShadow(img, cardShape, {0, 2}, 6, WithAlpha(ink::k800, 60));
+  p.begin(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.fillPath(cardShape, Vertical(card, ink::k600, ink::k700));
+  p.fillPath(RoundedRect(QRectF(card.left() + 0.5, card.top() + 12, 3, card.height() - 24), 1.5), kTealLight);
+
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setPen(QColor(0xD4, 0xDE, 0xE5));
+  p.drawLine(16, 148, 783, 148);
+  p.setPen(WithAlpha(kWhite, 200));
+  p.drawLine(16, 149, 783, 149);
+
+  const QRect footer(0, 492, 800, 108);
+  p.fillRect(footer, Vertical(footer, QColor(0xE3, 0xEB, 0xF0), QColor(0xDA, 0xE4, 0xEA)));
+  p.setPen(QColor(0xCB, 0xD7, 0xDF));
+  p.drawLine(0, 492, 799, 492);
+  p.setPen(WithAlpha(kWhite, 160));
+  p.drawLine(0, 493, 799, 493);
+  return img;
+}
+
+// Small dialogs: a white header under a thin dark-and-teal top edge, a light
+// body and a footer for the two buttons.
+QImage DialogBackground(int width, int height, int headerHeight, int footerTop, const QColor& body) {
+  QImage img = Canvas(width, height);
+  img.fill(body);
+  QPainter p(&img);
+  const QRect header(0, 0, width, headerHeight);
+  p.fillRect(header, Vertical(header, kWhite, QColor(0xF5, 0xF8, 0xFA)));
+  p.fillRect(QRect(0, 0, width, 4), ink::k700);
+  p.fillRect(QRect(0, 4, width, 2), kTeal);
+  p.setPen(QColor(0xD4, 0xDE, 0xE5));
+  p.drawLine(0, headerHeight, width - 1, headerHeight);
+  const QRect footer(0, footerTop, width, height - footerTop);
+  p.fillRect(footer, Vertical(footer, QColor(0xE3, 0xEB, 0xF0), QColor(0xDA, 0xE4, 0xEA)));
+  p.setPen(QColor(0xCB, 0xD7, 0xDF));
+  p.drawLine(0, footerTop, width - 1, footerTop);
+  p.setPen(ink::k600);
+  p.drawRect(0, 0, width - 1, height - 1);
+  return img;
+}
+
+QImage Logo() {
+  QImage img = Canvas(96, 96);
+  const QRectF box(4.5, 3.5, 87, 87);
+  const QPainterPath shape = RoundedRect(box, 22);
+  DropShadow(img, shape, {0, 2}, 6, WithAlpha(ink::k900, 90));
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.fillPath(shape, Vertical(box, ink::k600, ink::k800));
+  QRadialGradient glow(QPointF(48, 78), 48);
+  glow.setColorAt(0, WithAlpha(kTeal, 110));
+  glow.setColorAt(1, WithAlpha(kTeal, 0));
+  p.fillPath(shape, glow);
+  p.setPen(QPen(WithAlpha(kWhite, 36), 1));
+  p.drawPath(RoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 21.5));
+
+  // Signal arcs over a position pin.
+  QPen arc(WithAlpha(kTealLight, 150), 3.2);
+  arc.setCapStyle(Qt::RoundCap);
+  p.setPen(arc);
+  for (int i = 0; i < 2; ++i) {
+    const qreal r = 22 + i * 9;
+    p.drawArc(QRectF(48 - r, 40 - r, 2 * r, 2 * r), 50 * 16, 80 * 16);
+  }
+  QImage pin = Canvas(96, 96);
+  {
+    QPainter q(&pin);
+    DrawGlyph(q, Glyph::Pin, QRectF(30, 32, 36, 44), kWhite, Qt::transparent);
+  }
+  QPainter(&pin).end();
+  QLinearGradient pg(0, 32, 0, 76);
+  pg.setColorAt(0, kTealLight);
+  pg.setColorAt(1, kTeal);
+  {
+    QPainter q(&pin);
+    q.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    q.fillRect(pin.rect(), pg);
+  }
+  p.drawImage(0, 0, pin);
+  p.setPen(Qt::NoPen);
+  p.setBrush(kWhite);
+  p.drawEllipse(QPointF(48, 48.5), 5, 5);
+  return img;
+}
+
+using Recipe = std::function<QImage()>;
+
+std::map<int, Recipe> Recipes() {
+  std::map<int, Recipe> r;
+  auto tiles = [&r](int normal, Glyph g, QColor hue) {
+    r[normal] = [=] { return PageTile(g, hue, State::Normal); };
+    r[normal + 1] = [=] { return PageTile(g, hue, State::Pressed); };
+    r[normal + 2] = [=] { return PageTile(g, hue, State::Disabled); };
+  };
+  tiles(171, Glyph::Device, hue::kDevice);
+  tiles(150, Glyph::Contacts, hue::kContacts);
+  tiles(153, Glyph::Gprs, hue::kGprs);
+  tiles(156, Glyph::Bell, hue::kRinging);
+  tiles(159, Glyph::Logger, hue::kLogger);
+  tiles(168, Glyph::Gear, hue::kSettings);
+  tiles(162, Glyph::Map, hue::kMap);
+  tiles(165, Glyph::Help, hue::kHelp);
+
+  r[233] = MainBackground;
+  r[234] = PageBackground;
+  r[225] = Logo;
+
+  r[178] = [] { return PillButton(kTeal, Glyph::Login, State::Normal); };
+  r[179] = [] { return PillButton(kTeal, Glyph::Login, State::Pressed); };
+  r[180] = [] { return PillButton(kTeal, Glyph::Login, State::Disabled); };
+  r[256] = [] { return PillButton(kCoral, Glyph::Logout, State::Normal); };
+  r[255] = [] { return PillButton(kCoral, Glyph::Logout, State::Pressed); };
+  r[181] = SecondaryWide;
+
+  r[176] = [] { return TitleButton(Glyph::Minus, false); };
+  r[177] = [] { return TitleButton(Glyph::Minus, true); };
+  r[174] = [] { return TitleButton(Glyph::Close, false); };
+  r[175] = [] { return TitleButton(Glyph::Close, true); };
+
+  r[183] = [] { return ActionButton(Glyph::ArrowRight, State::Normal, kTeal, kWhite, false); };
+  r[184] = [] { return ActionButton(Glyph::ArrowRight, State::Pressed, kTeal, kWhite, false); };
+  r[185] = [] { return ActionButton(Glyph::ArrowLeft, State::Normal, ink::k500, kWhite, false); };
+  r[186] = [] { return ActionButton(Glyph::ArrowLeft, State::Pressed, ink::k500, kWhite, false); };
+  r[213] = [] { return ActionButton(Glyph::Cross, State::Normal, kWhite, kCoral, true); };
+  r[214] = [] { return ActionButton(Glyph::Cross, State::Pressed, kWhite, kCoralDark, true); };
+
+  r[217] = [] { return PageIcon(Glyph::Device, hue::kDevice, 48); };
+  r[218] = [] { return PageIcon(Glyph::Gprs, hue::kGprs, 48); };
+  r[219] = [] { return PageIcon(Glyph::Logger, hue::kLogger, 48); };
+  r[220] = [] { return PageIcon(Glyph::Contacts, hue::kContacts, 48); };
+  r[222] = [] { return PageIcon(Glyph::Bell, hue::kRinging, 48); };
+  r[221] = [] { return PageIcon(Glyph::Lock, hue::kPassword, 48); };
+  r[224] = [] { return PageIcon(Glyph::Gear, hue::kSettings, 48); };
+  r[215] = [] { return PageIcon(Glyph::Lock, kTeal, 24); };
+  r[223] = [] { return PageIcon(Glyph::Gear, hue::kSettings, 24); };
+
+  r[193] = [] { return TextButton(State::Normal); };
+  r[194] = [] { return TextButton(State::Pressed); };
+  r[203] = [] { return RoundButton(Glyph::ChevronUp, State::Normal); };
+  r[204] = [] { return RoundButton(Glyph::ChevronUp, State::Pressed); };
+  r[201] = [] { return RoundButton(Glyph::ChevronDown, State::Normal); };
+  r[202] = [] { return RoundButton(Glyph::ChevronDown, State::Pressed); };
+
+  r[249] = [] { return Badge(1, kTeal); };
+  r[250] = [] { return Badge(2, hue::kDevice); };
+  r[251] = [] { return Badge(3, hue::kRinging); };
+  r[252] = [] { return Badge(4, hue::kContacts); };
+
+  r[253] = ProgressTrack;
+  r[254] = ProgressBar;
+  r[238] = [] { return HeaderBand(36, false); };
+  r[241] = [] { return HeaderBand(36, true); };
+  r[239] = [] { return RowBand(54, true); };
+  r[240] = [] { return RowBand(54, false); };
+  r[242] = [] { return RowBand(90, false); };
+
+  r[246] = [] { return DialogBackground(350, 250, 46, 188, kPanel); };
+  r[245] = [] { return DialogBackground(450, 360, 46, 304, QColor(0xE7, 0xEE, 0xF2)); };
+  r[243] = [] { return TabPanel(431, 253, 104, 30, 4, 0, kPanel); };
+  r[244] = [] { return TabPanel(431, 253, 104, 30, 4, 1, kPanel); };
+  r[247] = [] { return TabPanel(670, 325, 118, 32, 4, 0, kMessagePanel); };
+  r[248] = [] { return TabPanel(670, 325, 118, 32, 4, 1, kMessagePanel); };
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Text is drawn as paths, which needs the font database but no screen.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  const QStringList args = QCoreApplication::arguments();
+  if (args.size() != 2 || args[1].startsWith(QLatin1Char('-'))) {
+    std::fprintf(stderr, "usage: zd573-skin-gen OUTPUT_DIR\n");
+    return 2;
+  }
+  QDir out(args[1]);
+  if (!out.exists() && !QDir().mkpath(args[1])) {
+    std::fprintf(stderr, "zd573-skin-gen: cannot create %s\n", qPrintable(args[1]));
+    return 1;
+  }
+
+  const auto recipes = Recipes();
+  int written = 0;
+  for (const auto& picture : zd573::skin::kCatalogue) {
+    const auto it = recipes.find(picture.id);
+    if (it == recipes.end()) {
+      std::fprintf(stderr, "zd573-skin-gen: no recipe for picture %d (%s)\n", picture.id, picture.role);
+      return 1;
+    }
+    const QImage image = it->second();
+    if (image.width() != picture.width || image.height() != picture.height) {
+      std::fprintf(stderr, "zd573-skin-gen: picture %d is %dx%d, expected %dx%d\n", picture.id, image.width(),
+                   image.height(), picture.width, picture.height);
+      return 1;
+    }
+    const QString path = out.filePath(QStringLiteral("%1.png").arg(picture.id));
+    // Write beside the target and rename, so a failed run leaves the old file.
+    const QString temp = path + QStringLiteral(".tmp");
+    if (!image.convertToFormat(QImage::Format_ARGB32).save(temp, "PNG") ||
+        (QFile::exists(path) && !QFile::remove(path)) || !QFile::rename(temp, path)) {
+      QFile::remove(temp);
+      std::fprintf(stderr, "zd573-skin-gen: cannot write %s\n", qPrintable(path));
+      return 1;
+    }
+    ++written;
+  }
+  std::printf("zd573-skin-gen: wrote %d pictures to %s\n", written, qPrintable(out.absolutePath()));
+  return 0;
+}
