@@ -183,10 +183,6 @@ QImage TextButton(State state) {
     p.setPen(QPen(QColor(0xAE, 0xBD, 0xCA), 1));
   }
   p.drawPath(shape);
-  if (state == State::Normal) {
-    p.setPen(QPen(WithAlpha(kTeal, 200), 1));
-    p.drawLine(QPointF(6, 19.5), QPointF(99, 19.5));
-  }
   return img;
 }
 
@@ -440,6 +436,21 @@ QImage MainBackground() {
   light.setColorAt(1, WithAlpha(kWhite, 0));
   p.fillRect(QRect(0, 80, 800, 460), light);
   TitleBand(p, 800, 80);
+
+  // The device card at the left holds the logo and the Login button.
+  const QRectF card(24.5, 112.5, 200, 214);
+  const QPainterPath cardShape = RoundedRect(card, 18);
+  p.end();
+  DropShadow(img, cardShape, {0, 3}, 8, WithAlpha(ink::k800, 46));
+  p.begin(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.fillPath(cardShape, Vertical(card, kWhite, QColor(0xF7, 0xFA, 0xFB)));
+  p.setPen(QPen(QColor(0xD6, 0xDF, 0xE6), 1));
+  p.drawPath(cardShape);
+  p.setPen(QPen(QColor(0xE2, 0xE9, 0xEE), 1));
+  p.drawLine(QPointF(52, 249.5), QPointF(196, 249.5));
+  p.setRenderHint(QPainter::Antialiasing, false);
+
   const QRect footer(0, 536, 800, 64);
   p.fillRect(footer, Vertical(footer, QColor(0xE2, 0xEA, 0xEF), QColor(0xDA, 0xE4, 0xEA)));
   p.setPen(QColor(0xCB, 0xD7, 0xDF));

@@ -25,7 +25,7 @@ class PictureWindow : public QWidget {
  public:
   PictureWindow(QSize size, int background, QPoint at = {1, 1}) {
     resize(size);
-    LoadPngAsBitmap(background, background_, this);
+    if (background) LoadPngAsBitmap(background, background_, this);
     at_ = at;
   }
   void AddPicture(int id, QPoint at, int visibleWidth = -1) {
@@ -38,7 +38,7 @@ class PictureWindow : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
+    p.fillRect(rect(), background_.isNull() ? QColor(skin::kPagePanelRgb) : QColor(Qt::black));
     p.drawPixmap(at_, background_);
     for (const auto& o : overlays_) {
       const int w = o.visibleWidth < 0 ? o.pixmap.width() : o.visibleWidth;
@@ -181,20 +181,23 @@ class SkinTest : public QObject {
       PictureWindow main({802, 602}, 233);
       Button(&main, {762, 2, 16, 16}, 176, 177);
       Button(&main, {782, 2, 16, 16}, 174, 175);
-      Label(&main, {24, 26, 400, 30}, QStringLiteral("ZD-573 Utility"), 16, Qt::white);
+      Label(&main, {28, 20, 400, 40}, QStringLiteral("ZD-573 Utility"), 18, Qt::white)->SetBold(true);
+      Button(&main, {76, 140, 96, 96}, 225);
       const int ids[6] = {171, 150, 153, 156, 159, 168};
       const char* captions[6] = {"Device Information", "Contacts && Message", "GPRS Parameter",
                                  "Ringing && Alarm", "Logger", "Settings"};
       for (int i = 0; i < 6; ++i) {
-        const int x = 156 + (i % 3) * 172;
-        const int y = 112 + (i / 3) * 200;
+        const int x = 270 + (i % 3) * 178;
+        const int y = 112 + (i / 3) * 196;
         Button(&main, {x, y, 115, 115}, ids[i], ids[i] + 1, ids[i] + 2);
-        auto* caption = Label(&main, {x - 30, y + 120, 175, 24}, QString::fromLatin1(captions[i]), 11);
-        caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        auto* caption = Label(&main, {x - 30, y + 120, 175, 26}, QString::fromLatin1(captions[i]), 11);
+        caption->SetBold(true);
+        caption->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
       }
-      Label(&main, {24, 558, 400, 24}, QStringLiteral("Read Setting Correct"), 11)
-          ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-      auto* logout = Button(&main, {638, 549, 140, 40}, 256, 255, 180);
+      auto* status = Label(&main, {28, 550, 744, 36}, QStringLiteral("Read Setting Correct"), 13);
+      status->SetBold(true);
+      status->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+      auto* logout = Button(&main, {54, 262, 140, 40}, 256, 255, 180);
       logout->SetCaption(QStringLiteral("  Loginout"));
       logout->SetCaptionPointSize(14);
       logout->SetCaptionColor(Qt::white);
@@ -210,18 +213,25 @@ class SkinTest : public QObject {
       PictureWindow main({802, 602}, 233);
       Button(&main, {762, 2, 16, 16}, 176, 177);
       Button(&main, {782, 2, 16, 16}, 174, 175);
-      Label(&main, {24, 26, 400, 30}, QStringLiteral("ZD-573 Utility"), 16, Qt::white);
+      Label(&main, {28, 20, 400, 40}, QStringLiteral("ZD-573 Utility"), 18, Qt::white)->SetBold(true);
+      Button(&main, {76, 140, 96, 96}, 225);
       const int ids[6] = {171, 150, 153, 156, 159, 168};
+      const char* captions[6] = {"Device Information", "Contacts && Message", "GPRS Parameter",
+                                 "Ringing && Alarm", "Logger", "Settings"};
       for (int i = 0; i < 6; ++i) {
-        const int x = 156 + (i % 3) * 172;
-        const int y = 112 + (i / 3) * 200;
+        const int x = 270 + (i % 3) * 178;
+        const int y = 112 + (i / 3) * 196;
+        auto* caption = Label(&main, {x - 30, y + 120, 175, 26}, QString::fromLatin1(captions[i]), 11);
+        caption->SetBold(true);
+        caption->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
         auto* b = Button(&main, {x, y, 115, 115}, ids[i], ids[i] + 1, ids[i] + 2);
         b->SetDisabledState(i != 5);
         if (i == 5) Hover(b);
       }
-      Label(&main, {24, 558, 400, 24}, QStringLiteral("Search Device..."), 11)
-          ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-      auto* login = Button(&main, {638, 549, 140, 40}, 178, 179, 180);
+      auto* status = Label(&main, {28, 550, 744, 36}, QStringLiteral("Search Device..."), 13);
+      status->SetBold(true);
+      status->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+      auto* login = Button(&main, {54, 262, 140, 40}, 178, 179, 180);
       login->SetCaption(QStringLiteral("Login"));
       login->SetCaptionPointSize(14);
       login->SetCaptionColor(Qt::white);
@@ -263,7 +273,7 @@ class SkinTest : public QObject {
     {
       PictureWindow page({802, 602}, 234);
       page.AddPicture(247, {64, 158});
-      FrameControls(&page, QStringLiteral("Contacts & Message"),
+      FrameControls(&page, QStringLiteral("Contacts && Message"),
                     QStringLiteral("about us \"Contacts && Send Message Setting\" information"), 220, 218);
       auto* tab1 = Label(&page, {64, 158, 118, 32}, QStringLiteral("Contacts"), 11, Qt::black);
       tab1->setAlignment(Qt::AlignCenter);
@@ -300,7 +310,7 @@ class SkinTest : public QObject {
       page.AddPicture(240, {64, 317});
       page.AddPicture(239, {64, 371});
       page.AddPicture(240, {64, 426});
-      FrameControls(&page, QStringLiteral("Ringing & Alarm"), QStringLiteral("about us \"Ringing\" information"), 222,
+      FrameControls(&page, QStringLiteral("Ringing && Alarm"), QStringLiteral("about us \"Ringing\" information"), 222,
                     222);
       const char* heads[4] = {"Alarm", "Mode", "Time", "Weekdays"};
       const int hx[4] = {80, 160, 300, 480};
@@ -369,14 +379,13 @@ class SkinTest : public QObject {
       Label(&setup, {270, 318, 104, 26}, QStringLiteral("Confirm"), 12)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
       const QImage shot = Render(setup);
       QVERIFY(shot.save(dir + QStringLiteral("/dialog_setup.png")));
-      QPainter(&dialogs).drawImage(20, 290, shot.copy(0, 0, 450, 300));
-      QPainter(&dialogs).drawImage(390, 20, shot);
+      QPainter(&dialogs).drawImage(20, 290, shot);
     }
     parts.push_back(dialogs);
 
     // Every button picture in its four faces: normal, pressed, hover, disabled.
     {
-      PictureWindow sheet({802, 602}, 234);
+      PictureWindow sheet({802, 602}, 0);
       struct Row {
         int normal, pressed, disabled;
         QSize size;
@@ -389,7 +398,7 @@ class SkinTest : public QObject {
           {213, 214, 0, {65, 50}, nullptr},     {193, 194, 0, {105, 21}, "Play"},
           {203, 204, 0, {47, 47}, nullptr},     {174, 175, 0, {16, 16}, nullptr},
       };
-      int x = 20, y = 160, rowHeight = 0;
+      int x = 20, y = 50, rowHeight = 0;
       std::vector<CGdipButton*> checked;
       for (const Row& row : rows) {
         const int w = row.size.width() * 4 + 30;
@@ -415,7 +424,7 @@ class SkinTest : public QObject {
         x += w + 20;
         rowHeight = std::max(rowHeight, row.size.height());
       }
-      Label(&sheet, {20, 100, 700, 24}, QStringLiteral("Faces: normal, pressed, hover, disabled"), 12);
+      Label(&sheet, {20, 14, 700, 24}, QStringLiteral("Faces: normal, pressed, hover, disabled"), 12);
       const QImage shot = Render(sheet);
       QVERIFY(shot.save(dir + QStringLiteral("/faces.png")));
       parts.push_back(shot);
