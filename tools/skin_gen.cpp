@@ -431,10 +431,6 @@ QImage MainBackground() {
   QImage img = Canvas(800, 600);
   img.fill(kPanel);
   QPainter p(&img);
-  QRadialGradient light(QPointF(400, 250), 460);
-  light.setColorAt(0, WithAlpha(kWhite, 120));
-  light.setColorAt(1, WithAlpha(kWhite, 0));
-  p.fillRect(QRect(0, 80, 800, 460), light);
   TitleBand(p, 800, 80);
 
   // The device card at the left holds the logo and the Login button.
