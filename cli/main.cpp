@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <strings.h>
 #include <iostream>
 #include <map>
 #include <string>
@@ -271,7 +273,49 @@ int CmdSet(Options& o, const std::vector<std::string>& words) {
   return WritePages(o, session, changes, false);
 }
 
+// The backup file: an ini file with one section, [DEVICE], holding the IMEI and
+// KEY=value for every value. Keys are case-sensitive here (Va is a contact name,
+// VA its number), so the file is written and read by these two functions rather
+// than the case-insensitive settings files' code.
 constexpr char kBackupSection[] = "DEVICE";
+
+std::string QuoteBackupValue(const std::string& v) {
+  bool padded = !v.empty() && (v.front() == ' ' || v.front() == '\t' || v.back() == ' ' || v.back() == '\t');
+  bool quoted = v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
+  return padded || quoted ? "\"" + v + "\"" : v;
+}
+
+std::string UnquoteBackupValue(std::string v) {
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  while (!v.empty() && blank(v.back())) v.pop_back();
+  std::size_t b = 0;
+  while (b < v.size() && blank(v[b])) ++b;
+  v.erase(0, b);
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.substr(1, v.size() - 2);
+  return v;
+}
+
+// KEY -> value of the [DEVICE] section; empty when the file cannot be read.
+std::map<std::string, std::string> ReadBackup(const std::string& path) {
+  std::map<std::string, std::string> values;
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  bool inSection = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+    std::string t = UnquoteBackupValue(line);
+    if (!t.empty() && t.front() == '[') {
+      std::string name = t.substr(1, t.find(']') - 1);
+      inSection = name.size() == 6 && strncasecmp(name.c_str(), kBackupSection, 6) == 0;
+      continue;
+    }
+    auto eq = line.find('=');
+    if (!inSection || eq == std::string::npos || t.empty() || t.front() == ';' || t.front() == '#') continue;
+    std::string key = UnquoteBackupValue(line.substr(0, eq));
+    values.emplace(key, UnquoteBackupValue(line.substr(eq + 1)));
+  }
+  return values;
+}
 
 int CmdBackup(Options& o, const std::vector<std::string>& words) {
   if (words.size() != 2) {
@@ -281,19 +325,29 @@ int CmdBackup(Options& o, const std::vector<std::string>& words) {
   DeviceSession session(o);
   if (int rc = session.Connect(); rc != kOk) return rc;
   DeviceValues v = session.Settings().Snapshot();
-  // Written beside the target and renamed over it, so a failure keeps an older backup whole.
-  const std::string target = words[1];
-  const std::string temp = target + ".tmp";
-  std::remove(temp.c_str());
-  settings::IniFile ini(temp);
-  Status s = ini.Write(kBackupSection, "IMEI", ToUtf8(o, v.Text("B2")));
+  std::string text = "[" + std::string(kBackupSection) + "]\n";
+  text += "IMEI=" + QuoteBackupValue(ToUtf8(o, v.Text("B2"))) + "\n";
   for (const auto& k : AllKeys()) {
-    if (!s) break;
-    s = ini.Write(kBackupSection, k.key, ToUtf8(o, v.Format(k.key)));
+    std::string value = ToUtf8(o, v.Format(k.key));
+    if (value.find_first_of("\r\n") != std::string::npos) {
+      // A line break cannot live in the file, nor be sent back to the tracker.
+      for (char& c : value)
+        if (c == '\r' || c == '\n') c = ' ';
+      Say(o, "Note: the line break in " + std::string(k.key) + " was saved as a blank");
+    }
+    text += std::string(k.key) + "=" + QuoteBackupValue(value) + "\n";
   }
-  if (!s || std::rename(temp.c_str(), target.c_str()) != 0) {
+  // Written beside the target and renamed over it, so a failure keeps an older backup whole.
+  const std::string& target = words[1];
+  const std::string temp = target + ".tmp";
+  bool written = false;
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    written = static_cast<bool>(out << text) && static_cast<bool>(out.flush());
+  }
+  if (!written || std::rename(temp.c_str(), target.c_str()) != 0) {
     std::remove(temp.c_str());
-    Fail("Cannot write " + target + (s ? "" : ": " + s.error()));
+    Fail("Cannot write " + target);
     return kBadValue;
   }
   Say(o, "Saved " + std::to_string(AllKeys().size()) + " values to " + target);
@@ -305,29 +359,27 @@ int CmdRestore(Options& o, const std::vector<std::string>& words) {
     Fail("restore needs one FILE");
     return kUsage;
   }
-  settings::IniFile ini(words[1]);
-  if (ini.SectionNames().empty()) {
+  auto file = ReadBackup(words[1]);
+  if (file.empty()) {
     Fail("Cannot read a backup from " + words[1]);
     return kBadValue;
   }
   std::vector<std::pair<std::string, std::string>> pairs;
-  constexpr char kMissing[] = "\x01missing";
   for (const auto& k : AllKeys()) {
     if (!PageOfKey(k.key)) continue;
-    std::string value = ini.Read(kBackupSection, k.key, kMissing);
-    if (value == kMissing) {
+    auto it = file.find(std::string(k.key));
+    if (it == file.end()) {
       Fail(words[1] + ": the value of " + std::string(k.key) + " is missing");
       return kBadValue;
     }
-    pairs.emplace_back(std::string(k.key), value);
+    pairs.emplace_back(it->first, it->second);
   }
   std::map<std::string, std::string> changes;
   if (int rc = CheckAssignments(o, pairs, changes, words[1] + ": "); rc != kOk) return rc;
   DeviceSession session(o);
   if (int rc = session.Connect(); rc != kOk) return rc;
-  std::string imei = ini.Read(kBackupSection, "IMEI", "");
-  if (!imei.empty() && imei != ToUtf8(o, session.Settings().Text("B2")))
-    Say(o, "Note: the backup was made from the tracker with IMEI " + imei);
+  if (auto imei = file.find("IMEI"); imei != file.end() && imei->second != ToUtf8(o, session.Settings().Text("B2")))
+    Say(o, "Note: the backup was made from the tracker with IMEI " + imei->second);
   return WritePages(o, session, changes, true);
 }
 

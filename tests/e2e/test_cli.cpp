@@ -1,0 +1,233 @@
+// The command line end to end against the simulated tracker over a pty.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "device/device_settings.h"
+#include "run_program.h"
+#include "simulator.h"
+
+namespace zd573 {
+namespace {
+namespace fs = std::filesystem;
+using test::RunProgram;
+using test::RunResult;
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("zd573-cli-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    sim_.reset();
+    fs::remove_all(dir_);
+  }
+  void StartSim(sim::Options o = {}) {
+    // Quick status lines keep the reads short; the reader takes at most 64 bytes per 20 ms pass.
+    o.lineMs = o.lineMs == 100 ? 30 : o.lineMs;
+    if (o.records < 0) o.records = 250;
+    sim_ = std::make_unique<sim::Simulator>(o);
+    std::string err;
+    ASSERT_TRUE(sim_->Start(&err)) << err;
+  }
+  RunResult Zd573(std::vector<std::string> args, bool fastPause = true) {
+    args.insert(args.begin(), {"--port", sim_ ? sim_->SlavePath() : "/nonexistent/ttyACM0"});
+    std::vector<std::string> env{"ZD573_CONFIG_DIR=" + dir_.string()};
+    // A short pause still lets the tracker take each sentence before the next open flushes the line.
+    if (fastPause) env.push_back("ZD573_SET_PAUSE_MS=50");
+    return RunProgram(ZD573_CLI, args, env);
+  }
+  std::vector<std::string> SetSentences() {
+    std::vector<std::string> out;
+    for (const auto& e : sim_->Journal())
+      if (e.bytes.rfind("KVS,", 0) == 0) out.push_back(e.bytes);
+    return out;
+  }
+  fs::path dir_;
+  std::unique_ptr<sim::Simulator> sim_;
+};
+
+TEST_F(Cli, ReadPrintsAll85ValuesInTableOrder) {
+  StartSim();
+  sim_->SetValue("Va", "Mum");
+  RunResult r = Zd573({"read", "--password", "4071"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  std::string expected;
+  for (const auto& k : AllKeys()) {
+    std::string v = sim_->Value(k.key);
+    if (k.kind != FieldKind::Text) v = std::to_string(std::stoi(v));
+    expected += std::string(k.key) + "=" + v + "\n";
+  }
+  EXPECT_EQ(r.out, expected);
+
+  RunResult json = Zd573({"read", "--json", "--password", "4071"});
+  ASSERT_EQ(json.rc, 0) << json.err;
+  EXPECT_NE(json.out.find("\"Va\": \"Mum\""), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"B2\": \"" + sim_->Value("B2") + "\""), std::string::npos);
+}
+
+TEST_F(Cli, PasswordRules) {
+  StartSim();
+  EXPECT_EQ(Zd573({"read", "--password", "4072"}).rc, 3);
+  RunResult none = Zd573({"read"});
+  EXPECT_EQ(none.rc, 3);
+  EXPECT_NE(none.err.find("--password"), std::string::npos);
+  sim_->SetValue("OU", "");
+  EXPECT_EQ(Zd573({"read"}).rc, 0);  // no device password: no login needed
+}
+
+TEST_F(Cli, IdentifyPrintsImeiAndStoredName) {
+  StartSim();
+  std::ofstream(dir_ / "system.ini") << "[USERNAME]\n" << sim_->Value("B2") << "=Grandpa's tracker\n";
+  RunResult r = Zd573({"identify"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(r.out, "IMEI: " + sim_->Value("B2") + "\nName: Grandpa's tracker\n");
+}
+
+struct BadSet {
+  std::vector<std::string> args;
+  int rc;
+  const char* mention;
+};
+
+TEST_F(Cli, BadValuesSendNothing) {
+  StartSim();
+  const std::vector<BadSet> cases = {
+      {{"set", "F5=2"}, 5, "F5"},
+      {{"set", "O6=46801"}, 5, "O6"},
+      {{"set", "E1=8080"}, 5, "E1"},  // read-only
+      {{"set", "B2=1"}, 5, "B2"},
+      {{"set", "D1=a,b"}, 5, "comma"},
+      {{"set", "Va=x*y"}, 5, "asterisk"},
+      {{"set", "OU=1234567890123456"}, 5, "OU"},
+      {{"set", "D2=" + std::string(32, 'u')}, 5, "D2"},
+      {{"set", "F4=yyyy-mm-dd"}, 5, "F4"},
+      {{"set", "H2=abc"}, 5, "H2"},
+      {{"set", "ZZ=1"}, 5, "ZZ"},
+      {{"set", "Vb=\xe4\xb8\xad"}, 5, "Vb"},  // not in the Western code page
+      {{"set", "D1=ok", "F5=9"}, 5, "F5"},    // one bad value stops all
+      {{"set", "nokey"}, 1, "KEY=VALUE"},
+      {{"password", "a=b"}, 5, "equals"},
+      {{"melody", "play", "x"}, 5, "melody"},
+  };
+  for (const auto& c : cases) {
+    RunResult r = Zd573(c.args);
+    EXPECT_EQ(r.rc, c.rc) << c.args.back() << ": " << r.err;
+    EXPECT_NE(r.err.find(c.mention), std::string::npos) << r.err;
+  }
+  EXPECT_TRUE(sim_->Journal().empty()) << sim_->Journal().front().bytes;
+}
+
+TEST_F(Cli, SetWritesWholePagesWithTheRealPause) {
+  StartSim();
+  sim_->SetValue("D2", "user");
+  RunResult r = Zd573({"set", "--password", "4071", "D1=apn.example", "F5=0", "O6=-18000"}, false);
+  ASSERT_EQ(r.rc, 0) << r.err;
+  auto j = sim_->Journal();
+  std::vector<sim::JournalEntry> sets;
+  for (const auto& e : j)
+    if (e.bytes.rfind("KVS,", 0) == 0) sets.push_back(e);
+  ASSERT_EQ(sets.size(), 2u);
+  EXPECT_EQ(sets[0].bytes, "KVS,KestrovinZD-573,3,0,F5=0,F7=" + sim_->Value("F7") + ",B0=" + sim_->Value("B0") +
+                               ",B1=" + sim_->Value("B1") + ",F6=" + sim_->Value("F6") + ",F4=" +
+                               sim_->Value("F4") + ",O6=-18000*QQ!\r\n");
+  EXPECT_EQ(sets[1].bytes, "KVS,KestrovinZD-573,3,0,D1=apn.example,D2=user,D3=" + sim_->Value("D3") + ",D4=" +
+                               sim_->Value("D4") + ",D5=" + sim_->Value("D5") + "*QQ!\r\n");
+  EXPECT_GE(sets[1].ms - sets[0].ms, 1000);
+}
+
+TEST_F(Cli, BackupRestoreBackupIsIdentical) {
+  StartSim();
+  sim_->SetValue("Vc", "  Ann Lee ");  // blanks at the ends survive the file
+  sim_->SetValue("D3", "\"pw\" x");
+  fs::path first = dir_ / "first.ini", second = dir_ / "second.ini";
+  RunResult b1 = Zd573({"backup", first.string(), "--password", "4071"});
+  ASSERT_EQ(b1.rc, 0) << b1.err;
+  // Another tracker state, then restore the file onto it.
+  sim_->SetValue("Vc", "changed");
+  sim_->SetValue("D3", "");
+  sim_->SetValue("XB", "12345");
+  sim_->SetValue("OX", "0");
+  RunResult rs = Zd573({"restore", first.string(), "--password", "4071"});
+  ASSERT_EQ(rs.rc, 0) << rs.err;
+  EXPECT_EQ(SetSentences().size(), 16u);  // 1 + 10 + 1 + 2 + 1 + 1
+  EXPECT_EQ(sim_->Value("Vc"), "  Ann Lee ");
+  RunResult b2 = Zd573({"backup", second.string(), "--password", "4071"});
+  ASSERT_EQ(b2.rc, 0) << b2.err;
+  EXPECT_EQ(test::Slurp(first.string()), test::Slurp(second.string()));
+  EXPECT_NE(test::Slurp(first.string()).find("XB="), std::string::npos);
+}
+
+TEST_F(Cli, RestoreRefusesABadFileBeforeSending) {
+  StartSim();
+  fs::path file = dir_ / "backup.ini";
+  ASSERT_EQ(Zd573({"backup", file.string(), "--password", "4071"}).rc, 0);
+  std::string text = test::Slurp(file.string());
+  text.replace(text.find("\nF5="), 5, "\nF5=7");
+  std::ofstream(file) << text;
+  auto before = sim_->Journal().size();
+  RunResult r = Zd573({"restore", file.string(), "--password", "4071"});
+  EXPECT_EQ(r.rc, 5);
+  EXPECT_EQ(sim_->Journal().size(), before);
+  EXPECT_EQ(Zd573({"restore", (dir_ / "missing.ini").string()}).rc, 5);
+}
+
+TEST_F(Cli, TimeOutsAndMissingPortsAreClear) {
+  sim::Options silent;
+  silent.silent = true;
+  StartSim(silent);
+  auto start = std::chrono::steady_clock::now();
+  RunResult r = Zd573({"read", "--timeout", "1"});
+  EXPECT_EQ(r.rc, 4);
+  EXPECT_NE(r.err.find("identification"), std::string::npos) << r.err;
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+  sim_.reset();
+  RunResult none = Zd573({"read"});
+  EXPECT_EQ(none.rc, 2);
+  EXPECT_NE(none.err.find("Unable to open COM-port"), std::string::npos) << none.err;
+}
+
+TEST_F(Cli, MelodyAndLogCommands) {
+  StartSim();
+  ASSERT_EQ(Zd573({"melody", "play", "3"}).rc, 0);
+  ASSERT_EQ(Zd573({"melody", "stop"}).rc, 0);
+  fs::path csv = dir_ / "track.csv";
+  RunResult d = Zd573({"log", "download", csv.string()});
+  ASSERT_EQ(d.rc, 0) << d.err;
+  EXPECT_TRUE(fs::exists(dir_ / "temp.log"));
+  EXPECT_EQ(fs::file_size(dir_ / "temp.log"), 250u * 20);
+  std::string table = test::Slurp(csv.string());
+  EXPECT_GT(std::count(table.begin(), table.end(), '\n'), 200);
+  fs::path kml = dir_ / "track.kml";
+  RunResult c = Zd573({"log", "convert", (dir_ / "temp.log").string(), kml.string(), "--drop-no-fix"});
+  ASSERT_EQ(c.rc, 0) << c.err;
+  EXPECT_NE(test::Slurp(kml.string()).find("<kml"), std::string::npos);
+  EXPECT_EQ(Zd573({"log", "convert", (dir_ / "temp.log").string(), (dir_ / "x.txt").string()}).rc, 1);
+  EXPECT_EQ(Zd573({"log", "erase"}).rc, 1);  // no terminal, no --yes: refuse
+  EXPECT_EQ(sim_->ClearCount(), 0);
+  ASSERT_EQ(Zd573({"log", "erase", "--yes"}).rc, 0);
+  EXPECT_EQ(sim_->ClearCount(), 1);
+  std::vector<std::string> queries;
+  for (const auto& e : sim_->Journal())
+    if (e.bytes.rfind("KVC,", 0) == 0) queries.push_back(e.bytes);
+  EXPECT_EQ(queries, (std::vector<std::string>{"KVC,KestrovinZD-573,LL(3)*QQ!\r\n", "KVC,KestrovinZD-573,LL(0)*QQ!\r\n",
+                                               "KVC,KestrovinZD-573,LB*QQ!\r\n", "KVC,KestrovinZD-573,LC*QQ!\r\n"}));
+}
+
+TEST_F(Cli, UsageErrors) {
+  EXPECT_EQ(Zd573({}).rc, 1);
+  EXPECT_EQ(Zd573({"frobnicate"}).rc, 1);
+  EXPECT_EQ(Zd573({"read", "--timeout", "0"}).rc, 1);
+  RunResult help = Zd573({"--help"});
+  EXPECT_EQ(help.rc, 0);
+  EXPECT_NE(help.out.find("Exit codes"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zd573
