@@ -68,7 +68,8 @@ DemoTracker::~DemoTracker() {
 
 sim::Options DemoTracker::DemoOptions() {
   sim::Options options;
-  options.lineMs = 25;
+  // Slow enough for the settings reader to keep up with (about 3 KB/s).
+  options.lineMs = 40;
   return options;
 }
 

@@ -47,7 +47,7 @@ class DemoTracker {
   sim::Simulator* Simulator() const { return sim_.get(); }
   const FakeDeviceTree* Tree() const { return tree_.get(); }
 
-  // Status lines a little faster than a real tracker, so the demo reads quickly.
+  // Status lines a little faster than the default, so the demo reads quickly.
   static sim::Options DemoOptions();
 
  private:

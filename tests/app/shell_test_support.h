@@ -1,0 +1,165 @@
+#pragma once
+// What the shell's tests share: a private settings folder, a fake device
+// tree with the simulated tracker on a pty, a context with short pauses and
+// a notifier that records instead of blocking, and screenshots.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/DemoTracker.h"
+#include "controls/CGdiPlusBitmap.h"
+#include "pages/AppContext.h"
+#include "settings/paths.h"
+#include "simulator.h"
+
+namespace zd573::test {
+
+using namespace std::chrono_literals;
+
+struct Message {
+  QString text;
+  MessageIcon icon;
+};
+
+// A private world for one test: system.ini and a device tree in a temporary
+// folder, the program's language file, short pauses.
+class ShellEnv {
+ public:
+  ShellEnv() : tree_(dir_.path().toStdString()) {
+    settings::SetSystemIniPathOverride(std::filesystem::path(dir_.path().toStdString()) / "system.ini");
+    settings::SetLanguagesPathOverride(std::filesystem::path(ZD573_SOURCE_LANGUAGES));
+    tree_.Activate();
+    context_.durations.searchDelay = 40ms;
+    context_.durations.portMatchPause = 0ms;
+    context_.durations.loginPause = 20ms;
+    context_.durations.setSentencePause = 10ms;
+    context_.durations.fullReadStall = 10000ms;
+    context_.notifier.message = [this](QWidget*, const QString& text, MessageIcon icon) {
+      messages.push_back({text, icon});
+    };
+    context_.notifier.askYesNo = [this](QWidget*, const QString& text) {
+      questions.push_back(text);
+      return answerYes;
+    };
+    context_.exitProgram = [this](int code) { exitCodes.push_back(code); };
+    SetImageFailureNotifier([this](QWidget*, const QString& text) { messages.push_back({text, MessageIcon::None}); });
+  }
+  ~ShellEnv() {
+    SetImageFailureNotifier({});
+    settings::SetSystemIniPathOverride(std::nullopt);
+    settings::SetLanguagesPathOverride(std::nullopt);
+  }
+
+  AppContext& Context() { return context_; }
+  FakeDeviceTree& Tree() { return tree_; }
+  QString Path(const QString& name) const { return dir_.filePath(name); }
+  void WriteFile(const QString& name, const QByteArray& bytes) const {
+    QFile f(Path(name));
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+  }
+  QByteArray ReadFile(const QString& name) const {
+    QFile f(Path(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+
+  // Starts the simulated tracker; `plug` also makes it appear as ttyACM0.
+  sim::Simulator* StartTracker(bool plug = true, sim::Options options = FastOptions()) {
+    tracker_ = std::make_unique<sim::Simulator>(options);
+    std::string error;
+    if (!tracker_->Start(&error)) {
+      qWarning("simulator: %s", error.c_str());
+      return nullptr;
+    }
+    if (plug) PlugTracker();
+    return tracker_.get();
+  }
+  void PlugTracker() { QVERIFY(tree_.Plug("ttyACM0", tracker_->SlavePath())); }
+  sim::Simulator* Tracker() const { return tracker_.get(); }
+
+  static sim::Options FastOptions() {
+    sim::Options options;
+    // The settings reader takes about 3 KB/s; a tracker that talks faster
+    // buries the replies under its own lines.
+    options.lineMs = 35;
+    return options;
+  }
+
+  std::vector<Message> messages;
+  std::vector<QString> questions;
+  std::vector<int> exitCodes;
+  bool answerYes = false;
+
+ private:
+  QTemporaryDir dir_;
+  FakeDeviceTree tree_;
+  AppContext context_;
+  std::unique_ptr<sim::Simulator> tracker_;
+};
+
+// Runs `act` on the next modal window once it is shown (the caller then
+// opens it with exec()). Fails the test if none appears in time.
+inline void WhenModal(std::function<void(QWidget*)> act, int timeoutMs = 5000, bool expected = true) {
+  auto* poll = new QTimer;
+  auto elapsed = std::make_shared<QElapsedTimer>();
+  elapsed->start();
+  poll->setInterval(10);
+  QObject::connect(poll, &QTimer::timeout, [poll, act, elapsed, timeoutMs, expected] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->isVisible()) {
+      poll->stop();
+      poll->deleteLater();
+      act(modal);
+    } else if (elapsed->elapsed() > timeoutMs) {
+      poll->stop();
+      poll->deleteLater();
+      if (expected) qWarning("no modal window appeared");
+    }
+  });
+  poll->start();
+}
+
+// Saves what `widget` shows under the build's screens folder.
+inline void SaveScreen(QWidget* widget, const QString& name) {
+  QDir().mkpath(QStringLiteral(ZD573_SCREENS_DIR));
+  QApplication::processEvents();
+  const QPixmap shot = widget->grab();
+  QVERIFY2(shot.save(QStringLiteral(ZD573_SCREENS_DIR "/") + name + QStringLiteral(".png")), qPrintable(name));
+}
+
+// The other end of a bare pseudo-terminal: a device that says only what the
+// test writes.
+class BarePty {
+ public:
+  BarePty() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) slave_ = ::ptsname(master_);
+  }
+  ~BarePty() {
+    if (master_ >= 0) ::close(master_);
+  }
+  const std::string& SlavePath() const { return slave_; }
+  bool Write(const std::string& text) const {
+    return master_ >= 0 && ::write(master_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  }
+
+ private:
+  int master_ = -1;
+  std::string slave_;
+};
+
+}  // namespace zd573::test

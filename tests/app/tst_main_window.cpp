@@ -1,0 +1,355 @@
+// The main window's states end to end against the simulated tracker on a pty.
+#include <QLineEdit>
+#include <QComboBox>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "app/CZD573_UtilityDlg.h"
+#include "controls/CGdipButton.h"
+#include "controls/CLabel.h"
+#include "pages/LoginPage.h"
+#include "pages/SetupPage.h"
+#include "settings/ini_file.h"
+#include "shell_test_support.h"
+
+using namespace zd573;
+using namespace zd573::test;
+using Dlg = CZD573_UtilityDlg;
+
+namespace {
+
+constexpr const char* kSimImei = "356895037533210";
+constexpr int kWait = 15000;
+
+std::unique_ptr<Dlg> MakeWindow(ShellEnv& env) {
+  auto window = std::make_unique<Dlg>(env.Context());
+  window->WatchDeviceDirectory(QString::fromStdString(env.Tree().DevRoot().string()));
+  window->show();
+  return window;
+}
+
+bool PageButtonsEnabled(const Dlg& w) {
+  for (int id : {Dlg::kInfoButton, Dlg::kMsgButton, Dlg::kGprsButton, Dlg::kRingButton, Dlg::kLoggerButton}) {
+    if (w.Button(id)->DisabledState()) return false;
+  }
+  return true;
+}
+
+// Presses Login; when the login page shows, types each entry in turn and
+// presses OK (or Enter for the last).
+void LoginWith(Dlg& w, QStringList entries, bool enterForLast) {
+  WhenModal([entries, enterForLast](QWidget* modal) {
+    auto* page = qobject_cast<LoginPage*>(modal);
+    QVERIFY(page);
+    for (int i = 0; i < entries.size(); ++i) {
+      page->PasswordEdit()->setText(entries[i]);
+      const bool last = i + 1 == entries.size();
+      if (last && enterForLast) {
+        QTest::keyClick(page->PasswordEdit(), Qt::Key_Return);
+      } else {
+        QTest::mouseClick(page->ConfirmButton(), Qt::LeftButton);
+      }
+      // A wrong entry leaves the page open and silent.
+      if (!last) QVERIFY(page->isVisible());
+    }
+  });
+  QTest::mouseClick(w.Button(Dlg::kLoginButton), Qt::LeftButton);
+}
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+  Q_OBJECT
+
+ private slots:
+
+  void startsSearchingWithEverythingDisabled() {
+    ShellEnv env;
+    auto w = MakeWindow(env);
+    QCOMPARE(w->StatusCode(), int(Dlg::kSearching));
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("Search Device..."));
+    QCOMPARE(w->windowTitle(), QStringLiteral("ZD-573 Utility"));
+    QCOMPARE(w->size(), QSize(802, 602));
+    QCOMPARE(w->pos(), QPoint(0, 0));
+    QVERIFY(w->Button(Dlg::kLoginButton)->isVisibleTo(w.get()));
+    QVERIFY(w->Button(Dlg::kLoginButton)->DisabledState());
+    QVERIFY(!w->Button(Dlg::kLogoutButton)->isVisibleTo(w.get()));
+    QVERIFY(!w->Button(Dlg::kSettingsButton)->DisabledState());
+    QVERIFY(!PageButtonsEnabled(*w));
+    QCOMPARE(w->Caption(1)->text(), QStringLiteral("Contacts && Message"));
+    QVERIFY(w->SearchPending());
+    SaveScreen(w.get(), QStringLiteral("main-searching-English"));
+  }
+
+  // No tracker -> "No Device"; a tracker appearing -> identified -> login
+  // page (wrong, then right password) -> full read -> Loginout -> "No
+  // Device" -> identified again.
+  void wholeStateTable() {
+    ShellEnv env;
+    auto w = MakeWindow(env);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kNoDevice), kWait);
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("No Device"));
+    QVERIFY(w->Button(Dlg::kLoginButton)->DisabledState());
+    QVERIFY(!w->SearchPending());
+    SaveScreen(w.get(), QStringLiteral("main-nodevice-English"));
+
+    QVERIFY(env.StartTracker());
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("IMEI: %1").arg(QLatin1String(kSimImei)));
+    QVERIFY(!w->Button(Dlg::kLoginButton)->DisabledState());
+    QVERIFY(!w->ReadRunning());
+    QCOMPARE(env.Context().portName, std::string("ttyACM0"));
+    SaveScreen(w.get(), QStringLiteral("main-identified-English"));
+
+    QSignalSpy statuses(w.get(), &Dlg::statusChanged);
+    LoginWith(*w, {QStringLiteral("1234"), QStringLiteral("4071")}, true);
+    QCOMPARE(env.Context().typedPassword, QStringLiteral("4071"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadCorrect), kWait);
+    QCOMPARE(statuses.at(0).at(0).toInt(), int(Dlg::kPasswordCorrect));
+    QCOMPARE(statuses.at(1).at(0).toInt(), int(Dlg::kReading));
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("Read Setting Correct"));
+    QVERIFY(env.Context().Settings().AllReceived());
+    QVERIFY(!w->Button(Dlg::kLoginButton)->isVisibleTo(w.get()));
+    QVERIFY(w->Button(Dlg::kLogoutButton)->isVisibleTo(w.get()));
+    QVERIFY(PageButtonsEnabled(*w));
+    QVERIFY(!w->ReadRunning());
+    QVERIFY(env.messages.empty());
+    SaveScreen(w.get(), QStringLiteral("main-ready-English"));
+
+    QTest::mouseClick(w->Button(Dlg::kLogoutButton), Qt::LeftButton);
+    QCOMPARE(w->StatusCode(), int(Dlg::kNoDevice));
+    QVERIFY(w->Button(Dlg::kLoginButton)->isVisibleTo(w.get()));
+    QVERIFY(w->Button(Dlg::kLoginButton)->DisabledState());
+    QVERIFY(!PageButtonsEnabled(*w));
+    QVERIFY(w->SearchPending());
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+  }
+
+  void emptyDevicePasswordLogsInWithoutLoginPage() {
+    ShellEnv env;
+    env.StartTracker()->SetValue("OU", "");
+    auto w = MakeWindow(env);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    bool pageShown = false;
+    WhenModal([&pageShown](QWidget* modal) {
+      pageShown = true;
+      modal->close();
+    }, 1500, false);
+    w->OnLogin();
+    QCOMPARE(w->StatusCode(), int(Dlg::kPasswordCorrect));
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadCorrect), kWait);
+    QTest::qWait(200);
+    QVERIFY(!pageShown);
+  }
+
+  void cancelledLoginChangesNothing() {
+    ShellEnv env;
+    env.StartTracker();
+    auto w = MakeWindow(env);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    WhenModal([](QWidget* modal) {
+      auto* page = qobject_cast<LoginPage*>(modal);
+      QVERIFY(page);
+      page->PasswordEdit()->setText(QStringLiteral("4071"));
+      QTest::mouseClick(page->CancelButton(), Qt::LeftButton);
+    });
+    w->OnLogin();
+    QCOMPARE(w->StatusCode(), int(Dlg::kIdentified));
+    QVERIFY(!w->Button(Dlg::kLoginButton)->DisabledState());
+    QTest::qWait(100);
+    QVERIFY(!w->ReadRunning());
+  }
+
+  void storedDeviceNameReplacesImei() {
+    ShellEnv env;
+    env.WriteFile(QStringLiteral("system.ini"),
+                  QByteArray("[USERNAME]\n") + kSimImei + "=Kestrel on the bike\n356895037533211=Other\n");
+    env.StartTracker();
+    auto w = MakeWindow(env);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("Kestrel on the bike"));
+    QCOMPARE(env.Context().deviceUserName, std::string("Kestrel on the bike"));
+  }
+
+  void defaultNameShowsImei() {
+    ShellEnv env;
+    env.WriteFile(QStringLiteral("system.ini"), QByteArray("[USERNAME]\n") + kSimImei + "=ZD573\n");
+    env.StartTracker();
+    auto w = MakeWindow(env);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("IMEI: %1").arg(QLatin1String(kSimImei)));
+    QCOMPARE(env.Context().deviceUserName, std::string("ZD573"));
+  }
+
+  // A status text from the language file is a format a user can edit: a
+  // stray conversion must not be handed to printf.
+  void imeiFormatFromFileIsSubstitutedSafely() {
+    ShellEnv env;
+    env.WriteFile(QStringLiteral("odd.lng"), "[Odd]\nSTR_MAINPAGE_DEVICE2=%d%n IMEI %s %s\n");
+    settings::SetLanguagesPathOverride(std::filesystem::path(env.Path(QStringLiteral("odd.lng")).toStdString()));
+    env.WriteFile(QStringLiteral("system.ini"), "[SYSTEM]\nDefaultLanguage=Odd\n");
+    env.StartTracker();
+    auto w = MakeWindow(env);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("%d%n IMEI %1 %s").arg(QLatin1String(kSimImei)));
+    // Keys the section lacks show their English texts.
+    QCOMPARE(w->Caption(0)->text(), QStringLiteral("Device Information"));
+  }
+
+  void languageChangeRetranslatesAtOnce() {
+    ShellEnv env;
+    env.StartTracker();
+    auto w = MakeWindow(env);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    WhenModal([](QWidget* modal) {
+      auto* page = qobject_cast<SetupPage*>(modal);
+      QVERIFY(page);
+      page->LanguageList()->setCurrentText(QStringLiteral("TChinese"));
+      QTest::mouseClick(page->ConfirmButton(), Qt::LeftButton);
+    });
+    QTest::mouseClick(w->Button(Dlg::kSettingsButton), Qt::LeftButton);
+    QVERIFY(!env.Context().languageChanged);
+    QCOMPARE(env.Context().Language(), std::string("TChinese"));
+    QCOMPARE(w->Caption(0)->text(), QStringLiteral("裝置資訊"));
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("IMEI：%1").arg(QLatin1String(kSimImei)));
+    QCOMPARE(w->windowTitle(), QStringLiteral("ZD-573 工具程式"));
+    QCOMPARE(w->Button(Dlg::kLoginButton)->Caption(), QStringLiteral("登入"));
+    QCOMPARE(env.Context().leaveQuestion, QStringLiteral("變更尚未套用，確定要放棄變更並離開嗎？"));
+    settings::IniFile ini(env.Path(QStringLiteral("system.ini")).toStdString());
+    QCOMPARE(ini.Read("SYSTEM", "DefaultLanguage", ""), std::string("TChinese"));
+    SaveScreen(w.get(), QStringLiteral("main-identified-TChinese"));
+  }
+
+  // The other states in Traditional Chinese, for the screenshots and to see
+  // that each status text comes from the language file.
+  void chineseStates() {
+    ShellEnv env;
+    env.WriteFile(QStringLiteral("system.ini"), "[SYSTEM]\nDefaultLanguage=TChinese\n");
+    auto w = MakeWindow(env);
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("正在搜尋裝置..."));
+    SaveScreen(w.get(), QStringLiteral("main-searching-TChinese"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kNoDevice), kWait);
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("找不到裝置"));
+    SaveScreen(w.get(), QStringLiteral("main-nodevice-TChinese"));
+    env.StartTracker();
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    LoginWith(*w, {QStringLiteral("4071")}, false);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadCorrect), kWait);
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("設定讀取成功"));
+    QCOMPARE(w->Button(Dlg::kLogoutButton)->Caption(), QStringLiteral("  登出"));
+    SaveScreen(w.get(), QStringLiteral("main-ready-TChinese"));
+  }
+
+  // A full read that stops getting keys ends with "Read Setting  Failure"
+  // and Login usable again, instead of waiting for ever.
+  void stalledFullReadFails() {
+    ShellEnv env;
+    env.Context().durations.fullReadStall = 400ms;
+    BarePty device;
+    QVERIFY(!device.SlavePath().empty());
+    auto w = std::make_unique<Dlg>(env.Context());
+    w->SetFixedPort(device.SlavePath());
+    w->show();
+    QTRY_VERIFY_WITH_TIMEOUT(w->ReadRunning(), kWait);
+    QVERIFY(device.Write(std::string("KVs,B2=") + kSimImei + ",OU=*QQ!\r\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    w->OnLogin();
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReading), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadFailure), kWait);
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("Read Setting  Failure"));
+    QVERIFY(!w->Button(Dlg::kLoginButton)->DisabledState());
+    QVERIFY(w->Button(Dlg::kLoginButton)->isVisibleTo(w.get()));
+    QVERIFY(!PageButtonsEnabled(*w));
+    QVERIFY(!w->ReadRunning());
+    SaveScreen(w.get(), QStringLiteral("main-readfailure-English"));
+  }
+
+  // A tty coming or going while a read runs stops that read (its port
+  // closes) and searches again.
+  void deviceChangeDuringReadStopsItAndSearchesAgain() {
+    ShellEnv env;
+    sim::Options slow = ShellEnv::FastOptions();
+    slow.lineMs = 60;  // a full read that takes a while
+    env.StartTracker(true, slow)->SetValue("OU", "");
+    auto w = MakeWindow(env);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    w->OnLogin();
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReading), kWait);
+    QVERIFY(w->ReadRunning());
+    sim::Simulator other(ShellEnv::FastOptions());
+    std::string error;
+    QVERIFY(other.Start(&error));
+    QVERIFY(env.Tree().Plug("ttyUSB0", other.SlavePath(), "FT232R USB UART"));
+    QTRY_VERIFY_WITH_TIMEOUT(!w->ReadRunning(), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    // The tracker's port is free again: nobody holds it.
+    QVERIFY(!w->ReadRunning());
+  }
+
+  void deviceChangeAfterLoginIsIgnored() {
+    ShellEnv env;
+    env.StartTracker();
+    auto w = MakeWindow(env);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    LoginWith(*w, {QStringLiteral("4071")}, false);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadCorrect), kWait);
+    env.Tree().Unplug("ttyACM0");
+    QTest::qWait(300);
+    QVERIFY(!w->SearchPending());
+    QCOMPARE(w->StatusCode(), int(Dlg::kReadCorrect));
+  }
+
+  // The real pauses, as lower bounds: 5 s before the first search, 500 ms
+  // per matching port, 1000 ms of "Password Correct" before the read.
+  void realPausesAreKept() {
+    ShellEnv env;
+    env.Context().durations = Durations{};
+    env.StartTracker();
+    QElapsedTimer clock;
+    clock.start();
+    auto w = MakeWindow(env);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), 20000);
+    QVERIFY2(clock.elapsed() >= 5000 + 500, qPrintable(QString::number(clock.elapsed())));
+    QElapsedTimer correct;
+    qint64 shown = -1;
+    connect(w.get(), &Dlg::statusChanged, this, [&](int code) {
+      if (code == Dlg::kPasswordCorrect) correct.start();
+      if (code == Dlg::kReading) shown = correct.elapsed();
+    });
+    LoginWith(*w, {QStringLiteral("4071")}, true);
+    QTRY_VERIFY_WITH_TIMEOUT(shown >= 0, 5000);
+    QVERIFY2(shown >= 1000, qPrintable(QString::number(shown)));
+  }
+
+  void closeButtonEndsProgram() {
+    ShellEnv env;
+    auto w = MakeWindow(env);
+    QTest::mouseClick(w->Button(Dlg::kCloseButton), Qt::LeftButton);
+    QCOMPARE(env.exitCodes, std::vector<int>{0});
+    QVERIFY(!w->SearchPending());
+  }
+
+  void dragBandMovesWindow_data() {
+    QTest::addColumn<int>("y");
+    QTest::addColumn<bool>("moves");
+    QTest::newRow("inside band") << 79 << true;
+    QTest::newRow("below band") << 80 << false;
+  }
+  void dragBandMovesWindow() {
+    QFETCH(int, y);
+    QFETCH(bool, moves);
+    ShellEnv env;
+    auto w = MakeWindow(env);
+    const QPoint start = w->pos();
+    QTest::mousePress(w.get(), Qt::LeftButton, {}, QPoint(300, y));
+    QMouseEvent move(QEvent::MouseMove, QPointF(340, y + 25), w->mapToGlobal(QPointF(340, y + 25)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.get(), &move);
+    QTest::mouseRelease(w.get(), Qt::LeftButton, {}, QPoint(340, y + 25));
+    QCOMPARE(w->pos() != start, moves);
+    if (moves) QCOMPARE(w->pos(), start + QPoint(40, 25));
+  }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"
