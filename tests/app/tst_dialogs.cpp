@@ -1,0 +1,305 @@
+// The login, password and settings windows through their buttons and Enter.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QtTest>
+
+#include "controls/CGdipButton.h"
+#include "controls/CLabel.h"
+#include "device/device_port.h"
+#include "pages/LoginPage.h"
+#include "pages/PasswordPage.h"
+#include "pages/SetupPage.h"
+#include "settings/ini_file.h"
+#include "settings/text_encoding.h"
+#include "shell_test_support.h"
+
+using namespace zd573;
+using namespace zd573::test;
+
+namespace {
+
+std::string PasswordSentence(const std::string& password) {
+  return "KVS,KestrovinZD-573,3,0,OU=" + password + "*QQ!\r\n";
+}
+
+}  // namespace
+
+class TestDialogs : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void loginMatches_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("exact") << "Secret1" << "Secret1" << true;
+    QTest::newRow("letter case differs") << "secret1" << "Secret1" << false;
+    QTest::newRow("default, device has none") << "4071" << "" << true;
+    QTest::newRow("default, device has one") << "4071" << "1234" << false;
+    QTest::newRow("empty, device has none") << "" << "" << true;
+    QTest::newRow("other, device has none") << "0000" << "" << false;
+    QTest::newRow("trailing blank") << "1234 " << "1234" << false;
+  }
+  void loginMatches() {
+    QFETCH(QString, typed);
+    QFETCH(QString, device);
+    QFETCH(bool, opens);
+    QCOMPARE(LoginPage::Matches(typed, device), opens);
+  }
+
+  void loginThroughButtonsAndEnter() {
+    ShellEnv env;
+    env.Context().Settings().Update([](DeviceValues& v) { v.SetText("OU", "Kx9"); });
+    LoginPage page(env.Context(), nullptr);
+    page.show();
+    QCOMPARE(page.size(), QSize(350, 250));
+    QCOMPARE(page.windowTitle(), QStringLiteral("Login"));
+    QCOMPARE(page.HintLabel()->text(), QStringLiteral("(Default Password:4071)"));
+    QCOMPARE(page.PasswordEdit()->echoMode(), QLineEdit::Normal);
+    SaveScreen(&page, QStringLiteral("login-English"));
+    page.PasswordEdit()->setText(QStringLiteral("kx9"));
+    QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
+    QVERIFY(page.isVisible());
+    QCOMPARE(page.result(), 0);
+    QCOMPARE(env.Context().typedPassword, QStringLiteral("kx9"));
+    QVERIFY(env.messages.empty());
+    page.PasswordEdit()->setText(QStringLiteral("Kx9"));
+    QTest::keyClick(page.PasswordEdit(), Qt::Key_Enter);
+    QVERIFY(!page.isVisible());
+    QCOMPARE(page.result(), int(QDialog::Accepted));
+    QCOMPARE(env.Context().typedPassword, QStringLiteral("Kx9"));
+  }
+
+  void loginCancel() {
+    ShellEnv env;
+    env.Context().Settings().Update([](DeviceValues& v) { v.SetText("OU", "4071"); });
+    LoginPage page(env.Context(), nullptr);
+    page.show();
+    page.PasswordEdit()->setText(QStringLiteral("4071"));
+    QTest::mouseClick(page.CancelButton(), Qt::LeftButton);
+    QCOMPARE(page.result(), int(QDialog::Rejected));
+  }
+
+  void loginChinese() {
+    ShellEnv env;
+    env.Context().SetLanguage("TChinese");
+    LoginPage page(env.Context(), nullptr);
+    page.show();
+    QCOMPARE(page.ConfirmCaption()->text(), QStringLiteral("登入"));
+    SaveScreen(&page, QStringLiteral("login-TChinese"));
+  }
+
+  // Entries the window refuses with its error box, sending nothing.
+  void passwordRefused_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("again");
+    QTest::addColumn<int>("codePage");
+    QTest::newRow("entries differ") << "abc" << "abd" << 1252;
+    QTest::newRow("letter case differs") << "abc" << "ABC" << 1252;
+    QTest::newRow("16 characters") << "0123456789abcdef" << "0123456789abcdef" << 1252;
+    QTest::newRow("8 Big5 characters = 16 bytes") << "密碼密碼密碼密碼" << "密碼密碼密碼密碼" << 950;
+    QTest::newRow("not in the code page") << "密碼" << "密碼" << 1252;
+    QTest::newRow("comma breaks the sentence") << "ab,cd" << "ab,cd" << 1252;
+    QTest::newRow("asterisk breaks the sentence") << "ab*QQ!" << "ab*QQ!" << 1252;
+  }
+  void passwordRefused() {
+    QFETCH(QString, entry);
+    QFETCH(QString, again);
+    QFETCH(int, codePage);
+    ShellEnv env;
+    QVERIFY(settings::WriteDeviceCodePage(env.Context().SystemIni(), codePage));
+    sim::Simulator* tracker = env.StartTracker();
+    env.Context().portName = "ttyACM0";
+    env.Context().Settings().Update([](DeviceValues& v) { v.SetText("OU", "4071"); });
+    PasswordPage page(env.Context(), nullptr);
+    page.show();
+    page.NewEdit()->setText(entry);
+    page.ConfirmEdit()->setText(again);
+    QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
+    QCOMPARE(env.messages.size(), std::size_t(1));
+    QCOMPARE(env.messages[0].text, QStringLiteral("Error"));
+    QCOMPARE(env.messages[0].icon, MessageIcon::Error);
+    QVERIFY(page.isVisible());
+    QCOMPARE(page.NewEdit()->text(), entry);
+    QCOMPARE(page.ConfirmEdit()->text(), again);
+    QCOMPARE(env.Context().Settings().Text("OU"), std::string("4071"));
+    QTest::qWait(100);
+    QVERIFY(tracker->Journal().empty());
+  }
+
+  void passwordSent_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<int>("codePage");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("15 characters") << "0123456789abcde" << 1252 << QByteArray("0123456789abcde");
+    QTest::newRow("empty") << "" << 1252 << QByteArray();
+    QTest::newRow("7 Big5 characters") << "密碼密碼密碼密" << 950
+                                       << QByteArray("\xB1\x4B\xBD\x58\xB1\x4B\xBD\x58\xB1\x4B\xBD\x58\xB1\x4B");
+  }
+  void passwordSent() {
+    QFETCH(QString, entry);
+    QFETCH(int, codePage);
+    QFETCH(QByteArray, bytes);
+    ShellEnv env;
+    QVERIFY(settings::WriteDeviceCodePage(env.Context().SystemIni(), codePage));
+    sim::Simulator* tracker = env.StartTracker();
+    env.Context().portName = "ttyACM0";
+    PasswordPage page(env.Context(), nullptr);
+    page.show();
+    page.NewEdit()->setText(entry);
+    page.ConfirmEdit()->setText(entry);
+    QTest::keyClick(page.ConfirmEdit(), Qt::Key_Return);
+    QVERIFY(env.messages.empty());
+    QCOMPARE(page.result(), int(QDialog::Accepted));
+    const std::string expected = PasswordSentence(bytes.toStdString());
+    QVERIFY(tracker->WaitForSentences(1, 3000));
+    QCOMPARE(tracker->Journal().back().bytes, expected);
+    QCOMPARE(env.Context().Settings().Text("OU"), bytes.toStdString());
+    QCOMPARE(tracker->Value("OU"), bytes.toStdString());
+  }
+
+  void passwordWithoutPort() {
+    ShellEnv env;
+    env.Context().portName = "ttyACM9";
+    env.Context().Settings().Update([](DeviceValues& v) { v.SetText("OU", "4071"); });
+    PasswordPage page(env.Context(), nullptr);
+    page.show();
+    page.NewEdit()->setText(QStringLiteral("9999"));
+    page.ConfirmEdit()->setText(QStringLiteral("9999"));
+    QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
+    QCOMPARE(env.messages.size(), std::size_t(1));
+    QCOMPARE(env.messages[0].text, QStringLiteral("Unable to open COM-port"));
+    QCOMPARE(env.messages[0].icon, MessageIcon::Error);
+    QVERIFY(page.isVisible());
+    QCOMPARE(env.Context().Settings().Text("OU"), std::string("4071"));
+  }
+
+  // The real pause after the sentence: the port stays quiet for at least
+  // 1000 ms after "OU=..." before anything else can reach the tracker.
+  void passwordPauseIsKept() {
+    ShellEnv env;
+    env.Context().durations.setSentencePause = timing::kSetSentencePause;
+    sim::Simulator* tracker = env.StartTracker();
+    env.Context().portName = "ttyACM0";
+    PasswordPage page(env.Context(), nullptr);
+    page.show();
+    page.NewEdit()->setText(QStringLiteral("7777"));
+    page.ConfirmEdit()->setText(QStringLiteral("7777"));
+    QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
+    QCOMPARE(page.result(), int(QDialog::Accepted));
+    // The port was closed after the pause; the next sentence marks the time.
+    auto port = OpenComPort("ttyACM0");
+    QVERIFY(port.ok());
+    QVERIFY((*port)->Write("KVC,KestrovinZD-573,L1(B2,OU)*QQ!\r\n").ok());
+    QVERIFY(tracker->WaitForSentences(2, 3000));
+    const auto journal = tracker->Journal();
+    QCOMPARE(journal[0].bytes, PasswordSentence("7777"));
+    QVERIFY2(journal[1].ms - journal[0].ms >= 1000, qPrintable(QString::number(journal[1].ms - journal[0].ms)));
+  }
+
+  void passwordScreens_data() {
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << "English";
+    QTest::newRow("TChinese") << "TChinese";
+  }
+  void passwordScreens() {
+    QFETCH(QString, language);
+    ShellEnv env;
+    env.Context().SetLanguage(language.toStdString());
+    PasswordPage page(env.Context(), nullptr);
+    page.show();
+    page.NewEdit()->setText(QStringLiteral("new1"));
+    SaveScreen(&page, QStringLiteral("password-") + language);
+    QCOMPARE(page.windowTitle(), language == QLatin1String("English") ? QStringLiteral("Change Password")
+                                                                       : env.Context().Text("STR_PASSWORDPAGE_STR1"));
+  }
+
+  void setupListsLanguagesSorted() {
+    ShellEnv env;
+    env.WriteFile(QStringLiteral("lang.lng"), "[TChinese]\nSTR_SETUPPAGE_OPTIONS=X\n[English]\n[german]\n");
+    settings::SetLanguagesPathOverride(std::filesystem::path(env.Path(QStringLiteral("lang.lng")).toStdString()));
+    env.Context().SetLanguage("TChinese");
+    SetupPage page(env.Context(), nullptr);
+    QStringList items;
+    for (int i = 0; i < page.LanguageList()->count(); ++i) items << page.LanguageList()->itemText(i);
+    QCOMPARE(items, (QStringList{"English", "german", "TChinese"}));
+    QCOMPARE(page.LanguageList()->currentText(), QStringLiteral("TChinese"));
+    QCOMPARE(page.CurrentMode(), SetupPage::Mode::Options);
+  }
+
+  void setupWithoutMatchingLanguage() {
+    ShellEnv env;
+    env.Context().SetLanguage("Klingon");
+    SetupPage page(env.Context(), nullptr);
+    QCOMPARE(page.LanguageList()->currentIndex(), -1);
+  }
+
+  void setupTabs() {
+    ShellEnv env;
+    env.WriteFile(QStringLiteral("lang.lng"), "[English]\nSTR_GLOBAL_ABOUT=First line.\\nSecond line.\\r\n");
+    settings::SetLanguagesPathOverride(std::filesystem::path(env.Path(QStringLiteral("lang.lng")).toStdString()));
+    SetupPage page(env.Context(), nullptr);
+    page.show();
+    QCOMPARE(page.size(), QSize(450, 360));
+    QCOMPARE(page.OptionsTab()->Foreground(), QColor(0, 0, 0));
+    QCOMPARE(page.AboutTab()->Foreground(), QColor(255, 255, 255));
+    QCOMPARE(page.FieldLabel()->text(), QStringLiteral("Language:"));
+    QTest::mouseClick(page.AboutTab(), Qt::LeftButton);
+    QCOMPARE(page.CurrentMode(), SetupPage::Mode::About);
+    QCOMPARE(page.FieldLabel()->text(), QStringLiteral("First line.\nSecond line.\r"));
+    QCOMPARE(page.OptionsTab()->Foreground(), QColor(255, 255, 255));
+    QCOMPARE(page.AboutTab()->Foreground(), QColor(0, 0, 0));
+    QVERIFY(!page.LanguageList()->isVisible());
+    QVERIFY(!page.ConfirmButton()->isVisible());
+    QVERIFY(!page.ConfirmCaption()->isVisible());
+    QVERIFY(page.CancelButton()->isVisible());
+    QTest::mouseClick(page.OptionsTab(), Qt::LeftButton);
+    QCOMPARE(page.CurrentMode(), SetupPage::Mode::Options);
+    QVERIFY(page.LanguageList()->isVisible());
+    QVERIFY(page.ConfirmButton()->isVisible());
+  }
+
+  void setupConfirmAndCancel_data() {
+    QTest::addColumn<bool>("confirm");
+    QTest::newRow("confirm") << true;
+    QTest::newRow("cancel after switching tabs") << false;
+  }
+  void setupConfirmAndCancel() {
+    QFETCH(bool, confirm);
+    ShellEnv env;
+    SetupPage page(env.Context(), nullptr);
+    page.show();
+    page.LanguageList()->setCurrentText(QStringLiteral("TChinese"));
+    const int big5 = page.CodePageList()->findData(950);
+    QVERIFY(big5 >= 0);
+    page.CodePageList()->setCurrentIndex(big5);
+    page.ShowAbout();
+    page.ShowOptions();
+    QTest::mouseClick(confirm ? page.ConfirmButton() : page.CancelButton(), Qt::LeftButton);
+    QCOMPARE(page.result(), int(confirm ? QDialog::Accepted : QDialog::Rejected));
+    QCOMPARE(env.Context().languageChanged, confirm);
+    const settings::IniFile ini = env.Context().SystemIni();
+    QCOMPARE(ini.Read("SYSTEM", "DefaultLanguage", "none"), std::string(confirm ? "TChinese" : "none"));
+    QCOMPARE(env.Context().Language(), std::string(confirm ? "TChinese" : "English"));
+    QCOMPARE(settings::DeviceCodePage(ini) == 950, confirm);
+  }
+
+  void setupScreens_data() {
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << "English";
+    QTest::newRow("TChinese") << "TChinese";
+  }
+  void setupScreens() {
+    QFETCH(QString, language);
+    ShellEnv env;
+    env.Context().SetLanguage(language.toStdString());
+    SetupPage page(env.Context(), nullptr);
+    page.show();
+    SaveScreen(&page, QStringLiteral("setup-options-") + language);
+    page.ShowAbout();
+    SaveScreen(&page, QStringLiteral("setup-about-") + language);
+  }
+};
+
+QTEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"
