@@ -1,0 +1,249 @@
+// The common page frame, on a page made only for these tests: the frame
+// plus one GPRS field, so Apply has something to store and send.
+#include <QLineEdit>
+#include <QtTest>
+
+#include "app/CZD573_UtilityDlg.h"
+#include "controls/CGdipButton.h"
+#include "controls/CLabel.h"
+#include "pages/PageFrame.h"
+#include "shell_test_support.h"
+
+using namespace zd573;
+using namespace zd573::test;
+
+namespace {
+
+// The frame's own test page; no such page exists in the program.
+class FrameTestPage : public PageFrame {
+ public:
+  FrameTestPage(AppContext& context, QWidget* mainWindow)
+      : PageFrame(context, mainWindow,
+                  PageLook{218, "STR_MAINPAGE_STR3", "GPRS Parameter", "STR_GPRSPAGE_ABOUT",
+                           "about us \"GPRSxxxxx\" information", 300, kPagePanelColour}) {}
+  QLineEdit* apn = nullptr;
+  int beforeApply = 0;
+
+ protected:
+  void CreatePageControls() override {
+    apn = new QLineEdit(this);
+    apn->setGeometry(200, 200, 200, 26);
+  }
+  void FillFromSettings(const DeviceValues& values) override { apn->setText(QString::fromStdString(values.Text("D1"))); }
+  bool HasChanges(const DeviceValues& values) const override {
+    return apn->text().toStdString() != values.Text("D1");
+  }
+  Status BeforeApply() override {
+    ++beforeApply;
+    return {};
+  }
+  Status StoreControls(DeviceValues& edited) override {
+    edited.SetText("D1", apn->text().toStdString());
+    return {};
+  }
+  std::optional<Page> TransactionPage() const override { return Page::Gprs; }
+};
+
+struct Opened {
+  std::unique_ptr<CZD573_UtilityDlg> main;
+  QPointer<FrameTestPage> page;
+};
+
+Opened OpenOverMainWindow(ShellEnv& env) {
+  Opened o;
+  o.main = std::make_unique<CZD573_UtilityDlg>(env.Context());
+  o.main->SetPageFactory([&o](int, AppContext& context, QWidget* mainWindow) {
+    auto* page = new FrameTestPage(context, mainWindow);
+    o.page = page;
+    return page;
+  });
+  o.main->show();
+  o.main->move(40, 30);
+  // As after a full read: the page buttons are usable.
+  for (int id : CZD573_UtilityDlg::kPageButtons) o.main->Button(id)->SetDisabledState(false);
+  return o;
+}
+
+void Seed(ShellEnv& env) {
+  env.Context().Settings().Update([](DeviceValues& v) {
+    v.SetText("B2", "356895037533210");
+    v.SetText("D1", "internet");
+  });
+  env.Context().deviceUserName = "Kestrel";
+}
+
+}  // namespace
+
+class TestPageFrame : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void opensOverMainWindowWithFrameControls_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QRect>("rect");
+    QTest::newRow("minimise") << "minimise" << QRect(762, 2, 16, 16);
+    QTest::newRow("close") << "close" << QRect(782, 2, 16, 16);
+    QTest::newRow("back") << "back" << QRect(1, 500, 65, 50);
+    QTest::newRow("apply") << "apply" << QRect(735, 500, 65, 50);
+    QTest::newRow("menu text") << "menu" << QRect(70, 505, 100, 40);
+    QTest::newRow("apply text") << "applyText" << QRect(630, 505, 100, 40);
+    QTest::newRow("icon") << "icon" << QRect(5, 89, 48, 48);
+    QTest::newRow("title") << "title" << QRect(60, 89, 500, 40);
+    QTest::newRow("subtitle") << "subtitle" << QRect(60, 115, 300, 20);
+    QTest::newRow("device name") << "name" << QRect(600, 89, 500, 40);
+    QTest::newRow("imei") << "imei" << QRect(605, 117, 300, 20);
+  }
+  void opensOverMainWindowWithFrameControls() {
+    QFETCH(QString, control);
+    QFETCH(QRect, rect);
+    ShellEnv env;
+    Seed(env);
+    Opened o = OpenOverMainWindow(env);
+    QTest::mouseClick(o.main->Button(CZD573_UtilityDlg::kGprsButton), Qt::LeftButton);
+    QVERIFY(o.page);
+    FrameTestPage& p = *o.page;
+    QCOMPARE(p.geometry(), o.main->geometry());
+    const std::map<QString, QWidget*> controls{
+        {"minimise", p.MinimiseButton()}, {"close", p.CloseButton()},  {"back", p.BackButton()},
+        {"apply", p.ApplyButton()},       {"menu", p.MenuText()},      {"applyText", p.ApplyText()},
+        {"icon", p.PageIcon()},           {"title", p.TitleLine()},    {"subtitle", p.SubtitleLine()},
+        {"name", p.DeviceNameLine()},     {"imei", p.ImeiLine()}};
+    QCOMPARE(controls.at(control)->geometry(), rect);
+  }
+
+  void texts_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("imei");
+    QTest::newRow("English") << "English" << "Menu" << "IMEI: 356895037533210";
+    QTest::newRow("TChinese") << "TChinese" << "選單" << "IMEI：356895037533210";
+    QTest::newRow("section without the keys") << "Bare" << "Menu" << "IMEI:356895037533210";
+  }
+  void texts() {
+    QFETCH(QString, language);
+    QFETCH(QString, menu);
+    QFETCH(QString, imei);
+    ShellEnv env;
+    env.WriteFile(QStringLiteral("lang.lng"), QByteArray("[Bare]\nSTR_GLOBAL_APPLY=Send\n"));
+    if (language == QLatin1String("Bare")) {
+      settings::SetLanguagesPathOverride(std::filesystem::path(env.Path(QStringLiteral("lang.lng")).toStdString()));
+    }
+    env.Context().SetLanguage(language.toStdString());
+    Seed(env);
+    FrameTestPage page(env.Context(), nullptr);
+    page.Open();
+    page.show();
+    QCOMPARE(page.MenuText()->text(), menu);
+    QCOMPARE(page.ImeiLine()->text(), imei);
+    QCOMPARE(page.DeviceNameLine()->text(), QStringLiteral("Kestrel"));
+    QCOMPARE(page.DeviceNameLine()->Foreground(), QColor(Qt::white));
+    QCOMPARE(page.ImeiLine()->Foreground(), QColor(Qt::white));
+    QCOMPARE(page.windowTitle(), PlainCaption(page.TitleLine()->text()));
+    QCOMPARE(page.palette().color(QPalette::Button), QColor(239, 245, 246));
+    QVERIFY(page.HasBackground());
+    QVERIFY(env.messages.empty());
+    QCOMPARE(page.apn->text(), QStringLiteral("internet"));
+    SaveScreen(&page, QStringLiteral("frame-test-page-") + language);
+  }
+
+  // No tracker: the port message, the record unchanged, and Back still asks.
+  void applyWithoutTracker() {
+    ShellEnv env;
+    Seed(env);
+    env.Context().portName = "ttyACM0";
+    FrameTestPage page(env.Context(), nullptr);
+    page.Open();
+    page.show();
+    page.apn->setText(QStringLiteral("web.example"));
+    QTest::mouseClick(page.ApplyButton(), Qt::LeftButton);
+    QCOMPARE(page.beforeApply, 1);
+    QCOMPARE(env.messages.size(), std::size_t(1));
+    QCOMPARE(env.messages[0].text, QStringLiteral("Unable to open COM-port"));
+    QCOMPARE(env.messages[0].icon, MessageIcon::Error);
+    QCOMPARE(env.Context().Settings().Text("D1"), std::string("internet"));
+    env.answerYes = false;
+    QTest::mouseClick(page.BackButton(), Qt::LeftButton);
+    QCOMPARE(env.questions.size(), std::size_t(1));
+    QCOMPARE(env.questions[0], env.Context().leaveQuestion);
+    QVERIFY(page.isVisible());
+    QCOMPARE(page.apn->text(), QStringLiteral("web.example"));
+    env.answerYes = true;
+    QVERIFY(page.Back());
+    QVERIFY(!page.isVisible());
+    QCOMPARE(env.Context().Settings().Text("D1"), std::string("internet"));
+  }
+
+  // With the tracker: stored, sent, then Back closes without a question.
+  void applyThenBack() {
+    ShellEnv env;
+    Seed(env);
+    sim::Simulator* tracker = env.StartTracker();
+    env.Context().portName = "ttyACM0";
+    FrameTestPage page(env.Context(), nullptr);
+    page.Open();
+    page.show();
+    page.apn->setText(QStringLiteral("web.example"));
+    QTest::mouseClick(page.ApplyButton(), Qt::LeftButton);
+    QVERIFY(env.messages.empty());
+    QCOMPARE(env.Context().Settings().Text("D1"), std::string("web.example"));
+    QVERIFY(tracker->WaitForSentences(1, 3000));
+    QVERIFY(tracker->Journal().back().bytes.starts_with("KVS,KestrovinZD-573,3,0,D1=web.example,"));
+    QCOMPARE(tracker->Value("D1"), std::string("web.example"));
+    QTest::mouseClick(page.BackButton(), Qt::LeftButton);
+    QVERIFY(env.questions.empty());
+    QVERIFY(!page.isVisible());
+  }
+
+  void closeButtonEndsProgramWithCodeOne() {
+    ShellEnv env;
+    Seed(env);
+    FrameTestPage page(env.Context(), nullptr);
+    page.Open();
+    page.show();
+    page.apn->setText(QStringLiteral("unsent"));
+    QTest::mouseClick(page.CloseButton(), Qt::LeftButton);
+    QCOMPARE(env.exitCodes, std::vector<int>{1});
+    QVERIFY(env.questions.empty());
+  }
+
+  void minimiseMinimisesBoth() {
+    ShellEnv env;
+    Seed(env);
+    Opened o = OpenOverMainWindow(env);
+    QTest::mouseClick(o.main->Button(CZD573_UtilityDlg::kInfoButton), Qt::LeftButton);
+    QVERIFY(o.page);
+    QTest::mouseClick(o.page->MinimiseButton(), Qt::LeftButton);
+    QVERIFY(o.page->isMinimized());
+    QVERIFY(o.main->isMinimized());
+  }
+
+  void dragMovesBoth_data() {
+    QTest::addColumn<int>("y");
+    QTest::addColumn<bool>("moves");
+    QTest::newRow("y = 79 drags") << 79 << true;
+    QTest::newRow("y = 80 does not") << 80 << false;
+  }
+  void dragMovesBoth() {
+    QFETCH(int, y);
+    QFETCH(bool, moves);
+    ShellEnv env;
+    Seed(env);
+    Opened o = OpenOverMainWindow(env);
+    QTest::mouseClick(o.main->Button(CZD573_UtilityDlg::kInfoButton), Qt::LeftButton);
+    QVERIFY(o.page);
+    FrameTestPage& p = *o.page;
+    const QPoint start = p.pos();
+    QTest::mousePress(&p, Qt::LeftButton, {}, QPoint(300, y));
+    QCOMPARE(p.Dragging(), moves);
+    const QPointF to(360, y + 40);
+    QMouseEvent move(QEvent::MouseMove, to, p.mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&p, &move);
+    QTest::mouseRelease(&p, Qt::LeftButton, {}, to.toPoint());
+    QCOMPARE(p.pos() != start, moves);
+    QCOMPARE(o.main->pos(), p.pos());
+    if (moves) QCOMPARE(p.pos(), start + QPoint(60, 40));
+  }
+};
+
+QTEST_MAIN(TestPageFrame)
+#include "tst_page_frame.moc"
