@@ -1,6 +1,10 @@
 #include "app/CZD573_UtilityApp.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+
+#include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -12,6 +16,31 @@
 #include "pages/AppContext.h"
 
 namespace zd573 {
+
+namespace {
+
+// Ctrl+C and a polite kill end the program through its event loop, so the
+// reader is stopped, the port closed and the demo's folder removed.
+int stopPipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] ssize_t n = ::write(stopPipe[1], &byte, 1);
+}
+
+std::unique_ptr<QSocketNotifier> CatchStopSignals() {
+  if (::pipe(stopPipe) != 0) return nullptr;
+  auto notifier = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
+  QObject::connect(notifier.get(), &QSocketNotifier::activated, [] { QCoreApplication::exit(130); });
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+  return notifier;
+}
+
+}  // namespace
 
 Expected<CZD573_UtilityApp::Options> CZD573_UtilityApp::ParseArguments(const QStringList& arguments) {
   Options options;
@@ -36,10 +65,10 @@ Expected<CZD573_UtilityApp::Options> CZD573_UtilityApp::ParseArguments(const QSt
 }
 
 int CZD573_UtilityApp::Run(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("zd573-utility"));
-
-  Expected<Options> options = ParseArguments(QApplication::arguments().mid(1));
+  // The command line first, so --help and mistakes need no display.
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  Expected<Options> options = ParseArguments(arguments);
   if (!options) {
     std::fprintf(stderr, "zd573-utility: %s\n%s", options.error().c_str(), kUsage);
     return 2;
@@ -48,6 +77,10 @@ int CZD573_UtilityApp::Run(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("zd573-utility"));
+  const std::unique_ptr<QSocketNotifier> stopSignals = CatchStopSignals();
 
   // The simulated tracker must be in place before the first search.
   std::unique_ptr<DemoTracker> demo;

@@ -4,7 +4,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "app/CZD573_UtilityApp.h"
 #include "app/CZD573_UtilityDlg.h"
+#include "device/device_port.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
 #include "pages/LoginPage.h"
@@ -319,6 +321,58 @@ class TestMainWindow : public QObject {
     LoginWith(*w, {QStringLiteral("4071")}, true);
     QTRY_VERIFY_WITH_TIMEOUT(shown >= 0, 5000);
     QVERIFY2(shown >= 1000, qPrintable(QString::number(shown)));
+  }
+
+  // What a person does with --demo: the simulated tracker is found, 4071
+  // logs in, the read completes, the settings switch to TChinese.
+  void demoWalkThrough() {
+    ShellEnv env;
+    DemoTracker demo;
+    std::string error;
+    QVERIFY2(demo.Start(&error), error.c_str());
+    auto w = std::make_unique<Dlg>(env.Context());
+    w->WatchDeviceDirectory(QString::fromStdString(DevRoot()));
+    w->show();
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    LoginWith(*w, {QStringLiteral("4071")}, false);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadCorrect), 30000);
+    QVERIFY(PageButtonsEnabled(*w));
+    WhenModal([](QWidget* modal) {
+      auto* page = qobject_cast<SetupPage*>(modal);
+      QVERIFY(page);
+      page->LanguageList()->setCurrentText(QStringLiteral("TChinese"));
+      QTest::mouseClick(page->ConfirmButton(), Qt::LeftButton);
+    });
+    QTest::mouseClick(w->Button(Dlg::kSettingsButton), Qt::LeftButton);
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("設定讀取成功"));
+    w.reset();
+    // Nothing holds the tracker's port any more.
+    QVERIFY(OpenComPort(DemoTracker::kPortName).ok());
+  }
+
+  void arguments_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<bool>("demo");
+    QTest::addColumn<QString>("port");
+    QTest::newRow("none") << QStringList{} << true << false << "";
+    QTest::newRow("demo") << QStringList{"--demo"} << true << true << "";
+    QTest::newRow("port") << QStringList{"--port", "/dev/ttyACM3"} << true << false << "/dev/ttyACM3";
+    QTest::newRow("port=") << QStringList{"--port=/dev/ttyUSB0"} << true << false << "/dev/ttyUSB0";
+    QTest::newRow("port without path") << QStringList{"--port"} << false << false << "";
+    QTest::newRow("both") << QStringList{"--demo", "--port", "x"} << false << false << "";
+    QTest::newRow("unknown") << QStringList{"--fast"} << false << false << "";
+  }
+  void arguments() {
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, ok);
+    QFETCH(bool, demo);
+    QFETCH(QString, port);
+    auto parsed = CZD573_UtilityApp::ParseArguments(arguments);
+    QCOMPARE(parsed.ok(), ok);
+    if (!ok) return;
+    QCOMPARE(parsed->demo, demo);
+    QCOMPARE(QString::fromStdString(parsed->port), port);
   }
 
   void closeButtonEndsProgram() {
