@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -94,12 +95,17 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
   setFixedSize(802, 602);
   CGdiPlusBitmapResource picture(skin::kMainBackground);
   if (picture.HasImage()) background_ = QPixmap::fromImage(picture.Image());
+  CGdiPlusBitmapResource logo(skin::kLogo);
+  if (logo.HasImage()) setWindowIcon(QIcon(QPixmap::fromImage(logo.Image())));
   CreateControls();
 
   ShowLoginButton(true);
   EnableLogin(false);
   EnablePageButtons(false);
 
+  // Coarse timers may fire a little early; the tracker's pauses are minimums.
+  searchTimer_.setTimerType(Qt::PreciseTimer);
+  loginTimer_.setTimerType(Qt::PreciseTimer);
   searchTimer_.setSingleShot(true);
   searchTimer_.setInterval(context_.durations.searchDelay);
   connect(&searchTimer_, &QTimer::timeout, this, &CZD573_UtilityDlg::OnSearchTimer);

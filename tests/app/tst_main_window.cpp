@@ -282,10 +282,12 @@ class TestMainWindow : public QObject {
     std::string error;
     QVERIFY(other.Start(&error));
     QVERIFY(env.Tree().Plug("ttyUSB0", other.SlavePath(), "FT232R USB UART"));
-    QTRY_VERIFY_WITH_TIMEOUT(!w->ReadRunning(), kWait);
+    // Only a new identification leads from "Reading Setting ..." to the
+    // IMEI line: the full read was stopped and the search ran again.
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
-    // The tracker's port is free again: nobody holds it.
+    QVERIFY(!env.Context().Settings().AllReceived());
     QVERIFY(!w->ReadRunning());
+    QVERIFY(!w->Button(Dlg::kLoginButton)->DisabledState());
   }
 
   void deviceChangeAfterLoginIsIgnored() {
