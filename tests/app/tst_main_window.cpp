@@ -278,6 +278,9 @@ class TestMainWindow : public QObject {
     w->OnLogin();
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReading), kWait);
     QVERIFY(w->ReadRunning());
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("Reading Setting ..."));
+    QVERIFY(w->Button(Dlg::kLoginButton)->DisabledState());
+    SaveScreen(w.get(), QStringLiteral("main-reading-English"));
     sim::Simulator other(ShellEnv::FastOptions());
     std::string error;
     QVERIFY(other.Start(&error));
