@@ -95,7 +95,7 @@ class ShellEnv {
     sim::Options options;
     // The settings reader takes about 3 KB/s; a tracker that talks faster
     // buries the replies under its own lines.
-    options.lineMs = 35;
+    options.lineMs = 45;
     return options;
   }
 

@@ -21,7 +21,7 @@ using Dlg = CZD573_UtilityDlg;
 namespace {
 
 constexpr const char* kSimImei = "356895037533210";
-constexpr int kWait = 15000;
+constexpr int kWait = 30000;
 
 std::unique_ptr<Dlg> MakeWindow(ShellEnv& env) {
   auto window = std::make_unique<Dlg>(env.Context());
