@@ -102,7 +102,7 @@ int DeviceSession::Identify() {
     return settings::HasDeviceUserName(ini, imei) ? settings::ReadDeviceUserName(ini, imei) : std::string();
   };
   SettingsReader reader(settings_, waiter, options);
-  if (Status s = reader.Start(ReadKind::Identify, o_.port); !s) {
+  if (Status s = reader.StartReadThread(ReadKind::Identify, o_.port); !s) {
     Fail(s.error() + (reader.OpenDetail().empty() ? "" : ": " + reader.OpenDetail()));
     return kNoDevice;
   }
@@ -155,7 +155,7 @@ int DeviceSession::FullRead() {
   ReadOptions options;
   options.fullReadStall = std::chrono::milliseconds(0);  // the overall time limit decides
   SettingsReader reader(settings_, waiter, options);
-  if (Status s = reader.Start(ReadKind::FullRead, o_.port); !s) {
+  if (Status s = reader.StartReadThread(ReadKind::FullRead, o_.port); !s) {
     Fail(s.error() + (reader.OpenDetail().empty() ? "" : ": " + reader.OpenDetail()));
     return kNoDevice;
   }

@@ -309,7 +309,7 @@ void CZD573_UtilityDlg::OnSearchTimer() {
 
 bool CZD573_UtilityDlg::StartRead(ReadKind kind) {
   StopRead();
-  Status started = reader_->Start(kind, context_.portName);
+  Status started = reader_->StartReadThread(kind, context_.portName);
   if (!started) {
     context_.ShowError(this, Utf8(started.error()));
     return false;

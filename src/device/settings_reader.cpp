@@ -41,7 +41,7 @@ SettingsReader::~SettingsReader() { Stop(); }
 
 std::string SettingsReader::IdentifyQuery() { return BuildIdentifyQuery(); }
 
-Status SettingsReader::Start(ReadKind kind, const std::string& portName) {
+Status SettingsReader::StartReadThread(ReadKind kind, const std::string& portName) {
   Stop();
   openDetail_.clear();
   auto port = OpenComPort(portName);
@@ -50,15 +50,23 @@ Status SettingsReader::Start(ReadKind kind, const std::string& portName) {
     return Error{std::string(kOpenPortFailed)};
   }
   port_ = std::move(port.value());
+  if (kind != ReadKind::Identify && kind != ReadKind::FullRead) {
+    port_->Close();
+    port_.reset();
+    return Error{std::string(kUnableToCreateThread)};
+  }
   stop_ = false;
   running_ = true;
   try {
-    thread_ = std::thread(&SettingsReader::Run, this, kind);
+    thread_ = kind == ReadKind::Identify ? std::thread(&SettingsReader::ReadThreadMainPage, this)
+                                         : std::thread(&SettingsReader::ReadThreadOtherPage, this);
   } catch (const std::system_error&) {
     running_ = false;
     port_->Close();
     port_.reset();
-    return Error{std::string(kUnableToCreateThread)};
+    return Error{std::string(kind == ReadKind::Identify ? "Unable to create ReadThreadMainPage"
+                                                        : "Unable to create ReadThreadOtherPage") +
+                 "\n" + std::string(kUnableToCreateThread)};
   }
   return {};
 }
@@ -87,7 +95,7 @@ bool SettingsReader::HandleLine(ReadKind kind, const std::string& line) {
   return true;
 }
 
-void SettingsReader::Run(ReadKind kind) {
+void SettingsReader::ReadLoop(ReadKind kind) {
   using clock = std::chrono::steady_clock;
   LineAssembler lines;
   int lineCount = 0;

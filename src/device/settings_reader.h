@@ -63,10 +63,11 @@ class SettingsReader {
   SettingsReader(const SettingsReader&) = delete;
   SettingsReader& operator=(const SettingsReader&) = delete;
 
-  // Opens the port and starts the worker. A read still running is stopped
-  // first, so no port is ever left open. The error is one of the fixed
-  // messages; OpenDetail() says why the port would not open.
-  Status Start(ReadKind kind, const std::string& portName);
+  // Opens the port and starts ReadThreadMainPage (Identify) or
+  // ReadThreadOtherPage (FullRead). A read still running is stopped first, so
+  // no port is ever left open. The error is one of the fixed messages;
+  // OpenDetail() says why the port would not open.
+  Status StartReadThread(ReadKind kind, const std::string& portName);
   // Asks the worker to end, waits for it and closes the port. Safe to call any time.
   void Stop();
   bool Running() const { return running_.load(); }
@@ -76,7 +77,9 @@ class SettingsReader {
   static std::string IdentifyQuery();
 
  private:
-  void Run(ReadKind kind);
+  void ReadThreadMainPage() { ReadLoop(ReadKind::Identify); }
+  void ReadThreadOtherPage() { ReadLoop(ReadKind::FullRead); }
+  void ReadLoop(ReadKind kind);
   // Returns true when the stage is done.
   bool HandleLine(ReadKind kind, const std::string& line);
 

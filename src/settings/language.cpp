@@ -146,6 +146,7 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_SETUPPAGE_OPTIONS", "Options"},
     {"STR_SETUPPAGE_ABOUT", "About"},
     {"STR_SETUPPAGE_LANGUAGE", "Language:"},
+    {"STR_SETUPPAGE_CODEPAGE", "Device text:"},  // the encoding of texts sent to the tracker
 });
 
 // Replaces the first "%<conversion>" with `replacement` and turns "%%" into

@@ -97,7 +97,7 @@ TEST(Identification, QueriesOnlyAfterMoreThanTenLines) {
   DeviceSettings settings;
   Recorder rec;
   SettingsReader reader(settings, rec);
-  ASSERT_TRUE(reader.Start(ReadKind::Identify, peer.Path()).ok());
+  ASSERT_TRUE(reader.StartReadThread(ReadKind::Identify, peer.Path()).ok());
   std::this_thread::sleep_for(200ms);
   peer.Send(StatusLines(10));
   EXPECT_EQ(peer.Receive(1500), "") << "a query went out after only ten lines";
@@ -122,7 +122,7 @@ TEST_P(IdentificationReplies, EitherKeyIdentifies) {
   ReadOptions options;
   options.userName = [](const std::string& imei) { return imei == "111" ? std::string("Grandpa") : std::string(); };
   SettingsReader reader(settings, rec, options);
-  ASSERT_TRUE(reader.Start(ReadKind::Identify, peer.Path()).ok());
+  ASSERT_TRUE(reader.StartReadThread(ReadKind::Identify, peer.Path()).ok());
   std::this_thread::sleep_for(100ms);
   peer.Send(StatusLines(11));
   ASSERT_NE(peer.Receive(2000, "\r\n"), "");
@@ -152,7 +152,7 @@ TEST(FullRead, AsksFiveMissingKeysAtATimeAndCompletes) {
   settings.Update([](DeviceValues& v) { v.SetNumber("F5", 1); });
   Recorder rec;
   SettingsReader reader(settings, rec);
-  ASSERT_TRUE(reader.Start(ReadKind::FullRead, s.SlavePath()).ok());
+  ASSERT_TRUE(reader.StartReadThread(ReadKind::FullRead, s.SlavePath()).ok());
   ASSERT_TRUE(rec.WaitFor(60s));
   EXPECT_EQ(rec.Events().at(0), "complete");
   std::vector<std::string> queries;
@@ -172,7 +172,7 @@ TEST(FullRead, EndsAtTheLineThatCompletesTheTable) {
   DeviceSettings settings;
   Recorder rec;
   SettingsReader reader(settings, rec);
-  ASSERT_TRUE(reader.Start(ReadKind::FullRead, peer.Path()).ok());
+  ASSERT_TRUE(reader.StartReadThread(ReadKind::FullRead, peer.Path()).ok());
   std::this_thread::sleep_for(100ms);
   // One burst of replies (each short enough for one line), the last completing
   // the table, then a line that would change D1.
@@ -197,7 +197,7 @@ TEST(FullRead, SilentDeviceGivesUpAfterTheStallLimit) {
   options.fullReadStall = 1000ms;
   SettingsReader reader(settings, rec, options);
   auto start = std::chrono::steady_clock::now();
-  ASSERT_TRUE(reader.Start(ReadKind::FullRead, peer.Path()).ok());
+  ASSERT_TRUE(reader.StartReadThread(ReadKind::FullRead, peer.Path()).ok());
   ASSERT_TRUE(rec.WaitFor(5s));
   EXPECT_GE(std::chrono::steady_clock::now() - start, 1000ms);
   EXPECT_EQ(rec.Events().at(0).rfind("failed", 0), 0u);
@@ -209,10 +209,10 @@ TEST(Reader, RestartOrStopNeverLeavesThePortOpen) {
   DeviceSettings settings;
   Recorder rec;
   SettingsReader reader(settings, rec);
-  ASSERT_TRUE(reader.Start(ReadKind::Identify, peer.Path()).ok());
+  ASSERT_TRUE(reader.StartReadThread(ReadKind::Identify, peer.Path()).ok());
   EXPECT_FALSE(OpenComPort(peer.Path()).ok()) << "the running read holds the port";
   // A device change while the identification waits: the search starts it again.
-  ASSERT_TRUE(reader.Start(ReadKind::Identify, peer.Path()).ok());
+  ASSERT_TRUE(reader.StartReadThread(ReadKind::Identify, peer.Path()).ok());
   EXPECT_TRUE(reader.Running());
   reader.Stop();
   EXPECT_FALSE(reader.Running());
@@ -224,7 +224,7 @@ TEST(Reader, UnopenablePortStartsNothing) {
   DeviceSettings settings;
   Recorder rec;
   SettingsReader reader(settings, rec);
-  Status s = reader.Start(ReadKind::Identify, "/nonexistent/ttyACM0");
+  Status s = reader.StartReadThread(ReadKind::Identify, "/nonexistent/ttyACM0");
   EXPECT_EQ(s.error(), "Unable to open COM-port");
   EXPECT_FALSE(reader.OpenDetail().empty());
   EXPECT_FALSE(reader.Running());
@@ -239,7 +239,7 @@ TEST(Reader, UnpluggedTrackerEndsTheRead) {
   ReadOptions options;
   options.fullReadStall = 0ms;
   SettingsReader reader(settings, rec, options);
-  ASSERT_TRUE(reader.Start(ReadKind::FullRead, s.SlavePath()).ok());
+  ASSERT_TRUE(reader.StartReadThread(ReadKind::FullRead, s.SlavePath()).ok());
   std::this_thread::sleep_for(200ms);
   s.Stop();
   ASSERT_TRUE(rec.WaitFor(5s));
