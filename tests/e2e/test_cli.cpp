@@ -44,12 +44,6 @@ class Cli : public ::testing::Test {
     if (fastPause) env.push_back("ZD573_SET_PAUSE_MS=50");
     return RunProgram(ZD573_CLI, args, env);
   }
-  std::vector<std::string> SetSentences() {
-    std::vector<std::string> out;
-    for (const auto& e : sim_->Journal())
-      if (e.bytes.rfind("KVS,", 0) == 0) out.push_back(e.bytes);
-    return out;
-  }
   fs::path dir_;
   std::unique_ptr<sim::Simulator> sim_;
 };
@@ -155,9 +149,17 @@ TEST_F(Cli, BackupRestoreBackupIsIdentical) {
   sim_->SetValue("D3", "");
   sim_->SetValue("XB", "12345");
   sim_->SetValue("OX", "0");
-  RunResult rs = Zd573({"restore", first.string(), "--password", "4071"});
+  RunResult rs = Zd573({"restore", first.string(), "--password", "4071"}, false);
   ASSERT_EQ(rs.rc, 0) << rs.err;
-  EXPECT_EQ(SetSentences().size(), 16u);  // 1 + 10 + 1 + 2 + 1 + 1
+  std::vector<sim::JournalEntry> sets;
+  for (const auto& e : sim_->Journal())
+    if (e.bytes.rfind("KVS,", 0) == 0) sets.push_back(e);
+  ASSERT_EQ(sets.size(), 16u);  // 1 + 10 + 1 + 2 + 1 + 1, with the device's full second after each
+  for (std::size_t i = 1; i < sets.size(); ++i) EXPECT_GE(sets[i].ms - sets[i - 1].ms, 1000) << i;
+  EXPECT_EQ(sets[1].bytes, "KVS,KestrovinZD-573,1,0,Va=" + sim_->Value("Va") + ",Vb=" + sim_->Value("Vb") + ",Vc=  Ann Lee ,Vd=" +
+                               sim_->Value("Vd") + ",Ve=" + sim_->Value("Ve") + "*QQ!\r\n");
+  EXPECT_EQ(sets[12].bytes.substr(0, 24), "KVS,KestrovinZD-573,1,0,");  // the ringing pair
+  EXPECT_EQ(sets[14].bytes, "KVS,KestrovinZD-573,3,0,O2=" + sim_->Value("O2") + ",OX=1*QQ!\r\n");
   EXPECT_EQ(sim_->Value("Vc"), "  Ann Lee ");
   RunResult b2 = Zd573({"backup", second.string(), "--password", "4071"});
   ASSERT_EQ(b2.rc, 0) << b2.err;
