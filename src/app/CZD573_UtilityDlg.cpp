@@ -427,33 +427,19 @@ void CZD573_UtilityDlg::paintEvent(QPaintEvent*) {
 }
 
 void CZD573_UtilityDlg::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && kDragBand.contains(event->position().toPoint())) {
-    dragging_ = true;
-    grab_ = event->position().toPoint();
-    grabMouse();
-    event->accept();
-    return;
-  }
-  QWidget::mousePressEvent(event);
+  if (!drag_.Press(this, event)) QWidget::mousePressEvent(event);
 }
 
 void CZD573_UtilityDlg::mouseMoveEvent(QMouseEvent* event) {
-  if (!dragging_) {
+  if (auto topLeft = drag_.Move(event)) {
+    move(*topLeft);
+  } else {
     QWidget::mouseMoveEvent(event);
-    return;
   }
-  move(event->globalPosition().toPoint() - grab_);
-  event->accept();
 }
 
 void CZD573_UtilityDlg::mouseReleaseEvent(QMouseEvent* event) {
-  if (dragging_ && event->button() == Qt::LeftButton) {
-    dragging_ = false;
-    releaseMouse();
-    event->accept();
-    return;
-  }
-  QWidget::mouseReleaseEvent(event);
+  if (!drag_.Release(this, event)) QWidget::mouseReleaseEvent(event);
 }
 
 void CZD573_UtilityDlg::closeEvent(QCloseEvent* event) {

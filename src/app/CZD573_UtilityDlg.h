@@ -18,6 +18,7 @@
 
 #include "device/settings_reader.h"
 #include "pages/AppContext.h"
+#include "pages/BandDrag.h"
 
 namespace zd573 {
 
@@ -59,7 +60,7 @@ class CZD573_UtilityDlg : public QWidget {
   // The six page buttons in caption order; the first five open pages.
   static constexpr std::array<int, 6> kPageButtons{kInfoButton, kMsgButton, kGprsButton,
                                                    kRingButton, kLoggerButton, kSettingsButton};
-  static constexpr QRect kDragBand{0, 0, 800, 80};
+  static constexpr QRect kDragBand = BandDrag::kBand;
 
   // Makes the page of a page button, or nothing while that page does not exist.
   using PageFactory = std::function<PageFrame*(int buttonId, AppContext& context, QWidget* mainWindow)>;
@@ -139,8 +140,7 @@ class CZD573_UtilityDlg : public QWidget {
   QString watchedDir_;
   QStringList ttys_;
   QPixmap background_;
-  bool dragging_ = false;
-  QPoint grab_;
+  BandDrag drag_;
   QPointer<QWidget> page_;
 
   CLabel* appName_ = nullptr;

@@ -40,8 +40,7 @@ void PageFrame::Open() {
     resize(802, 602);
   }
   setFixedSize(size());
-  dragging_ = false;
-  grab_ = {};
+  drag_ = {};
   CreateFrameControls();
   if (!LoadPngAsBitmap(skin::kPageBackground, background_, this)) background_ = QPixmap();
   CreatePageControls();
@@ -132,35 +131,22 @@ void PageFrame::paintEvent(QPaintEvent*) {
 }
 
 void PageFrame::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && kDragBand.contains(event->position().toPoint())) {
-    dragging_ = true;
-    grab_ = event->position().toPoint();
-    grabMouse();
-    event->accept();
-    return;
-  }
-  QDialog::mousePressEvent(event);
+  if (!drag_.Press(this, event)) QDialog::mousePressEvent(event);
 }
 
 void PageFrame::mouseMoveEvent(QMouseEvent* event) {
-  if (!dragging_) {
+  auto topLeft = drag_.Move(event);
+  if (!topLeft) {
     QDialog::mouseMoveEvent(event);
     return;
   }
-  const QPoint topLeft = event->globalPosition().toPoint() - grab_;
-  move(topLeft);
-  if (main_) main_->move(topLeft);
-  event->accept();
+  // The page and the main window beneath it move together.
+  move(*topLeft);
+  if (main_) main_->move(*topLeft);
 }
 
 void PageFrame::mouseReleaseEvent(QMouseEvent* event) {
-  if (dragging_ && event->button() == Qt::LeftButton) {
-    dragging_ = false;
-    releaseMouse();
-    event->accept();
-    return;
-  }
-  QDialog::mouseReleaseEvent(event);
+  if (!drag_.Release(this, event)) QDialog::mouseReleaseEvent(event);
 }
 
 void PageFrame::keyPressEvent(QKeyEvent* event) {

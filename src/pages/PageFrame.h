@@ -16,6 +16,7 @@
 #include "common/result.h"
 #include "device/transactions.h"
 #include "pages/AppContext.h"
+#include "pages/BandDrag.h"
 
 namespace zd573 {
 
@@ -43,7 +44,7 @@ class PageFrame : public QDialog {
 
  public:
   // The drag band, in page coordinates.
-  static constexpr QRect kDragBand{0, 0, 800, 80};
+  static constexpr QRect kDragBand = BandDrag::kBand;
 
   PageFrame(AppContext& context, QWidget* mainWindow, PageLook look);
   ~PageFrame() override;
@@ -73,7 +74,7 @@ class PageFrame : public QDialog {
   CLabel* ImeiLine() const { return imei_; }
   bool HasBackground() const { return !background_.isNull(); }
   const PageLook& Look() const { return look_; }
-  bool Dragging() const { return dragging_; }
+  bool Dragging() const { return drag_.Dragging(); }
 
  protected:
   // Creates and places the page's own controls.
@@ -108,8 +109,7 @@ class PageFrame : public QDialog {
   PageLook look_;
   QPointer<QWidget> main_;
   QPixmap background_;
-  bool dragging_ = false;
-  QPoint grab_;
+  BandDrag drag_;
   bool leaving_ = false;
   CGdipButton* minimise_ = nullptr;
   CGdipButton* close_ = nullptr;
