@@ -8,7 +8,7 @@ PKGS=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-dejavu-core fonts-noto-cjk
-  libxml2-utils gpsbabel hyperfine python3 procps
+  libxml2-utils gpsbabel hyperfine time python3 procps
 )
 
 missing=()
