@@ -98,8 +98,8 @@ int Parse(int argc, char** argv, Args& a) {
       if (!next(t)) return kUsage;
       char* end = nullptr;
       long s = std::strtol(t.c_str(), &end, 10);
-      if (t.empty() || *end || s <= 0) {
-        Fail("--timeout needs a positive number of seconds");
+      if (t.empty() || *end || s <= 0 || s > 86400) {
+        Fail("--timeout needs a number of seconds from 1 to 86400");
         return kUsage;
       }
       a.options.identifyTimeout = a.options.readTimeout = std::chrono::seconds(s);
@@ -193,7 +193,8 @@ int CmdRead(Options& o) {
 // KEY=value typed by a person: a settable key, a value in range, encodable and
 // framable. Everything is checked before the tracker is touched.
 int CheckAssignments(const Options& o, const std::vector<std::pair<std::string, std::string>>& pairs,
-                     std::map<std::string, std::string>& deviceValues, const std::string& origin) {
+                     std::map<std::string, std::string>& deviceValues, const std::string& origin,
+                     bool knownDateFormatsOnly = true) {
   for (const auto& [key, value] : pairs) {
     if (!FindKey(key)) {
       Fail(origin + "unknown key " + key);
@@ -212,7 +213,8 @@ int CheckAssignments(const Options& o, const std::vector<std::pair<std::string, 
       Fail(origin + s.error());
       return kBadValue;
     }
-    if (key == "F4") {
+    // A restore gives back whatever F4 the tracker had, as its own page would.
+    if (key == "F4" && knownDateFormatsOnly) {
       bool known = false;
       for (auto f : kDateFormats) known |= f == *bytes;
       if (!known) {
@@ -236,6 +238,15 @@ int WritePages(Options& o, DeviceSession& session, const std::map<std::string, s
       edited.SetNumber(key, ConvertDecimal(value));
     }
   }
+  // The logger page sends the interval only while logging is on; say so rather
+  // than report a change that never reaches the tracker.
+  if (!allPages && changes.count("O2") && edited.Number("OX") == 0) {
+    Fail("O2 is sent to the tracker only while logging is on: add OX=1");
+    return kBadValue;
+  }
+  if (auto h2 = changes.find("H2"); h2 != changes.end() && ConvertDecimal(h2->second) <= 3)
+    Say(o, "Note: the report interval is sent as 3, the shortest the tracker takes");
+  std::vector<std::string> written;
   for (Page page : kAllPages) {
     bool carries = allPages;
     for (const auto& change : changes) carries |= PageOfKey(change.first) == page;
@@ -244,10 +255,13 @@ int WritePages(Options& o, DeviceSession& session, const std::map<std::string, s
     std::string detail;
     Status s = ApplyPage(session.Port(), page, session.Settings(), edited, o.write, &detail);
     if (!s) {
-      Fail(s.error() + (detail.empty() ? "" : ": " + detail));
-      return s.error() == kOpenPortFailed ? kNoDevice : kBadValue;
+      std::string done;
+      for (const auto& w : written) done += (done.empty() ? "" : ", ") + w;
+      Fail(s.error() + (detail.empty() ? "" : ": " + detail) +
+           (done.empty() ? "; nothing was written" : "; already written: " + done));
+      return kNoDevice;  // the values were checked before; what failed is the line
     }
-    edited = session.Settings().Snapshot();
+    written.emplace_back(PageName(page));
   }
   return kOk;
 }
@@ -375,7 +389,7 @@ int CmdRestore(Options& o, const std::vector<std::string>& words) {
     pairs.emplace_back(it->first, it->second);
   }
   std::map<std::string, std::string> changes;
-  if (int rc = CheckAssignments(o, pairs, changes, words[1] + ": "); rc != kOk) return rc;
+  if (int rc = CheckAssignments(o, pairs, changes, words[1] + ": ", false); rc != kOk) return rc;
   DeviceSession session(o);
   if (int rc = session.Connect(); rc != kOk) return rc;
   if (auto imei = file.find("IMEI"); imei != file.end() && imei->second != ToUtf8(o, session.Settings().Text("B2")))

@@ -141,7 +141,9 @@ std::string DeviceValues::Format(std::string_view key) const {
 }
 
 bool DeviceValues::StoreReply(std::string_view key, std::string_view value) {
-  int s = Slot(key);
+  // The field is chosen by the key's first two characters, as the device's
+  // own parser does; only the received flag needs the exact key.
+  int s = key.size() >= 2 ? Slot(key.substr(0, 2)) : -1;
   if (s < 0) return false;
   const KeyInfo& k = kKeys[s];
   if (k.kind == FieldKind::Text) {

@@ -59,7 +59,8 @@ class DeviceValues {
   // The value as it appears after "KEY=" in a sentence.
   std::string Format(std::string_view key) const;
 
-  // Applies a reply value with the key's acceptance rule; false when dropped or unknown.
+  // Applies a reply value with the acceptance rule of the field named by the
+  // key's first two characters; false when dropped or unknown.
   bool StoreReply(std::string_view key, std::string_view value);
   // Direct writes from pages: texts are cut to capacity, numbers keep their width's bits.
   void SetText(std::string_view key, std::string_view bytes);

@@ -46,7 +46,8 @@ std::string SysfsRoot() {
 
 bool MatchTrackerName(const std::string& friendlyName, std::string* portName) {
   if (friendlyName.find("STM") == std::string::npos) return false;
-  auto open = friendlyName.find('(');
+  // The port name closes the friendly name; a product string may hold parentheses of its own.
+  auto open = friendlyName.rfind('(');
   if (open == std::string::npos) return false;
   auto close = friendlyName.find(')', open + 1);
   if (close == std::string::npos) return false;

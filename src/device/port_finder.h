@@ -23,7 +23,7 @@ std::vector<SerialPortInfo> ListSerialPorts();
 
 // Whether a friendly name marks the tracker, and the port name it carries:
 // "STM" anywhere (case-sensitive) and a name of at most 9 characters between
-// the first "(" and the next ")".
+// the last "(" and the ")" after it.
 bool MatchTrackerName(const std::string& friendlyName, std::string* portName);
 
 struct FindOptions {

@@ -119,6 +119,9 @@ void SettingsReader::ReadLoop(ReadKind kind) {
         std::this_thread::sleep_for(timing::kFullReadQueryPause);
       }
       lineCount = 0;
+      // The device is only asked after eleven lines of its own; the wait for an
+      // answer starts with the question, not before it.
+      lastProgress = clock::now();
     }
     int n = port_->Read(chunk, lines.Room());
     if (n < 0) {

@@ -181,6 +181,22 @@ TEST_F(Cli, RestoreRefusesABadFileBeforeSending) {
   EXPECT_EQ(Zd573({"restore", (dir_ / "missing.ini").string()}).rc, 5);
 }
 
+TEST_F(Cli, ValuesTheTrackerWouldNotTakeAreSaidSo) {
+  StartSim();
+  sim_->SetValue("OX", "0");
+  sim_->SetValue("F4", "dd/mm/yy");  // not one of the six, yet the tracker's own
+  RunResult r = Zd573({"set", "--password", "4071", "O2=77"});
+  EXPECT_EQ(r.rc, 5);
+  EXPECT_NE(r.err.find("OX=1"), std::string::npos) << r.err;
+  for (const auto& e : sim_->Journal()) EXPECT_NE(e.bytes.rfind("KVS,", 0), 0u) << e.bytes;
+  // A backup restores the tracker's own date format.
+  fs::path file = dir_ / "backup.ini";
+  ASSERT_EQ(Zd573({"backup", file.string(), "--password", "4071"}).rc, 0);
+  RunResult rs = Zd573({"restore", file.string(), "--password", "4071"});
+  EXPECT_EQ(rs.rc, 0) << rs.err;
+  EXPECT_EQ(sim_->Value("F4"), "dd/mm/yy");
+}
+
 TEST_F(Cli, TimeOutsAndMissingPortsAreClear) {
   sim::Options silent;
   silent.silent = true;
@@ -227,6 +243,7 @@ TEST_F(Cli, UsageErrors) {
   EXPECT_EQ(Zd573({}).rc, 1);
   EXPECT_EQ(Zd573({"frobnicate"}).rc, 1);
   EXPECT_EQ(Zd573({"read", "--timeout", "0"}).rc, 1);
+  EXPECT_EQ(Zd573({"read", "--timeout", "9223372036"}).rc, 1);
   RunResult help = Zd573({"--help"});
   EXPECT_EQ(help.rc, 0);
   EXPECT_NE(help.out.find("Exit codes"), std::string::npos);

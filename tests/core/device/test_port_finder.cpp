@@ -111,7 +111,8 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"STM (ttyACM1234)", false, "unchanged"},   // 10 characters
                       NameCase{"STM (ttyUSB123)", true, "ttyUSB123"},     // 9 characters
                       NameCase{"Stm32 (ttyACM0)", false, "unchanged"},
-                      NameCase{"X (a) STM (b)", true, "a"}));
+                      NameCase{"STM32 (VCP) (ttyACM3)", true, "ttyACM3"},
+                      NameCase{"STM32 (ttyACM3) x", true, "ttyACM3"}));
 
 }  // namespace
 }  // namespace zd573

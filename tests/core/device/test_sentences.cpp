@@ -193,5 +193,16 @@ TEST(ParseReply, StoresValuesAndFlagsIndependently) {
   EXPECT_EQ(s.ReceivedCount(), 2);  // B2, OU and XX set no flag
 }
 
+TEST(ParseReply, FieldChosenByTwoCharactersFlagByExactKey) {
+  DeviceSettings s;
+  EXPECT_EQ(ParseReply("KVs,D1x=apn,H2 =7*QQ!\r\n", s), 1);
+  EXPECT_EQ(s.Text("D1"), "apn");
+  EXPECT_EQ(s.Number("H2"), 7);
+  EXPECT_FALSE(s.Received("D1"));
+  EXPECT_FALSE(s.Received("H2"));
+  // Only the exact keys B2 and OU change the result.
+  EXPECT_EQ(ParseReply("KVs,B2x=1,OUT=2*QQ!\r\n", s), 1);
+}
+
 }  // namespace
 }  // namespace zd573
