@@ -13,6 +13,7 @@
 #include "device/port_finder.h"
 #include "device/sentences.h"
 #include "device_session.h"
+#include "logger/replacing_file.h"
 #include "log_commands.h"
 #include "settings/ini_file.h"
 #include "settings/paths.h"
@@ -351,20 +352,13 @@ int CmdBackup(Options& o, const std::vector<std::string>& words) {
     }
     text += std::string(k.key) + "=" + QuoteBackupValue(value) + "\n";
   }
-  // Written beside the target and renamed over it, so a failure keeps an older backup whole.
-  const std::string& target = words[1];
-  const std::string temp = target + ".tmp";
-  bool written = false;
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    written = static_cast<bool>(out << text) && static_cast<bool>(out.flush());
-  }
-  if (!written || std::rename(temp.c_str(), target.c_str()) != 0) {
-    std::remove(temp.c_str());
-    Fail("Cannot write " + target);
+  // A failure half-way keeps an older backup whole.
+  logger::ReplacingFile out;
+  if (!out.Open(words[1]) || !out.Write(text.data(), text.size()) || !out.Commit()) {
+    Fail("Cannot write " + words[1]);
     return kBadValue;
   }
-  Say(o, "Saved " + std::to_string(AllKeys().size()) + " values to " + target);
+  Say(o, "Saved " + std::to_string(AllKeys().size()) + " values to " + words[1]);
   return kOk;
 }
 
