@@ -21,7 +21,6 @@ struct Options {
   std::string password;              // --password, UTF-8
   std::chrono::seconds identifyTimeout{30};
   std::chrono::seconds readTimeout{120};
-  bool timeoutGiven = false;
   int codePage = 1252;               // device text encoding
   WriteOptions write;                // pause after each set sentence
 };

@@ -104,7 +104,6 @@ int Parse(int argc, char** argv, Args& a) {
         return kUsage;
       }
       a.options.identifyTimeout = a.options.readTimeout = std::chrono::seconds(s);
-      a.options.timeoutGiven = true;
     } else if (arg == "--quiet" || arg == "-q") {
       a.options.quiet = true;
     } else if (arg == "--json") {

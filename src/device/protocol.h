@@ -29,10 +29,6 @@ inline constexpr int kPacketOverhead = 8;  // start, '$', length, type, 2 seq, c
 inline constexpr int kRecordSize = 20;
 inline constexpr int kMaxRecordsPerPacket = 12;
 
-// Line rate of the USB serial port: 115200 baud, 8N1 = 10 bits per byte.
-inline constexpr int kBaudRate = 115200;
-inline constexpr int kBytesPerSecond = kBaudRate / 10;
-
 }  // namespace zd573::proto
 
 namespace zd573::proto {

@@ -39,8 +39,6 @@ SettingsReader::SettingsReader(DeviceSettings& settings, ReadObserver& observer,
 
 SettingsReader::~SettingsReader() { Stop(); }
 
-std::string SettingsReader::IdentifyQuery() { return BuildIdentifyQuery(); }
-
 Status SettingsReader::StartReadThread(ReadKind kind, const std::string& portName) {
   Stop();
   openDetail_.clear();

@@ -73,9 +73,6 @@ class SettingsReader {
   bool Running() const { return running_.load(); }
   const std::string& OpenDetail() const { return openDetail_; }
 
-  // The query the identification sends.
-  static std::string IdentifyQuery();
-
  private:
   void ReadThreadMainPage() { ReadLoop(ReadKind::Identify); }
   void ReadThreadOtherPage() { ReadLoop(ReadKind::FullRead); }
