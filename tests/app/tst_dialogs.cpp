@@ -6,6 +6,7 @@
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
 #include "device/device_port.h"
+#include "journal_timing.h"
 #include "pages/LoginPage.h"
 #include "pages/PasswordPage.h"
 #include "pages/SetupPage.h"
@@ -194,7 +195,8 @@ class TestDialogs : public QObject {
     QVERIFY(tracker->WaitForSentences(2, 3000));
     const auto journal = tracker->Journal();
     QCOMPARE(journal[0].bytes, PasswordSentence("7777"));
-    QVERIFY2(journal[1].ms - journal[0].ms >= 1000, qPrintable(QString::number(journal[1].ms - journal[0].ms)));
+    QVERIFY2(journal[1].ms - journal[0].ms >= test::MinJournalGapMs(timing::kSetSentencePause),
+             qPrintable(QString::number(journal[1].ms - journal[0].ms)));
   }
 
   void passwordScreens_data() {

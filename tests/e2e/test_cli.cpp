@@ -6,6 +6,8 @@
 #include <fstream>
 
 #include "device/device_settings.h"
+#include "device/timing.h"
+#include "journal_timing.h"
 #include "run_program.h"
 #include "simulator.h"
 
@@ -134,7 +136,7 @@ TEST_F(Cli, SetWritesWholePagesWithTheRealPause) {
                                sim_->Value("F4") + ",O6=-18000*QQ!\r\n");
   EXPECT_EQ(sets[1].bytes, "KVS,KestrovinZD-573,3,0,D1=apn.example,D2=user,D3=" + sim_->Value("D3") + ",D4=" +
                                sim_->Value("D4") + ",D5=" + sim_->Value("D5") + "*QQ!\r\n");
-  EXPECT_GE(sets[1].ms - sets[0].ms, 1000);
+  EXPECT_GE(sets[1].ms - sets[0].ms, test::MinJournalGapMs(timing::kSetSentencePause));
 }
 
 TEST_F(Cli, BackupRestoreBackupIsIdentical) {
@@ -155,7 +157,8 @@ TEST_F(Cli, BackupRestoreBackupIsIdentical) {
   for (const auto& e : sim_->Journal())
     if (e.bytes.rfind("KVS,", 0) == 0) sets.push_back(e);
   ASSERT_EQ(sets.size(), 16u);  // 1 + 10 + 1 + 2 + 1 + 1, with the device's full second after each
-  for (std::size_t i = 1; i < sets.size(); ++i) EXPECT_GE(sets[i].ms - sets[i - 1].ms, 1000) << i;
+  for (std::size_t i = 1; i < sets.size(); ++i)
+    EXPECT_GE(sets[i].ms - sets[i - 1].ms, test::MinJournalGapMs(timing::kSetSentencePause)) << i;
   EXPECT_EQ(sets[1].bytes, "KVS,KestrovinZD-573,1,0,Va=" + sim_->Value("Va") + ",Vb=" + sim_->Value("Vb") + ",Vc=  Ann Lee ,Vd=" +
                                sim_->Value("Vd") + ",Ve=" + sim_->Value("Ve") + "*QQ!\r\n");
   EXPECT_EQ(sets[12].bytes.substr(0, 24), "KVS,KestrovinZD-573,1,0,");  // the ringing pair
