@@ -77,6 +77,21 @@ void Say(const Options& o, const std::string& text) {
 
 void Fail(const std::string& text) { std::cerr << "zd573: " << text << "\n"; }
 
+int ExitCodeFor(ErrorCode code) {
+  switch (code) {
+    case ErrorCode::BadValue:
+    case ErrorCode::File: return kBadValue;
+    case ErrorCode::TimedOut: return kTimedOut;
+    default: return kNoDevice;
+  }
+}
+
+int FailWith(const Error& error) {
+  const std::string_view advice = PortAdvice(error.code);
+  Fail(Describe(error) + (advice.empty() ? "" : "\n" + std::string(advice)));
+  return ExitCodeFor(error.code);
+}
+
 std::string ToUtf8(const Options& o, const std::string& deviceBytes) {
   return settings::DecodeDeviceText(deviceBytes, o.codePage);
 }
@@ -102,10 +117,7 @@ int DeviceSession::Identify() {
     return settings::HasDeviceUserName(ini, imei) ? settings::ReadDeviceUserName(ini, imei) : std::string();
   };
   SettingsReader reader(settings_, waiter, options);
-  if (Status s = reader.StartReadThread(ReadKind::Identify, o_.port); !s) {
-    Fail(s.error() + (reader.OpenDetail().empty() ? "" : ": " + reader.OpenDetail()));
-    return kNoDevice;
-  }
+  if (Status s = reader.StartReadThread(ReadKind::Identify, o_.port); !s) return FailWith(s.failure());
   bool finished = waiter.Wait(o_.identifyTimeout);
   reader.Stop();
   if (!finished) {
@@ -155,10 +167,7 @@ int DeviceSession::FullRead() {
   ReadOptions options;
   options.fullReadStall = std::chrono::milliseconds(0);  // the overall time limit decides
   SettingsReader reader(settings_, waiter, options);
-  if (Status s = reader.StartReadThread(ReadKind::FullRead, o_.port); !s) {
-    Fail(s.error() + (reader.OpenDetail().empty() ? "" : ": " + reader.OpenDetail()));
-    return kNoDevice;
-  }
+  if (Status s = reader.StartReadThread(ReadKind::FullRead, o_.port); !s) return FailWith(s.failure());
   bool finished = waiter.Wait(o_.readTimeout);
   reader.Stop();
   if (showProgress) std::fprintf(stderr, "\n");

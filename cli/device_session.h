@@ -25,13 +25,19 @@ struct Options {
   WriteOptions write;                // pause after each set sentence
 };
 
+// The exit code for an error of this kind.
+int ExitCodeFor(ErrorCode code);
+// Reports the error, with what to do about a port that would not open, and
+// returns its exit code.
+int FailWith(const Error& error);
+
 // Messages go to stderr unless quiet; errors always do.
 void Say(const Options& o, const std::string& text);
 void Fail(const std::string& text);
 
 class DeviceSession {
  public:
-  explicit DeviceSession(Options& options) : o_(options) {}
+  explicit DeviceSession(Options& options) : o_(options) { settings_.SetCodePage(options.codePage); }
 
   // Fills the port name (from --port or the search). Returns an exit code.
   int ResolvePort();

@@ -91,10 +91,7 @@ int Download(Options& o, const std::string& out, ExportFormat format, bool dropN
   options.rawPath = (folder / "temp.log").string();
   DownloadWaiter waiter(!o.quiet && isatty(STDERR_FILENO));
   LogDownload download(waiter, options);
-  if (Status s = download.Start(session.Port()); !s) {
-    Fail(s.error() + (download.OpenDetail().empty() ? "" : ": " + download.OpenDetail()));
-    return kNoDevice;
-  }
+  if (Status s = download.Start(session.Port()); !s) return FailWith(s.failure());
   int code = waiter.Wait();
   download.Stop();
   switch (code) {
@@ -122,11 +119,7 @@ int Erase(Options& o) {
   }
   DeviceSession session(o);
   if (int rc = session.ResolvePort(); rc != kOk) return rc;
-  std::string detail;
-  if (Status s = SendQuery(session.Port(), BuildLogEraseQuery(), o.write, &detail); !s) {
-    Fail(s.error() + (detail.empty() ? "" : ": " + detail));
-    return kNoDevice;
-  }
+  if (Status s = SendQuery(session.Port(), BuildLogEraseQuery(), o.write); !s) return FailWith(s.failure());
   Say(o, "GPS log erased.");
   return kOk;
 }

@@ -12,6 +12,7 @@
 
 #include "device/port_finder.h"
 #include "device/sentences.h"
+#include "device/user_values.h"
 #include "device_session.h"
 #include "logger/replacing_file.h"
 #include "log_commands.h"
@@ -190,76 +191,49 @@ int CmdRead(Options& o) {
   return kOk;
 }
 
-// KEY=value typed by a person: a settable key, a value in range, encodable and
-// framable. Everything is checked before the tracker is touched.
-int CheckAssignments(const Options& o, const std::vector<std::pair<std::string, std::string>>& pairs,
-                     std::map<std::string, std::string>& deviceValues, const std::string& origin,
-                     bool knownDateFormatsOnly = true) {
+// KEY=value typed by a person, prepared as the pages prepare what is typed
+// into them. Everything is checked before the tracker is touched.
+int PrepareAssignments(const Options& o, const std::vector<std::pair<std::string, std::string>>& pairs,
+                       std::map<std::string, PreparedValue>& prepared, const std::string& origin,
+                       bool anyDateFormat = false) {
+  const ValueRules rules{o.codePage, anyDateFormat};
   for (const auto& [key, value] : pairs) {
-    if (!FindKey(key)) {
-      Fail(origin + "unknown key " + key);
+    auto p = PrepareValue(key, value, rules);
+    if (!p) {
+      Fail(origin + p.error());
       return kBadValue;
     }
-    if (!PageOfKey(key)) {
-      Fail(origin + key + " is read from the tracker and cannot be set");
-      return kBadValue;
-    }
-    auto bytes = settings::EncodeDeviceText(value, o.codePage);
-    if (!bytes) {
-      Fail(origin + key + ": " + bytes.error());
-      return kBadValue;
-    }
-    if (Status s = ValidateUserValue(key, *bytes); !s) {
-      Fail(origin + s.error());
-      return kBadValue;
-    }
-    // A restore gives back whatever F4 the tracker had, as its own page would.
-    if (key == "F4" && knownDateFormatsOnly) {
-      bool known = false;
-      for (auto f : kDateFormats) known |= f == *bytes;
-      if (!known) {
-        Fail(origin + "F4 must be one of mm-dd-yy, dd-mm-yy, yy-mm-dd, mm.dd.yy, dd.mm.yy, yy.mm.dd");
-        return kBadValue;
-      }
-    }
-    deviceValues[key] = *bytes;
+    if (!p->note.empty()) Say(o, "Note: " + p->note);
+    prepared[key] = std::move(*p);
   }
   return kOk;
 }
 
 // Writes every page that carries one of the keys, whole, with the other values as read.
-int WritePages(Options& o, DeviceSession& session, const std::map<std::string, std::string>& changes,
+int WritePages(Options& o, DeviceSession& session, const std::map<std::string, PreparedValue>& changes,
                bool allPages) {
   DeviceValues edited = session.Settings().Snapshot();
-  for (const auto& [key, value] : changes) {
-    if (FindKey(key)->kind == FieldKind::Text) {
-      edited.SetText(key, value);
-    } else {
-      edited.SetNumber(key, ConvertDecimal(value));
-    }
-  }
+  for (const auto& [key, value] : changes) StorePrepared(edited, key, value);
   // The logger page sends the interval only while logging is on; say so rather
   // than report a change that never reaches the tracker.
   if (!allPages && changes.count("O2") && edited.Number("OX") == 0) {
     Fail("O2 is sent to the tracker only while logging is on: add OX=1");
     return kBadValue;
   }
-  if (auto h2 = changes.find("H2"); h2 != changes.end() && ConvertDecimal(h2->second) <= 3)
-    Say(o, "Note: the report interval is sent as 3, the shortest the tracker takes");
   std::vector<std::string> written;
   for (Page page : kAllPages) {
     bool carries = allPages;
-    for (const auto& change : changes) carries |= PageOfKey(change.first) == page;
+    for (const auto& change : changes) carries |= PageSends(page, change.first);
     if (!carries) continue;
     Say(o, "Writing the " + std::string(PageName(page)) + " settings...");
-    std::string detail;
-    Status s = ApplyPage(session.Port(), page, session.Settings(), edited, o.write, &detail);
-    if (!s) {
+    ApplyResult r = ApplyPage(session.Port(), page, session.Settings(), edited, o.write);
+    if (!r.status) {
       std::string done;
       for (const auto& w : written) done += (done.empty() ? "" : ", ") + w;
-      Fail(s.error() + (detail.empty() ? "" : ": " + detail) +
-           (done.empty() ? "; nothing was written" : "; already written: " + done));
-      return kNoDevice;  // the values were checked before; what failed is the line
+      std::string advice(PortAdvice(r.status.code()));
+      Fail(Describe(r.status.failure()) + (done.empty() ? "" : "; written before: " + done) +
+           (advice.empty() ? "" : "\n" + advice));
+      return ExitCodeFor(r.status.code());
     }
     written.emplace_back(PageName(page));
   }
@@ -280,8 +254,8 @@ int CmdSet(Options& o, const std::vector<std::string>& words) {
     }
     pairs.emplace_back(words[i].substr(0, eq), words[i].substr(eq + 1));
   }
-  std::map<std::string, std::string> changes;
-  if (int rc = CheckAssignments(o, pairs, changes, ""); rc != kOk) return rc;
+  std::map<std::string, PreparedValue> changes;
+  if (int rc = PrepareAssignments(o, pairs, changes, ""); rc != kOk) return rc;
   DeviceSession session(o);
   if (int rc = session.Connect(); rc != kOk) return rc;
   return WritePages(o, session, changes, false);
@@ -381,8 +355,8 @@ int CmdRestore(Options& o, const std::vector<std::string>& words) {
     }
     pairs.emplace_back(it->first, it->second);
   }
-  std::map<std::string, std::string> changes;
-  if (int rc = CheckAssignments(o, pairs, changes, words[1] + ": ", false); rc != kOk) return rc;
+  std::map<std::string, PreparedValue> changes;
+  if (int rc = PrepareAssignments(o, pairs, changes, words[1] + ": ", true); rc != kOk) return rc;
   DeviceSession session(o);
   if (int rc = session.Connect(); rc != kOk) return rc;
   if (auto imei = file.find("IMEI"); imei != file.end() && imei->second != ToUtf8(o, session.Settings().Text("B2")))
@@ -395,8 +369,8 @@ int CmdPassword(Options& o, const std::vector<std::string>& words) {
     Fail("password needs the NEW password");
     return kUsage;
   }
-  std::map<std::string, std::string> changes;
-  if (int rc = CheckAssignments(o, {{"OU", words[1]}}, changes, "new password: "); rc != kOk) return rc;
+  std::map<std::string, PreparedValue> changes;
+  if (int rc = PrepareAssignments(o, {{"OU", words[1]}}, changes, "new password: "); rc != kOk) return rc;
   DeviceSession session(o);
   if (int rc = session.Connect(); rc != kOk) return rc;
   return WritePages(o, session, changes, false);
@@ -420,11 +394,7 @@ int CmdMelody(Options& o, const std::vector<std::string>& words) {
   }
   DeviceSession session(o);
   if (int rc = session.ResolvePort(); rc != kOk) return rc;
-  std::string detail;
-  if (Status s = SendQuery(session.Port(), query, o.write, &detail); !s) {
-    Fail(s.error() + (detail.empty() ? "" : ": " + detail));
-    return kNoDevice;
-  }
+  if (Status s = SendQuery(session.Port(), query, o.write); !s) return FailWith(s.failure());
   return kOk;
 }
 

@@ -214,6 +214,7 @@ QStringList CZD573_UtilityDlg::TtyNames() const {
 }
 
 void CZD573_UtilityDlg::ApplyTexts() {
+  context_.Refresh();
   const QString title = context_.Text("STR_MAINPAGE_APPNAME", "ZD-573 Utility");
   setWindowTitle(PlainCaption(title));
   appName_->SetLabelText(title);

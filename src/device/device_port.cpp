@@ -19,6 +19,20 @@ namespace {
 
 std::string ErrnoText(int err) { return std::strerror(err); }
 
+ErrorCode OpenErrorCode(int err) {
+  switch (err) {
+    case EACCES:
+    case EPERM: return ErrorCode::Permission;
+    case EBUSY:
+    case EWOULDBLOCK: return ErrorCode::Busy;
+    default: return ErrorCode::PortOpen;
+  }
+}
+
+Error OpenError(const std::string& path, int err, std::string reason = {}) {
+  return Error{path + ": " + (reason.empty() ? ErrnoText(err) : reason), OpenErrorCode(err), {}};
+}
+
 void ConfigureLine(int fd) {
   termios tio{};
   if (tcgetattr(fd, &tio) != 0) return;  // a failed line setup is not fatal, as on the device's own host
@@ -53,20 +67,20 @@ SerialPort::~SerialPort() { Close(); }
 
 Status SerialPort::Open(const std::string& portName) {
   Close();
-  if (portName.empty()) return Error{"No port name"};
+  if (portName.empty()) return Error{"No port name", ErrorCode::PortOpen, {}};
   const std::string path = PortPath(portName);
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return Error{path + ": " + ErrnoText(errno)};
+  if (fd < 0) return OpenError(path, errno);
   if (!isatty(fd)) {
     ::close(fd);
-    return Error{path + ": not a serial port"};
+    return Error{path + ": not a serial port", ErrorCode::PortOpen, {}};
   }
   // Exclusive use: TIOCEXCL keeps other openers out (root excepted), the lock
   // keeps out a second copy of this program even when it runs as root.
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     int err = errno;
     ::close(fd);
-    return Error{path + ": " + (err == EWOULDBLOCK ? std::string("in use by another program") : ErrnoText(err))};
+    return OpenError(path, err, err == EWOULDBLOCK ? "in use by another program" : "");
   }
   ioctl(fd, TIOCEXCL);
   ConfigureLine(fd);
@@ -100,7 +114,7 @@ int SerialPort::Read(std::uint8_t* buffer, std::size_t max) {
 
 Status SerialPort::Write(std::string_view bytes) {
   int fd = fd_.load();
-  if (fd < 0) return Error{"The port is not open"};
+  if (fd < 0) return Error{"The port is not open", ErrorCode::Disconnected, {}};
   auto deadline = std::chrono::steady_clock::now() + timing::kWriteTimeout;
   while (!bytes.empty()) {
     ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -109,12 +123,16 @@ Status SerialPort::Write(std::string_view bytes) {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) return Error{ErrnoText(errno)};
+    if (n < 0 && errno != EAGAIN) {
+      const int err = errno;
+      return Error{ErrnoText(err), err == EIO || err == ENXIO || err == ENODEV ? ErrorCode::Disconnected : ErrorCode::Write,
+                   {}};
+    }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return Error{"Write timed out"};
+    if (left.count() <= 0) return Error{"Write timed out", ErrorCode::Write, {}};
     pollfd p{fd, POLLOUT, 0};
-    if (::poll(&p, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) return Error{ErrnoText(errno)};
-    if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) return Error{"The port was disconnected"};
+    if (::poll(&p, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) return Error{ErrnoText(errno), ErrorCode::Write, {}};
+    if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) return Error{"The port was disconnected", ErrorCode::Disconnected, {}};
   }
   return {};
 }
@@ -133,8 +151,23 @@ void SerialPort::Close() {
 
 Expected<std::unique_ptr<DevicePort>> OpenComPort(const std::string& portName) {
   auto port = std::make_unique<SerialPort>();
-  if (auto s = port->Open(portName); !s) return Error{s.error()};
+  if (auto s = port->Open(portName); !s) return Error{std::string(kOpenPortFailed), s.code(), s.error()};
   return std::unique_ptr<DevicePort>(std::move(port));
+}
+
+std::string_view PortAdvice(ErrorCode code) {
+  switch (code) {
+    case ErrorCode::Permission:
+      return "You may not use this serial port. Add yourself to the dialout group (sudo usermod -aG dialout "
+             "$USER, then log in again) or install the udev rule 60-zd573.rules.";
+    case ErrorCode::Busy:
+      return "Another program is using the port: close it (a second copy of this utility, a terminal program, "
+             "or ModemManager) and try again.";
+    case ErrorCode::PortOpen:
+    case ErrorCode::Disconnected:
+      return "Check that the tracker is plugged in and switched on.";
+    default: return {};
+  }
 }
 
 }  // namespace zd573

@@ -55,7 +55,11 @@ class SerialPort final : public DevicePort {
   std::atomic<int> fd_{-1};
 };
 
-// Opens the named port, or says why it could not.
+// What a person can do about a port that failed for this reason; empty when nothing useful.
+std::string_view PortAdvice(ErrorCode code);
+
+// Opens the named port, or fails with "Unable to open COM-port", the kind of
+// failure and the system's reason as detail.
 Expected<std::unique_ptr<DevicePort>> OpenComPort(const std::string& portName);
 
 }  // namespace zd573

@@ -5,41 +5,66 @@
 #include <climits>
 
 #include "device/sentences.h"
+#include "settings/text_encoding.h"
 
 namespace zd573 {
 namespace {
 
-constexpr KeyInfo T(std::string_view k, int cap) { return {k, FieldKind::Text, cap, AcceptRule::Any}; }
-constexpr KeyInfo N(std::string_view k, FieldKind kind, AcceptRule rule) { return {k, kind, 0, rule}; }
-constexpr KeyInfo B(std::string_view k) { return N(k, FieldKind::Byte, AcceptRule::Any); }
-constexpr KeyInfo B01(std::string_view k) { return N(k, FieldKind::Byte, AcceptRule::ZeroOne); }
-constexpr KeyInfo Contact(std::string_view k) { return T(k, 23); }
-constexpr KeyInfo Phone(std::string_view k) { return T(k, 19); }
+constexpr std::optional<Page> kOnlyRead = std::nullopt;
+constexpr KeyInfo T(std::string_view k, int cap, std::optional<Page> page) {
+  return {k, FieldKind::Text, cap, AcceptRule::Any, page};
+}
+constexpr KeyInfo N(std::string_view k, FieldKind kind, AcceptRule rule, std::optional<Page> page) {
+  return {k, kind, 0, rule, page};
+}
+constexpr KeyInfo B(std::string_view k, std::optional<Page> page) { return N(k, FieldKind::Byte, AcceptRule::Any, page); }
+constexpr KeyInfo B01(std::string_view k, std::optional<Page> page) {
+  return N(k, FieldKind::Byte, AcceptRule::ZeroOne, page);
+}
+constexpr KeyInfo I32(std::string_view k, std::optional<Page> page) { return N(k, FieldKind::I32, AcceptRule::Any, page); }
+constexpr KeyInfo Name(std::string_view k) { return T(k, 23, Page::Contacts); }
+constexpr KeyInfo Phone(std::string_view k) { return T(k, 19, Page::Contacts); }
+
+constexpr Page kInfo = Page::Info;
+constexpr Page kRing = Page::Ring;
+constexpr Page kGprs = Page::Gprs;
+constexpr Page kLogger = Page::Logger;
 
 constexpr std::array<KeyInfo, kKeyCount> kKeys = {{
-    T("B2", 15), T("OU", 15),
-    T("B0", 7), T("B1", 19), T("F4", 15), B01("F5"), B01("F6"), B01("F7"),
-    N("O6", FieldKind::I32, AcceptRule::TimeZone),
-    Contact("Va"), Contact("Vb"), Contact("Vc"), Contact("Vd"), Contact("Ve"),
-    Contact("Vf"), Contact("Vg"), Contact("Vh"), Contact("Vi"), Contact("Vj"),
-    Contact("Vk"), Contact("Vl"), Contact("Vm"), Contact("Vn"), Contact("Vo"),
-    Contact("Vp"), Contact("Vq"), Contact("Vr"), Contact("Vs"), Contact("Vt"),
+    T("B2", 15, kOnlyRead), T("OU", 15, Page::Password),
+    T("B0", 7, kInfo), T("B1", 19, kInfo), T("F4", 15, kInfo), B01("F5", kInfo), B01("F6", kInfo), B01("F7", kInfo),
+    N("O6", FieldKind::I32, AcceptRule::TimeZone, kInfo),
+    Name("Va"), Name("Vb"), Name("Vc"), Name("Vd"), Name("Ve"),
+    Name("Vf"), Name("Vg"), Name("Vh"), Name("Vi"), Name("Vj"),
+    Name("Vk"), Name("Vl"), Name("Vm"), Name("Vn"), Name("Vo"),
+    Name("Vp"), Name("Vq"), Name("Vr"), Name("Vs"), Name("Vt"),
     Phone("VA"), Phone("VB"), Phone("VC"), Phone("VD"), Phone("VE"),
     Phone("VF"), Phone("VG"), Phone("VH"), Phone("VI"), Phone("VJ"),
     Phone("VK"), Phone("VL"), Phone("VM"), Phone("VN"), Phone("VO"),
     Phone("VP"), Phone("VQ"), Phone("VR"), Phone("VS"), Phone("VT"),
-    Phone("F0"), N("H2", FieldKind::U16, AcceptRule::U16Range),
+    Phone("F0"), N("H2", FieldKind::U16, AcceptRule::U16Range, Page::Contacts),
     Phone("G0"), Phone("G1"), Phone("G2"), Phone("G3"), Phone("G4"), Phone("G5"),
-    T("D1", 31), T("D2", 31), T("D3", 31), T("D4", 31), T("D5", 31),
-    T("E0", 31), N("E1", FieldKind::U16, AcceptRule::Port),
-    T("E2", 31), N("E3", FieldKind::U16, AcceptRule::Port),
-    B("F8"), B("FB"), B("FE"),
-    N("XB", FieldKind::I32, AcceptRule::Any), B("XC"), B("XD"),
-    N("YB", FieldKind::I32, AcceptRule::Any), B("YC"), B("YD"),
-    N("ZB", FieldKind::I32, AcceptRule::Any), B("ZC"), B("ZD"),
-    N("O2", FieldKind::U16, AcceptRule::U16Range), N("OX", FieldKind::Byte, AcceptRule::U16Range),
-    B01("F2"), B("XA"), B("YA"), B("ZA"), B("OZ"),
+    T("D1", 31, kGprs), T("D2", 31, kGprs), T("D3", 31, kGprs), T("D4", 31, kGprs), T("D5", 31, kGprs),
+    T("E0", 31, kOnlyRead), N("E1", FieldKind::U16, AcceptRule::Port, kOnlyRead),
+    T("E2", 31, kOnlyRead), N("E3", FieldKind::U16, AcceptRule::Port, kOnlyRead),
+    B("F8", kRing), B("FB", kRing), B("FE", kRing),
+    I32("XB", kRing), B("XC", kRing), B("XD", kRing),
+    I32("YB", kRing), B("YC", kRing), B("YD", kRing),
+    I32("ZB", kRing), B("ZC", kRing), B("ZD", kRing),
+    N("O2", FieldKind::U16, AcceptRule::U16Range, kLogger), N("OX", FieldKind::Byte, AcceptRule::U16Range, kLogger),
+    B01("F2", Page::Contacts), B("XA", kRing), B("YA", kRing), B("ZA", kRing), B("OZ", kOnlyRead),
 }};
+
+// What messages call the fields that are not one of a numbered series.
+constexpr std::pair<std::string_view, std::string_view> kLabels[] = {
+    {"B2", "IMEI"}, {"OU", "password"}, {"B0", "SIM card PIN code"}, {"B1", "device phone number"},
+    {"F4", "date format"}, {"F5", "time format"}, {"F6", "daylight saving"}, {"F7", "automatic key lock"},
+    {"O6", "time zone"}, {"F0", "SMS report number"}, {"H2", "report interval"}, {"D1", "GPRS APN"},
+    {"D2", "GPRS user name"}, {"D3", "GPRS password"}, {"D4", "DNS 1"}, {"D5", "DNS 2"},
+    {"E0", "server IP address"}, {"E1", "server port"}, {"E2", "second server address"},
+    {"E3", "second server port"}, {"F8", "vibrate mode"}, {"FB", "ringing volume"}, {"FE", "ring tone"},
+    {"O2", "logging interval"}, {"OX", "logging"}, {"F2", "SMS format"}, {"OZ", "number of melodies"},
+};
 
 constexpr bool TableMatchesProtocol() {
   for (int i = 0; i < kTableKeyCount; ++i)
@@ -75,20 +100,6 @@ std::int32_t ApplyWidth(FieldKind kind, std::int64_t v) {
   }
 }
 
-// The values a person may type for a number, by field.
-std::pair<std::int64_t, std::int64_t> UserRange(const KeyInfo& k) {
-  switch (k.rule) {
-    case AcceptRule::ZeroOne: return {0, 1};
-    case AcceptRule::U16Range: return {0, k.kind == FieldKind::Byte ? 255 : 65535};
-    case AcceptRule::Port: return {80, 65535};
-    case AcceptRule::TimeZone: return {-43200, 46800};
-    case AcceptRule::Any: break;
-  }
-  if (k.kind == FieldKind::Byte) return {0, 255};
-  if (k.kind == FieldKind::U16) return {0, 65535};
-  return {INT32_MIN, INT32_MAX};
-}
-
 }  // namespace
 
 std::span<const KeyInfo> AllKeys() { return kKeys; }
@@ -102,6 +113,23 @@ const KeyInfo* FindKey(std::string_view key) {
 int TableIndex(std::string_view key) {
   int s = SlotOf(key);
   return s < 2 ? -1 : s - 2;
+}
+
+std::string FieldLabel(std::string_view key) {
+  const std::string code = " (" + std::string(key) + ")";
+  if (key.size() == 2) {
+    const char c = key[1];
+    if (key[0] == 'V' && c >= 'a' && c <= 't') return "name of contact " + std::to_string(c - 'a' + 1) + code;
+    if (key[0] == 'V' && c >= 'A' && c <= 'T') return "phone number of contact " + std::to_string(c - 'A' + 1) + code;
+    if (key[0] == 'G' && c >= '0' && c <= '5') return "emergency number " + std::to_string(c - '0' + 1) + code;
+    if (c >= 'A' && c <= 'D' && key[0] >= 'X' && key[0] <= 'Z') {
+      static constexpr std::string_view kPart[] = {"melody", "time", "mode", "weekdays"};
+      return "alarm " + std::to_string(key[0] - 'X' + 1) + " " + std::string(kPart[c - 'A']) + code;
+    }
+  }
+  for (const auto& [k, label] : kLabels)
+    if (k == key) return std::string(label) + code;
+  return std::string(key);
 }
 
 std::int32_t ConvertDecimal(std::string_view text) {
@@ -140,14 +168,14 @@ std::string DeviceValues::Format(std::string_view key) const {
   return kKeys[s].kind == FieldKind::Text ? text_[s] : std::to_string(number_[s]);
 }
 
-bool DeviceValues::StoreReply(std::string_view key, std::string_view value) {
+bool DeviceValues::StoreReply(std::string_view key, std::string_view value, int codePage) {
   // The field is chosen by the key's first two characters, as the device's
   // own parser does; only the received flag needs the exact key.
   int s = key.size() >= 2 ? Slot(key.substr(0, 2)) : -1;
   if (s < 0) return false;
   const KeyInfo& k = kKeys[s];
   if (k.kind == FieldKind::Text) {
-    text_[s].assign(value.substr(0, static_cast<std::size_t>(k.capacity)));
+    text_[s].assign(settings::CutToCharBoundary(value, static_cast<std::size_t>(k.capacity), codePage));
     return true;
   }
   std::int32_t v = ConvertDecimal(value);
@@ -156,42 +184,15 @@ bool DeviceValues::StoreReply(std::string_view key, std::string_view value) {
   return true;
 }
 
-void DeviceValues::SetText(std::string_view key, std::string_view bytes) {
+void DeviceValues::SetText(std::string_view key, std::string_view bytes, int codePage) {
   int s = Slot(key);
   if (s >= 0 && kKeys[s].kind == FieldKind::Text)
-    text_[s].assign(bytes.substr(0, static_cast<std::size_t>(kKeys[s].capacity)));
+    text_[s].assign(settings::CutToCharBoundary(bytes, static_cast<std::size_t>(kKeys[s].capacity), codePage));
 }
 
 void DeviceValues::SetNumber(std::string_view key, std::int64_t value) {
   int s = Slot(key);
   if (s >= 0 && kKeys[s].kind != FieldKind::Text) number_[s] = ApplyWidth(kKeys[s].kind, value);
-}
-
-Status ValidateUserValue(std::string_view key, std::string_view bytes) {
-  const KeyInfo* k = FindKey(key);
-  if (!k) return Error{"Unknown key " + std::string(key)};
-  std::string name(key);
-  if (k->kind == FieldKind::Text) {
-    if (auto framing = CheckFramingSafe(key, bytes); !framing) return framing;
-    if (bytes.size() > static_cast<std::size_t>(k->capacity))
-      return Error{name + " is too long: " + std::to_string(bytes.size()) + " bytes, at most " +
-                   std::to_string(k->capacity)};
-    return {};
-  }
-  std::int64_t v = 0;
-  const char* first = bytes.data();
-  const char* last = bytes.data() + bytes.size();
-  if (first != last && *first == '+') ++first;
-  auto [ptr, ec] = std::from_chars(first, last, v);
-  if (bytes.empty() || ec != std::errc() || ptr != last)
-    return Error{name + " must be a whole number, not \"" + std::string(bytes) + "\""};
-  auto [lo, hi] = UserRange(*k);
-  if (v < lo || v > hi || (k->rule == AcceptRule::Port && v != 80 && v < 1024))
-    return Error{name + " is out of range: " + std::to_string(v) + " (allowed " +
-                 (k->rule == AcceptRule::Port ? std::string("80 or 1024 to 65535")
-                                              : std::to_string(lo) + " to " + std::to_string(hi)) +
-                 ")"};
-  return {};
 }
 
 void DeviceSettings::StoreReplyPairs(
@@ -202,7 +203,7 @@ void DeviceSettings::StoreReplyPairs(
     // a dropped value still counts as received.
     int t = TableIndex(key);
     if (t >= 0) received_.set(static_cast<std::size_t>(t));
-    values_.StoreReply(key, value);
+    values_.StoreReply(key, value, codePage_.load());
   }
 }
 

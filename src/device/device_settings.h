@@ -1,10 +1,12 @@
 #pragma once
 // The record of all device parameters, the ordered key table and the received flags.
 #include <array>
+#include <atomic>
 #include <bitset>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,11 +29,15 @@ enum class AcceptRule : std::uint8_t {
   TimeZone,   // -43200 to 46800 seconds east of UTC
 };
 
+// The configuration pages; each writes its keys in one transaction.
+enum class Page : std::uint8_t { Info, Contacts, Gprs, Ring, Logger, Password };
+
 struct KeyInfo {
   std::string_view key;
   FieldKind kind;
   int capacity;  // bytes, texts only
   AcceptRule rule;
+  std::optional<Page> page;  // the page whose transaction sends the key; none for keys only read
 };
 
 inline constexpr int kKeyCount = 85;  // B2, OU and the table
@@ -43,6 +49,8 @@ std::span<const KeyInfo> TableKeys();
 const KeyInfo* FindKey(std::string_view key);
 // Position in the table, or -1 for B2, OU and unknown keys.
 int TableIndex(std::string_view key);
+// How messages name a field: "GPRS APN (D1)", "name of contact 3 (Vc)".
+std::string FieldLabel(std::string_view key);
 
 // Decimal conversion as the device's firmware tools do it: leading blanks and a
 // sign accepted, stops at the first non-digit, 0 without digits, saturates at
@@ -60,11 +68,14 @@ class DeviceValues {
   std::string Format(std::string_view key) const;
 
   // Applies a reply value with the acceptance rule of the field named by the
-  // key's first two characters; false when dropped or unknown.
-  bool StoreReply(std::string_view key, std::string_view value);
-  // Direct writes from pages: texts are cut to capacity, numbers keep their width's bits.
-  void SetText(std::string_view key, std::string_view bytes);
+  // key's first two characters; false when dropped or unknown. A long text is
+  // cut to capacity on a character boundary of the code page.
+  bool StoreReply(std::string_view key, std::string_view value, int codePage = kSingleByteCodePage);
+  // Direct writes: texts are cut to capacity on a character boundary, numbers keep their width's bits.
+  void SetText(std::string_view key, std::string_view bytes, int codePage = kSingleByteCodePage);
   void SetNumber(std::string_view key, std::int64_t value);
+
+  static constexpr int kSingleByteCodePage = 1252;
 
   bool operator==(const DeviceValues&) const = default;
 
@@ -74,15 +85,14 @@ class DeviceValues {
   std::array<std::int32_t, kKeyCount> number_{};
 };
 
-// Checks a value a person typed for KEY before anything is sent: the number must
-// be a whole decimal within the key's range, the text must fit its capacity in
-// bytes and carry no character that breaks the sentence framing.
-Status ValidateUserValue(std::string_view key, std::string_view bytes);
-
 // The one program-wide record. A reader thread writes it while the GUI reads
 // it, so every access takes the lock; nothing is held beyond one call.
 class DeviceSettings {
  public:
+  // The device text encoding, so a long reply text is never cut mid-character.
+  void SetCodePage(int codePage) { codePage_.store(codePage); }
+  int CodePage() const { return codePage_.load(); }
+
   // Stores KEY=value as a reply carries it and sets the key's received flag.
   void StoreReplyPairs(std::span<const std::pair<std::string_view, std::string_view>> pairs);
 
@@ -101,6 +111,7 @@ class DeviceSettings {
 
  private:
   mutable std::mutex mutex_;
+  std::atomic<int> codePage_{DeviceValues::kSingleByteCodePage};
   DeviceValues values_;
   std::bitset<kTableKeyCount> received_;
 };

@@ -183,18 +183,13 @@ LogDownload::~LogDownload() { Stop(); }
 
 Status LogDownload::Start(const std::string& portName) {
   Stop();
-  openDetail_.clear();
   auto port = OpenComPort(portName);
-  if (!port) {
-    openDetail_ = port.error();
-    return Error{std::string(kOpenPortFailed)};
-  }
+  if (!port) return port.failure();
   port_ = std::move(port.value());
   if (Status w = port_->Write(BuildLogDownloadQuery()); !w) {
-    openDetail_ = w.error();
     port_->Close();
     port_.reset();
-    return Error{std::string(kOpenPortFailed)};
+    return Error{"Unable to send the download request to the tracker", w.code(), w.error()};
   }
   stop_ = false;
   cancel_ = false;
@@ -205,7 +200,7 @@ Status LogDownload::Start(const std::string& portName) {
     running_ = false;
     port_->Close();
     port_.reset();
-    return Error{std::string(kUnableToCreateThread)};
+    return Error{std::string(kUnableToCreateThread), ErrorCode::Thread, {}};
   }
   return {};
 }

@@ -95,14 +95,13 @@ class LogDownload {
   LogDownload& operator=(const LogDownload&) = delete;
 
   // Opens the port, sends "LB" and starts the reader. Errors are the fixed
-  // messages; OpenDetail() tells why the port would not open.
+  // messages, with the reason as their detail.
   Status Start(const std::string& portName);
   // The user gives up: the reader reports kLogAborted and ends.
   void Cancel();
   // Ends the reader without a report, waits for it, closes the port.
   void Stop();
   bool Running() const { return running_.load(); }
-  const std::string& OpenDetail() const { return openDetail_; }
 
  private:
   void Run();
@@ -114,7 +113,6 @@ class LogDownload {
   std::atomic<bool> stop_{false};
   std::atomic<bool> cancel_{false};
   std::atomic<bool> running_{false};
-  std::string openDetail_;
 };
 
 }  // namespace zd573

@@ -39,26 +39,31 @@ Status CheckAll(std::initializer_list<std::pair<std::string_view, std::string_vi
 }  // namespace
 
 Status CheckFramingSafe(std::string_view key, std::string_view value) {
-  for (char c : value) {
+  for (std::size_t i = 0; i < value.size(); ++i) {
     const char* what = nullptr;
-    switch (c) {
+    switch (value[i]) {
       case ',': what = "a comma (\",\")"; break;
       case '=': what = "an equals sign (\"=\")"; break;
-      case '*': what = "an asterisk (\"*\")"; break;
       case '\r': what = "a carriage return"; break;
       case '\n': what = "a line break"; break;
       case '\0': what = "a NUL character"; break;
-      default: continue;
+      // A "*" three places before a "!" reads as the end of the sentence
+      // ("*QQ!"); any other "*" is plain text, as in "*31#".
+      case '*':
+        if (i + 3 < value.size() && value[i + 3] == '!') what = "the sentence end \"*..!\"";
+        break;
+      default: break;
     }
-    return Error{"The value of " + std::string(key) + " contains " + what +
-                 ", which the tracker's sentences cannot carry"};
+    if (what)
+      return Error{"The " + FieldLabel(key) + " contains " + what + ", which the tracker's sentences cannot carry",
+                   ErrorCode::BadValue, {}};
   }
   return {};
 }
 
 Expected<Sentence> BuildInfoSentence(int f5, int f7, std::string_view b0, std::string_view b1, int f6,
                                      std::string_view f4, int o6) {
-  if (auto s = CheckAll({{"B0", b0}, {"B1", b1}, {"F4", f4}}); !s) return Error{s.error()};
+  if (auto s = CheckAll({{"B0", b0}, {"B1", b1}, {"F4", f4}}); !s) return s.failure();
   std::string out = SetHead(proto::kPartOnly, 0);
   Pair(out, "F5", f5);
   Pair(out, "F7", f7);
@@ -74,7 +79,7 @@ Expected<Sentence> BuildGprsSentence(const std::array<std::string_view, 5>& d) {
   static constexpr std::string_view kKeys[5] = {"D1", "D2", "D3", "D4", "D5"};
   std::string out = SetHead(proto::kPartOnly, 0);
   for (int i = 0; i < 5; ++i) {
-    if (auto s = CheckFramingSafe(kKeys[i], d[i]); !s) return Error{s.error()};
+    if (auto s = CheckFramingSafe(kKeys[i], d[i]); !s) return s.failure();
     Pair(out, kKeys[i], d[i]);
   }
   return End(std::move(out));
@@ -94,7 +99,7 @@ Sentence BuildLoggerOffSentence() {
 }
 
 Expected<Sentence> BuildPasswordSentence(std::string_view password) {
-  if (auto s = CheckFramingSafe("OU", password); !s) return Error{s.error()};
+  if (auto s = CheckFramingSafe("OU", password); !s) return s.failure();
   std::string out = SetHead(proto::kPartOnly, 0);
   Pair(out, "OU", password);
   return End(std::move(out));
@@ -136,7 +141,7 @@ Expected<std::vector<Sentence>> BuildContactsTransaction(const ContactValues& v)
       int contact = (part % 4) * 5 + i;
       key[1] = static_cast<char>((names ? 'a' : 'A') + contact);
       const std::string& value = names ? v.names[contact] : v.numbers[contact];
-      if (auto c = CheckFramingSafe(key, value); !c) return Error{c.error()};
+      if (auto c = CheckFramingSafe(key, value); !c) return c.failure();
       Pair(s, key, value);
     }
     out.push_back(End(std::move(s)));
@@ -144,11 +149,11 @@ Expected<std::vector<Sentence>> BuildContactsTransaction(const ContactValues& v)
   std::string g = SetHead(proto::kPartMiddle, 8);
   for (int slot = 0; slot < 6; ++slot) {
     char gkey[3] = {'G', static_cast<char>('0' + slot), 0};
-    if (auto c = CheckFramingSafe(gkey, v.emergency[slot]); !c) return Error{c.error()};
+    if (auto c = CheckFramingSafe(gkey, v.emergency[slot]); !c) return c.failure();
     Pair(g, gkey, v.emergency[slot]);
   }
   out.push_back(End(std::move(g)));
-  if (auto c = CheckFramingSafe("F0", v.f0); !c) return Error{c.error()};
+  if (auto c = CheckFramingSafe("F0", v.f0); !c) return c.failure();
   std::string last = SetHead(proto::kPartLast, 9);
   Pair(last, "H2", v.h2);
   Pair(last, "F0", v.f0);

@@ -14,9 +14,11 @@ namespace zd573 {
 class DeviceSettings;
 using Sentence = std::string;
 
-// A text is inserted into a sentence verbatim, so a comma, "=", "*", CR, LF or
-// NUL in it would split the sentence or cut it short on the device. Such a
-// value is refused with a message naming the field and the character.
+// A text is inserted into a sentence verbatim, so a comma, "=", CR, LF, NUL or
+// something that reads as the terminator ("*" with "!" three places on) would
+// split the sentence or cut it short on the device. Such a value is refused
+// with a BadValue error naming the field and the character. A lone "*" or "#"
+// is fine: phone codes such as "*31#" need them.
 Status CheckFramingSafe(std::string_view key, std::string_view value);
 
 // Set sentences. Texts are byte strings in the device encoding.

@@ -41,17 +41,13 @@ SettingsReader::~SettingsReader() { Stop(); }
 
 Status SettingsReader::StartReadThread(ReadKind kind, const std::string& portName) {
   Stop();
-  openDetail_.clear();
   auto port = OpenComPort(portName);
-  if (!port) {
-    openDetail_ = port.error();
-    return Error{std::string(kOpenPortFailed)};
-  }
+  if (!port) return port.failure();
   port_ = std::move(port.value());
   if (kind != ReadKind::Identify && kind != ReadKind::FullRead) {
     port_->Close();
     port_.reset();
-    return Error{std::string(kUnableToCreateThread)};
+    return Error{std::string(kUnableToCreateThread), ErrorCode::Thread, {}};
   }
   stop_ = false;
   running_ = true;
@@ -64,7 +60,8 @@ Status SettingsReader::StartReadThread(ReadKind kind, const std::string& portNam
     port_.reset();
     return Error{std::string(kind == ReadKind::Identify ? "Unable to create ReadThreadMainPage"
                                                         : "Unable to create ReadThreadOtherPage") +
-                 "\n" + std::string(kUnableToCreateThread)};
+                 "\n" + std::string(kUnableToCreateThread),
+                 ErrorCode::Thread, {}};
   }
   return {};
 }

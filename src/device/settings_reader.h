@@ -65,13 +65,12 @@ class SettingsReader {
 
   // Opens the port and starts ReadThreadMainPage (Identify) or
   // ReadThreadOtherPage (FullRead). A read still running is stopped first, so
-  // no port is ever left open. The error is one of the fixed messages;
-  // OpenDetail() says why the port would not open.
+  // no port is ever left open. The error is one of the fixed messages, with
+  // the reason as its detail.
   Status StartReadThread(ReadKind kind, const std::string& portName);
   // Asks the worker to end, waits for it and closes the port. Safe to call any time.
   void Stop();
   bool Running() const { return running_.load(); }
-  const std::string& OpenDetail() const { return openDetail_; }
 
  private:
   void ReadThreadMainPage() { ReadLoop(ReadKind::Identify); }
@@ -87,7 +86,6 @@ class SettingsReader {
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> running_{false};
-  std::string openDetail_;
 };
 
 }  // namespace zd573

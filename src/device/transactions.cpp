@@ -3,16 +3,6 @@
 #include <thread>
 
 namespace zd573 {
-namespace {
-
-bool In(std::string_view key, std::initializer_list<std::string_view> keys) {
-  for (auto k : keys)
-    if (k == key) return true;
-  return false;
-}
-
-}  // namespace
-
 std::string_view PageName(Page page) {
   switch (page) {
     case Page::Info: return "device information";
@@ -26,22 +16,15 @@ std::string_view PageName(Page page) {
 }
 
 std::optional<Page> PageOfKey(std::string_view key) {
-  if (In(key, {"F5", "F7", "B0", "B1", "F6", "F4", "O6"})) return Page::Info;
-  if (key.size() == 2 && key[0] == 'V' && ((key[1] >= 'a' && key[1] <= 't') || (key[1] >= 'A' && key[1] <= 'T')))
-    return Page::Contacts;
-  if (key.size() == 2 && key[0] == 'G' && key[1] >= '0' && key[1] <= '5') return Page::Contacts;
-  if (In(key, {"H2", "F0", "F2"})) return Page::Contacts;
-  if (In(key, {"D1", "D2", "D3", "D4", "D5"})) return Page::Gprs;
-  if (In(key, {"FE", "F8", "FB", "XA", "XB", "XC", "XD", "YA", "YB", "YC", "YD", "ZA", "ZB", "ZC", "ZD"}))
-    return Page::Ring;
-  if (In(key, {"O2", "OX"})) return Page::Logger;
-  if (key == "OU") return Page::Password;
-  return std::nullopt;
+  const KeyInfo* k = FindKey(key);
+  return k ? k->page : std::nullopt;
 }
+
+bool PageSends(Page page, std::string_view key) { return PageOfKey(key) == page; }
 
 Expected<std::vector<Sentence>> BuildPageTransaction(Page page, DeviceValues& v) {
   auto one = [](Expected<Sentence> s) -> Expected<std::vector<Sentence>> {
-    if (!s) return Error{s.error()};
+    if (!s) return s.failure();
     return std::vector<Sentence>{std::move(s.value())};
   };
   switch (page) {
@@ -86,41 +69,69 @@ Expected<std::vector<Sentence>> BuildPageTransaction(Page page, DeviceValues& v)
   return Error{"Unknown page"};
 }
 
-Status WriteTransaction(DevicePort& port, const std::vector<Sentence>& sentences, const WriteOptions& options) {
+WriteOutcome WriteTransaction(DevicePort& port, const std::vector<Sentence>& sentences, const WriteOptions& options) {
+  WriteOutcome out;
   for (const Sentence& s : sentences) {
-    if (auto w = port.Write(s); !w) return w;
+    if (auto w = port.Write(s); !w) {
+      out.status = w;
+      return out;
+    }
+    ++out.written;
     // Set sentences are not acknowledged; the device needs this long to store each.
     std::this_thread::sleep_for(options.pause);
   }
-  return {};
+  return out;
 }
 
-Status ApplyPage(const std::string& portName, Page page, DeviceSettings& settings, const DeviceValues& edited,
-                 const WriteOptions& options, std::string* detail) {
+ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& settings, const DeviceValues& edited,
+                      const WriteOptions& options) {
+  ApplyResult result;
   DeviceValues values = edited;
   auto sentences = BuildPageTransaction(page, values);
-  if (!sentences) return Error{sentences.error()};
+  if (!sentences) {
+    Error e = sentences.failure();
+    e.code = ErrorCode::BadValue;
+    result.status = e;
+    return result;
+  }
+  result.total = static_cast<int>(sentences->size());
   auto port = OpenComPort(portName);
   if (!port) {
-    if (detail) *detail = port.error();
-    return Error{std::string(kOpenPortFailed)};
+    result.status = port.failure();
+    return result;
   }
-  settings.Assign(values);
-  Status written = WriteTransaction(**port, *sentences, options);
+  result.portOpened = true;
+  settings.Update([&](DeviceValues& record) {
+    for (const KeyInfo& k : AllKeys()) {
+      if (k.page != page) continue;
+      if (k.kind == FieldKind::Text) {
+        record.SetText(k.key, values.Text(k.key));
+      } else {
+        record.SetNumber(k.key, values.Number(k.key));
+      }
+    }
+  });
+  WriteOutcome written = WriteTransaction(**port, *sentences, options);
   (*port)->Close();
-  return written;
+  result.written = written.written;
+  if (!written.status) {
+    Error e = written.status.failure();
+    e.detail = e.message;
+    e.message = "Writing the " + std::string(PageName(page)) + " settings failed after " +
+                std::to_string(written.written) + " of " + std::to_string(result.total) +
+                (result.total == 1 ? " sentence" : " sentences");
+    result.status = e;
+  }
+  result.stored = settings.Snapshot();
+  return result;
 }
 
-Status SendQuery(const std::string& portName, const Sentence& query, const WriteOptions& options,
-                 std::string* detail) {
+Status SendQuery(const std::string& portName, const Sentence& query, const WriteOptions& options) {
   auto port = OpenComPort(portName);
-  if (!port) {
-    if (detail) *detail = port.error();
-    return Error{std::string(kOpenPortFailed)};
-  }
-  Status written = WriteTransaction(**port, {query}, options);
+  if (!port) return port.failure();
+  WriteOutcome written = WriteTransaction(**port, {query}, options);
   (*port)->Close();
-  return written;
+  return written.status;
 }
 
 }  // namespace zd573

@@ -16,12 +16,14 @@
 
 namespace zd573 {
 
-enum class Page { Info, Contacts, Gprs, Ring, Logger, Password };
 inline constexpr Page kAllPages[] = {Page::Info, Page::Contacts, Page::Gprs, Page::Ring, Page::Logger, Page::Password};
 
 std::string_view PageName(Page page);
-// The page whose transaction sends KEY; none for keys that are only read (B2, E0..E3, OZ).
+// The page whose transaction sends KEY (from the key table); none for keys
+// that are only read (B2, E0..E3, OZ).
 std::optional<Page> PageOfKey(std::string_view key);
+// Whether the page's transaction sends KEY.
+bool PageSends(Page page, std::string_view key);
 
 // The six date formats the tracker knows, sent as F4 whatever the display language.
 inline constexpr std::string_view kDateFormats[6] = {"mm-dd-yy", "dd-mm-yy", "yy-mm-dd",
@@ -37,17 +39,33 @@ struct WriteOptions {
   std::chrono::milliseconds pause = timing::kSetSentencePause;  // after each sentence
 };
 
-// Writes the sentences in order, each as its own write, pausing after each.
-Status WriteTransaction(DevicePort& port, const std::vector<Sentence>& sentences, const WriteOptions& options = {});
+struct WriteOutcome {
+  Status status;
+  int written = 0;  // sentences that reached the line
+};
 
-// A page's Apply: check and build first, then open the port (else "Unable to
-// open COM-port" and the record unchanged), store the values, write, close.
-// `detail` receives why the port would not open.
-Status ApplyPage(const std::string& portName, Page page, DeviceSettings& settings, const DeviceValues& edited,
-                 const WriteOptions& options = {}, std::string* detail = nullptr);
+// Writes the sentences in order, each as its own write, pausing after each;
+// stops at the first failed write.
+WriteOutcome WriteTransaction(DevicePort& port, const std::vector<Sentence>& sentences,
+                              const WriteOptions& options = {});
+
+struct ApplyResult {
+  Status status;
+  bool portOpened = false;  // the record holds the page's new values from here on
+  int written = 0;          // sentences that reached the line
+  int total = 0;            // sentences of the transaction
+  DeviceValues stored;      // the record after the Apply: what the page shows again
+};
+
+// A page's Apply: check and build first (a value that cannot be sent is a
+// BadValue error naming the field, and nothing happens), then open the port
+// (else "Unable to open COM-port" with the reason, and the record unchanged),
+// store the page's values, write, close. Only the page's own keys are taken
+// from `edited`; the rest of the record stays as it is.
+ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& settings, const DeviceValues& edited,
+                      const WriteOptions& options = {});
 
 // Opens the port, writes one query, pauses, closes (melody play/stop, log erase).
-Status SendQuery(const std::string& portName, const Sentence& query, const WriteOptions& options = {},
-                 std::string* detail = nullptr);
+Status SendQuery(const std::string& portName, const Sentence& query, const WriteOptions& options = {});
 
 }  // namespace zd573

@@ -8,6 +8,7 @@
 
 #include <thread>
 
+#include "device/device_port.h"
 #include "settings/paths.h"
 #include "settings/text_encoding.h"
 
@@ -76,15 +77,25 @@ QString PlainCaption(const QString& text) {
   return out;
 }
 
-AppContext::AppContext() {
+AppContext::AppContext() : lookup_(settings::LanguagesPath(), language_) {
   exitProgram = [](int code) { QCoreApplication::exit(code); };
 }
 
-void AppContext::ReadLanguage() { language_ = settings::ReadCurrentLanguage(SystemIni()); }
+void AppContext::SetLanguage(std::string language) {
+  language_ = std::move(language);
+  Refresh();
+}
+
+void AppContext::ReadLanguage() { SetLanguage(settings::ReadCurrentLanguage(SystemIni())); }
+
+void AppContext::Refresh() {
+  lookup_ = settings::TextLookup(settings::LanguagesPath(), language_);
+  lookup_.Load();
+  codePage_ = settings::DeviceCodePage(SystemIni());
+  settings_.SetCodePage(codePage_);
+}
 
 settings::IniFile AppContext::SystemIni() const { return settings::IniFile(settings::SystemIniPath()); }
-
-settings::TextLookup AppContext::Lookup() const { return settings::TextLookup(settings::LanguagesPath(), language_); }
 
 QString AppContext::Text(std::string_view key) const { return FromUtf8(Lookup().Text(key)); }
 
@@ -95,8 +106,6 @@ QString AppContext::Text(std::string_view key, std::string_view english) const {
 QString AppContext::FamilyText(std::string_view family, int index) const {
   return FromUtf8(Lookup().FamilyText(family, index));
 }
-
-int AppContext::CodePage() const { return settings::DeviceCodePage(SystemIni()); }
 
 QString AppContext::FromDevice(const std::string& bytes) const {
   return FromUtf8(settings::DecodeDeviceText(bytes, CodePage()));
@@ -118,6 +127,14 @@ std::string AppContext::StoredUserName(const std::string& imei) const {
 
 void AppContext::ShowMessage(QWidget* parent, const QString& text, MessageIcon icon) const {
   if (notifier.message) notifier.message(parent, text, icon);
+}
+
+void AppContext::ShowFailure(QWidget* parent, const Error& error) const {
+  QString text = QString::fromStdString(error.message);
+  if (!error.detail.empty()) text += QStringLiteral("\n\n") + QString::fromStdString(error.detail);
+  const std::string_view advice = PortAdvice(error.code);
+  if (!advice.empty()) text += QStringLiteral("\n\n") + FromUtf8(advice);
+  ShowError(parent, text);
 }
 
 bool AppContext::AskYesNo(QWidget* parent, const QString& text) const {

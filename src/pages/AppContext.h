@@ -12,6 +12,7 @@
 #include "common/result.h"
 #include "device/device_settings.h"
 #include "device/timing.h"
+#include "device/user_values.h"
 #include "settings/ini_file.h"
 #include "settings/language.h"
 #include "settings/paths.h"
@@ -70,18 +71,23 @@ class AppContext {
 
   // The current language, as read from system.ini or set by the settings page.
   const std::string& Language() const { return language_; }
-  void SetLanguage(std::string language) { language_ = std::move(language); }
+  void SetLanguage(std::string language);
   void ReadLanguage();
+  // Takes the texts of the current language and the device code page once;
+  // a window calls this when it opens, and the language change calls it.
+  void Refresh();
 
   settings::IniFile SystemIni() const;
-  settings::TextLookup Lookup() const;
+  const settings::TextLookup& Lookup() const { return lookup_; }
   // Texts of the current language; the one-argument form uses the built-in default.
   QString Text(std::string_view key) const;
   QString Text(std::string_view key, std::string_view english) const;
   QString FamilyText(std::string_view family, int index) const;
 
   // The device text encoding and conversions to and from it.
-  int CodePage() const;
+  int CodePage() const { return codePage_; }
+  // How typed values become device values.
+  ValueRules Rules() const { return ValueRules{codePage_, false}; }
   QString FromDevice(const std::string& bytes) const;
   Expected<std::string> ToDevice(const QString& text) const;
 
@@ -91,12 +97,16 @@ class AppContext {
 
   void ShowMessage(QWidget* parent, const QString& text, MessageIcon icon) const;
   void ShowError(QWidget* parent, const QString& text) const { ShowMessage(parent, text, MessageIcon::Error); }
+  // The error's message, the system's reason and, for a port, what to do about it.
+  void ShowFailure(QWidget* parent, const Error& error) const;
   bool AskYesNo(QWidget* parent, const QString& text) const;
   void Exit(int code) const;
 
  private:
   DeviceSettings settings_;
   std::string language_{settings::kDefaultLanguage};
+  settings::TextLookup lookup_;
+  int codePage_ = DeviceValues::kSingleByteCodePage;
 };
 
 // Runs `work` on a worker thread while the program ignores input and shows a

@@ -1,7 +1,14 @@
 #include "pages/PageFrame.h"
 
+#include <algorithm>
+#include <memory>
+
+#include <QAbstractButton>
+#include <QButtonGroup>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -9,7 +16,9 @@
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
 #include "pages/Skin.h"
+#include "device/user_values.h"
 #include "settings/language.h"
+#include "settings/text_encoding.h"
 
 namespace zd573 {
 
@@ -18,6 +27,8 @@ const QColor kTitleColour{0x17, 0x24, 0x32};
 const QColor kSubtitleColour{0x4F, 0x64, 0x78};
 const QColor kBandTextColour{255, 255, 255};
 const QColor kBottomTextColour{0x17, 0x24, 0x32};
+
+std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 }  // namespace
 
 PageFrame::PageFrame(AppContext& context, QWidget* mainWindow, PageLook look)
@@ -40,13 +51,138 @@ void PageFrame::Open() {
     resize(802, 602);
   }
   setFixedSize(size());
+  context_.Refresh();
   drag_ = {};
   CreateFrameControls();
   if (!LoadPngAsBitmap(skin::kPageBackground, background_, this)) background_ = QPixmap();
   CreatePageControls();
   LoadFrameTexts();
   LoadPageTexts();
-  FillFromSettings(context_.Settings().Snapshot());
+  Fill(context_.Settings().Snapshot());
+}
+
+void PageFrame::Bind(std::string_view key, QLineEdit* edit) {
+  bindings_.push_back({std::string(key), BindKind::Edit, edit, nullptr, 0, std::nullopt});
+  const KeyInfo* k = FindKey(key);
+  if (k && k->kind == FieldKind::Text) LimitToCapacity(edit, key);
+}
+
+void PageFrame::BindFlag(std::string_view key, QAbstractButton* box) {
+  bindings_.push_back({std::string(key), BindKind::Flag, box, nullptr, 0, std::nullopt});
+}
+
+void PageFrame::BindChoice(std::string_view key, QComboBox* list, int first, std::optional<int> none) {
+  bindings_.push_back({std::string(key), BindKind::List, list, nullptr, first, none});
+}
+
+void PageFrame::BindChoice(std::string_view key, QButtonGroup* group) {
+  bindings_.push_back({std::string(key), BindKind::Group, nullptr, group, 0, std::nullopt});
+}
+
+void PageFrame::BindShown(std::string_view key, QLineEdit* edit) {
+  bindings_.push_back({std::string(key), BindKind::Shown, edit, nullptr, 0, std::nullopt});
+}
+
+void PageFrame::LimitToCapacity(QLineEdit* edit, std::string_view key) {
+  const KeyInfo* k = FindKey(key);
+  const auto capacity = static_cast<std::size_t>(k->capacity);
+  // What was last accepted, so an edit that would overflow the field can be refused.
+  auto accepted = std::make_shared<QString>();
+  connect(edit, &QLineEdit::textChanged, this, [this, edit, capacity, accepted](const QString& text) {
+    auto bytes = context_.ToDevice(text);
+    // A character the device encoding lacks is refused, with the field's name, on Apply.
+    if (!bytes || bytes->size() <= capacity) {
+      *accepted = text;
+      return;
+    }
+    const int cursor = edit->cursorPosition();
+    if (text.startsWith(*accepted)) {
+      // Typed or pasted at the end: keep what fits, never half a character.
+      const std::string_view fits = settings::CutToCharBoundary(*bytes, capacity, context_.CodePage());
+      edit->setText(context_.FromDevice(std::string(fits)));
+    } else {
+      // Typed in the middle of a full field: the typing is refused.
+      const auto grown = text.size() - accepted->size();
+      edit->setText(*accepted);
+      edit->setCursorPosition(std::max(0, cursor - static_cast<int>(grown)));
+    }
+  });
+}
+
+void PageFrame::Fill(const DeviceValues& values) {
+  for (const Binding& b : bindings_) FillBinding(b, values);
+  FillFromSettings(values);
+}
+
+void PageFrame::FillBinding(const Binding& b, const DeviceValues& values) {
+  const KeyInfo* k = FindKey(b.key);
+  const bool text = k && k->kind == FieldKind::Text;
+  const std::int32_t number = values.Number(b.key);
+  switch (b.kind) {
+    case BindKind::Edit:
+    case BindKind::Shown:
+      static_cast<QLineEdit*>(b.control)
+          ->setText(text ? FromDevice(values.Text(b.key)) : QString::number(number));
+      break;
+    case BindKind::Flag: static_cast<QAbstractButton*>(b.control)->setChecked(number != 0); break;
+    case BindKind::List: {
+      auto* list = static_cast<QComboBox*>(b.control);
+      const std::int64_t index = std::int64_t{number} - b.first;
+      list->setCurrentIndex(index >= 0 && index < list->count() ? static_cast<int>(index) : -1);
+      break;
+    }
+    case BindKind::Group: {
+      // A value without a button checks none, which an exclusive group refuses.
+      b.group->setExclusive(false);
+      for (QAbstractButton* button : b.group->buttons()) button->setChecked(b.group->id(button) == number);
+      b.group->setExclusive(true);
+      break;
+    }
+  }
+}
+
+Status PageFrame::Store(DeviceValues& edited) const {
+  for (const Binding& b : bindings_)
+    if (Status s = StoreBinding(b, edited); !s) return s;
+  return StoreControls(edited);
+}
+
+Status PageFrame::StoreBinding(const Binding& b, DeviceValues& edited) const {
+  switch (b.kind) {
+    case BindKind::Shown: return {};
+    case BindKind::Edit: {
+      const QString shown = static_cast<QLineEdit*>(b.control)->text();
+      const KeyInfo* k = FindKey(b.key);
+      // A text left as the tracker gave it stays as it is, even one that
+      // could not be typed; the transaction refuses it if it cannot be sent.
+      if (k && k->kind == FieldKind::Text) {
+        auto bytes = context_.ToDevice(shown);
+        if (bytes && *bytes == edited.Text(b.key)) return {};
+      }
+      auto stored = StoreUserValue(edited, b.key, Utf8(shown), context_.Rules());
+      return stored ? Status{} : Status{stored.failure()};
+    }
+    case BindKind::Flag:
+      return StoreUserNumber(edited, b.key, static_cast<QAbstractButton*>(b.control)->isChecked() ? 1 : 0);
+    case BindKind::List: {
+      const int index = static_cast<QComboBox*>(b.control)->currentIndex();
+      if (index >= 0) return StoreUserNumber(edited, b.key, std::int64_t{index} + b.first);
+      return b.none ? StoreUserNumber(edited, b.key, *b.none) : Status{};
+    }
+    case BindKind::Group: {
+      const int id = b.group->checkedId();
+      return id >= 0 ? StoreUserNumber(edited, b.key, id) : Status{};
+    }
+  }
+  return {};
+}
+
+bool PageFrame::Changed() const {
+  const DeviceValues record = context_.Settings().Snapshot();
+  DeviceValues edited = record;
+  // What cannot be stored has certainly not been applied.
+  if (!Store(edited)) return true;
+  return edited != record || HasChanges(record);
 }
 
 void PageFrame::CreateFrameControls() {
@@ -95,25 +231,28 @@ void PageFrame::LoadFrameTexts() {
 
 void PageFrame::Apply() {
   if (Status local = BeforeApply(); !local) {
-    context_.ShowError(this, QString::fromStdString(local.error()));
+    context_.ShowFailure(this, local.failure());
     return;
   }
   DeviceValues edited = context_.Settings().Snapshot();
-  if (Status stored = StoreControls(edited); !stored) {
-    context_.ShowError(this, QString::fromStdString(stored.error()));
+  if (Status stored = Store(edited); !stored) {
+    context_.ShowFailure(this, stored.failure());
     return;
   }
   const std::optional<Page> page = TransactionPage();
   if (!page) return;
-  Status sent;
+  ApplyResult sent;
   const std::string port = context_.portName;
   const WriteOptions options{context_.durations.setSentencePause};
   RunWithBusyWindows([&] { sent = ApplyPage(port, *page, context_.Settings(), edited, options); });
-  if (!sent) context_.ShowError(this, QString::fromStdString(sent.error()));
+  // The page rules may have changed what was typed (a report interval of 2
+  // goes out as 3): show what the record now holds.
+  if (sent.portOpened) Fill(sent.stored);
+  if (!sent.status) context_.ShowFailure(this, sent.status.failure());
 }
 
 bool PageFrame::Back() {
-  if (HasChanges(context_.Settings().Snapshot()) && !context_.AskYesNo(this, context_.leaveQuestion)) return false;
+  if (Changed() && !context_.AskYesNo(this, context_.leaveQuestion)) return false;
   leaving_ = true;
   close();
   return true;

@@ -11,7 +11,9 @@
 #include <QPointer>
 
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/result.h"
 #include "device/transactions.h"
@@ -22,6 +24,14 @@ namespace zd573 {
 
 class CGdipButton;
 class CLabel;
+}  // namespace zd573
+
+class QAbstractButton;
+class QButtonGroup;
+class QComboBox;
+class QLineEdit;
+
+namespace zd573 {
 
 // What distinguishes one page's frame from another's.
 struct PageLook {
@@ -53,13 +63,18 @@ class PageFrame : public QDialog {
   // from the settings record. Called once, right after construction.
   void Open();
 
-  // Apply: page-local work, then open the port (else "Unable to open
-  // COM-port", record unchanged), store, build, write with the pause after
-  // each sentence, close. The writes run off the GUI thread.
+  // Apply: page-local work, then store the controls into a copy of the
+  // record (a value that cannot be sent is refused, naming the field), open
+  // the port (else "Unable to open COM-port" and why, record unchanged), store,
+  // build, write with the pause after each sentence, close. The writes run off
+  // the GUI thread. Once the port opened, the controls show what was stored.
   void Apply();
   // The leave test: closes when nothing differs or the user says Yes.
   // Returns whether the page closed.
   bool Back();
+  // Whether the controls differ from the record: the bound fields are stored
+  // into a copy and compared, then the page's own rules are asked.
+  bool Changed() const;
 
   CGdipButton* MinimiseButton() const { return minimise_; }
   CGdipButton* CloseButton() const { return close_; }
@@ -77,20 +92,43 @@ class PageFrame : public QDialog {
   bool Dragging() const { return drag_.Dragging(); }
 
  protected:
-  // Creates and places the page's own controls.
+  // A page declares each of its fields once; the frame fills the control from
+  // the record, stores it through the core's value preparation and finds
+  // changes by storing into a copy of the record.
+  //
+  // A text or number typed into an edit. A text edit takes no more bytes than
+  // the field holds in the device encoding.
+  void Bind(std::string_view key, QLineEdit* edit);
+  // 1 when checked, 0 when not.
+  void BindFlag(std::string_view key, QAbstractButton* box);
+  // Item i stands for the value first + i. A value without an item selects
+  // nothing; with nothing selected, `none` is stored, or the record's value
+  // is kept when there is no `none`.
+  void BindChoice(std::string_view key, QComboBox* list, int first = 0, std::optional<int> none = std::nullopt);
+  // The checked button's id is the value; with none checked the record's value is kept.
+  void BindChoice(std::string_view key, QButtonGroup* group);
+  // Shown, never stored or sent.
+  void BindShown(std::string_view key, QLineEdit* edit);
+
+  // The page's own controls and texts.
   virtual void CreatePageControls() {}
-  // Sets the page's own texts from the language table.
   virtual void LoadPageTexts() {}
-  // Fills the page's controls from the record.
+  // What the binding cannot do: fill, store and compare the page's special
+  // controls. Each runs after the bound fields have been handled.
   virtual void FillFromSettings(const DeviceValues& /*values*/) {}
-  // Whether any control differs from the record.
+  virtual Status StoreControls(DeviceValues& /*edited*/) const { return {}; }
   virtual bool HasChanges(const DeviceValues& /*values*/) const { return false; }
   // Work that needs no device, done before the port is opened.
   virtual Status BeforeApply() { return {}; }
-  // Copies the controls into `edited`; an error is shown and nothing is sent.
-  virtual Status StoreControls(DeviceValues& /*edited*/) { return {}; }
   // The transaction the page's Apply sends; none sends nothing.
   virtual std::optional<Page> TransactionPage() const { return std::nullopt; }
+
+  // Fills every control from `values`.
+  void Fill(const DeviceValues& values);
+  // Stores every control into `edited`; the first value that cannot be stored is the error.
+  Status Store(DeviceValues& edited) const;
+
+  QString FromDevice(const std::string& bytes) const { return context_.FromDevice(bytes); }
 
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -102,6 +140,21 @@ class PageFrame : public QDialog {
   AppContext& context_;
 
  private:
+  enum class BindKind { Edit, Flag, List, Group, Shown };
+  struct Binding {
+    std::string key;
+    BindKind kind;
+    QWidget* control;
+    QButtonGroup* group = nullptr;
+    int first = 0;
+    std::optional<int> none;
+  };
+  void FillBinding(const Binding& b, const DeviceValues& values);
+  Status StoreBinding(const Binding& b, DeviceValues& edited) const;
+  void LimitToCapacity(QLineEdit* edit, std::string_view key);
+
+  std::vector<Binding> bindings_;
+
   void CreateFrameControls();
   void LoadFrameTexts();
   void MinimiseBoth();

@@ -4,6 +4,7 @@
 
 #include "controls/CLabel.h"
 #include "device/transactions.h"
+#include "device/user_values.h"
 #include "pages/Skin.h"
 
 namespace zd573 {
@@ -36,19 +37,19 @@ void PasswordPage::ApplyPassword() {
   }
   // Too long in the device encoding, not encodable at all, or carrying a
   // character that would break the sentence: all refused alike.
-  Expected<std::string> bytes = context_.ToDevice(typed);
-  if (!bytes || !ValidateUserValue("OU", *bytes)) {
+  DeviceValues edited = context_.Settings().Snapshot();
+  const QByteArray utf8 = typed.toUtf8();
+  if (!StoreUserValue(edited, "OU", std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
+                      context_.Rules())) {
     context_.ShowError(this, errorText_);
     return;
   }
-  DeviceValues edited = context_.Settings().Snapshot();
-  edited.SetText("OU", *bytes);
-  Status sent;
+  ApplyResult sent;
   const std::string port = context_.portName;
   const WriteOptions options{context_.durations.setSentencePause};
   RunWithBusyWindows([&] { sent = ApplyPage(port, Page::Password, context_.Settings(), edited, options); });
-  if (!sent) {
-    context_.ShowError(this, QString::fromStdString(sent.error()));
+  if (!sent.status) {
+    context_.ShowFailure(this, sent.status.failure());
     return;
   }
   accept();

@@ -13,6 +13,7 @@ namespace zd573 {
 SkinnedDialog::SkinnedDialog(AppContext& context, QWidget* mainWindow, QSize size, int backgroundId, int iconId)
     : QDialog(mainWindow, Qt::Dialog | Qt::FramelessWindowHint), context_(context) {
   setModal(true);
+  context_.Refresh();
   setFixedSize(size);
   if (mainWindow) move(mainWindow->geometry().topLeft());
   CGdiPlusBitmapResource picture(backgroundId);

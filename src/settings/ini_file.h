@@ -5,6 +5,7 @@
 // caller's default. Every call reads the file afresh; a write replaces the file
 // atomically and keeps every other line as it was.
 #include <filesystem>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,10 @@ class IniFile {
   // (line breaks, '=' in a key, ']' in a section name).
   Status Write(std::string_view section, std::string_view key,
                std::string_view value) const;
+
+  // Every key=value of one section (its first occurrence) in file order, read
+  // as Read reads them; one file read for many lookups.
+  std::vector<std::pair<std::string, std::string>> ReadSection(std::string_view section) const;
 
   // Section names in file order; a repeated name is listed once.
   std::vector<std::string> SectionNames() const;

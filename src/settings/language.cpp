@@ -190,8 +190,26 @@ std::string FamilyKey(std::string_view family, int index) {
   return key.replace(at, 2, number);
 }
 
+namespace {
+std::string LowerAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+}  // namespace
+
+TextLookup& TextLookup::Load() {
+  auto entries = std::make_shared<std::unordered_map<std::string, std::string>>();
+  for (auto& [key, value] : IniFile(file_).ReadSection(language_)) entries->emplace(LowerAscii(key), std::move(value));
+  loaded_ = std::move(entries);
+  return *this;
+}
+
 std::string TextLookup::Text(std::string_view key, std::string_view english) const {
-  return IniFile(file_).Read(language_, key, english);
+  if (!loaded_) return IniFile(file_).Read(language_, key, english);
+  const auto it = loaded_->find(LowerAscii(key));
+  return it == loaded_->end() ? std::string(english) : it->second;
 }
 
 std::string TextLookup::Text(std::string_view key) const {

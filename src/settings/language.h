@@ -4,6 +4,8 @@
 // is shown when the file, the section or the key is missing. There is no
 // fallback to the "English" section: the built-in text is the fallback.
 #include <filesystem>
+#include <memory>
+#include <unordered_map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,8 +39,12 @@ class TextLookup {
 
   const std::string& language() const { return language_; }
 
-  // The current language's text for `key`, else `english`. The file is read
-  // afresh each time, so an edited file shows at the next lookup.
+  // Reads the language's section once; later lookups use that copy. A
+  // window loads when it opens, so an edited file shows in the next window.
+  // Without Load the file is read afresh at each lookup.
+  TextLookup& Load();
+
+  // The current language's text for `key`, else `english`.
   std::string Text(std::string_view key, std::string_view english) const;
   // As above with the built-in text from TextTable(); an unknown key shows itself.
   std::string Text(std::string_view key) const;
@@ -50,6 +56,8 @@ class TextLookup {
  private:
   std::filesystem::path file_;
   std::string language_;
+  // Keys in lower case (lookups ignore case), first occurrence kept; null until Load.
+  std::shared_ptr<const std::unordered_map<std::string, std::string>> loaded_;
 };
 
 // Texts from the language file may be used as formats ("IMEI: %s"). They are

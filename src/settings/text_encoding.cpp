@@ -140,6 +140,27 @@ constexpr std::array kByLanguage = std::to_array<LanguageCodePage>({
 
 std::span<const CodePage> OfferedCodePages() { return kOffered; }
 
+std::string_view CutToCharBoundary(std::string_view bytes, std::size_t maxBytes, int codePage) {
+  if (bytes.size() <= maxBytes) return bytes;
+  // Lead bytes of the double-byte code pages; every other offered page is single-byte.
+  auto isLead = [codePage](unsigned char b) {
+    switch (codePage) {
+      case 932: return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+      case 936:
+      case 949:
+      case 950: return b >= 0x81 && b <= 0xFE;
+      default: return false;
+    }
+  };
+  std::size_t end = 0;
+  while (end < bytes.size()) {
+    const std::size_t width = isLead(static_cast<unsigned char>(bytes[end])) ? 2 : 1;
+    if (end + width > maxBytes) break;
+    end += width;
+  }
+  return bytes.substr(0, end);
+}
+
 std::string IconvName(int codePage) {
   for (const std::string& name : Candidates(codePage)) {
     if (Converter(name, "UTF-8").ok() && Converter("UTF-8", name).ok()) return name;

@@ -43,6 +43,11 @@ Status WriteDeviceCodePage(const IniFile& systemIni, int codePage);
 // errors naming the character; nothing is silently replaced.
 Expected<std::string> EncodeDeviceText(std::string_view utf8, int codePage);
 
+// The longest prefix of `bytes` of at most `maxBytes` bytes that ends on a
+// character boundary of the code page: a double-byte character is never cut
+// in half (the tracker would show, and send back, a broken character).
+std::string_view CutToCharBoundary(std::string_view bytes, std::size_t maxBytes, int codePage);
+
 // Device bytes to UTF-8; bytes that do not decode become U+FFFD. An unusable
 // code page decodes as 1252.
 std::string DecodeDeviceText(std::string_view bytes, int codePage);

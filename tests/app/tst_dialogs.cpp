@@ -169,7 +169,7 @@ class TestDialogs : public QObject {
     page.ConfirmEdit()->setText(QStringLiteral("9999"));
     QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
     QCOMPARE(env.messages.size(), std::size_t(1));
-    QCOMPARE(env.messages[0].text, QStringLiteral("Unable to open COM-port"));
+    QVERIFY(env.messages[0].text.startsWith(QStringLiteral("Unable to open COM-port\n\n")));
     QCOMPARE(env.messages[0].icon, MessageIcon::Error);
     QVERIFY(page.isVisible());
     QCOMPARE(env.Context().Settings().Text("OU"), std::string("4071"));

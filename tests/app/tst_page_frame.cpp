@@ -1,6 +1,8 @@
 // The common page frame, on a page made only for these tests: the frame
 // plus one GPRS field, so Apply has something to store and send.
+#include <QButtonGroup>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QtTest>
 
 #include "app/CZD573_UtilityDlg.h"
@@ -14,34 +16,60 @@ using namespace zd573::test;
 
 namespace {
 
-// The frame's own test page; no such page exists in the program.
+// The frame's own test page; no such page exists in the program. Its fields
+// are declared once: the frame fills, stores and compares them.
 class FrameTestPage : public PageFrame {
  public:
-  FrameTestPage(AppContext& context, QWidget* mainWindow)
+  FrameTestPage(AppContext& context, QWidget* mainWindow, Page page = Page::Gprs)
       : PageFrame(context, mainWindow,
                   PageLook{218, "STR_MAINPAGE_STR3", "GPRS Parameter", "STR_GPRSPAGE_ABOUT",
-                           "about us \"GPRSxxxxx\" information", 300, kPagePanelColour}) {}
+                           "about us \"GPRSxxxxx\" information", 300, kPagePanelColour}),
+        page_(page) {}
   QLineEdit* apn = nullptr;
+  QLineEdit* port = nullptr;
+  QLineEdit* name = nullptr;
+  QLineEdit* phone = nullptr;
+  QLineEdit* interval = nullptr;
+  QRadioButton* engineer = nullptr;
+  QRadioButton* text = nullptr;
   int beforeApply = 0;
 
  protected:
   void CreatePageControls() override {
-    apn = new QLineEdit(this);
-    apn->setGeometry(200, 200, 200, 26);
-  }
-  void FillFromSettings(const DeviceValues& values) override { apn->setText(QString::fromStdString(values.Text("D1"))); }
-  bool HasChanges(const DeviceValues& values) const override {
-    return apn->text().toStdString() != values.Text("D1");
+    auto edit = [this](int y) {
+      auto* e = new QLineEdit(this);
+      e->setGeometry(200, y, 200, 26);
+      return e;
+    };
+    if (page_ == Page::Gprs) {
+      apn = edit(200);
+      port = edit(240);
+      port->setEnabled(false);
+      Bind("D1", apn);
+      BindShown("E1", port);
+      return;
+    }
+    name = edit(200);
+    phone = edit(240);
+    interval = edit(280);
+    engineer = new QRadioButton(QStringLiteral("Engineer"), this);
+    text = new QRadioButton(QStringLiteral("Text"), this);
+    auto* format = new QButtonGroup(this);
+    format->addButton(engineer, 0);
+    format->addButton(text, 1);
+    Bind("Va", name);
+    Bind("VA", phone);
+    Bind("H2", interval);
+    BindChoice("F2", format);
   }
   Status BeforeApply() override {
     ++beforeApply;
     return {};
   }
-  Status StoreControls(DeviceValues& edited) override {
-    edited.SetText("D1", apn->text().toStdString());
-    return {};
-  }
-  std::optional<Page> TransactionPage() const override { return Page::Gprs; }
+  std::optional<Page> TransactionPage() const override { return page_; }
+
+ private:
+  Page page_;
 };
 
 struct Opened {
@@ -158,7 +186,9 @@ class TestPageFrame : public QObject {
     QTest::mouseClick(page.ApplyButton(), Qt::LeftButton);
     QCOMPARE(page.beforeApply, 1);
     QCOMPARE(env.messages.size(), std::size_t(1));
-    QCOMPARE(env.messages[0].text, QStringLiteral("Unable to open COM-port"));
+    QVERIFY2(env.messages[0].text.startsWith(QStringLiteral("Unable to open COM-port\n\n")),
+             qPrintable(env.messages[0].text));
+    QVERIFY(env.messages[0].text.contains(QStringLiteral("plugged in")));
     QCOMPARE(env.messages[0].icon, MessageIcon::Error);
     QCOMPARE(env.Context().Settings().Text("D1"), std::string("internet"));
     env.answerYes = false;

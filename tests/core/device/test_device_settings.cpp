@@ -117,33 +117,5 @@ TEST(DeviceSettings, ConcurrentParseAndSnapshotStayConsistent) {
   EXPECT_EQ(s.Number("H2"), 1999);
 }
 
-struct UserCase {
-  const char* key;
-  std::string value;
-  bool ok;
-};
-
-class UserValues : public ::testing::TestWithParam<UserCase> {};
-
-TEST_P(UserValues, CheckedBeforeSending) {
-  const auto& c = GetParam();
-  Status s = ValidateUserValue(c.key, c.value);
-  EXPECT_EQ(s.ok(), c.ok) << c.key << "=" << c.value << " " << s.error();
-  if (!c.ok) {
-    EXPECT_NE(s.error().find(c.key), std::string::npos) << s.error();
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, UserValues,
-    ::testing::Values(UserCase{"F5", "1", true}, UserCase{"F5", "2", false}, UserCase{"F5", "", false},
-                      UserCase{"F5", "1x", false}, UserCase{"O6", "46800", true}, UserCase{"O6", "46801", false},
-                      UserCase{"E1", "80", true}, UserCase{"E1", "1023", false}, UserCase{"H2", "65536", false},
-                      UserCase{"OX", "256", false}, UserCase{"FE", "255", true}, UserCase{"FE", "-1", false},
-                      UserCase{"XB", "-5", true}, UserCase{"XB", "2147483648", false},
-                      UserCase{"D1", std::string(31, 'a'), true}, UserCase{"D1", std::string(32, 'a'), false},
-                      UserCase{"OU", "40,71", false}, UserCase{"Va", "Ann\nB", false},
-                      UserCase{"B0", "12345678", false}));
-
 }  // namespace
 }  // namespace zd573

@@ -1,5 +1,7 @@
 // The serial link against the simulated tracker over a real pseudo-terminal.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -90,12 +92,42 @@ TEST(Link, PortIsExclusiveAndHangUpIsAFailure) {
 TEST(Link, MissingPortSaysWhy) {
   auto port = OpenComPort("/nonexistent/ttyACM9");
   ASSERT_FALSE(port.ok());
-  EXPECT_NE(port.error().find("No such file"), std::string::npos) << port.error();
+  EXPECT_NE(port.failure().detail.find("No such file"), std::string::npos) << Describe(port.failure());
+  EXPECT_EQ(port.code(), ErrorCode::PortOpen);
   DeviceSettings settings;
-  std::string detail;
-  Status s = ApplyPage("/nonexistent/ttyACM9", Page::Gprs, settings, DeviceValues{}, {}, &detail);
-  EXPECT_EQ(s.error(), "Unable to open COM-port");
-  EXPECT_FALSE(detail.empty());
+  DeviceValues edited;
+  edited.SetText("D1", "web");
+  ApplyResult r = ApplyPage("/nonexistent/ttyACM9", Page::Gprs, settings, edited);
+  EXPECT_EQ(r.status.error(), "Unable to open COM-port");
+  EXPECT_NE(r.status.detail().find("No such file"), std::string::npos);
+  EXPECT_FALSE(r.portOpened);
+  EXPECT_EQ(settings.Text("D1"), "");  // the record keeps its values
+}
+
+TEST(Link, PortErrorsSayWhatKindAndWhatToDo) {
+  // A port node this user may not open.
+  char dir[] = "/tmp/zd573-perm-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string node = std::string(dir) + "/ttyACM0";
+  ASSERT_EQ(mkfifo(node.c_str(), 0000), 0);
+  auto denied = OpenComPort(node);
+  if (geteuid() != 0) {  // root opens anything
+    ASSERT_FALSE(denied.ok());
+    EXPECT_EQ(denied.code(), ErrorCode::Permission);
+  }
+  EXPECT_NE(PortAdvice(ErrorCode::Permission).find("dialout"), std::string_view::npos);
+  unlink(node.c_str());
+  rmdir(dir);
+  // A port held by another copy of the program.
+  sim::Simulator s({});
+  std::string err;
+  ASSERT_TRUE(s.Start(&err)) << err;
+  auto first = OpenComPort(s.SlavePath());
+  ASSERT_TRUE(first.ok()) << first.error();
+  auto second = OpenComPort(s.SlavePath());
+  ASSERT_FALSE(second.ok());
+  EXPECT_EQ(second.code(), ErrorCode::Busy);
+  EXPECT_NE(PortAdvice(ErrorCode::Busy).find("ModemManager"), std::string_view::npos);
 }
 
 // The real port, with the time each write was handed over and returned.
@@ -135,7 +167,7 @@ TEST(Link, TransactionPausesAtLeastOneSecondAfterEachSentence) {
   ASSERT_TRUE(sentences.ok());
   ASSERT_EQ(sentences->size(), 2u);
   RecordingPort recorder(**port);
-  ASSERT_TRUE(WriteTransaction(recorder, *sentences).ok());
+  ASSERT_TRUE(WriteTransaction(recorder, *sentences).status.ok());
   const auto done = std::chrono::steady_clock::now();
   // Measured on the program's side, the pause is exact: sleep_for never returns early.
   ASSERT_EQ(recorder.writes.size(), 2u);
@@ -153,7 +185,10 @@ TEST(Link, ApplyPageWritesWithTheRealPause) {
   DeviceValues v;
   v.SetNumber("FE", 2);
   v.SetNumber("YA", 5);
-  ASSERT_TRUE(ApplyPage(s.SlavePath(), Page::Ring, settings, v).ok());
+  ApplyResult r = ApplyPage(s.SlavePath(), Page::Ring, settings, v);
+  ASSERT_TRUE(r.status.ok()) << r.status.error();
+  EXPECT_EQ(r.written, 2);
+  EXPECT_EQ(r.stored.Number("YA"), 5);
   auto j = s.Journal();
   ASSERT_EQ(j.size(), 2u);
   EXPECT_EQ(j[0].bytes.rfind("KVS,KestrovinZD-573,1,0,FE=2,", 0), 0u) << j[0].bytes;

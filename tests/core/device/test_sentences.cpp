@@ -127,12 +127,12 @@ TEST_P(FramingRefusal, NothingIsBuiltAndTheMessageNamesFieldAndCharacter) {
 INSTANTIATE_TEST_SUITE_P(Characters, FramingRefusal,
                          ::testing::Values(FramingCase{"OU", "40,71", "comma"},
                                            FramingCase{"OU", "a=b", "equals"},
-                                           FramingCase{"D3", "pa*ss", "asterisk"},
+                                           FramingCase{"D3", "pa*QQ!", "sentence end"},
                                            FramingCase{"D3", "x\ry", "carriage return"},
                                            FramingCase{"B1", "12\n34", "line break"},
                                            FramingCase{"B1", std::string("12\0" "34", 5), "NUL"},
                                            FramingCase{"Vc", "Ann,Bob", "comma"},
-                                           FramingCase{"VT", "555*", "asterisk"},
+                                           FramingCase{"VT", "555*12!", "sentence end"},
                                            FramingCase{"G4", "=", "equals"},
                                            FramingCase{"F0", "1\n", "line break"}));
 

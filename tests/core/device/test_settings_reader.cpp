@@ -226,7 +226,7 @@ TEST(Reader, UnopenablePortStartsNothing) {
   SettingsReader reader(settings, rec);
   Status s = reader.StartReadThread(ReadKind::Identify, "/nonexistent/ttyACM0");
   EXPECT_EQ(s.error(), "Unable to open COM-port");
-  EXPECT_FALSE(reader.OpenDetail().empty());
+  EXPECT_FALSE(s.detail().empty());
   EXPECT_FALSE(reader.Running());
 }
 

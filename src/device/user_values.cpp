@@ -1,0 +1,122 @@
+#include "device/user_values.h"
+
+#include <charconv>
+#include <climits>
+#include <utility>
+
+#include "device/sentences.h"
+#include "device/transactions.h"
+#include "settings/text_encoding.h"
+
+namespace zd573 {
+namespace {
+
+Error Bad(std::string text) { return Error{std::move(text), ErrorCode::BadValue, {}}; }
+
+// The values a person may give a number field.
+std::pair<std::int64_t, std::int64_t> UserRange(const KeyInfo& k) {
+  switch (k.rule) {
+    case AcceptRule::ZeroOne: return {0, 1};
+    case AcceptRule::U16Range: return {0, k.kind == FieldKind::Byte ? 255 : 65535};
+    case AcceptRule::Port: return {80, 65535};
+    case AcceptRule::TimeZone: return {-43200, 46800};
+    case AcceptRule::Any: break;
+  }
+  if (k.kind == FieldKind::Byte) return {0, 255};
+  if (k.kind == FieldKind::U16) return {0, 65535};
+  return {INT32_MIN, INT32_MAX};
+}
+
+Status CheckRange(const KeyInfo& k, std::int64_t v) {
+  auto [lo, hi] = UserRange(k);
+  if (v >= lo && v <= hi && (k.rule != AcceptRule::Port || v == 80 || v >= 1024)) return {};
+  return Bad(FieldLabel(k.key) + " is out of range: " + std::to_string(v) + " (allowed " +
+             (k.rule == AcceptRule::Port ? std::string("80 or 1024 to 65535")
+                                         : std::to_string(lo) + " to " + std::to_string(hi)) +
+             ")");
+}
+
+// The two intervals are typed into edit boxes and read the way the pages
+// always have: blanks, a sign, digits, and whatever follows is ignored.
+Expected<PreparedValue> PrepareInterval(const KeyInfo& k, std::string_view text) {
+  const std::int64_t typed = ConvertDecimal(text);
+  if (typed > 65535) return Bad(FieldLabel(k.key) + " is too large: " + std::to_string(typed) + " (at most 65535)");
+  PreparedValue out;
+  const bool report = k.key == "H2";
+  const std::int64_t least = report ? 3 : 1;
+  const bool raise = report ? typed <= 3 : typed <= 0;
+  out.number = raise ? least : typed;
+  if (raise && std::to_string(out.number) != text)
+    out.note = "the " + FieldLabel(k.key) + " is sent as " + std::to_string(least) + ", the shortest the tracker takes";
+  return out;
+}
+
+Expected<PreparedValue> PrepareNumber(const KeyInfo& k, std::string_view text) {
+  std::int64_t v = 0;
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (first != last && *first == '+') ++first;
+  auto [ptr, ec] = std::from_chars(first, last, v);
+  if (text.empty() || ec != std::errc() || ptr != last)
+    return Bad(FieldLabel(k.key) + " must be a whole number, not \"" + std::string(text) + "\"");
+  if (Status range = CheckRange(k, v); !range) return range.failure();
+  PreparedValue out;
+  out.number = v;
+  return out;
+}
+
+Expected<PreparedValue> PrepareText(const KeyInfo& k, std::string_view utf8, const ValueRules& rules) {
+  auto bytes = settings::EncodeDeviceText(utf8, rules.codePage);
+  if (!bytes) return Bad(FieldLabel(k.key) + ": " + bytes.error());
+  if (Status framing = CheckFramingSafe(k.key, *bytes); !framing) return framing.failure();
+  if (bytes->size() > static_cast<std::size_t>(k.capacity))
+    return Bad(FieldLabel(k.key) + " is too long: " + std::to_string(bytes->size()) +
+               " bytes in the device encoding, at most " + std::to_string(k.capacity));
+  if (k.key == "F4" && !rules.anyDateFormat) {
+    bool known = false;
+    for (auto f : kDateFormats) known |= f == *bytes;
+    if (!known) return Bad(FieldLabel(k.key) + " must be one of mm-dd-yy, dd-mm-yy, yy-mm-dd, mm.dd.yy, dd.mm.yy, yy.mm.dd");
+  }
+  PreparedValue out;
+  out.bytes = std::move(*bytes);
+  return out;
+}
+
+}  // namespace
+
+Expected<PreparedValue> PrepareValue(std::string_view key, std::string_view utf8, const ValueRules& rules) {
+  const KeyInfo* k = FindKey(key);
+  if (!k) return Bad("unknown key " + std::string(key));
+  if (!k->page) return Bad(FieldLabel(key) + " is read from the tracker and cannot be set");
+  if (k->kind == FieldKind::Text) return PrepareText(*k, utf8, rules);
+  if (key == "H2" || key == "O2") return PrepareInterval(*k, utf8);
+  return PrepareNumber(*k, utf8);
+}
+
+void StorePrepared(DeviceValues& values, std::string_view key, const PreparedValue& value) {
+  const KeyInfo* k = FindKey(key);
+  if (!k) return;
+  if (k->kind == FieldKind::Text) {
+    values.SetText(key, value.bytes);
+  } else {
+    values.SetNumber(key, value.number);
+  }
+}
+
+Expected<std::string> StoreUserValue(DeviceValues& values, std::string_view key, std::string_view utf8,
+                                     const ValueRules& rules) {
+  auto prepared = PrepareValue(key, utf8, rules);
+  if (!prepared) return prepared.failure();
+  StorePrepared(values, key, *prepared);
+  return prepared->note;
+}
+
+Status StoreUserNumber(DeviceValues& values, std::string_view key, std::int64_t number) {
+  const KeyInfo* k = FindKey(key);
+  if (!k || k->kind == FieldKind::Text) return Bad("unknown number key " + std::string(key));
+  if (Status range = CheckRange(*k, number); !range) return range;
+  values.SetNumber(key, number);
+  return {};
+}
+
+}  // namespace zd573
