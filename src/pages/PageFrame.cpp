@@ -153,11 +153,14 @@ Status PageFrame::StoreBinding(const Binding& b, DeviceValues& edited) const {
     case BindKind::Edit: {
       const QString shown = static_cast<QLineEdit*>(b.control)->text();
       const KeyInfo* k = FindKey(b.key);
-      // A text left as the tracker gave it stays as it is, even one that
-      // could not be typed; the transaction refuses it if it cannot be sent.
+      // A value left as the tracker gave it stays as it is, even one that
+      // could not be typed (the transaction refuses it if it cannot be sent)
+      // or one a page rule would change (a report interval of 0).
       if (k && k->kind == FieldKind::Text) {
         auto bytes = context_.ToDevice(shown);
         if (bytes && *bytes == edited.Text(b.key)) return {};
+      } else if (ConvertDecimal(Utf8(shown)) == edited.Number(b.key)) {
+        return {};
       }
       auto stored = StoreUserValue(edited, b.key, Utf8(shown), context_.Rules());
       return stored ? Status{} : Status{stored.failure()};

@@ -9,6 +9,7 @@
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
 #include "pages/PageFrame.h"
+#include "simulator.h"
 #include "shell_test_support.h"
 
 using namespace zd573;
@@ -222,6 +223,86 @@ class TestPageFrame : public QObject {
     QTest::mouseClick(page.BackButton(), Qt::LeftButton);
     QVERIFY(env.questions.empty());
     QVERIFY(!page.isVisible());
+  }
+
+  // The bound fields: filled from the record, compared through a stored copy,
+  // refilled with what the page rules made of them once the port opened.
+  void bindingFillsComparesAndRefreshes() {
+    ShellEnv env;
+    Seed(env);
+    env.Context().Settings().Update([](DeviceValues& v) {
+      v.SetText("Va", "Ann");
+      v.SetText("VA", "0912");
+      v.SetNumber("H2", 60);
+      v.SetNumber("F2", 1);
+    });
+    sim::Simulator* tracker = env.StartTracker();
+    env.Context().portName = "ttyACM0";
+    FrameTestPage page(env.Context(), nullptr, Page::Contacts);
+    page.Open();
+    page.show();
+    QCOMPARE(page.name->text(), QStringLiteral("Ann"));
+    QCOMPARE(page.phone->text(), QStringLiteral("0912"));
+    QCOMPARE(page.interval->text(), QStringLiteral("60"));
+    QVERIFY(page.text->isChecked() && !page.engineer->isChecked());
+    QVERIFY(!page.Changed());
+    page.engineer->setChecked(true);
+    QVERIFY(page.Changed());
+    page.text->setChecked(true);
+    QVERIFY(!page.Changed());
+    page.phone->setText(QStringLiteral("*31#0912"));
+    page.interval->setText(QStringLiteral("2"));
+    QVERIFY(page.Changed());
+    QTest::mouseClick(page.ApplyButton(), Qt::LeftButton);
+    QVERIFY2(env.messages.empty(), env.messages.empty() ? "" : qPrintable(env.messages[0].text));
+    QVERIFY(tracker->WaitForSentences(10, 5000));
+    QVERIFY(tracker->Journal()[4].bytes.starts_with("KVS,KestrovinZD-573,0,4,VA=*31#0912,"));
+    QCOMPARE(tracker->Journal()[9].bytes, std::string("KVS,KestrovinZD-573,2,9,H2=3,F0=,F2=1*QQ!\r\n"));
+    QCOMPARE(page.interval->text(), QStringLiteral("3"));
+    QVERIFY(!page.Changed());
+    QTest::mouseClick(page.BackButton(), Qt::LeftButton);
+    QVERIFY(env.questions.empty());
+  }
+
+  // A text edit takes no more bytes than its field holds in the device
+  // encoding, and never half a character.
+  void textEditsStopAtTheFieldsCapacity() {
+    ShellEnv env;
+    env.WriteFile(QStringLiteral("system.ini"), QByteArray("[SYSTEM]\nDeviceCodePage=950\n"));
+    FrameTestPage page(env.Context(), nullptr, Page::Contacts);
+    page.Open();
+    page.show();
+    QTest::keyClicks(page.phone, QString(25, QLatin1Char('1')));
+    QCOMPARE(page.phone->text(), QString(19, QLatin1Char('1')));
+    // Twelve Big5 characters are 24 bytes; a name holds 23.
+    page.name->setFocus();
+    page.name->insert(QString(12, QChar(0x738B)));
+    QCOMPARE(page.name->text(), QString(11, QChar(0x738B)));
+    // Typed into the middle of a full field: refused.
+    page.name->setCursorPosition(3);
+    QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(0x738B)));
+    QApplication::sendEvent(page.name, &typed);
+    QCOMPARE(page.name->text(), QString(11, QChar(0x738B)));
+  }
+
+  // A value the tracker holds but could not take back: no false leave
+  // question, and Apply refuses it naming the field, sending nothing.
+  void trackerValueThatCannotBeSentIsNamed() {
+    ShellEnv env;
+    Seed(env);
+    env.Context().Settings().Update([](DeviceValues& v) { v.SetText("VA", "12=34"); });
+    sim::Simulator* tracker = env.StartTracker();
+    env.Context().portName = "ttyACM0";
+    FrameTestPage page(env.Context(), nullptr, Page::Contacts);
+    page.Open();
+    page.show();
+    QVERIFY(!page.Changed());
+    QTest::mouseClick(page.ApplyButton(), Qt::LeftButton);
+    QCOMPARE(env.messages.size(), std::size_t(1));
+    QVERIFY2(env.messages[0].text.contains(QStringLiteral("phone number of contact 1 (VA)")),
+             qPrintable(env.messages[0].text));
+    QTest::qWait(200);
+    QVERIFY(tracker->Journal().empty());
   }
 
   void closeButtonEndsProgramWithCodeOne() {
