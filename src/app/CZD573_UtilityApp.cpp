@@ -11,6 +11,7 @@
 
 #include "app/CZD573_UtilityDlg.h"
 #include "app/DemoTracker.h"
+#include "app/PageFactory.h"
 #include "controls/CGdiPlusBitmap.h"
 #include "device/device_port.h"
 #include "pages/AppContext.h"
@@ -100,6 +101,7 @@ int CZD573_UtilityApp::Run(int argc, char** argv) {
   int code = 0;
   {
     CZD573_UtilityDlg window(context);
+    window.SetPageFactory(&MakeConfigurationPage);
     if (!options->port.empty()) window.SetFixedPort(options->port);
     window.WatchDeviceDirectory(QString::fromStdString(DevRoot()));
     window.show();

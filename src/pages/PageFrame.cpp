@@ -5,12 +5,14 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRadioButton>
 
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
@@ -59,6 +61,48 @@ void PageFrame::Open() {
   LoadFrameTexts();
   LoadPageTexts();
   Fill(context_.Settings().Snapshot());
+}
+
+CLabel* PageFrame::AddLabel(const QRect& at, std::string_view key, std::string_view english, Qt::Alignment align) {
+  auto* label = new CLabel(this);
+  label->setGeometry(at);
+  skin::StyleLabel(label, kTitleColour, skin::kLabelPoints);
+  label->setAlignment(align);
+  label->SetLabelText(Text(key, english));
+  return label;
+}
+
+QLineEdit* PageFrame::AddEdit(const QRect& at) {
+  auto* edit = new QLineEdit(this);
+  edit->setGeometry(at);
+  return edit;
+}
+
+QComboBox* PageFrame::AddList(const QRect& at) {
+  auto* list = new QComboBox(this);
+  list->setGeometry(at);
+  // Long items (translated texts) are shown whole in the open list.
+  list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  return list;
+}
+
+QCheckBox* PageFrame::AddCheck(const QRect& at, const QString& text) {
+  auto* box = new QCheckBox(text, this);
+  box->setGeometry(at);
+  return box;
+}
+
+QRadioButton* PageFrame::AddRadio(const QRect& at, const QString& text) {
+  auto* button = new QRadioButton(text, this);
+  button->setGeometry(at);
+  return button;
+}
+
+CGdipButton* PageFrame::AddTextButton(const QRect& at, const QString& caption, int points) {
+  CGdipButton* button = skin::MakeButton(this, skin::kTextButtonNormal, skin::kTextButtonPressed, at);
+  button->SetCaption(caption);
+  button->SetCaptionPointSize(points);
+  return button;
 }
 
 void PageFrame::Bind(std::string_view key, QLineEdit* edit) {
@@ -193,7 +237,8 @@ void PageFrame::CreateFrameControls() {
   close_ = skin::MakeButton(this, skin::kCloseNormal, skin::kClosePressed, QRect(782, 2, 16, 16));
   back_ = skin::MakeButton(this, skin::kBackNormal, skin::kBackPressed, QRect(1, 500, 65, 50));
   apply_ = skin::MakeButton(this, skin::kConfirmNormal, skin::kConfirmPressed, QRect(735, 500, 65, 50));
-  icon_ = skin::MakeButton(this, look_.iconId, look_.iconId, QRect(5, 89, 48, 48));
+  icon_ = skin::MakeButton(this, look_.iconId, look_.pressedIconId ? look_.pressedIconId : look_.iconId,
+                           QRect(5, 89, 48, 48));
   icon_->setCursor(Qt::ArrowCursor);
   icon_->setFocusPolicy(Qt::NoFocus);
 

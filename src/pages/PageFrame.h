@@ -28,8 +28,10 @@ class CLabel;
 
 class QAbstractButton;
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QRadioButton;
 
 namespace zd573 {
 
@@ -44,6 +46,7 @@ struct PageLook {
   std::string_view aboutDefault;
   int subtitleWidth = 500;
   QColor panelColour{239, 245, 246};
+  int pressedIconId = 0;  // 0: the icon's one picture serves both faces
 };
 
 inline const QColor kPagePanelColour{239, 245, 246};
@@ -122,6 +125,18 @@ class PageFrame : public QDialog {
   virtual Status BeforeApply() { return {}; }
   // The transaction the page's Apply sends; none sends nothing.
   virtual std::optional<Page> TransactionPage() const { return std::nullopt; }
+
+  // The page's controls, in one look: labels in the page's text colour drawn
+  // over the background, standard edits, lists and boxes in the panel colour.
+  CLabel* AddLabel(const QRect& at, std::string_view key, std::string_view english,
+                   Qt::Alignment align = Qt::AlignRight | Qt::AlignVCenter);
+  QLineEdit* AddEdit(const QRect& at);
+  QComboBox* AddList(const QRect& at);
+  QCheckBox* AddCheck(const QRect& at, const QString& text);
+  QRadioButton* AddRadio(const QRect& at, const QString& text);
+  // A small image button with a caption (Play, Change Password, Export).
+  CGdipButton* AddTextButton(const QRect& at, const QString& caption, int points = 9);
+  QString Text(std::string_view key, std::string_view english) const { return context_.Text(key, english); }
 
   // Fills every control from `values`.
   void Fill(const DeviceValues& values);

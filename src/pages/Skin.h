@@ -33,6 +33,8 @@ inline constexpr int kLoginBackground = 246;
 inline constexpr int kSetupOptionsPanel = 243;
 inline constexpr int kSetupAboutPanel = 244;
 inline constexpr int kSetupBackground = 245;
+inline constexpr int kTextButtonNormal = 193;  // Play, Stop, Change Password, Export, Delete
+inline constexpr int kTextButtonPressed = 194;
 
 // Text sizes in points.
 inline constexpr int kTitlePoints = 14;

@@ -1,0 +1,65 @@
+#pragma once
+// What the configuration page tests share: a record that matches the simulated
+// tracker as a full read would leave it, the page opened from its main-window
+// button, and the set sentences the tracker received.
+#include <QTest>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/CZD573_UtilityDlg.h"
+#include "app/PageFactory.h"
+#include "controls/CGdipButton.h"
+#include "journal_timing.h"
+#include "pages/PageFrame.h"
+#include "shell_test_support.h"
+#include "simulator.h"
+
+namespace zd573::test {
+
+// The record as a full read of this tracker would leave it.
+inline void ReadRecordFrom(ShellEnv& env, const sim::Simulator& tracker) {
+  env.Context().Settings().Update([&](DeviceValues& v) {
+    for (const KeyInfo& k : AllKeys()) v.StoreReply(k.key, tracker.Value(k.key), env.Context().CodePage());
+  });
+  env.Context().portName = "ttyACM0";
+}
+
+// The main window as after a full read, and the page of one of its buttons.
+struct OpenedPage {
+  std::unique_ptr<CZD573_UtilityDlg> main;
+  QPointer<PageFrame> page;
+};
+
+template <class P>
+P* OpenFromButton(ShellEnv& env, OpenedPage& o, int buttonId) {
+  o.main = std::make_unique<CZD573_UtilityDlg>(env.Context());
+  o.main->SetPageFactory(&MakeConfigurationPage);
+  o.main->show();
+  // Let the window find and identify the tracker first, so its read has
+  // closed the port before the page needs it.
+  [&] { QTRY_COMPARE_WITH_TIMEOUT(o.main->StatusCode(), int(CZD573_UtilityDlg::kIdentified), 10000); }();
+  for (int id : CZD573_UtilityDlg::kPageButtons) o.main->Button(id)->SetDisabledState(false);
+  QTest::mouseClick(o.main->Button(buttonId), Qt::LeftButton);
+  o.page = qobject_cast<PageFrame*>(o.main->OpenPage());
+  return qobject_cast<P*>(o.page.data());
+}
+
+// The set sentences received since `from`, in order.
+inline std::vector<sim::JournalEntry> SetSentences(const sim::Simulator& tracker, std::size_t from = 0) {
+  std::vector<sim::JournalEntry> sets;
+  const auto journal = tracker.Journal();
+  for (std::size_t i = from; i < journal.size(); ++i)
+    if (journal[i].bytes.rfind("KVS,", 0) == 0) sets.push_back(journal[i]);
+  return sets;
+}
+
+// Each sentence at least the set-sentence pause after the one before.
+inline bool PausedBetween(const std::vector<sim::JournalEntry>& sets, std::chrono::milliseconds pause) {
+  for (std::size_t i = 1; i < sets.size(); ++i)
+    if (sets[i].ms - sets[i - 1].ms < MinJournalGapMs(pause)) return false;
+  return true;
+}
+
+}  // namespace zd573::test
