@@ -17,6 +17,7 @@ struct Options {
   bool quiet = false;
   bool json = false;
   bool yes = false;
+  bool force = false;                // replace read-only output files
   bool havePassword = false;
   std::string password;              // --password, UTF-8
   std::chrono::seconds identifyTimeout{30};

@@ -7,6 +7,7 @@
 #include <strings.h>
 #include <iostream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,7 @@ const char kHelp[] =
     "  --timeout S              time limit in seconds for the identification and the read\n"
     "                           (default 30 for the identification, 120 for the full read)\n"
     "  --quiet                  no messages except errors\n"
+    "  --force                  replace a read-only export or backup file\n"
     "  --help, --version\n"
     "\n"
     "Exit codes: 0 ok, 1 usage, 2 no device or port, 3 wrong password, 4 time-out,\n"
@@ -113,6 +115,8 @@ int Parse(int argc, char** argv, Args& a) {
       a.options.yes = true;
     } else if (arg == "--format") {
       if (!next(a.format)) return kUsage;
+    } else if (arg == "--force") {
+      a.options.force = true;
     } else if (arg == "--drop-no-fix") {
       a.dropNoFix = true;
     } else if (arg.rfind("--", 0) == 0) {
@@ -283,13 +287,25 @@ std::string UnquoteBackupValue(std::string v) {
   return v;
 }
 
-// KEY -> value of the [DEVICE] section; empty when the file cannot be read.
-std::map<std::string, std::string> ReadBackup(const std::string& path) {
-  std::map<std::string, std::string> values;
+// A backup holds 85 short values: a few kilobytes. Anything much larger is
+// not a backup (a pipe, /dev/zero) and is refused before memory runs out.
+constexpr std::size_t kMaxBackupBytes = 64 * 1024;
+
+// KEY -> value of the [DEVICE] section.
+Expected<std::map<std::string, std::string>> ReadBackup(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
+  if (!in) return Error{"Cannot read a backup from " + path, ErrorCode::File};
+  std::string content(kMaxBackupBytes + 1, '\0');
+  in.read(content.data(), static_cast<std::streamsize>(content.size()));
+  content.resize(static_cast<std::size_t>(in.gcount()));
+  if (content.size() > kMaxBackupBytes)
+    return Error{path + " is not a backup: it is larger than " + std::to_string(kMaxBackupBytes / 1024) + " KiB",
+                 ErrorCode::File};
+  std::map<std::string, std::string> values;
+  std::istringstream lines(content);
   std::string line;
   bool inSection = false;
-  while (std::getline(in, line)) {
+  while (std::getline(lines, line)) {
     if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
     std::string t = UnquoteBackupValue(line);
     if (!t.empty() && t.front() == '[') {
@@ -302,6 +318,7 @@ std::map<std::string, std::string> ReadBackup(const std::string& path) {
     std::string key = UnquoteBackupValue(line.substr(0, eq));
     values.emplace(key, UnquoteBackupValue(line.substr(eq + 1)));
   }
+  if (values.empty()) return Error{"Cannot read a backup from " + path, ErrorCode::File};
   return values;
 }
 
@@ -309,6 +326,17 @@ int CmdBackup(Options& o, const std::vector<std::string>& words) {
   if (words.size() != 2) {
     Fail("backup needs one FILE");
     return kUsage;
+  }
+  // The file is checked, and its temporary twin created, before the long read.
+  if (!o.force && logger::IsReadOnlyFile(words[1])) {
+    Fail("Cannot write " + words[1] + ": the file is read-only (--force replaces it)");
+    return kBadValue;
+  }
+  // A failure half-way keeps an older backup whole.
+  logger::ReplacingFile out;
+  if (!out.Open(words[1])) {
+    Fail("Cannot write " + words[1] + ": " + out.Reason());
+    return kBadValue;
   }
   DeviceSession session(o);
   if (int rc = session.Connect(); rc != kOk) return rc;
@@ -325,10 +353,8 @@ int CmdBackup(Options& o, const std::vector<std::string>& words) {
     }
     text += std::string(k.key) + "=" + QuoteBackupValue(value) + "\n";
   }
-  // A failure half-way keeps an older backup whole.
-  logger::ReplacingFile out;
-  if (!out.Open(words[1]) || !out.Write(text.data(), text.size()) || !out.Commit()) {
-    Fail("Cannot write " + words[1]);
+  if (!out.Write(text.data(), text.size()) || !out.Commit()) {
+    Fail("Cannot write " + words[1] + ": " + out.Reason());
     return kBadValue;
   }
   Say(o, "Saved " + std::to_string(AllKeys().size()) + " values to " + words[1]);
@@ -340,11 +366,12 @@ int CmdRestore(Options& o, const std::vector<std::string>& words) {
     Fail("restore needs one FILE");
     return kUsage;
   }
-  auto file = ReadBackup(words[1]);
-  if (file.empty()) {
-    Fail("Cannot read a backup from " + words[1]);
+  auto backup = ReadBackup(words[1]);
+  if (!backup) {
+    Fail(backup.error());
     return kBadValue;
   }
+  const auto& file = *backup;
   std::vector<std::pair<std::string, std::string>> pairs;
   for (const auto& k : AllKeys()) {
     if (!PageOfKey(k.key)) continue;

@@ -32,6 +32,7 @@ class TextOut {
   }
 
   void Put(std::string_view s) {
+    if (s.empty()) return;  // an empty view may carry a null pointer, which memcpy must not see
     if (s.size() > kMaxRecordBytes) {
       Flush();
       if (!file_.Write(s.data(), s.size())) ok_ = false;
@@ -117,8 +118,10 @@ class TextOut {
 template <class RecordWriter>
 Status Export(const std::string& path, const RawLog& log, const ExportOptions& options, bool needsLocalOffset,
               std::string_view head, std::string_view tail, RecordWriter&& record) {
+  if (!options.replaceReadOnly && IsReadOnlyFile(path))
+    return Error{std::string(kCantGenerateOutput), ErrorCode::File, path + " is read-only"};
   ReplacingFile file;
-  if (!file.Open(path)) return Error{std::string(kCantGenerateOutput)};
+  if (!file.Open(path)) return Error{std::string(kCantGenerateOutput), ErrorCode::File, file.Reason()};
   TextOut out(file);
   out.Put(head);
   int32_t localOffset = 0;
@@ -134,7 +137,7 @@ Status Export(const std::string& path, const RawLog& log, const ExportOptions& o
     record(out, r, static_cast<uint32_t>(i + 1), localOffset);
   }
   out.Put(tail);
-  if (!out.Flush() || !file.Commit()) return Error{std::string(kCantGenerateOutput)};
+  if (!out.Flush() || !file.Commit()) return Error{std::string(kCantGenerateOutput), ErrorCode::File, file.Reason()};
   return Status::Ok();
 }
 

@@ -44,6 +44,8 @@ struct ExportOptions {
   // Seconds east of UTC for the local time columns. Unset: the writer reads
   // LocalStandardOffsetSeconds() once when it starts.
   std::optional<int32_t> localOffset;
+  // A read-only file is refused unless the user said to replace it.
+  bool replaceReadOnly = false;
 };
 
 Status WriteCsvExport(const std::string& path, const RawLog& log, const ExportOptions& options = {});

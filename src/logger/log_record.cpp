@@ -94,16 +94,21 @@ LogDateTime SecondsToDateTime(uint32_t seconds, int32_t offset) {
 int32_t LocalStandardOffsetSeconds() {
   // localtime_r need not look at TZ again; tzset makes a changed TZ count.
   tzset();
-  // Half a year apart, one of the probes falls outside daylight saving time
-  // in either hemisphere; its offset is the standard one.
+  // The standard offset is the smaller of the zone's offsets over a year: the
+  // daylight flag cannot be trusted, since some zones (Europe/Dublin) call
+  // their winter time the daylight one. Monthly probes meet both seasons in
+  // either hemisphere.
   const time_t now = time(nullptr);
-  for (time_t probe : {now, now + 182 * 86400, now - 182 * 86400}) {
+  bool found = false;
+  long smallest = 0;
+  for (int month = 0; month < 12; ++month) {
+    const time_t probe = now + static_cast<time_t>(month) * 30 * 86400;
     struct tm local {};
-    if (localtime_r(&probe, &local) != nullptr && local.tm_isdst == 0) {
-      return static_cast<int32_t>(local.tm_gmtoff);
-    }
+    if (localtime_r(&probe, &local) == nullptr) continue;
+    if (!found || local.tm_gmtoff < smallest) smallest = local.tm_gmtoff;
+    found = true;
   }
-  return static_cast<int32_t>(-timezone);
+  return found ? static_cast<int32_t>(smallest) : static_cast<int32_t>(-timezone);
 }
 
 Expected<RawLog> RawLog::FromBytes(std::vector<uint8_t> bytes) {
@@ -135,11 +140,17 @@ Expected<RawLog> LoadRawLog(const std::string& path) {
   try {
     // Read to the end rather than trusting the size: the file may still grow
     // or be something other than a regular file.
-    std::size_t capacity = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) + 1 : 65536;
+    std::size_t capacity =
+        S_ISREG(st.st_mode) ? std::min(static_cast<std::size_t>(st.st_size), kMaxRawLogBytes) + 1 : 65536;
     bytes.resize(capacity);
     std::size_t filled = 0;
     for (;;) {
-      if (filled == bytes.size()) bytes.resize(bytes.size() * 2);
+      if (filled > kMaxRawLogBytes) {
+        close(fd);
+        return Error{std::string(kErrorDataInRawFile), ErrorCode::File,
+                     "more than " + std::to_string(kMaxRawLogBytes >> 20) + " MiB, larger than any tracker's log"};
+      }
+      if (filled == bytes.size()) bytes.resize(std::min(bytes.size() * 2, kMaxRawLogBytes + 1));
       const ssize_t n = read(fd, bytes.data() + filled, bytes.size() - filled);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
@@ -166,7 +177,7 @@ Status LoadRawLogInto(const std::string& path, RawLog& recordSet) {
     return Status::Ok();
   }
   if (loaded.error() != kCantOpenRawFile) recordSet = RawLog{};
-  return Error{loaded.error()};
+  return loaded.failure();
 }
 
 namespace {

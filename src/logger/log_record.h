@@ -93,8 +93,13 @@ class RawLog {
   std::vector<uint8_t> bytes_;
 };
 
+// No tracker holds a log this large (13 million records); a longer input is a
+// pipe or a device file, not a log, and is refused before memory runs out.
+inline constexpr std::size_t kMaxRawLogBytes = std::size_t{256} << 20;
+
 // Loads a raw log file whole. The error text is exactly one of kCantOpenRawFile,
-// kErrorDataInRawFile or kNoValidGpsData.
+// kErrorDataInRawFile or kNoValidGpsData; an input over kMaxRawLogBytes is
+// kErrorDataInRawFile with the reason as detail.
 Expected<RawLog> LoadRawLog(const std::string& path);
 
 // The logger page's record set rule: a file that cannot be opened leaves

@@ -1,5 +1,7 @@
 #include "logger/replacing_file.h"
 
+#include <cstring>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,16 +45,23 @@ bool ReplacingFile::Open(const std::string& target) {
   }
 
   const bool exists = stat(final_.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) return false;
+  if (exists && S_ISDIR(st.st_mode)) {
+    error_ = EISDIR;
+    return false;
+  }
   if (exists && !S_ISREG(st.st_mode)) {
     fd_ = open(final_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+    if (fd_ < 0) error_ = errno;
     return fd_ >= 0;
   }
 
   const std::size_t slash = final_.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : final_.substr(0, slash + 1);
   std::string base = slash == std::string::npos ? final_ : final_.substr(slash + 1);
-  if (base.empty()) return false;
+  if (base.empty()) {
+    error_ = EISDIR;
+    return false;
+  }
   if (base.size() > 200) base.resize(200);  // leave room for the suffix within NAME_MAX
 
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -65,9 +74,15 @@ bool ReplacingFile::Open(const std::string& target) {
       temp_ = std::move(temp);
       break;
     }
-    if (errno != EEXIST) return false;
+    if (errno != EEXIST) {
+      error_ = errno;
+      return false;
+    }
   }
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    error_ = EEXIST;
+    return false;
+  }
   // A replaced file keeps its permissions.
   if (exists) (void)fchmod(fd_, st.st_mode & 07777);
   replacing_ = exists;
@@ -80,7 +95,10 @@ bool ReplacingFile::Write(const void* data, std::size_t size) {
   while (size > 0) {
     const ssize_t n = write(fd_, p, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      error_ = n < 0 ? errno : ENOSPC;
+      return false;
+    }
     p += n;
     size -= static_cast<std::size_t>(n);
   }
@@ -98,15 +116,29 @@ bool ReplacingFile::Commit() {
   // soon after the rename could leave an empty file where it was. A new file
   // has nothing to protect and skips the wait.
   const bool synced = !replacing_ || fsync(fd_) == 0;
+  if (!synced) error_ = errno;
   const bool closed = close(fd_) == 0;
+  if (synced && !closed) error_ = errno;
   fd_ = -1;
   if (!synced || !closed || rename(temp_.c_str(), final_.c_str()) != 0) {
+    if (synced && closed) error_ = errno;
     unlink(temp_.c_str());
     temp_.clear();
     return false;
   }
   temp_.clear();
   return true;
+}
+
+std::string ReplacingFile::Reason() const {
+  return error_ ? final_ + ": " + std::strerror(error_) : std::string();
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  // Root may write anything, so the permission bits decide, not access().
+  return (st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0;
 }
 
 void ReplacingFile::Abandon() {

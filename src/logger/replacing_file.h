@@ -26,12 +26,19 @@ class ReplacingFile {
   bool Commit();
   // Drops what was written; the old file stays.
   void Abandon();
+  // The system's reason for the last failed Open, Write or Commit.
+  std::string Reason() const;
 
  private:
   int fd_ = -1;
   std::string final_;
   std::string temp_;  // empty when writing the target directly
   bool replacing_ = false;  // an old file exists
+  int error_ = 0;           // errno of the last failure
 };
+
+// An existing regular file (after links) that nobody may write: the user has
+// protected it, and it is not replaced unless the user says so.
+bool IsReadOnlyFile(const std::string& path);
 
 }  // namespace zd573::logger

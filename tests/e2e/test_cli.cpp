@@ -249,6 +249,18 @@ TEST_F(Cli, MelodyAndLogCommands) {
   ASSERT_EQ(c.rc, 0) << c.err;
   EXPECT_NE(test::Slurp(kml.string()).find("<kml"), std::string::npos);
   EXPECT_EQ(Zd573({"log", "convert", (dir_ / "temp.log").string(), (dir_ / "x.txt").string()}).rc, 1);
+  // A read-only export stays as it is unless --force; endless inputs are refused.
+  fs::permissions(kml, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const std::string before = test::Slurp(kml.string());
+  RunResult ro = Zd573({"log", "convert", (dir_ / "temp.log").string(), kml.string()});
+  EXPECT_EQ(ro.rc, 5);
+  EXPECT_NE(ro.err.find("read-only"), std::string::npos) << ro.err;
+  EXPECT_EQ(test::Slurp(kml.string()), before);
+  EXPECT_EQ(Zd573({"log", "convert", (dir_ / "temp.log").string(), kml.string(), "--force"}).rc, 0);
+  EXPECT_NE(test::Slurp(kml.string()), before);
+  RunResult zero = Zd573({"restore", "/dev/zero"});
+  EXPECT_EQ(zero.rc, 5);
+  EXPECT_NE(zero.err.find("not a backup"), std::string::npos) << zero.err;
   EXPECT_EQ(Zd573({"log", "erase"}).rc, 1);  // no terminal, no --yes: refuse
   EXPECT_EQ(sim_->ClearCount(), 0);
   ASSERT_EQ(Zd573({"log", "erase", "--yes"}).rc, 0);

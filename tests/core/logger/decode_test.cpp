@@ -171,7 +171,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ZoneCase{"NorthDst", "EST5EDT,M3.2.0,M11.1.0", -18000},
                       ZoneCase{"SouthDst", "NZST-12NZDT,M9.5.0,M4.1.0/3", 43200},
                       ZoneCase{"ZoneFileWithDst", "Europe/Berlin", 3600},
-                      ZoneCase{"ZoneFileNegativeHalfHour", "America/St_Johns", -12600}),
+                      ZoneCase{"ZoneFileNegativeHalfHour", "America/St_Johns", -12600},
+                      // tzdata calls Irish winter time the daylight one.
+                      ZoneCase{"ZoneFileNegativeDst", "Europe/Dublin", 0},
+                      ZoneCase{"ZoneFileSouth", "Australia/Sydney", 36000},
+                      ZoneCase{"ZoneFileNoDst", "Asia/Taipei", 28800}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct LoadCase {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <sys/stat.h>
+
 #include "logger/log_export.h"
 #include "test_support.h"
 
@@ -258,6 +260,35 @@ TEST(ExportFormat, ParsesNamesAndExtensions) {
                                              {"plain", std::nullopt}};
   for (const auto& [path, want] : paths) EXPECT_EQ(ExportFormatFromPath(path), want) << path;
   EXPECT_EQ(ExportFormatName(ExportFormat::Kml), "kml");
+}
+
+// A file the user made read-only is not replaced unless asked, and an export
+// that cannot be written says why.
+TEST(ExportFailure, RefusesReadOnlyTargetsAndGivesTheReason) {
+  TempDir dir;
+  const std::string path = dir / "kept.csv";
+  test::WriteFile(path, "old");
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  const RawLog log = RawLog::FromRecords({Example()});
+  Status refused = WriteExport(ExportFormat::Csv, path, log, {});
+  ASSERT_FALSE(refused.ok());
+  EXPECT_NE(refused.detail().find("read-only"), std::string::npos) << refused.detail();
+  EXPECT_EQ(ReadFile(path), "old");
+  ExportOptions force;
+  force.replaceReadOnly = true;
+  EXPECT_TRUE(WriteExport(ExportFormat::Csv, path, log, force).ok());
+  EXPECT_NE(ReadFile(path), "old");
+  Status missing = WriteExport(ExportFormat::Csv, dir / "no/such/folder.csv", log, {});
+  ASSERT_FALSE(missing.ok());
+  EXPECT_NE(missing.detail().find("No such file"), std::string::npos) << missing.detail();
+}
+
+// A pipe or a device file is not a log: refused before memory runs out.
+TEST(ExportFailure, AnEndlessInputIsNotALog) {
+  auto log = LoadRawLog("/dev/zero");
+  ASSERT_FALSE(log.ok());
+  EXPECT_EQ(log.error(), kErrorDataInRawFile);
+  EXPECT_NE(log.failure().detail.find("MiB"), std::string::npos);
 }
 
 }  // namespace
