@@ -177,6 +177,27 @@ TEST(Link, TransactionPausesAtLeastOneSecondAfterEachSentence) {
   EXPECT_EQ(s.Journal()[1].bytes, (*sentences)[1]);
 }
 
+// The tracker pulled out in the middle of a page: the result says how many
+// sentences reached it rather than "nothing was written".
+TEST(Link, AHalfWrittenPageSaysHowFarItGot) {
+  sim::Simulator s({});
+  std::string err;
+  ASSERT_TRUE(s.Start(&err)) << err;
+  DeviceSettings settings;
+  ApplyResult r;
+  std::thread apply([&] { r = ApplyPage(s.SlavePath(), Page::Contacts, settings, DeviceValues{}, {std::chrono::milliseconds(300)}); });
+  ASSERT_TRUE(s.WaitForSentences(3, 5000));
+  s.Stop();
+  apply.join();
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_TRUE(r.portOpened);
+  EXPECT_EQ(r.total, 10);
+  EXPECT_GE(r.written, 3);
+  EXPECT_LT(r.written, 10);
+  EXPECT_NE(r.status.error().find("of 10 sentences"), std::string::npos) << r.status.error();
+  EXPECT_NE(r.status.error().find("contacts and messages"), std::string::npos) << r.status.error();
+}
+
 TEST(Link, ApplyPageWritesWithTheRealPause) {
   sim::Simulator s({});
   std::string err;
