@@ -24,8 +24,8 @@ class Waiter final : public ReadObserver {
   void Identified(const std::string&, const std::string& userName) override {
     Finish([&] { userName_ = userName; });
   }
-  void Progress(int received, int total) override {
-    if (progress_) progress_(received, total);
+  void ReadProgress(Progress progress) override {
+    if (progress_) progress_(progress);
   }
   void ReadComplete() override { Finish([] {}); }
   void ReadFailed(const std::string& why) override {
@@ -38,7 +38,7 @@ class Waiter final : public ReadObserver {
   }
   std::string failure_;
   std::string userName_;
-  std::function<void(int, int)> progress_;
+  std::function<void(Progress)> progress_;
 
  private:
   template <class F>
@@ -159,8 +159,8 @@ int DeviceSession::FullRead() {
   Waiter waiter;
   const bool showProgress = !o_.quiet && isatty(STDERR_FILENO);
   if (showProgress) {
-    waiter.progress_ = [](int received, int total) {
-      std::fprintf(stderr, "\rReading settings: %d / %d", received, total);
+    waiter.progress_ = [](Progress progress) {
+      std::fprintf(stderr, "\rReading settings: %u / %u", progress.done, progress.total);
       std::fflush(stderr);
     };
   }

@@ -11,6 +11,7 @@
 #include "device/log_download.h"
 #include "device/sentences.h"
 #include "logger/log_export.h"
+#include "logger/replacing_file.h"
 #include "logger/log_record.h"
 
 namespace zd573::cli {
@@ -22,8 +23,10 @@ using logger::ExportFormat;
 class DownloadWaiter final : public LogObserver {
  public:
   explicit DownloadWaiter(bool bar) : bar_(bar), start_(std::chrono::steady_clock::now()) {}
-  void LogProgress(std::uint32_t total, std::uint32_t received) override {
+  void LogProgress(Progress progress) override {
     if (!bar_) return;
+    const std::uint32_t received = progress.done;
+    const std::uint32_t total = progress.total;
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     double rate = seconds > 0 ? received / seconds : 0;
     double percent = total ? 100.0 * received / total : 0;
@@ -66,17 +69,22 @@ int ChooseFormat(const std::string& format, const std::string& out, ExportFormat
   return kOk;
 }
 
+std::string IsReadOnlyHint(const std::string& out) {
+  return logger::IsReadOnlyFile(out) ? " (--force replaces it)" : "";
+}
+
 int Export(const Options& o, const std::string& raw, const std::string& out, ExportFormat format, bool dropNoFix) {
   auto log = logger::LoadRawLog(raw);
   if (!log) {
-    Fail(log.error());
+    Fail(Describe(log.failure()));
     return kBadValue;
   }
   logger::ExportOptions options;
   options.dropNoFix = dropNoFix;
   options.localOffset = logger::LocalStandardOffsetSeconds();
+  options.replaceReadOnly = o.force;
   if (Status s = logger::WriteExport(format, out, *log, options); !s) {
-    Fail(s.error());
+    Fail(Describe(s.failure()) + (o.force ? "" : IsReadOnlyHint(out)));
     return kBadValue;
   }
   Say(o, "Wrote " + std::to_string(log->size()) + " records to " + out);

@@ -57,38 +57,17 @@ QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), st
 
 }  // namespace
 
-// Hands the reader's callbacks to the window's thread. Each carries the
-// generation of the read it belongs to, so a stopped read cannot act later.
-class CZD573_UtilityDlg::Relay : public ReadObserver {
- public:
-  explicit Relay(CZD573_UtilityDlg* window) : window_(window) {}
-
-  void Identified(const std::string&, const std::string&) override {
-    const int generation = window_->generation_.load();
-    QMetaObject::invokeMethod(window_, [w = window_, generation] { w->OnIdentified(generation); },
-                              Qt::QueuedConnection);
-  }
-  void ReadComplete() override {
-    const int generation = window_->generation_.load();
-    QMetaObject::invokeMethod(window_, [w = window_, generation] { w->OnReadComplete(generation); },
-                              Qt::QueuedConnection);
-  }
-  void ReadFailed(const std::string& why) override {
-    const int generation = window_->generation_.load();
-    const QString text = Utf8(why);
-    QMetaObject::invokeMethod(window_, [w = window_, generation, text] { w->OnReadFailed(generation, text); },
-                              Qt::QueuedConnection);
-  }
-
- private:
-  CZD573_UtilityDlg* window_;
-};
-
 CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), context_(context), relay_(std::make_unique<Relay>(this)) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      context_(context),
+      readNotices_(this, ReadRelay::Handlers{
+                             .identified = [this](const std::string&, const std::string&) { OnIdentified(); },
+                             .complete = [this] { OnReadComplete(); },
+                             .failed = [this](const std::string&) { OnReadFailed(); },
+                         }) {
   ReadOptions options;
   options.fullReadStall = context_.durations.fullReadStall;
-  reader_ = std::make_unique<SettingsReader>(context_.Settings(), *relay_, options);
+  reader_ = std::make_unique<SettingsReader>(context_.Settings(), readNotices_, options);
 
   // At the top-left corner of the screen, 802 x 602.
   setGeometry(0, 0, 802, 602);
@@ -128,7 +107,6 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
 
 CZD573_UtilityDlg::~CZD573_UtilityDlg() {
   // The worker must be gone before the window it reports to.
-  ++generation_;
   reader_->Stop();
 }
 
@@ -275,7 +253,7 @@ void CZD573_UtilityDlg::RestartSearch() {
 }
 
 void CZD573_UtilityDlg::StopRead() {
-  ++generation_;
+  // Stopping retires the read's notices at once, so one already queued is dropped.
   reader_->Stop();
   readKind_.reset();
 }
@@ -305,22 +283,17 @@ void CZD573_UtilityDlg::OnSearchTimer() {
   }
   context_.portName = port;
   // Identifying: the state stays as it is until the device answers.
-  StartRead(ReadKind::Identify);
+  if (Status started = StartRead(ReadKind::Identify); !started) context_.ShowError(this, Utf8(started.error()));
 }
 
-bool CZD573_UtilityDlg::StartRead(ReadKind kind) {
+Status CZD573_UtilityDlg::StartRead(ReadKind kind) {
   StopRead();
   Status started = reader_->StartReadThread(kind, context_.portName);
-  if (!started) {
-    context_.ShowError(this, Utf8(started.error()));
-    return false;
-  }
-  readKind_ = kind;
-  return true;
+  if (started) readKind_ = kind;
+  return started;
 }
 
-void CZD573_UtilityDlg::OnIdentified(int generation) {
-  if (generation != generation_.load()) return;
+void CZD573_UtilityDlg::OnIdentified() {
   StopRead();
   EnableLogin(true);
   SetStatus(kIdentified);
@@ -344,7 +317,8 @@ void CZD573_UtilityDlg::OnLogin() {
 }
 
 void CZD573_UtilityDlg::StartFullRead() {
-  if (!StartRead(ReadKind::FullRead)) {
+  if (Status started = StartRead(ReadKind::FullRead); !started) {
+    context_.ShowError(this, Utf8(started.error()));
     // Nothing is being read: say so and let the user try again.
     SetStatus(kReadFailure);
     EnableLogin(true);
@@ -353,8 +327,7 @@ void CZD573_UtilityDlg::StartFullRead() {
   SetStatus(kReading);
 }
 
-void CZD573_UtilityDlg::OnReadComplete(int generation) {
-  if (generation != generation_.load()) return;
+void CZD573_UtilityDlg::OnReadComplete() {
   StopRead();
   ShowLoginButton(false);
   EnableLogin(false);
@@ -362,8 +335,7 @@ void CZD573_UtilityDlg::OnReadComplete(int generation) {
   SetStatus(kReadCorrect);
 }
 
-void CZD573_UtilityDlg::OnReadFailed(int generation, const QString&) {
-  if (generation != generation_.load()) return;
+void CZD573_UtilityDlg::OnReadFailed() {
   const std::optional<ReadKind> kind = readKind_;
   StopRead();
   if (kind == ReadKind::FullRead) {

@@ -10,7 +10,6 @@
 #include <QWidget>
 
 #include <array>
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +18,7 @@
 #include "device/settings_reader.h"
 #include "pages/AppContext.h"
 #include "pages/BandDrag.h"
+#include "pages/JobRelay.h"
 
 namespace zd573 {
 
@@ -105,8 +105,6 @@ class CZD573_UtilityDlg : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  class Relay;
-
   void CreateControls();
   void SetStatus(int code);
   void ShowStatus();
@@ -116,20 +114,19 @@ class CZD573_UtilityDlg : public QWidget {
   void RestartSearch();
   void ToNoDevice();
   void StopRead();
-  bool StartRead(ReadKind kind);
+  Status StartRead(ReadKind kind);
   void StartFullRead();
-  void OnIdentified(int generation);
-  void OnReadComplete(int generation);
-  void OnReadFailed(int generation, const QString& why);
+  void OnIdentified();
+  void OnReadComplete();
+  void OnReadFailed();
   QStringList TtyNames() const;
 
   AppContext& context_;
   PageFactory pageFactory_;
   std::string fixedPort_;
-  std::unique_ptr<Relay> relay_;
+  // The reader's notices reach the window as queued calls; a stopped read's are dropped.
+  ReadRelay readNotices_;
   std::unique_ptr<SettingsReader> reader_;
-  // Which read a callback belongs to; a stopped read's late callbacks are dropped.
-  std::atomic<int> generation_{0};
   std::optional<ReadKind> readKind_;
 
   int status_ = kSearching;

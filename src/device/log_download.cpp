@@ -5,11 +5,10 @@
 
 #include <cstring>
 #include <string_view>
-#include <system_error>
+#include <thread>
 
 #include "device/protocol.h"
 #include "device/sentences.h"
-#include "device/settings_reader.h"
 
 namespace zd573 {
 namespace {
@@ -106,7 +105,7 @@ bool LogStreamReceiver::StepCount() {
     received_ = 0;
     state_ = State::WaitMarker;
     progressed_ = true;
-    observer_.LogProgress(total_, 0);
+    observer_.LogProgress({0, total_});
     return true;
   }
   // Drop the complete lines that are not the count line; keep an unfinished one.
@@ -167,7 +166,7 @@ bool LogStreamReceiver::StepPackets() {
         End(kLogComplete);
         return false;
       }
-      observer_.LogProgress(total_, received_);
+      observer_.LogProgress({received_, total_});
     }
     i += len;
   }
@@ -177,7 +176,7 @@ bool LogStreamReceiver::StepPackets() {
 }
 
 LogDownload::LogDownload(LogObserver& observer, LogDownloadOptions options)
-    : observer_(observer), options_(std::move(options)) {}
+    : observer_(observer), options_(std::move(options)), worker_(observer) {}
 
 LogDownload::~LogDownload() { Stop(); }
 
@@ -185,43 +184,21 @@ Status LogDownload::Start(const std::string& portName) {
   Stop();
   auto port = OpenComPort(portName);
   if (!port) return port.failure();
-  port_ = std::move(port.value());
-  if (Status w = port_->Write(BuildLogDownloadQuery()); !w) {
-    port_->Close();
-    port_.reset();
+  if (Status w = port.value()->Write(BuildLogDownloadQuery()); !w) {
+    port.value()->Close();
     return Error{"Unable to send the download request to the tracker", w.code(), w.error()};
   }
-  stop_ = false;
   cancel_ = false;
-  running_ = true;
-  try {
-    thread_ = std::thread(&LogDownload::Run, this);
-  } catch (const std::system_error&) {
-    running_ = false;
-    port_->Close();
-    port_.reset();
-    return Error{std::string(kUnableToCreateThread), ErrorCode::Thread, {}};
-  }
-  return {};
+  return worker_.Start(std::move(port.value()), [this](DevicePort& p, std::stop_token stop) { Run(p, stop); });
 }
 
-void LogDownload::Cancel() { cancel_ = true; }
-
-void LogDownload::Stop() {
-  stop_ = true;
-  if (thread_.joinable()) thread_.join();
-  if (port_) port_->Close();  // the reader has left its last read
-  port_.reset();
-  running_ = false;
-}
-
-void LogDownload::Run() {
+void LogDownload::Run(DevicePort& port, std::stop_token stop) {
   using clock = std::chrono::steady_clock;
   LogStreamReceiver receiver(observer_, options_.rawPath);
   std::uint8_t chunk[LogStreamReceiver::kMaxRead];
   auto lastByte = clock::now();
   auto lastProgress = lastByte;
-  while (!stop_.load() && !receiver.Ended()) {
+  while (!stop.stop_requested() && !receiver.Ended()) {
     if (cancel_.load()) {
       receiver.CloseFile();
       observer_.LogEnded(kLogAborted);
@@ -229,7 +206,7 @@ void LogDownload::Run() {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const std::size_t room = receiver.Room();
-    int n = room > 0 ? port_->Read(chunk, room) : 0;
+    int n = room > 0 ? port.Read(chunk, room) : 0;
     if (n < 0) {
       // The tracker was unplugged or the line hung up.
       receiver.CloseFile();
@@ -247,7 +224,6 @@ void LogDownload::Run() {
       break;
     }
   }
-  running_ = false;
 }
 
 }  // namespace zd573

@@ -3,11 +3,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <memory>
+#include <stop_token>
 #include <string>
-#include <thread>
 
 #include "common/result.h"
+#include "device/device_job.h"
 #include "device/device_port.h"
 
 namespace zd573 {
@@ -27,10 +27,10 @@ inline constexpr std::string_view kAbortMessage = "Abort download process.";
 inline constexpr std::string_view kTimeoutMessage = "Download timeout.";
 
 // Called on the reader's thread; a GUI re-posts each call to its own thread.
-class LogObserver {
+class LogObserver : public JobObserver {
  public:
-  virtual ~LogObserver() = default;
-  virtual void LogProgress(std::uint32_t total, std::uint32_t received) = 0;
+  // Records received so far, of the total the count line announced.
+  virtual void LogProgress(Progress progress) = 0;
   virtual void LogEnded(int code) = 0;
 };
 
@@ -98,21 +98,18 @@ class LogDownload {
   // messages, with the reason as their detail.
   Status Start(const std::string& portName);
   // The user gives up: the reader reports kLogAborted and ends.
-  void Cancel();
+  void Cancel() { cancel_ = true; }
   // Ends the reader without a report, waits for it, closes the port.
-  void Stop();
-  bool Running() const { return running_.load(); }
+  void Stop() { worker_.Stop(); }
+  bool Running() const { return worker_.Running(); }
 
  private:
-  void Run();
+  void Run(DevicePort& port, std::stop_token stop);
 
   LogObserver& observer_;
   LogDownloadOptions options_;
-  std::unique_ptr<DevicePort> port_;
-  std::thread thread_;
-  std::atomic<bool> stop_{false};
   std::atomic<bool> cancel_{false};
-  std::atomic<bool> running_{false};
+  DeviceWorker worker_;
 };
 
 }  // namespace zd573

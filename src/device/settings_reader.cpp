@@ -1,7 +1,7 @@
 #include "device/settings_reader.h"
 
 #include <algorithm>
-#include <system_error>
+#include <thread>
 
 #include "device/sentences.h"
 #include "device/timing.h"
@@ -35,7 +35,7 @@ bool LineAssembler::NextLine(std::string& line) {
 }
 
 SettingsReader::SettingsReader(DeviceSettings& settings, ReadObserver& observer, ReadOptions options)
-    : settings_(settings), observer_(observer), options_(std::move(options)) {}
+    : settings_(settings), observer_(observer), options_(std::move(options)), worker_(observer) {}
 
 SettingsReader::~SettingsReader() { Stop(); }
 
@@ -43,71 +43,59 @@ Status SettingsReader::StartReadThread(ReadKind kind, const std::string& portNam
   Stop();
   auto port = OpenComPort(portName);
   if (!port) return port.failure();
-  port_ = std::move(port.value());
   if (kind != ReadKind::Identify && kind != ReadKind::FullRead) {
-    port_->Close();
-    port_.reset();
+    port.value()->Close();
     return Error{std::string(kUnableToCreateThread), ErrorCode::Thread, {}};
   }
-  stop_ = false;
-  running_ = true;
-  try {
-    thread_ = kind == ReadKind::Identify ? std::thread(&SettingsReader::ReadThreadMainPage, this)
-                                         : std::thread(&SettingsReader::ReadThreadOtherPage, this);
-  } catch (const std::system_error&) {
-    running_ = false;
-    port_->Close();
-    port_.reset();
+  Status started = kind == ReadKind::Identify
+                       ? worker_.Start(std::move(port.value()),
+                                       [this](DevicePort& p, std::stop_token stop) { ReadThreadMainPage(p, stop); })
+                       : worker_.Start(std::move(port.value()),
+                                       [this](DevicePort& p, std::stop_token stop) { ReadThreadOtherPage(p, stop); });
+  if (!started) {
     return Error{std::string(kind == ReadKind::Identify ? "Unable to create ReadThreadMainPage"
                                                         : "Unable to create ReadThreadOtherPage") +
-                 "\n" + std::string(kUnableToCreateThread),
-                 ErrorCode::Thread, {}};
+                     "\n" + started.error(),
+                 ErrorCode::Thread, started.detail()};
   }
   return {};
 }
 
-void SettingsReader::Stop() {
-  stop_ = true;
-  if (thread_.joinable()) thread_.join();
-  // Only now, with the worker gone, may the port be closed.
-  if (port_) port_->Close();
-  port_.reset();
-  running_ = false;
-}
-
-bool SettingsReader::HandleLine(ReadKind kind, const std::string& line) {
+bool SettingsReader::HandleLine(ReadKind kind, DevicePort& port, const std::string& line) {
   std::uint8_t result = ParseReply(line, settings_);
   if (kind == ReadKind::Identify) {
     if (result != kReplyLastImei && result != kReplyLastPassword) return false;
-    port_->Close();
+    // Done with the device: free the port before saying so.
+    port.Close();
     std::string imei = settings_.Text("B2");
     observer_.Identified(imei, options_.userName ? options_.userName(imei) : std::string());
     return true;
   }
   if (!settings_.AllReceived()) return false;
-  port_->Close();
+  port.Close();
   observer_.ReadComplete();
   return true;
 }
 
-void SettingsReader::ReadLoop(ReadKind kind) {
+void SettingsReader::ReadLoop(ReadKind kind, DevicePort& port, std::stop_token stop) {
   using clock = std::chrono::steady_clock;
+  constexpr auto kTotal = static_cast<std::uint32_t>(kTableKeyCount);
   LineAssembler lines;
   int lineCount = 0;
   int lastReceived = 0;
   auto lastProgress = clock::now();
   if (kind == ReadKind::FullRead) {
     settings_.ClearReceived();
-    observer_.Progress(0, kTableKeyCount);
+    observer_.ReadProgress({0, kTotal});
   }
   std::uint8_t chunk[64];
   std::string line;
   bool done = false;
-  while (!done && !stop_.load() && port_->IsOpen()) {
+  while (!done && !stop.stop_requested() && port.IsOpen()) {
     // The device talks on its own; ask only once it has said more than ten lines.
     if (lineCount > 10) {
       std::string query = kind == ReadKind::Identify ? BuildIdentifyQuery() : BuildKeysQuery(settings_.MissingKeys(5));
-      (void)port_->Write(query);
+      (void)port.Write(query);
       if (kind == ReadKind::Identify) {
         std::this_thread::yield();
       } else {
@@ -118,17 +106,17 @@ void SettingsReader::ReadLoop(ReadKind kind) {
       // answer starts with the question, not before it.
       lastProgress = clock::now();
     }
-    int n = port_->Read(chunk, lines.Room());
+    int n = port.Read(chunk, lines.Room());
     if (n < 0) {
       // An unplugged tracker never comes back on this handle: end instead of spinning.
-      port_->Close();
+      port.Close();
       observer_.ReadFailed("The tracker was disconnected");
       break;
     }
     if (n > 0) lines.Append(chunk, static_cast<std::size_t>(n));
     while (!done && lines.NextLine(line)) {
       ++lineCount;
-      done = HandleLine(kind, line);
+      done = HandleLine(kind, port, line);
     }
     if (done) break;
     if (kind == ReadKind::FullRead) {
@@ -136,9 +124,9 @@ void SettingsReader::ReadLoop(ReadKind kind) {
       if (received != lastReceived) {
         lastReceived = received;
         lastProgress = clock::now();
-        observer_.Progress(received, kTableKeyCount);
+        observer_.ReadProgress({static_cast<std::uint32_t>(received), kTotal});
       } else if (options_.fullReadStall.count() > 0 && clock::now() - lastProgress >= options_.fullReadStall) {
-        port_->Close();
+        port.Close();
         observer_.ReadFailed("No new setting arrived for " +
                              std::to_string(options_.fullReadStall.count() / 1000) + " s");
         break;
@@ -146,7 +134,6 @@ void SettingsReader::ReadLoop(ReadKind kind) {
     }
     std::this_thread::sleep_for(timing::kReadPassPause);
   }
-  running_ = false;
 }
 
 }  // namespace zd573

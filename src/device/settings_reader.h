@@ -1,16 +1,13 @@
 #pragma once
 // The two-stage read of the tracker's settings on a worker thread:
 // identification (B2 and OU) and the full read of the 83 table keys.
-#include <atomic>
 #include <chrono>
 #include <functional>
-#include <memory>
-#include <mutex>
+#include <stop_token>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "common/result.h"
+#include "device/device_job.h"
 #include "device/device_port.h"
 #include "device/device_settings.h"
 
@@ -36,12 +33,12 @@ class LineAssembler {
 enum class ReadKind { Identify = 0, FullRead = 1 };
 
 // Called on the reader's own thread; a GUI re-posts each call to its own thread.
-class ReadObserver {
+class ReadObserver : public JobObserver {
  public:
-  virtual ~ReadObserver() = default;
   // Identification done; userName is the name stored for this IMEI, or empty.
   virtual void Identified(const std::string& imei, const std::string& userName) = 0;
-  virtual void Progress(int /*received*/, int /*total*/) {}
+  // Keys of the full read received so far, of all the table's keys.
+  virtual void ReadProgress(Progress) {}
   virtual void ReadComplete() = 0;
   // The read gave up: the port failed, or the full read made no progress for too long.
   virtual void ReadFailed(const std::string& why) = 0;
@@ -53,8 +50,6 @@ struct ReadOptions {
   // A full read that gets no new key for this long gives up (0 = never).
   std::chrono::milliseconds fullReadStall{30000};
 };
-
-inline constexpr std::string_view kUnableToCreateThread = "Unable to create thread";
 
 class SettingsReader {
  public:
@@ -69,23 +64,20 @@ class SettingsReader {
   // the reason as its detail.
   Status StartReadThread(ReadKind kind, const std::string& portName);
   // Asks the worker to end, waits for it and closes the port. Safe to call any time.
-  void Stop();
-  bool Running() const { return running_.load(); }
+  void Stop() { worker_.Stop(); }
+  bool Running() const { return worker_.Running(); }
 
  private:
-  void ReadThreadMainPage() { ReadLoop(ReadKind::Identify); }
-  void ReadThreadOtherPage() { ReadLoop(ReadKind::FullRead); }
-  void ReadLoop(ReadKind kind);
+  void ReadThreadMainPage(DevicePort& port, std::stop_token stop) { ReadLoop(ReadKind::Identify, port, stop); }
+  void ReadThreadOtherPage(DevicePort& port, std::stop_token stop) { ReadLoop(ReadKind::FullRead, port, stop); }
+  void ReadLoop(ReadKind kind, DevicePort& port, std::stop_token stop);
   // Returns true when the stage is done.
-  bool HandleLine(ReadKind kind, const std::string& line);
+  bool HandleLine(ReadKind kind, DevicePort& port, const std::string& line);
 
   DeviceSettings& settings_;
   ReadObserver& observer_;
   ReadOptions options_;
-  std::unique_ptr<DevicePort> port_;
-  std::thread thread_;
-  std::atomic<bool> stop_{false};
-  std::atomic<bool> running_{false};
+  DeviceWorker worker_;
 };
 
 }  // namespace zd573

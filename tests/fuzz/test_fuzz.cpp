@@ -62,8 +62,8 @@ TEST(Fuzz, LineAssemblyNeverHoldsMoreThanItsBuffer) {
 
 class NullObserver final : public LogObserver {
  public:
-  void LogProgress(std::uint32_t total, std::uint32_t received) override {
-    ASSERT_LE(received, total + 12);
+  void LogProgress(Progress progress) override {
+    ASSERT_LE(progress.done, progress.total + 12);
   }
   void LogEnded(int code) override { codes.push_back(code); }
   std::vector<int> codes;

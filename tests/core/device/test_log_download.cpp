@@ -17,9 +17,9 @@ using namespace std::chrono_literals;
 
 class Events final : public LogObserver {
  public:
-  void LogProgress(std::uint32_t total, std::uint32_t received) override {
+  void LogProgress(Progress p) override {
     std::lock_guard lock(m_);
-    progress.emplace_back(total, received);
+    progress.push_back(p);
   }
   void LogEnded(int c) override {
     std::lock_guard lock(m_);
@@ -31,7 +31,7 @@ class Events final : public LogObserver {
     cv_.wait_for(lock, limit, [&] { return code >= 0; });
     return code;
   }
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> progress;
+  std::vector<Progress> progress;
   int code = -1;
 
  private:
@@ -103,7 +103,7 @@ TEST_F(Receiver, CountLineSplitAcrossReads) {
   EXPECT_EQ(e.progress.size(), 0u);
   Feed(r, "\r\n===\r\n" + Packet(3, 7), {5});
   EXPECT_EQ(e.code, kLogComplete);
-  ASSERT_EQ(e.progress.at(0), (std::pair<std::uint32_t, std::uint32_t>{3, 0}));
+  ASSERT_EQ(e.progress.at(0), (Progress{0, 3}));
 }
 
 TEST_F(Receiver, ZeroCountLeavesAnEarlierRawFileAlone) {
@@ -130,7 +130,7 @@ TEST_F(Receiver, ProgressPerPacketAndOvershootingLastPacket) {
   for (int p = 0; p < 4; ++p) stream += Packet(3, 1 + 3 * p);
   Feed(r, stream, {7, 64, 1});
   EXPECT_EQ(e.code, kLogComplete);
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> expected{{10, 0}, {10, 3}, {10, 6}, {10, 9}};
+  std::vector<Progress> expected{{0, 10}, {3, 10}, {6, 10}, {9, 10}};
   EXPECT_EQ(e.progress, expected);
   EXPECT_EQ(ReadFile(raw_).size(), 240u);
   EXPECT_EQ(502u * 3 / 10, 150u);  // the page's bar fill for the first notice

@@ -64,6 +64,10 @@ class Recorder final : public ReadObserver {
   void Identified(const std::string& imei, const std::string& name) override {
     Note("identified " + imei + " " + name);
   }
+  void ReadProgress(Progress p) override {
+    std::lock_guard lock(m_);
+    progress_.push_back(p);
+  }
   void ReadComplete() override { Note("complete"); }
   void ReadFailed(const std::string& why) override { Note("failed " + why); }
   bool WaitFor(std::chrono::milliseconds limit) {
@@ -73,6 +77,10 @@ class Recorder final : public ReadObserver {
   std::vector<std::string> Events() {
     std::lock_guard lock(m_);
     return events_;
+  }
+  std::vector<Progress> ProgressSeen() {
+    std::lock_guard lock(m_);
+    return progress_;
   }
 
  private:
@@ -84,6 +92,7 @@ class Recorder final : public ReadObserver {
   std::mutex m_;
   std::condition_variable cv_;
   std::vector<std::string> events_;
+  std::vector<Progress> progress_;
 };
 
 std::string StatusLines(int n) {
@@ -165,6 +174,14 @@ TEST(FullRead, AsksFiveMissingKeysAtATimeAndCompletes) {
   EXPECT_EQ(settings.Number("F5"), 1);
   EXPECT_EQ(settings.Text("D1"), "apn.example");
   EXPECT_EQ(settings.Number("OZ"), std::stoi(s.Value("OZ")));
+  // Keys done of all the table's keys, rising.
+  const auto progress = rec.ProgressSeen();
+  ASSERT_GE(progress.size(), 2u);
+  EXPECT_EQ(progress.front(), (Progress{0, kTableKeyCount}));
+  for (std::size_t i = 1; i < progress.size(); ++i) {
+    EXPECT_EQ(progress[i].total, std::uint32_t{kTableKeyCount});
+    EXPECT_GT(progress[i].done, progress[i - 1].done);
+  }
 }
 
 TEST(FullRead, EndsAtTheLineThatCompletesTheTable) {
