@@ -283,7 +283,14 @@ void CZD573_UtilityDlg::OnSearchTimer() {
   }
   context_.portName = port;
   // Identifying: the state stays as it is until the device answers.
-  if (Status started = StartRead(ReadKind::Identify); !started) context_.ShowError(this, Utf8(started.error()));
+  if (Status started = StartRead(ReadKind::Identify); !started) {
+    // The port is there but will not open (no permission, another program
+    // holds it): searching again at once would only fail again. Say why and
+    // what to do, and look again when a device comes or goes. The state is
+    // set first: the message box runs its own event loop.
+    ToNoDevice();
+    context_.ShowFailure(this, started.failure());
+  }
 }
 
 Status CZD573_UtilityDlg::StartRead(ReadKind kind) {
@@ -299,12 +306,17 @@ void CZD573_UtilityDlg::OnIdentified() {
   SetStatus(kIdentified);
 }
 
+bool CZD573_UtilityDlg::LoginUsable() const { return login_->isVisible() && !login_->DisabledState(); }
+
 void CZD573_UtilityDlg::OnLogin() {
-  if (!login_->isVisible() || login_->DisabledState()) return;
-  const QString device = context_.FromDevice(context_.Settings().Text("OU"));
-  if (!device.isEmpty()) {
+  if (!LoginUsable()) return;
+  if (!context_.FromDevice(context_.Settings().Text("OU")).isEmpty()) {
     LoginPage page(context_, this);
     if (page.exec() != QDialog::Accepted) return;
+    // The search may have run while the page was open and found no tracker:
+    // there is nothing left to log in to.
+    if (!LoginUsable()) return;
+    const QString device = context_.FromDevice(context_.Settings().Text("OU"));
     if (context_.typedPassword != device) {
       SetStatus(kPasswordError);
       return;
@@ -318,10 +330,15 @@ void CZD573_UtilityDlg::OnLogin() {
 
 void CZD573_UtilityDlg::StartFullRead() {
   if (Status started = StartRead(ReadKind::FullRead); !started) {
-    context_.ShowError(this, Utf8(started.error()));
-    // Nothing is being read: say so and let the user try again.
+    // Nothing is being read, and pressing Login again would only fail again
+    // (the tracker was unplugged, or another program took its port). Login
+    // stays disabled until the search identifies the tracker anew; the
+    // search shows what it finds. The state is set before the message box,
+    // which runs its own event loop.
     SetStatus(kReadFailure);
-    EnableLogin(true);
+    EnableLogin(false);
+    RestartSearch();
+    context_.ShowFailure(this, started.failure());
     return;
   }
   SetStatus(kReading);

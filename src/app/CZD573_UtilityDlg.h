@@ -110,6 +110,7 @@ class CZD573_UtilityDlg : public QWidget {
   void ShowStatus();
   void ShowLoginButton(bool loginVisible);
   void EnableLogin(bool on);
+  bool LoginUsable() const;
   void EnablePageButtons(bool on);
   void RestartSearch();
   void ToNoDevice();
