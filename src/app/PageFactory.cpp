@@ -3,6 +3,7 @@
 #include "app/CZD573_UtilityDlg.h"
 #include "pages/GPRSPage.h"
 #include "pages/InfoPage.h"
+#include "pages/LoggerPage.h"
 #include "pages/MsgPage.h"
 #include "pages/RingPage.h"
 
@@ -14,6 +15,7 @@ PageFrame* MakeConfigurationPage(int buttonId, AppContext& context, QWidget* mai
     case CZD573_UtilityDlg::kMsgButton: return new MsgPage(context, mainWindow);
     case CZD573_UtilityDlg::kGprsButton: return new GPRSPage(context, mainWindow);
     case CZD573_UtilityDlg::kRingButton: return new RingPage(context, mainWindow);
+    case CZD573_UtilityDlg::kLoggerButton: return new LoggerPage(context, mainWindow);
     default: return nullptr;
   }
 }

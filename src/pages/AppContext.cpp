@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -63,6 +64,18 @@ Notifier MessageBoxNotifier() {
   n.askYesNo = [](QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Warning, BoxCaption(), text, QMessageBox::Yes | QMessageBox::No, parent);
     return box.exec() == QMessageBox::Yes;
+  };
+  n.captioned = [](QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) {
+    QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::Ok, parent);
+    box.exec();
+  };
+  n.saveFile = [](QWidget* parent, const QString& folder, const QString& filter, const QString& suffix) {
+    QFileDialog dialog(parent, QString(), folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(suffix);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                  : QString();
   };
   return n;
 }
@@ -135,6 +148,19 @@ void AppContext::ShowFailure(QWidget* parent, const Error& error) const {
   const std::string_view advice = PortAdvice(error.code);
   if (!advice.empty()) text += QStringLiteral("\n\n") + FromUtf8(advice);
   ShowError(parent, text);
+}
+
+void AppContext::ShowCaptioned(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) const {
+  if (notifier.captioned) {
+    notifier.captioned(parent, caption, text, icon);
+  } else {
+    ShowMessage(parent, text, icon);
+  }
+}
+
+QString AppContext::AskSaveFile(QWidget* parent, const QString& folder, const QString& filter,
+                                const QString& suffix) const {
+  return notifier.saveFile ? notifier.saveFile(parent, folder, filter, suffix) : QString();
 }
 
 bool AppContext::AskYesNo(QWidget* parent, const QString& text) const {

@@ -11,6 +11,7 @@
 
 #include "common/result.h"
 #include "device/device_settings.h"
+#include "device/log_download.h"
 #include "device/timing.h"
 #include "device/user_values.h"
 #include "settings/ini_file.h"
@@ -29,6 +30,9 @@ struct Durations {
   std::chrono::milliseconds setSentencePause = timing::kSetSentencePause;
   // A full read that gets no new key for this long gives up.
   std::chrono::milliseconds fullReadStall{30000};
+  // A log download with no byte, or no record, for this long has timed out.
+  std::chrono::milliseconds logSilence = LogDownloadOptions{}.silenceLimit;
+  std::chrono::milliseconds logStall = LogDownloadOptions{}.stallLimit;
 };
 
 enum class MessageIcon { None, Error, Warning, Information };
@@ -39,6 +43,12 @@ struct Notifier {
   std::function<void(QWidget* parent, const QString& text, MessageIcon icon)> message;
   // The leave question: Yes/No with a warning icon; true for Yes.
   std::function<bool(QWidget* parent, const QString& text)> askYesNo;
+  // A message box with a caption of its own ("Error", "Info"); unset, `message` is used.
+  std::function<void(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon)> captioned;
+  // The save dialog: the chosen path, or empty for Cancel. It asks before
+  // overwriting and adds `suffix` to a name typed without one.
+  std::function<QString(QWidget* parent, const QString& folder, const QString& filter, const QString& suffix)>
+      saveFile;
 };
 Notifier MessageBoxNotifier();
 
@@ -64,6 +74,8 @@ class AppContext {
   QString typedPassword;
   // Set by the settings page when a language was confirmed.
   bool languageChanged = false;
+  // Where the last export went; the next save dialog starts there.
+  QString exportFolder;
   Durations durations;
   Notifier notifier = MessageBoxNotifier();
   // Ends the program with an exit code; the default leaves the event loop.
@@ -97,6 +109,8 @@ class AppContext {
 
   void ShowMessage(QWidget* parent, const QString& text, MessageIcon icon) const;
   void ShowError(QWidget* parent, const QString& text) const { ShowMessage(parent, text, MessageIcon::Error); }
+  void ShowCaptioned(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) const;
+  QString AskSaveFile(QWidget* parent, const QString& folder, const QString& filter, const QString& suffix) const;
   // The error's message, the system's reason and, for a port, what to do about it.
   void ShowFailure(QWidget* parent, const Error& error) const;
   bool AskYesNo(QWidget* parent, const QString& text) const;

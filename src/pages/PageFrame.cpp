@@ -102,6 +102,7 @@ CGdipButton* PageFrame::AddTextButton(const QRect& at, const QString& caption, i
   CGdipButton* button = skin::MakeButton(this, skin::kTextButtonNormal, skin::kTextButtonPressed, at);
   button->SetCaption(caption);
   button->SetCaptionPointSize(points);
+  button->SetCaptionColor(skin::kDialogTextColour);
   return button;
 }
 

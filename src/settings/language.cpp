@@ -125,6 +125,8 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_LOGGERPAGE_STR5", "Drop no-fix data:"},
     {"STR_LOGGERPAGE_FORMAT1", "CSV"},
     {"STR_LOGGERPAGE_FORMAT2", "KML"},
+    {"STR_LOGGERPAGE_FORMAT3", "GPX"},
+    {"STR_LOGGERPAGE_WRITTEN", "%d records written to"},  // above the file name, under the track preview
     {"STR_LOGGERPAGE_EXPORT", "Export"},
     {"STR_LOGGERPAGE_DELETEDATALOG", "Delete Date Log"},
     {"STR_LOGGERPAGE_ABOUT", "about us \"Logger\" information"},

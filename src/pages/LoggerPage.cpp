@@ -1,0 +1,247 @@
+#include "pages/LoggerPage.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPainter>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+
+#include "controls/CGdiPlusBitmap.h"
+#include "controls/CGdipButton.h"
+#include "controls/CLabel.h"
+#include "device/sentences.h"
+#include "device/transactions.h"
+#include "logger/log_record.h"
+#include "logger/replacing_file.h"
+#include "pages/Skin.h"
+#include "pages/TrackPreview.h"
+#include "settings/language.h"
+
+namespace zd573 {
+
+namespace {
+
+constexpr int kTrackImage = 253;
+constexpr int kBarImage = 254;
+const QString kErrorCaption = QStringLiteral("Error");
+const QString kInfoCaption = QStringLiteral("Info");
+
+struct FormatLook {
+  logger::ExportFormat format;
+  const char* key;
+  const char* english;
+  const char* filter;
+  const char* suffix;
+};
+constexpr FormatLook kFormats[] = {
+    {logger::ExportFormat::Csv, "STR_LOGGERPAGE_FORMAT1", "CSV", "Csv file(*.csv)", "csv"},
+    {logger::ExportFormat::Kml, "STR_LOGGERPAGE_FORMAT2", "KML", "Google file(*.kml)", "kml"},
+    {logger::ExportFormat::Gpx, "STR_LOGGERPAGE_FORMAT3", "GPX", "GPX file(*.gpx)", "gpx"},
+};
+
+QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+LoggerPage::LoggerPage(AppContext& context, QWidget* mainWindow)
+    : PageFrame(context, mainWindow,
+                PageLook{219, "STR_MAINPAGE_STR5", "Logger", "STR_LOGGERPAGE_ABOUT", "about us \"Logger\" information",
+                         300, kPagePanelColour}),
+      relay_(this, LogRelay::Handlers{[this](Progress p) { OnProgress(p); }, [this](int code) { OnEnded(code); }}) {}
+
+// Closing the page (or the program) ends a running download: the reader is
+// joined, the port closed, and no export is written.
+LoggerPage::~LoggerPage() { download_.reset(); }
+
+void LoggerPage::CreatePageControls() {
+  AddLabel(QRect(10, 182, 190, 25), "STR_LOGGERPAGE_STR1", "GPS Data Log Interval:");
+  interval_ = AddEdit(QRect(205, 182, 55, 25));
+  // Seconds, digits only; above 65535 is refused with a message on Apply.
+  interval_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,6}")), interval_));
+  AddLabel(QRect(265, 182, 40, 25), "STR_LOGGERPAGE_STR2", "Sec.", Qt::AlignLeft | Qt::AlignVCenter);
+  logging_ = AddCheck(QRect(310, 182, 90, 25), QStringLiteral("Enable"));
+  logging_->setText(Text("STR_GLOBAL_ON", "ON"));
+  BindFlag("OX", logging_);
+  connect(logging_, &QAbstractButton::clicked, this, [this](bool on) { interval_->setEnabled(on); });
+
+  AddLabel(QRect(10, 235, 160, 25), "STR_LOGGERPAGE_STR3", "Data log Export to:");
+  formats_ = new QButtonGroup(this);
+  for (int i = 0; i < 3; ++i) {
+    QRadioButton* choice = AddRadio(QRect(175 + 64 * i, 235, 62, 25), Text(kFormats[i].key, kFormats[i].english));
+    formats_->addButton(choice, i);
+  }
+  export_ = AddTextButton(QRect(375, 237, 105, 21), Text("STR_LOGGERPAGE_EXPORT", "Export"));
+  connect(export_, &QAbstractButton::clicked, this, &LoggerPage::Export);
+  AddLabel(QRect(485, 235, 125, 25), "STR_LOGGERPAGE_STR5", "Drop no-fix data:");
+  dropNoFix_ = AddCheck(QRect(615, 235, 90, 25), QStringLiteral("Enable"));
+  dropNoFix_->setText(Text("STR_GLOBAL_ON", "ON"));
+
+  if (!LoadPngAsBitmap(kTrackImage, track_, this)) track_ = QPixmap();
+  if (!LoadPngAsBitmap(kBarImage, bar_, this)) bar_ = QPixmap();
+
+  delete_ = AddTextButton(QRect(71, 350, 105, 21), Text("STR_LOGGERPAGE_DELETEDATALOG", "Delete Date Log"));
+  connect(delete_, &QAbstractButton::clicked, this, &LoggerPage::DeleteLog);
+  AddLabel(QRect(71, 405, 500, 20), "STR_LOGGERPAGE_STR4",
+           "PS:GPS Data Log starts will continue to use of electricity.", Qt::AlignLeft | Qt::AlignVCenter);
+
+  // What the last export wrote, in the free column at the right.
+  preview_ = new TrackPreview(this);
+  preview_->setGeometry(594, 283, 140, 140);
+  preview_->hide();
+  written_ = AddLabel(QRect(584, 428, 160, 18), {}, {}, Qt::AlignHCenter | Qt::AlignVCenter);
+  writtenFile_ = AddLabel(QRect(584, 446, 160, 18), {}, {}, Qt::AlignHCenter | Qt::AlignVCenter);
+  written_->SetPointSize(9);
+  writtenFile_->SetPointSize(9);
+  writtenFile_->SetForeground(skin::kHintColour);
+}
+
+void LoggerPage::FillFromSettings(const DeviceValues& values) {
+  // The interval shows whatever logging says; only a click on the box disables it.
+  interval_->setText(QString::number(values.Number("O2")));
+  formats_->button(0)->setChecked(true);
+}
+
+Status LoggerPage::StoreControls(DeviceValues& edited) const {
+  // The interval is sent only while logging is on.
+  if (!logging_->isChecked()) return {};
+  const QByteArray typed = interval_->text().toUtf8();
+  const std::string_view text(typed.constData(), static_cast<std::size_t>(typed.size()));
+  if (ConvertDecimal(text) == edited.Number("O2")) return {};
+  auto stored = StoreUserValue(edited, "O2", text, context_.Rules());
+  return stored ? Status{} : Status{stored.failure()};
+}
+
+QRadioButton* LoggerPage::Choice(logger::ExportFormat format) const {
+  for (int i = 0; i < 3; ++i)
+    if (kFormats[i].format == format) return static_cast<QRadioButton*>(formats_->button(i));
+  return nullptr;
+}
+
+logger::ExportFormat LoggerPage::ChosenFormat() const {
+  const int id = formats_->checkedId();
+  return kFormats[id >= 0 && id < 3 ? id : 0].format;
+}
+
+void LoggerPage::Export() {
+  if (busy_) return;
+  const FormatLook& look = kFormats[static_cast<int>(formats_->checkedId() < 0 ? 0 : formats_->checkedId())];
+  const QString path = context_.AskSaveFile(this, context_.exportFolder, QString::fromLatin1(look.filter),
+                                            QString::fromLatin1(look.suffix));
+  if (path.isEmpty()) return;  // Cancel: nothing is sent
+  const QFileInfo target(path);
+  context_.exportFolder = target.absolutePath();
+  if (logger::IsReadOnlyFile(path.toStdString())) {
+    context_.ShowCaptioned(this, kErrorCaption,
+                           FromUtf8(logger::kCantGenerateOutput) + QStringLiteral("\n\n") + path +
+                               QStringLiteral(" is read-only."),
+                           MessageIcon::Error);
+    return;
+  }
+  exportPath_ = path;
+  // The raw log goes beside the export, where the user chose to write.
+  rawPath_ = (target.absolutePath() + QStringLiteral("/temp.log")).toStdString();
+  LogDownloadOptions options;
+  options.rawPath = rawPath_;
+  options.silenceLimit = context_.durations.logSilence;
+  options.stallLimit = context_.durations.logStall;
+  download_ = std::make_unique<LogDownload>(relay_, options);
+  if (Status started = download_->Start(context_.portName); !started) {
+    download_.reset();
+    context_.ShowFailure(this, started.failure());
+    return;
+  }
+  fill_ = 0;
+  preview_->hide();
+  written_->SetLabelText({});
+  writtenFile_->SetLabelText({});
+  update(kBar);
+  SetBusy(true);
+}
+
+void LoggerPage::SetBusy(bool busy) {
+  busy_ = busy;
+  // The drop-no-fix box, minimise and close stay usable while the log comes in.
+  // Image buttons show their grey face while they cannot be pressed.
+  for (CGdipButton* b : {BackButton(), ApplyButton(), export_, delete_}) b->SetDisabledState(busy);
+  for (CGdipButton* b : {export_, delete_}) b->SetCaptionColor(busy ? skin::kHintColour : skin::kDialogTextColour);
+  for (QWidget* w : std::initializer_list<QWidget*>{interval_, logging_}) w->setEnabled(!busy);
+  for (QAbstractButton* choice : formats_->buttons()) choice->setEnabled(!busy);
+}
+
+void LoggerPage::OnProgress(Progress progress) {
+  if (progress.total == 0) return;
+  fill_ = static_cast<int>(std::min<std::uint64_t>(std::uint64_t{progress.done} * kBar.width() / progress.total,
+                                                    kBar.width() - 1));
+  update(kBar);
+}
+
+void LoggerPage::OnEnded(int code) {
+  // The reader has ended; join it and close the port before anything else.
+  if (download_) download_->Stop();
+  switch (code) {
+    case kLogComplete: WriteExport(); break;
+    case kLogNoData:
+      context_.ShowCaptioned(this, kInfoCaption, FromUtf8(kNoDataMessage), MessageIcon::Information);
+      break;
+    case kLogAborted: context_.ShowCaptioned(this, kErrorCaption, FromUtf8(kAbortMessage), MessageIcon::Error); break;
+    case kLogTimedOut:
+      context_.ShowCaptioned(this, kErrorCaption, FromUtf8(kTimeoutMessage), MessageIcon::Error);
+      break;
+    case kLogFileFailed:
+      context_.ShowCaptioned(this, kErrorCaption,
+                             QStringLiteral("Cannot create ") + QString::fromStdString(rawPath_), MessageIcon::Error);
+      break;
+    default: break;
+  }
+  download_.reset();
+  fill_ = 0;
+  update(kBar);
+  SetBusy(false);
+}
+
+void LoggerPage::WriteExport() {
+  auto log = logger::LoadRawLog(rawPath_);
+  if (!log) {
+    context_.ShowCaptioned(this, kErrorCaption, QString::fromStdString(Describe(log.failure())), MessageIcon::Error);
+    return;
+  }
+  logger::ExportOptions options;
+  // The box is read now: a change during the download counts.
+  options.dropNoFix = dropNoFix_->isChecked();
+  if (Status written = logger::WriteExport(ChosenFormat(), exportPath_.toStdString(), *log, options); !written) {
+    context_.ShowCaptioned(this, kErrorCaption, QString::fromStdString(Describe(written.failure())),
+                           MessageIcon::Error);
+    return;
+  }
+  std::size_t count = log->size();
+  if (options.dropNoFix) {
+    count = 0;
+    for (std::size_t i = 0; i < log->size(); ++i) count += (*log)[i].FixCode() != 0;
+  }
+  written_->SetLabelText(QString::fromStdString(settings::FormatWithNumber(
+      Text("STR_LOGGERPAGE_WRITTEN", "%d records written to").toStdString(), static_cast<long long>(count))));
+  writtenFile_->SetLabelText(
+      writtenFile_->fontMetrics().elidedText(QFileInfo(exportPath_).fileName(), Qt::ElideMiddle, writtenFile_->width()));
+  preview_->SetTrack(*log);
+  preview_->show();
+}
+
+void LoggerPage::DeleteLog() {
+  if (busy_) return;
+  Status sent;
+  const std::string port = context_.portName;
+  const WriteOptions options{context_.durations.setSentencePause};
+  RunWithBusyWindows([&] { sent = SendQuery(port, BuildLogEraseQuery(), options); });
+  if (!sent) context_.ShowFailure(this, sent.failure());
+}
+
+void LoggerPage::paintEvent(QPaintEvent* event) {
+  PageFrame::paintEvent(event);
+  QPainter p(this);
+  if (!track_.isNull()) p.drawPixmap(kBar.topLeft(), track_, QRect(0, 0, kBar.width(), kBar.height()));
+  if (!bar_.isNull() && fill_ > 0) p.drawPixmap(kBar.topLeft(), bar_, QRect(0, 0, fill_, kBar.height()));
+}
+
+}  // namespace zd573

@@ -1,0 +1,82 @@
+#pragma once
+// The logger page: whether the tracker logs GPS fixes and how often, the
+// download of its log with progress and the export to CSV, KML or GPX, the
+// erase of the log, and a preview of what the last export wrote.
+#include <QPixmap>
+
+#include <memory>
+
+#include "device/log_download.h"
+#include "logger/log_export.h"
+#include "pages/JobRelay.h"
+#include "pages/PageFrame.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QLineEdit;
+class QRadioButton;
+
+namespace zd573 {
+
+class TrackPreview;
+
+class LoggerPage : public PageFrame {
+  Q_OBJECT
+
+ public:
+  static constexpr QRect kBar{71, 289, 502, 12};
+
+  LoggerPage(AppContext& context, QWidget* mainWindow);
+  ~LoggerPage() override;
+
+  QLineEdit* Interval() const { return interval_; }
+  QCheckBox* Logging() const { return logging_; }
+  QCheckBox* DropNoFix() const { return dropNoFix_; }
+  QRadioButton* Choice(logger::ExportFormat format) const;
+  CGdipButton* ExportButton() const { return export_; }
+  CGdipButton* DeleteButton() const { return delete_; }
+  TrackPreview* Preview() const { return preview_; }
+  CLabel* WrittenLine() const { return written_; }
+  int BarFill() const { return fill_; }
+  bool Busy() const { return busy_; }
+
+  // The Export button: save dialog, then the download on the shared worker.
+  void Export();
+  // The Delete button: one "LC" with its pause.
+  void DeleteLog();
+
+ protected:
+  void CreatePageControls() override;
+  void FillFromSettings(const DeviceValues& values) override;
+  Status StoreControls(DeviceValues& edited) const override;
+  std::optional<Page> TransactionPage() const override { return Page::Logger; }
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  logger::ExportFormat ChosenFormat() const;
+  void SetBusy(bool busy);
+  void OnProgress(Progress progress);
+  void OnEnded(int code);
+  void WriteExport();
+
+  QLineEdit* interval_ = nullptr;
+  QCheckBox* logging_ = nullptr;
+  QCheckBox* dropNoFix_ = nullptr;
+  QButtonGroup* formats_ = nullptr;
+  CGdipButton* export_ = nullptr;
+  CGdipButton* delete_ = nullptr;
+  TrackPreview* preview_ = nullptr;
+  CLabel* written_ = nullptr;
+  CLabel* writtenFile_ = nullptr;
+  QPixmap track_;
+  QPixmap bar_;
+  int fill_ = 0;
+  bool busy_ = false;
+  QString exportPath_;
+  std::string rawPath_;
+  // The relay outlives the download that reports to it.
+  LogRelay relay_;
+  std::unique_ptr<LogDownload> download_;
+};
+
+}  // namespace zd573

@@ -1,0 +1,293 @@
+// The logger page against the simulated tracker: settings, download and
+// export, the busy state, the end messages, erase.
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QtTest>
+
+#include <filesystem>
+
+#include "controls/CLabel.h"
+#include "device/timing.h"
+#include "logger/log_export.h"
+#include "logger/log_record.h"
+#include "page_test_support.h"
+#include "pages/LoggerPage.h"
+#include "pages/TrackPreview.h"
+
+using namespace zd573;
+using namespace zd573::test;
+using logger::ExportFormat;
+
+namespace {
+
+struct Captioned {
+  QString caption, text;
+  MessageIcon icon;
+};
+
+// The page over a tracker whose log has `records` records; the save dialog
+// answers with `exportName` in the test's folder.
+struct LoggerEnv {
+  explicit LoggerEnv(sim::Options options = ShellEnv::FastOptions()) {
+    tracker = env.StartTracker(true, options);
+    if (!tracker) return;
+    tracker->SetValue("OX", "1");
+    tracker->SetValue("O2", "30");
+    ReadRecordFrom(env, *tracker);
+    env.Context().durations.logSilence = std::chrono::milliseconds(1500);
+    env.Context().durations.logStall = std::chrono::milliseconds(1500);
+    env.Context().notifier.captioned = [this](QWidget*, const QString& c, const QString& t, MessageIcon i) {
+      boxes.push_back({c, t, i});
+    };
+    env.Context().notifier.saveFile = [this](QWidget*, const QString& folder, const QString& filter,
+                                             const QString& suffix) {
+      dialogs.push_back({folder, filter, suffix});
+      return exportName.isEmpty() ? QString() : env.Path(exportName);
+    };
+  }
+  LoggerPage* Open() {
+    page = new LoggerPage(env.Context(), nullptr);
+    page->Open();
+    page->show();
+    return page;
+  }
+  bool WaitIdle(int ms = 20000) {
+    QElapsedTimer t;
+    t.start();
+    while (page->Busy() && t.elapsed() < ms) QTest::qWait(10);
+    return !page->Busy();
+  }
+  std::string Written() const { return env.ReadFile(exportName).toStdString(); }
+  // What the core writer makes of the tracker's log.
+  std::string Expected(ExportFormat format, bool dropNoFix) const {
+    auto log = logger::RawLog::FromBytes(tracker->LogBytes());
+    const std::string path = env.Path(QStringLiteral("expected")).toStdString();
+    logger::ExportOptions options;
+    options.dropNoFix = dropNoFix;
+    if (!log || !logger::WriteExport(format, path, *log, options)) return "(no log)";
+    return env.ReadFile(QStringLiteral("expected")).toStdString();
+  }
+
+  ShellEnv env;
+  sim::Simulator* tracker = nullptr;
+  QPointer<LoggerPage> page;
+  QString exportName = QStringLiteral("track.csv");
+  std::vector<Captioned> boxes;
+  std::vector<QStringList> dialogs;
+};
+
+sim::Options WithLog(int records) {
+  sim::Options o = ShellEnv::FastOptions();
+  o.records = records;
+  return o;
+}
+
+}  // namespace
+
+class TestLoggerPage : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // Each choice exports what the core writer makes of the same records, with
+  // the dialog of that choice, and the preview shows what was written.
+  void exportsEachFormat_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("filter");
+    QTest::newRow("CSV") << int(ExportFormat::Csv) << "track.csv" << "Csv file(*.csv)";
+    QTest::newRow("KML") << int(ExportFormat::Kml) << "track.kml" << "Google file(*.kml)";
+    QTest::newRow("GPX") << int(ExportFormat::Gpx) << "track.gpx" << "GPX file(*.gpx)";
+  }
+  void exportsEachFormat() {
+    QFETCH(int, format);
+    QFETCH(QString, name);
+    QFETCH(QString, filter);
+    LoggerEnv t(WithLog(300));
+    QVERIFY(t.tracker);
+    LoggerPage* page = t.Open();
+    QVERIFY(page->Choice(ExportFormat::Csv)->isChecked());  // CSV on every opening
+    page->Choice(ExportFormat(format))->click();
+    t.exportName = name;
+    page->Export();
+    QVERIFY(t.WaitIdle());
+    QCOMPARE(t.dialogs.size(), std::size_t(1));
+    QCOMPARE(t.dialogs[0][1], filter);
+    QVERIFY2(t.boxes.empty(), t.boxes.empty() ? "" : qPrintable(t.boxes[0].text));
+    QVERIFY(t.Written() == t.Expected(ExportFormat(format), false));
+    QVERIFY(QFile::exists(t.env.Path(QStringLiteral("temp.log"))));  // the raw log beside the export
+    QVERIFY(page->Preview()->isVisible());
+    QVERIFY(!page->Preview()->Points().empty());
+    QCOMPARE(page->WrittenLine()->text(), QStringLiteral("300 records written to"));
+    QCOMPARE(page->BarFill(), 0);
+    // The next dialog starts where this export went.
+    page->Export();
+    QVERIFY(t.WaitIdle());
+    QCOMPARE(t.dialogs.back()[0], QFileInfo(t.env.Path(name)).absolutePath());
+  }
+
+  // A download at the real line rate: the bar fills in steps while the page
+  // is busy, with exactly the listed controls disabled; the drop-no-fix box
+  // stays usable and its state at the end decides the file.
+  void busyStateAndProgress() {
+    sim::Options slow = WithLog(600);
+    slow.baud = 115200;  // about 13 KB: a second on the line
+    LoggerEnv t(slow);
+    QVERIFY(t.tracker);
+    LoggerPage* page = t.Open();
+    page->Export();
+    QVERIFY(page->Busy());
+    for (QWidget* w : std::initializer_list<QWidget*>{page->BackButton(), page->ApplyButton(), page->Interval(),
+                                                      page->ExportButton(), page->DeleteButton(), page->Logging(),
+                                                      page->Choice(ExportFormat::Csv), page->Choice(ExportFormat::Kml)})
+      QVERIFY(!w->isEnabled());
+    for (QWidget* w : std::initializer_list<QWidget*>{page->DropNoFix(), page->MinimiseButton(), page->CloseButton()})
+      QVERIFY(w->isEnabled());
+    std::vector<int> fills;
+    QElapsedTimer clock;
+    clock.start();
+    while (page->Busy() && clock.elapsed() < 20000) {
+      if (fills.empty() || fills.back() != page->BarFill()) fills.push_back(page->BarFill());
+      if (page->BarFill() > 250 && !page->DropNoFix()->isChecked()) {
+        SaveScreen(page, QStringLiteral("logger-page-busy-English"));
+        page->DropNoFix()->setChecked(true);
+      }
+      QTest::qWait(5);
+    }
+    QVERIFY(!page->Busy());
+    QVERIFY2(fills.size() >= 4, qPrintable(QString::number(fills.size())));
+    QVERIFY(std::is_sorted(fills.begin(), fills.end() - 1));
+    QVERIFY(*std::max_element(fills.begin(), fills.end()) <= 501);
+    QCOMPARE(page->BarFill(), 0);
+    QVERIFY(t.Written() == t.Expected(ExportFormat::Csv, true));
+    QVERIFY(page->Interval()->isEnabled() && page->ExportButton()->isEnabled() && page->BackButton()->isEnabled());
+  }
+
+  // Every way a download can end without a file, with its message; the old
+  // export stays as it was.
+  void endMessages_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("icon");
+    QTest::newRow("empty log") << "empty" << "Info" << "No data in device." << int(MessageIcon::Information);
+    QTest::newRow("stalled") << "stall" << "Error" << "Download timeout." << int(MessageIcon::Error);
+    QTest::newRow("unplugged") << "unplug" << "Error" << "Abort download process." << int(MessageIcon::Error);
+  }
+  void endMessages() {
+    QFETCH(QString, how);
+    QFETCH(QString, caption);
+    QFETCH(QString, text);
+    QFETCH(int, icon);
+    sim::Options o = WithLog(how == QLatin1String("empty") ? 0 : 600);
+    if (how == QLatin1String("stall")) o.stallAfterRecords = 24;
+    if (how == QLatin1String("unplug")) o.baud = 115200;
+    LoggerEnv t(o);
+    QVERIFY(t.tracker);
+    t.env.WriteFile(t.exportName, "old export");
+    LoggerPage* page = t.Open();
+    page->Export();
+    if (how == QLatin1String("unplug")) {
+      QTRY_VERIFY_WITH_TIMEOUT(page->BarFill() > 0, 10000);
+      t.tracker->Stop();
+    }
+    QVERIFY(t.WaitIdle());
+    QCOMPARE(t.boxes.size(), std::size_t(1));
+    QCOMPARE(t.boxes[0].caption, caption);
+    QCOMPARE(t.boxes[0].text, text);
+    QCOMPARE(int(t.boxes[0].icon), icon);
+    QCOMPARE(t.env.ReadFile(t.exportName), QByteArray("old export"));
+    QVERIFY(!page->Preview()->isVisible());
+  }
+
+  // Closing the page mid-download stops it and releases the port; nothing is exported.
+  void closingDuringADownload() {
+    sim::Options slow = WithLog(600);
+    slow.baud = 115200;
+    LoggerEnv t(slow);
+    QVERIFY(t.tracker);
+    t.env.WriteFile(t.exportName, "old export");
+    LoggerPage* page = t.Open();
+    page->Export();
+    QTRY_VERIFY_WITH_TIMEOUT(page->BarFill() > 0, 10000);
+    delete page;
+    auto port = OpenComPort(t.tracker->SlavePath());
+    QVERIFY2(port.ok(), port.ok() ? "" : port.error().c_str());
+    QTest::qWait(100);
+    QCOMPARE(t.env.ReadFile(t.exportName), QByteArray("old export"));
+    QVERIFY(t.boxes.empty());
+  }
+
+  // Cancel in the dialog, a read-only target and a missing port send nothing.
+  void nothingSentWithoutATarget() {
+    LoggerEnv t;
+    QVERIFY(t.tracker);
+    LoggerPage* page = t.Open();
+    t.exportName.clear();
+    page->Export();
+    t.exportName = QStringLiteral("kept.csv");
+    t.env.WriteFile(t.exportName, "kept");
+    QFile::setPermissions(t.env.Path(t.exportName), QFileDevice::ReadOwner);
+    page->Export();
+    QCOMPARE(t.boxes.size(), std::size_t(1));
+    QVERIFY(t.boxes[0].text.contains(QStringLiteral("read-only")));
+    QVERIFY(!page->Busy());
+    QTest::qWait(100);
+    for (const auto& e : t.tracker->Journal()) QVERIFY2(e.bytes.rfind("KVC,", 0) != 0, e.bytes.c_str());
+  }
+
+  // Apply by the logging box, the interval rule and the refreshed box; Delete
+  // sends one "LC"; the leave test counts the interval only while logging.
+  void applyAndDelete() {
+    LoggerEnv t;
+    QVERIFY(t.tracker);
+    t.env.Context().durations.setSentencePause = timing::kSetSentencePause;
+    LoggerPage* page = t.Open();
+    QVERIFY(page->Logging()->isChecked());
+    QCOMPARE(page->Interval()->text(), QStringLiteral("30"));
+    page->Interval()->setText(QStringLiteral("0"));
+    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    QCOMPARE(page->Interval()->text(), QStringLiteral("1"));
+    page->Logging()->click();
+    QVERIFY(!page->Interval()->isEnabled());
+    page->Interval()->setText(QStringLiteral("99"));
+    QVERIFY(page->Changed());
+    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    QCOMPARE(page->Interval()->text(), QStringLiteral("1"));  // untouched while logging is off, and refilled
+    QVERIFY(!page->Changed());
+    QTest::mouseClick(page->DeleteButton(), Qt::LeftButton);
+    const auto sets = SetSentences(*t.tracker);
+    QCOMPARE(sets.size(), std::size_t(2));
+    QCOMPARE(sets[0].bytes, std::string("KVS,KestrovinZD-573,3,0,O2=1,OX=1*QQ!\r\n"));
+    QCOMPARE(sets[1].bytes, std::string("KVS,KestrovinZD-573,3,0,OX=0*QQ!\r\n"));
+    QVERIFY(PausedBetween(sets, timing::kSetSentencePause));
+    QCOMPARE(t.tracker->ClearCount(), 1);
+    QVERIFY(page->Back());
+  }
+
+  void screens_data() {
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << "English";
+    QTest::newRow("TChinese") << "TChinese";
+  }
+  void screens() {
+    QFETCH(QString, language);
+    LoggerEnv t(WithLog(400));
+    QVERIFY(t.tracker);
+    t.env.Context().SetLanguage(language.toStdString());
+    t.env.Context().Settings().Update([](DeviceValues& v) { v.SetText("B2", "356895037533210"); });
+    LoggerPage* page = t.Open();
+    SaveScreen(page, QStringLiteral("logger-page-idle-") + language);
+    t.exportName = QStringLiteral("afternoon-walk.kml");
+    page->Choice(ExportFormat::Kml)->click();
+    page->Export();
+    QVERIFY(t.WaitIdle());
+    QVERIFY(t.boxes.empty());
+    SaveScreen(page, QStringLiteral("logger-page-exported-") + language);
+  }
+};
+
+QTEST_MAIN(TestLoggerPage)
+#include "tst_logger_page.moc"
