@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Family{"STR_MSGSPAGE_SMSFORMATS%d", 2}, Family{"STR_GPRSPAGE_STR%d", 8},
                       Family{"STR_RINGPAGE_STR%d", 13}, Family{"STR_RINGPAGE_ALARM%d", 4},
                       Family{"STR_RINGPAGE_VOL%d", 4}, Family{"STR_RINGPAGE_VIBRATING%d", 4},
-                      Family{"STR_LOGGERPAGE_STR%d", 5}, Family{"STR_LOGGERPAGE_FORMAT%d", 2},
+                      Family{"STR_LOGGERPAGE_STR%d", 5}, Family{"STR_LOGGERPAGE_FORMAT%d", 3},
                       Family{"STR_LOGINPAGE_STR%d", 5}, Family{"STR_PASSWORDPAGE_STR%d", 7}));
 
 TEST(TextTable, TextsKeptByteForByte) {
