@@ -509,13 +509,19 @@ QImage DialogBackground(int width, int height, int headerHeight, int footerTop, 
   return img;
 }
 
-QImage Logo() {
-  QImage img = Canvas(96, 96);
+// The logo is drawn on a 96-unit grid; `size` scales it, so the desktop
+// icons in every size are the same drawing and not a blurred copy of the
+// 96-pixel picture.
+QImage Logo(int size = 96) {
+  const qreal s = size / 96.0;
+  const QTransform scale = QTransform::fromScale(s, s);
+  QImage img = Canvas(size, size);
   const QRectF box(4.5, 3.5, 87, 87);
   const QPainterPath shape = RoundedRect(box, 22);
-  DropShadow(img, shape, {0, 2}, 6, WithAlpha(ink::k900, 90));
+  DropShadow(img, scale.map(shape), QPointF(0, 2) * s, std::max(1, qRound(6 * s)), WithAlpha(ink::k900, 90));
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
+  p.setTransform(scale);
   p.fillPath(shape, Vertical(box, ink::k600, ink::k800));
   QRadialGradient glow(QPointF(48, 78), 48);
   glow.setColorAt(0, WithAlpha(kTeal, 110));
@@ -532,9 +538,10 @@ QImage Logo() {
     const qreal r = 22 + i * 9;
     p.drawArc(QRectF(48 - r, 40 - r, 2 * r, 2 * r), 50 * 16, 80 * 16);
   }
-  QImage pin = Canvas(96, 96);
+  QImage pin = Canvas(size, size);
   {
     QPainter q(&pin);
+    q.setTransform(scale);
     DrawGlyph(q, Glyph::Pin, QRectF(30, 32, 36, 44), kWhite, Qt::transparent);
   }
   QPainter(&pin).end();
@@ -544,9 +551,12 @@ QImage Logo() {
   {
     QPainter q(&pin);
     q.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    q.fillRect(pin.rect(), pg);
+    q.setTransform(scale);
+    q.fillRect(QRectF(0, 0, 96, 96), pg);
   }
+  p.resetTransform();
   p.drawImage(0, 0, pin);
+  p.setTransform(scale);
   p.setPen(Qt::NoPen);
   p.setBrush(kWhite);
   p.drawEllipse(QPointF(48, 48.5), 5, 5);
@@ -573,7 +583,7 @@ std::map<int, Recipe> Recipes() {
 
   r[233] = MainBackground;
   r[234] = PageBackground;
-  r[225] = Logo;
+  r[225] = [] { return Logo(); };
 
   r[178] = [] { return PillButton(kTeal, Glyph::Login, State::Normal); };
   r[179] = [] { return PillButton(kTeal, Glyph::Login, State::Pressed); };
@@ -633,6 +643,33 @@ std::map<int, Recipe> Recipes() {
   return r;
 }
 
+// Writes beside the target and renames, so a failed run leaves the old file.
+bool SavePng(const QImage& image, const QString& path) {
+  const QString temp = path + QStringLiteral(".tmp");
+  if (!image.convertToFormat(QImage::Format_ARGB32).save(temp, "PNG") ||
+      (QFile::exists(path) && !QFile::remove(path)) || !QFile::rename(temp, path)) {
+    QFile::remove(temp);
+    std::fprintf(stderr, "zd573-skin-gen: cannot write %s\n", qPrintable(path));
+    return false;
+  }
+  return true;
+}
+
+// The application icon in the sizes desktops ask the hicolor theme for:
+// <dir>/<N>x<N>/apps/<name>.png.
+int WriteIcons(const QString& dir, const QString& name) {
+  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const QString folder = QStringLiteral("%1/%2x%2/apps").arg(dir).arg(size);
+    if (!QDir().mkpath(folder)) {
+      std::fprintf(stderr, "zd573-skin-gen: cannot create %s\n", qPrintable(folder));
+      return 1;
+    }
+    if (!SavePng(Logo(size), QStringLiteral("%1/%2.png").arg(folder, name))) return 1;
+  }
+  std::printf("zd573-skin-gen: wrote the icons of %s to %s\n", qPrintable(name), qPrintable(dir));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -640,8 +677,11 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   const QStringList args = QCoreApplication::arguments();
+  if (args.size() == 4 && args[1] == QLatin1String("--icons")) return WriteIcons(args[2], args[3]);
   if (args.size() != 2 || args[1].startsWith(QLatin1Char('-'))) {
-    std::fprintf(stderr, "usage: zd573-skin-gen OUTPUT_DIR\n");
+    std::fprintf(stderr,
+                 "usage: zd573-skin-gen OUTPUT_DIR\n"
+                 "       zd573-skin-gen --icons HICOLOR_DIR NAME   (the logo as desktop icons)\n");
     return 2;
   }
   QDir out(args[1]);
@@ -664,15 +704,7 @@ int main(int argc, char** argv) {
                    image.height(), picture.width, picture.height);
       return 1;
     }
-    const QString path = out.filePath(QStringLiteral("%1.png").arg(picture.id));
-    // Write beside the target and rename, so a failed run leaves the old file.
-    const QString temp = path + QStringLiteral(".tmp");
-    if (!image.convertToFormat(QImage::Format_ARGB32).save(temp, "PNG") ||
-        (QFile::exists(path) && !QFile::remove(path)) || !QFile::rename(temp, path)) {
-      QFile::remove(temp);
-      std::fprintf(stderr, "zd573-skin-gen: cannot write %s\n", qPrintable(path));
-      return 1;
-    }
+    if (!SavePng(image, out.filePath(QStringLiteral("%1.png").arg(picture.id)))) return 1;
     ++written;
   }
   std::printf("zd573-skin-gen: wrote %d pictures to %s\n", written, qPrintable(out.absolutePath()));
