@@ -85,7 +85,10 @@ fs::path FindLanguagesFile(const fs::path& exeDir) {
 
 fs::path ChooseSystemIni(const fs::path& exeDir, std::string_view xdgConfigHome,
                          std::string_view home) {
-  if (IsWritableDir(exeDir)) return exeDir / kSystemIniFileName;
+  // Portable use only: an installed program (its languages in ../share) keeps
+  // its settings per user, even when root could write to /usr/bin.
+  const bool installed = FindLanguagesFile(exeDir) != exeDir / kLanguagesFileName;
+  if (!installed && IsWritableDir(exeDir)) return exeDir / kSystemIniFileName;
   fs::path base;
   if (!xdgConfigHome.empty() && fs::path(xdgConfigHome).is_absolute()) {
     base = fs::path(xdgConfigHome);

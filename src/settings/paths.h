@@ -3,7 +3,8 @@
 //
 // Languages.lng: beside the executable, else ../share/zd573/ (installed
 // layout). system.ini: beside the executable when that folder is writable
-// (portable use), else $XDG_CONFIG_HOME/zd573/ (default ~/.config/zd573/).
+// and the program is not installed (portable use), else
+// $XDG_CONFIG_HOME/zd573/ (default ~/.config/zd573/).
 //
 // Overrides, strongest first: the setters below, then the environment
 // (ZD573_LANGUAGES = the language file, ZD573_CONFIG_DIR = the folder of

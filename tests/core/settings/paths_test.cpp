@@ -33,6 +33,18 @@ TEST(Paths, SystemIniBesideWritableExecutableFolder) {
   EXPECT_EQ(ChooseSystemIni(dir.path(), "/xdg", "/home/u"), dir / "system.ini");
 }
 
+TEST(Paths, SystemIniNeverBesideAnInstalledProgram) {
+  // Run as root, /usr/bin is writable; settings must still not land there.
+  TempDir dir;
+  fs::create_directories(dir / "bin");
+  fs::create_directories(dir / "share/zd573");
+  WriteFile(dir / "share/zd573/Languages.lng", "");
+  EXPECT_EQ(ChooseSystemIni(dir / "bin", "/xdg", "/home/u"), fs::path("/xdg/zd573/system.ini"));
+  WriteFile(dir / "bin/Languages.lng", "");
+  EXPECT_EQ(ChooseSystemIni(dir / "bin", "/xdg", "/home/u"), dir / "bin/system.ini")
+      << "a program that carries its languages beside it is a portable one";
+}
+
 TEST(Paths, SystemIniInConfigFolderOtherwise) {
   TempDir dir;
   const fs::path gone = dir / "no-such-folder";
