@@ -49,10 +49,11 @@ const char kHelp[] =
     "                           (default 30 for the identification, 120 for the full read)\n"
     "  --quiet                  no messages except errors\n"
     "  --force                  replace a read-only export or backup file\n"
-    "  --help, --version\n"
+    "  --help                   show this help and exit\n"
+    "  --version                show the version and exit\n"
     "\n"
     "Exit codes: 0 ok, 1 usage, 2 no device or port, 3 wrong password, 4 time-out,\n"
-    "            5 bad value or data.\n";
+    "5 bad value or data.\n";
 
 struct Args {
   Options options;

@@ -15,10 +15,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: zd573-sim [--line-ms N] [--split-replies] [--journal FILE] [--state FILE]\n"
-    "                 [--log FILE | --records N] [--bad-check-every K] [--stall-after-records N]\n"
-    "                 [--silent] [--fragment] [--baud 115200] [--noise] [--seed S] [--link PATH]\n"
-    "       zd573-sim --write-log FILE --records N [--seed S]\n"
+    "Usage: zd573-sim [OPTION]...\n"
+    "  or:  zd573-sim --write-log FILE --records N [--seed S]\n"
     "\n"
     "Acts as a tracker on a new pseudo-terminal and prints the path of its slave end\n"
     "as the first line. Runs until SIGINT or SIGTERM, then saves its state and exits.\n"
@@ -35,9 +33,12 @@ constexpr const char* kUsage =
     "  --fragment               write in small random pieces\n"
     "  --baud B                 limit output to B/10 bytes per second\n"
     "  --noise                  stray bytes between log packets\n"
+    "  --pause-in-packet N      stop after N bytes of each longer log packet\n"
+    "  --pause-ms M             for M ms (default 400)\n"
     "  --seed S                 seed of the generated log and of the randomness\n"
     "  --link PATH              also make PATH a symbolic link to the slave\n"
-    "  --write-log FILE         write a generated raw log (--records N) and exit\n";
+    "  --write-log FILE         write a generated raw log (--records N) and exit\n"
+    "  --help                   show this help and exit\n";
 
 int Fail(const std::string& message, int code) {
   std::fprintf(stderr, "zd573-sim: %s\n", message.c_str());
@@ -150,6 +151,12 @@ int main(int argc, char** argv) {
       options.baud = static_cast<int>(n);
     } else if (arg == "--noise") {
       ok = flag(&options.noise);
+    } else if (arg == "--pause-in-packet") {
+      ok = number(0, 255, &n);
+      options.pauseInPacket = static_cast<int>(n);
+    } else if (arg == "--pause-ms") {
+      ok = number(0, 60'000, &n);
+      options.pauseMs = static_cast<int>(n);
     } else if (arg == "--seed") {
       ok = number(0, UINT_MAX, &n);
       options.seed = static_cast<unsigned>(n);

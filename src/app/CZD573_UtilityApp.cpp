@@ -57,6 +57,8 @@ Expected<CZD573_UtilityApp::Options> CZD573_UtilityApp::ParseArguments(const QSt
       if (options.port.empty()) return Error{"--port needs a path"};
     } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
       options.help = true;
+    } else if (a == QLatin1String("--version")) {
+      options.version = true;
     } else {
       return Error{"Unknown option " + a.toStdString()};
     }
@@ -76,6 +78,10 @@ int CZD573_UtilityApp::Run(int argc, char** argv) {
   }
   if (options->help) {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (options->version) {
+    std::printf("zd573-utility %s\n", ZD573_VERSION);
     return 0;
   }
 

@@ -15,11 +15,16 @@ class CZD573_UtilityApp {
     bool demo = false;   // --demo: a simulated tracker that the search finds
     std::string port;    // --port PATH: use this port, no search
     bool help = false;
+    bool version = false;
   };
   static constexpr const char* kUsage =
       "Usage: zd573-utility [--demo] [--port PATH]\n"
+      "Configure a ZD-573 GPS tracker plugged in by USB and download its GPS log.\n"
+      "\n"
       "  --demo       start with a simulated tracker, so every page can be tried without one\n"
-      "  --port PATH  use this serial port instead of searching for the tracker\n";
+      "  --port PATH  use this serial port instead of searching for the tracker\n"
+      "  --help       show this help and exit\n"
+      "  --version    show the version and exit\n";
 
   // Arguments after the program name.
   static Expected<Options> ParseArguments(const QStringList& arguments);
