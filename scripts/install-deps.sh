@@ -9,7 +9,14 @@ PKGS=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-dejavu-core fonts-noto-cjk
   libxml2-utils gpsbabel hyperfine time python3 procps
+  # the package and its checks (tests/packaging, ./package.sh)
+  dpkg-dev file help2man lintian appstream desktop-file-utils bash-completion man-db bsdextrautils
 )
+# --extras: what the scripts run by hand need (scripts/build-matrix.sh with
+# clang, scripts/try-package.sh), not CI.
+if [ "${1:-}" = "--extras" ]; then
+  PKGS+=(clang debootstrap xvfb xauth strace)
+fi
 
 missing=()
 for p in "${PKGS[@]}"; do
