@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPainter>
@@ -127,7 +128,9 @@ logger::ExportFormat LoggerPage::ChosenFormat() const {
 void LoggerPage::Export() {
   if (busy_) return;
   const FormatLook& look = kFormats[static_cast<int>(formats_->checkedId() < 0 ? 0 : formats_->checkedId())];
-  const QString path = context_.AskSaveFile(this, context_.exportFolder, QString::fromLatin1(look.filter),
+  // The first export of a run starts in the home folder, later ones where the last went.
+  const QString folder = context_.exportFolder.isEmpty() ? QDir::homePath() : context_.exportFolder;
+  const QString path = context_.AskSaveFile(this, folder, QString::fromLatin1(look.filter),
                                             QString::fromLatin1(look.suffix));
   if (path.isEmpty()) return;  // Cancel: nothing is sent
   const QFileInfo target(path);
@@ -180,6 +183,7 @@ void LoggerPage::OnProgress(Progress progress) {
 void LoggerPage::OnEnded(int code) {
   // The reader has ended; join it and close the port before anything else.
   if (download_) download_->Stop();
+  const QString detail = download_ ? QString::fromStdString(download_->EndDetail()) : QString();
   switch (code) {
     case kLogComplete: WriteExport(); break;
     case kLogNoData:
@@ -187,11 +191,15 @@ void LoggerPage::OnEnded(int code) {
       break;
     case kLogAborted: context_.ShowCaptioned(this, kErrorCaption, FromUtf8(kAbortMessage), MessageIcon::Error); break;
     case kLogTimedOut:
-      context_.ShowCaptioned(this, kErrorCaption, FromUtf8(kTimeoutMessage), MessageIcon::Error);
+      // How many records came tells a stalled tracker from a bad line.
+      context_.ShowCaptioned(this, kErrorCaption,
+                             FromUtf8(kTimeoutMessage) + (detail.isEmpty() ? QString() : QStringLiteral("\n\n") + detail),
+                             MessageIcon::Error);
       break;
     case kLogFileFailed:
       context_.ShowCaptioned(this, kErrorCaption,
-                             QStringLiteral("Cannot create ") + QString::fromStdString(rawPath_), MessageIcon::Error);
+                             detail.isEmpty() ? QStringLiteral("Cannot create ") + QString::fromStdString(rawPath_) : detail,
+                             MessageIcon::Error);
       break;
     default: break;
   }
