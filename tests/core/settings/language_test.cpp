@@ -100,6 +100,20 @@ TEST_F(LookupTest, EditedFileShowsAtNextLookup) {
   EXPECT_EQ(t.Text("STR_GLOBAL_APPLY"), "套用");
 }
 
+// A window takes its texts once: the same answers as reading the file each
+// time (keys in any case, built-in fallbacks), and an edit shows only after
+// the next load.
+TEST_F(LookupTest, LoadedLookupReadsTheFileOnce) {
+  TextLookup t(file_, "TChinese");
+  t.Load();
+  EXPECT_EQ(t.Text("str_global_menu"), "選單");
+  EXPECT_EQ(t.Text(kImeiKey, kPageImeiDefault), "IMEI：%s");
+  EXPECT_EQ(t.Text("STR_GLOBAL_APPLY"), "Apply");
+  ASSERT_TRUE(IniFile(file_).Write("TChinese", "STR_GLOBAL_APPLY", "套用"));
+  EXPECT_EQ(t.Text("STR_GLOBAL_APPLY"), "Apply");
+  EXPECT_EQ(t.Load().Text("STR_GLOBAL_APPLY"), "套用");
+}
+
 TEST_F(LookupTest, LanguagesInFileOrder) {
   EXPECT_EQ(TextLookup(file_, "English").Languages(),
             (std::vector<std::string>{"English", "TChinese"}));
