@@ -150,15 +150,14 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://zd573.example.org/)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Dependencies come from the shared libraries the programs link (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's X11 display plugin, loaded at run time, comes with libqt6gui6. The
+# Wayland plugin is left out on purpose: the frameless window moves itself,
+# which Wayland does not allow, so it runs through XWayland.
 if(TARGET zd573-utility)
-  # Qt loads its display plugin (xcb, wayland) at run time, out of
-  # dpkg-shlibdeps' sight; without it the window cannot open.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
   # The Traditional Chinese texts need a CJK font.
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS "fonts-noto-cjk")
 endif()
