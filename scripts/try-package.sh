@@ -9,7 +9,7 @@
 # The clean system is a debootstrap chroot of bookworm (minbase), made once in
 # $ZD573_TRY_DIR (default /var/tmp/zd573-try) and copied afresh for each run.
 # Besides it only the tools of this check are installed first (man-db, Xvfb,
-# xauth, x11-apps for a screenshot, strace). The GUI runs under Xvfb as an
+# xauth, x11-apps for a screenshot, strace, udev). The GUI runs under Xvfb as an
 # ordinary user and as root; screenshots are left in $ZD573_TRY_DIR/demo-*.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,7 +43,8 @@ mount --bind /dev "$root/dev"
 mount --bind /dev/pts "$root/dev/pts"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 cat >"$root/etc/apt/sources.list" <<EOF
-deb $mirror bookworm bookworm-updates main
+deb $mirror bookworm main
+deb $mirror bookworm-updates main
 deb ${mirror%/debian}/debian-security bookworm-security main
 EOF
 cp "$deb" "$root/tmp/"
@@ -80,7 +81,7 @@ pass() { echo "ok: $*"; }
 
 echo "== the check's own tools" >&2
 in_root apt-get update -qq
-in_root apt-get install -y -qq --no-install-recommends man-db xvfb xauth x11-apps strace >/dev/null
+in_root apt-get install -y -qq --no-install-recommends man-db xvfb xauth x11-apps strace udev >/dev/null
 in_root useradd --create-home tester
 
 # Everything on the system except what changes by itself (apt's lists and
@@ -95,8 +96,17 @@ snapshot >"$try/before.txt"
 echo "== apt install $pkg" >&2
 start=$(date +%s)
 in_root apt-get install -y -q "$pkg" >"$try/install.log" 2>&1 || { cat "$try/install.log" >&2; exit 1; }
-echo "installed in $(($(date +%s) - start)) s; $(grep -c '^Setting up' "$try/install.log") packages set up"
+echo "installed on the clean system in $(($(date +%s) - start)) s; $(grep -c '^Setting up' "$try/install.log") packages set up"
 in_root dpkg -s zd573 | grep -E '^(Version|Depends|Installed-Size):'
+# What is left once the package is removed is measured against the system
+# with its dependencies but without it: the dependencies' own setup
+# (systemd, fonts) is not ours to clean up.
+in_root apt-get purge -y -q zd573 >"$try/remove.log" 2>&1 || { cat "$try/remove.log" >&2; exit 1; }
+snapshot >"$try/deps-only.txt"
+if diff "$try/before.txt" "$try/deps-only.txt" | grep -i 'zd573\|org\.example'; then
+  fail "left behind by the first removal (above)"
+fi
+in_root apt-get install -y -q "$pkg" >>"$try/install.log" 2>&1 || { cat "$try/install.log" >&2; exit 1; }
 
 echo "== the programs" >&2
 in_root zd573 --version | grep -qx "zd573 $(dpkg-deb -f "$deb" Version)" && pass "zd573 --version" ||
@@ -110,6 +120,16 @@ for page in zd573 zd573-utility zd573-sim; do
   text=$(in_root env MANWIDTH=80 man "$page" 2>&1 | col -b)
   grep -q "^NAME" <<<"$text" && pass "man $page" || { fail "man $page"; echo "$text" >&2; }
 done
+# udev parses the rule without a complaint (there is no tracker here to match
+# it against). A private /dev, so the test run creates nothing in the real one.
+udev_out=$(unshare -m sh -c "mount -t sysfs sysfs '$root/sys' && mount -t tmpfs tmpfs '$root/dev' &&
+  chroot '$root' udevadm test --action=add /class/tty/tty0" 2>&1 || true)
+if grep -q 'Reading rules file: .*/60-zd573.rules' <<<"$udev_out" && ! grep -q '60-zd573.rules:[0-9]' <<<"$udev_out"; then
+  pass "udev reads 60-zd573.rules without errors"
+else
+  fail "udev and 60-zd573.rules:"
+  grep '60-zd573' <<<"$udev_out" >&2 || echo "$udev_out" | tail -n 20 >&2
+fi
 in_root bash -c 'source /usr/share/bash-completion/completions/zd573 2>/dev/null; complete -p zd573' >/dev/null &&
   pass "bash completion loads" || fail "bash completion"
 
@@ -145,21 +165,30 @@ for user in tester root; do
     pass "reads /usr/share/zd573/Languages.lng" || fail "Languages.lng not opened from /usr/share/zd573"
   [[ -s $root/tmp/demo-$user.xwd ]] && xwd_to_png "$root/tmp/demo-$user.xwd" "$try/demo-$user.png"
 done
-ls "$root/home/tester/.config/zd573/system.ini" >/dev/null 2>&1 && pass "the user's settings in ~/.config/zd573" ||
-  echo "note: the demo wrote no settings file for tester"
-[[ ! -e $root/usr/bin/system.ini ]] && pass "no settings file in /usr/bin, even as root" ||
-  fail "/usr/bin/system.ini was written"
+# Where the installed programs look for system.ini: the user's config folder,
+# also for root, who could write to /usr/bin.
+for user in tester root; do
+  in_root runuser -u "$user" -- sh -c 'cd ~ && strace -f -e trace=openat -o /tmp/ini.trace zd573 ports' \
+    >/dev/null 2>&1 || true
+  home=$(in_root runuser -u "$user" -- sh -c 'echo ~')
+  if grep -q "\"$home/.config/zd573/system.ini\"" "$root/tmp/ini.trace" && ! grep -q '/usr/bin/system.ini' "$root/tmp/ini.trace"; then
+    pass "system.ini looked up in $home/.config/zd573 for $user"
+  else
+    fail "system.ini for $user:"; grep system.ini "$root/tmp/ini.trace" >&2
+  fi
+done
+[[ ! -e $root/usr/bin/system.ini ]] || fail "/usr/bin/system.ini was written"
 
-echo "== apt purge zd573, then its dependencies" >&2
-in_root apt-get purge -y -q zd573 >"$try/remove.log" 2>&1 || { cat "$try/remove.log" >&2; exit 1; }
-in_root apt-get autoremove --purge -y -q >>"$try/remove.log" 2>&1
+echo "== apt purge zd573" >&2
+in_root apt-get purge -y -q zd573 >>"$try/remove.log" 2>&1 || { cat "$try/remove.log" >&2; exit 1; }
 snapshot >"$try/after.txt"
-if diff "$try/before.txt" "$try/after.txt" >"$try/left.txt"; then
-  pass "nothing left behind after removal"
+if diff "$try/deps-only.txt" "$try/after.txt" >"$try/left.txt"; then
+  pass "nothing left behind after use and removal"
 else
   fail "the system differs after removal:"
   cat "$try/left.txt" >&2
 fi
+in_root dpkg -s zd573 >/dev/null 2>&1 && fail "dpkg still knows zd573"
 echo "user's own settings (kept by design): $(cd "$root/home/tester" && find .config -path '*zd573*' 2>/dev/null | tr '\n' ' ')"
 
 if ((failures)); then
