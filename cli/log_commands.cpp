@@ -102,11 +102,12 @@ int Download(Options& o, const std::string& out, ExportFormat format, bool dropN
   if (Status s = download.Start(session.Port()); !s) return FailWith(s.failure());
   int code = waiter.Wait();
   download.Stop();
+  const std::string detail = download.EndDetail();
   switch (code) {
     case kLogComplete: return Export(o, options.rawPath, out, format, dropNoFix);
     case kLogNoData: Say(o, std::string(kNoDataMessage)); return kOk;
-    case kLogFileFailed: Fail("Cannot create " + options.rawPath); return kBadValue;
-    case kLogTimedOut: Fail(std::string(kTimeoutMessage)); return kTimedOut;
+    case kLogFileFailed: Fail(detail.empty() ? "Cannot create " + options.rawPath : detail); return kBadValue;
+    case kLogTimedOut: Fail(std::string(kTimeoutMessage) + (detail.empty() ? "" : " " + detail)); return kTimedOut;
     default: Fail(std::string(kAbortMessage)); return kNoDevice;
   }
 }

@@ -33,6 +33,8 @@ constexpr const char* kUsage =
     "  --fragment               write in small random pieces\n"
     "  --baud B                 limit output to B/10 bytes per second\n"
     "  --noise                  stray bytes between log packets\n"
+    "  --pause-in-packet N      stop after N bytes of each longer log packet\n"
+    "  --pause-ms M             for M ms (default 400)\n"
     "  --seed S                 seed of the generated log and of the randomness\n"
     "  --link PATH              also make PATH a symbolic link to the slave\n"
     "  --write-log FILE         write a generated raw log (--records N) and exit\n"
@@ -149,6 +151,12 @@ int main(int argc, char** argv) {
       options.baud = static_cast<int>(n);
     } else if (arg == "--noise") {
       ok = flag(&options.noise);
+    } else if (arg == "--pause-in-packet") {
+      ok = number(0, 255, &n);
+      options.pauseInPacket = static_cast<int>(n);
+    } else if (arg == "--pause-ms") {
+      ok = number(0, 60'000, &n);
+      options.pauseMs = static_cast<int>(n);
     } else if (arg == "--seed") {
       ok = number(0, UINT_MAX, &n);
       options.seed = static_cast<unsigned>(n);

@@ -37,6 +37,7 @@ struct Unit {
   std::string bytes;
   bool droppable = false;  // a status line of its own: dropped when nobody reads
   bool stream = false;     // part of a log download
+  int pauseMs = 0;         // nothing more is written for this long once it is out
 };
 
 // Status lines are dropped once this much output waits unread.
@@ -141,8 +142,8 @@ bool Simulator::Impl::Start(std::string* error) {
     *error = "simulator already started";
     return false;
   }
-  if (opt_.lineMs < 0 || opt_.baud < 0 || opt_.badCheckEvery < 0) {
-    *error = "line interval, baud rate and bad-check interval must not be negative";
+  if (opt_.lineMs < 0 || opt_.baud < 0 || opt_.badCheckEvery < 0 || opt_.pauseMs < 0) {
+    *error = "line interval, baud rate, bad-check interval and pause must not be negative";
     return false;
   }
   if (!opt_.logPath.empty() && opt_.records >= 0) {
@@ -468,9 +469,14 @@ void Simulator::Impl::EnqueueLogStream(const std::vector<std::uint8_t>& log) {
       }
     }
     bool bad = opt_.badCheckEvery > 0 && packetNo % opt_.badCheckEvery == 0;
-    Enqueue({BuildPacket(static_cast<std::uint16_t>(packetNo - 1),
-                         log.data() + static_cast<size_t>(first) * proto::kRecordSize, count, bad),
-             false, true});
+    std::string packet = BuildPacket(static_cast<std::uint16_t>(packetNo - 1),
+                                     log.data() + static_cast<size_t>(first) * proto::kRecordSize, count, bad);
+    if (opt_.pauseInPacket >= 0 && packet.size() > static_cast<size_t>(opt_.pauseInPacket)) {
+      const auto cut = static_cast<size_t>(opt_.pauseInPacket);
+      Enqueue({packet.substr(0, cut), false, true, opt_.pauseMs});
+      packet.erase(0, cut);
+    }
+    Enqueue({std::move(packet), false, true});
   }
 }
 
@@ -502,7 +508,14 @@ bool Simulator::Impl::Flush(Clock::time_point now) {
       return false;
     }
     frontDone_ += static_cast<size_t>(w);
-    if (frontDone_ == unit.bytes.size()) PopFront();
+    if (frontDone_ == unit.bytes.size()) {
+      const int pause = unit.pauseMs;
+      PopFront();
+      if (pause > 0) {
+        nextWrite_ = std::max(nextWrite_, now + milliseconds(pause));
+        return true;
+      }
+    }
     if (bytesPerSecond > 0) {
       if (throttle_ < now - milliseconds(20)) throttle_ = now;  // no catch-up burst after idling
       throttle_ += std::chrono::nanoseconds(static_cast<long long>(w) * 1'000'000'000LL / bytesPerSecond);

@@ -15,7 +15,8 @@
 //   trailing comma, say) is applied not at all;
 // - "LC" erases the log, "LL(n)" remembers n, "LB" sends two text lines,
 //   "dataCount=N\r\n" (and nothing more when N is 0), a text line, "===\r\n" and
-//   packets of up to 12 records, sequence numbers from 0;
+//   packets of up to 12 records, sequence numbers from 0 (with pauseInPacket,
+//   each packet longer than that stops for pauseMs after that many bytes);
 // - every received line is journaled, well formed or not (malformed ones have
 //   no other effect); a line still without LF after 500 ms of quiet, or at
 //   Stop, is journaled as it is.
@@ -42,6 +43,8 @@ struct Options {
   bool fragment = false;       // write in random small pieces
   int baud = 0;                // throttle output to baud/10 bytes per second (0 = as fast as possible)
   bool noise = false;          // stray bytes between packets
+  int pauseInPacket = -1;      // pause after this many bytes of every log packet longer than that (-1 = never)
+  int pauseMs = 400;           // how long that pause is
   unsigned seed = 1;
 };
 

@@ -1,8 +1,14 @@
 #include "device/log_download.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <thread>
@@ -15,15 +21,30 @@ namespace {
 
 std::string_view View(const std::uint8_t* p, std::size_t n) { return {reinterpret_cast<const char*>(p), n}; }
 
+// Sets errno on failure (ENOSPC for a write that stored nothing).
 bool WriteAll(int fd, const std::uint8_t* p, std::size_t n) {
   while (n > 0) {
     ssize_t w = ::write(fd, p, n);
     if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
+    if (w <= 0) {
+      if (w == 0) errno = ENOSPC;
+      return false;
+    }
     p += w;
     n -= static_cast<std::size_t>(w);
   }
   return true;
+}
+
+// A name nobody else can have picked for the private file.
+std::uint64_t TempSalt() {
+  static std::atomic<std::uint64_t> counter{0};
+  timespec ts{};
+  ::clock_gettime(CLOCK_REALTIME, &ts);
+  std::uint64_t z = static_cast<std::uint64_t>(ts.tv_nsec) ^ (static_cast<std::uint64_t>(ts.tv_sec) << 30) ^
+                    (static_cast<std::uint64_t>(::getpid()) << 40) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  return z ^ (z >> 31);
 }
 
 }  // namespace
@@ -31,7 +52,7 @@ bool WriteAll(int fd, const std::uint8_t* p, std::size_t n) {
 LogStreamReceiver::LogStreamReceiver(LogObserver& observer, std::string rawPath)
     : observer_(observer), rawPath_(std::move(rawPath)) {}
 
-LogStreamReceiver::~LogStreamReceiver() { CloseFile(); }
+LogStreamReceiver::~LogStreamReceiver() { DiscardFile(); }
 
 std::size_t LogStreamReceiver::Room() const { return std::min(kMaxRead, kBufferSize - fill_); }
 
@@ -41,11 +62,66 @@ bool LogStreamReceiver::TakeProgress() {
   return p;
 }
 
-void LogStreamReceiver::CloseFile() {
-  if (file_ < 0) return;
-  ::fsync(file_);
-  ::close(file_);
+void LogStreamReceiver::DiscardFile() {
+  if (file_ >= 0) ::close(file_);
   file_ = -1;
+  if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+  tempPath_.clear();
+}
+
+void LogStreamReceiver::FailFile(std::string_view what, int error) {
+  fileFailure_ = std::string(what) + " " + rawPath_ + ": " + std::strerror(error);
+  DiscardFile();
+}
+
+bool LogStreamReceiver::OpenFile() {
+  // A folder in the raw file's place cannot be replaced: say so now, not
+  // after the whole log has come in.
+  struct stat st {};
+  if (::lstat(rawPath_.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    FailFile("Cannot create", EISDIR);
+    return false;
+  }
+  const std::size_t slash = rawPath_.rfind('/');
+  const std::string dir = slash == std::string::npos ? std::string() : rawPath_.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? rawPath_ : rawPath_.substr(slash + 1);
+  int error = EEXIST;
+  for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%016llx.part", static_cast<unsigned long long>(TempSalt()));
+    std::string temp = dir + "." + base + suffix;
+    // O_EXCL never follows a link and never opens a file that is already there;
+    // 0666 lets the umask decide, as for any new file.
+    file_ = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+    if (file_ >= 0) {
+      tempPath_ = std::move(temp);
+      return true;
+    }
+    error = errno;
+  }
+  FailFile("Cannot create", error);
+  return false;
+}
+
+bool LogStreamReceiver::CommitFile() {
+  // On disk before it replaces the old raw file, so a crash cannot leave an empty one.
+  if (::fsync(file_) != 0 && errno != EINVAL) {
+    FailFile("Cannot write", errno);
+    return false;
+  }
+  const int closed = ::close(file_);
+  file_ = -1;
+  if (closed != 0) {
+    FailFile("Cannot write", errno);
+    return false;
+  }
+  // The rename replaces a link named like the raw file, never what it points to.
+  if (::rename(tempPath_.c_str(), rawPath_.c_str()) != 0) {
+    FailFile("Cannot replace", errno);
+    return false;
+  }
+  tempPath_.clear();
+  return true;
 }
 
 void LogStreamReceiver::End(int code) {
@@ -61,8 +137,18 @@ void LogStreamReceiver::Remove(std::size_t count) {
 void LogStreamReceiver::Feed(const std::uint8_t* bytes, std::size_t count) {
   if (ended_) return;
   if (count == 0) {
-    // Nothing new: make room so a lost line or marker can be found in later data.
-    if (fill_ > 240) Remove(16);
+    // Nothing new. Stray or corrupt bytes can look like the start of a packet
+    // longer than what follows them; a whole packet behind such a start, which
+    // may be the log's last, must not wait for bytes that never come.
+    if (SkipFalseStart()) {
+      while (!ended_ && fill_ > 0 && Step()) {
+      }
+      return;
+    }
+    // Make room so a lost line or marker can be found in later data. A packet
+    // whose rest is still on its way is kept: a pause inside a packet must not
+    // cost its records. It always fits, since its length is one byte.
+    if (fill_ > 240 && !AwaitingPacket()) Remove(16);
     return;
   }
   count = std::min(count, kBufferSize - fill_);
@@ -72,6 +158,13 @@ void LogStreamReceiver::Feed(const std::uint8_t* bytes, std::size_t count) {
   // the count line must not wait for a read that may never come.
   while (!ended_ && fill_ > 0 && Step()) {
   }
+}
+
+bool LogStreamReceiver::AwaitingPacket() const {
+  if (state_ != State::Packets || fill_ < 3) return false;
+  const std::size_t len = buffer_[2];
+  return buffer_[0] == proto::kPacketStart && buffer_[1] == proto::kPacketDollar &&
+         len >= static_cast<std::size_t>(proto::kPacketOverhead) && len > fill_;
 }
 
 bool LogStreamReceiver::Step() {
@@ -96,11 +189,11 @@ bool LogStreamReceiver::StepCount() {
       End(kLogNoData);
       return false;
     }
-    file_ = ::open(rawPath_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (file_ < 0) {
+    if (!OpenFile()) {
       End(kLogFileFailed);
       return false;
     }
+    counted_ = true;
     total_ = total;
     received_ = 0;
     state_ = State::WaitMarker;
@@ -143,35 +236,54 @@ bool LogStreamReceiver::StepPackets() {
       continue;
     }
     if (i + len > n) break;  // not wholly here yet
-    std::uint8_t check = 0;
-    for (std::size_t k = 2; k + 2 < len; ++k) check ^= p[k];
-    if (p[len - 1] != proto::kPacketEnd || p[len - 2] != check) {
+    if (!WholePacket(p, len)) {
       ++i;
       continue;
     }
     const std::size_t payload = len - proto::kPacketOverhead;
     if (p[3] == proto::kLogPacketType && payload % proto::kRecordSize == 0) {
       if (payload > 0 && !WriteAll(file_, p + 6, payload)) {
-        CloseFile();
+        // A full disk: the partial file goes, so it does not keep the space.
+        FailFile("Cannot write", errno);
         Remove(i + len);
         End(kLogFileFailed);
         return false;
       }
       received_ += static_cast<std::uint32_t>(payload / proto::kRecordSize);
-      progressed_ = true;
+      // Only records move a download on: a stream of empty packets must still time out.
+      if (payload > 0) progressed_ = true;
       if (received_ >= total_) {
-        CloseFile();
         Remove(i + len);
         state_ = State::WaitCount;
-        End(kLogComplete);
+        End(CommitFile() ? kLogComplete : kLogFileFailed);
         return false;
       }
-      observer_.LogProgress({received_, total_});
+      if (payload > 0) observer_.LogProgress({received_, total_});
     }
     i += len;
   }
   // Keep an incomplete packet from i on; bytes before it belong to no packet.
   Remove(i);
+  return false;
+}
+
+bool LogStreamReceiver::WholePacket(const std::uint8_t* p, std::size_t len) {
+  std::uint8_t check = 0;
+  for (std::size_t k = 2; k + 2 < len; ++k) check ^= p[k];
+  return p[len - 1] == proto::kPacketEnd && p[len - 2] == check;
+}
+
+bool LogStreamReceiver::SkipFalseStart() {
+  if (state_ != State::Packets) return false;
+  for (std::size_t j = 1; j + proto::kPacketOverhead <= fill_; ++j) {
+    const std::uint8_t* p = buffer_ + j;
+    const std::size_t len = p[2];
+    if (p[0] == proto::kPacketStart && p[1] == proto::kPacketDollar &&
+        len >= static_cast<std::size_t>(proto::kPacketOverhead) && j + len <= fill_ && WholePacket(p, len)) {
+      Remove(j);
+      return true;
+    }
+  }
   return false;
 }
 
@@ -192,16 +304,52 @@ Status LogDownload::Start(const std::string& portName) {
   return worker_.Start(std::move(port.value()), [this](DevicePort& p, std::stop_token stop) { Run(p, stop); });
 }
 
+std::string LogDownload::EndDetail() const {
+  std::lock_guard lock(detailMutex_);
+  return endDetail_;
+}
+
+void LogDownload::Finish(LogStreamReceiver& receiver, int code, std::string detail) {
+  receiver.DiscardFile();
+  {
+    std::lock_guard lock(detailMutex_);
+    endDetail_ = std::move(detail);
+  }
+  observer_.LogEnded(code);
+}
+
 void LogDownload::Run(DevicePort& port, std::stop_token stop) {
   using clock = std::chrono::steady_clock;
-  LogStreamReceiver receiver(observer_, options_.rawPath);
+  {
+    std::lock_guard lock(detailMutex_);
+    endDetail_.clear();
+  }
+  // The receiver's own ends (complete, no data, file failure) pass through
+  // here, so their detail is in place before the observer hears of them.
+  class Relay final : public LogObserver {
+   public:
+    explicit Relay(LogDownload& download) : download_(download) {}
+    void LogProgress(Progress progress) override { download_.observer_.LogProgress(progress); }
+    void LogEnded(int code) override {
+      {
+        std::lock_guard lock(download_.detailMutex_);
+        download_.endDetail_ = receiver ? receiver->FileFailure() : std::string();
+      }
+      download_.observer_.LogEnded(code);
+    }
+    const LogStreamReceiver* receiver = nullptr;
+
+   private:
+    LogDownload& download_;
+  } relay(*this);
+  LogStreamReceiver receiver(relay, options_.rawPath);
+  relay.receiver = &receiver;
   std::uint8_t chunk[LogStreamReceiver::kMaxRead];
   auto lastByte = clock::now();
   auto lastProgress = lastByte;
   while (!stop.stop_requested() && !receiver.Ended()) {
     if (cancel_.load()) {
-      receiver.CloseFile();
-      observer_.LogEnded(kLogAborted);
+      Finish(receiver, kLogAborted, {});
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -209,8 +357,7 @@ void LogDownload::Run(DevicePort& port, std::stop_token stop) {
     int n = room > 0 ? port.Read(chunk, room) : 0;
     if (n < 0) {
       // The tracker was unplugged or the line hung up.
-      receiver.CloseFile();
-      observer_.LogEnded(kLogAborted);
+      Finish(receiver, kLogAborted, {});
       break;
     }
     auto now = clock::now();
@@ -219,8 +366,11 @@ void LogDownload::Run(DevicePort& port, std::stop_token stop) {
     if (receiver.TakeProgress()) lastProgress = now;
     if (receiver.Ended()) break;
     if (now - lastByte >= options_.silenceLimit || now - lastProgress >= options_.stallLimit) {
-      receiver.CloseFile();
-      observer_.LogEnded(kLogTimedOut);
+      // How far it got tells a stalled tracker from corrupt packets.
+      Finish(receiver, kLogTimedOut,
+             receiver.CountSeen() ? std::to_string(receiver.Received()) + " of " +
+                                        std::to_string(receiver.Total()) + " records arrived."
+                                  : std::string("No record count arrived."));
       break;
     }
   }

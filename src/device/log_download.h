@@ -3,8 +3,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <stop_token>
 #include <string>
+#include <string_view>
 
 #include "common/result.h"
 #include "device/device_job.h"
@@ -35,6 +37,7 @@ class LogObserver : public JobObserver {
 };
 
 struct LogDownloadOptions {
+  // Replaced only by a complete download; never opened through a link.
   std::string rawPath = "temp.log";
   std::chrono::milliseconds silenceLimit{10000};  // no byte at all for this long: timed out
   std::chrono::milliseconds stallLimit{30000};    // no count line or record for this long: timed out
@@ -43,6 +46,12 @@ struct LogDownloadOptions {
 // The receive side of the download stream: count line, marker line, packets.
 // Pure buffer logic, fed with what each read brought; it writes accepted
 // payloads to the raw file and reports through the observer.
+//
+// The payloads go to a new private file beside the raw file (created
+// exclusively, so no link or other file is ever opened in its place), which
+// is renamed over the raw file when the download is complete. Until then an
+// earlier raw file stays as it was, and a download that does not complete
+// leaves no file behind.
 class LogStreamReceiver {
  public:
   static constexpr std::size_t kBufferSize = 256;
@@ -61,9 +70,15 @@ class LogStreamReceiver {
   bool Ended() const { return ended_; }
   // True when a count line or an accepted record moved the download on since the last call.
   bool TakeProgress();
-  // Flushes and closes the raw file if still open (a partial file stays on disk).
-  void CloseFile();
+  // Drops the records of an unfinished download: the private file is closed
+  // and removed, the raw file left as it was.
+  void DiscardFile();
   std::size_t Buffered() const { return fill_; }
+  bool CountSeen() const { return counted_; }
+  std::uint32_t Total() const { return total_; }
+  std::uint32_t Received() const { return received_; }
+  // Why the raw file failed (kLogFileFailed): "Cannot write <path>: <reason>".
+  const std::string& FileFailure() const { return fileFailure_; }
 
  private:
   enum class State { WaitCount, WaitMarker, Packets };
@@ -72,6 +87,14 @@ class LogStreamReceiver {
   bool StepCount();
   bool StepMarker();
   bool StepPackets();
+  // The buffer starts with a well-formed packet start whose rest is still on its way.
+  bool AwaitingPacket() const;
+  // Drops a start still waiting when a whole packet follows it; true when it did.
+  bool SkipFalseStart();
+  static bool WholePacket(const std::uint8_t* p, std::size_t len);
+  bool OpenFile();
+  bool CommitFile();
+  void FailFile(std::string_view what, int error);
   void Remove(std::size_t count);
   void End(int code);
 
@@ -81,6 +104,9 @@ class LogStreamReceiver {
   std::size_t fill_ = 0;
   State state_ = State::WaitCount;
   int file_ = -1;
+  std::string tempPath_;  // the private file while it is open
+  std::string fileFailure_;
+  bool counted_ = false;
   std::uint32_t total_ = 0;
   std::uint32_t received_ = 0;
   bool ended_ = false;
@@ -102,13 +128,20 @@ class LogDownload {
   // Ends the reader without a report, waits for it, closes the port.
   void Stop() { worker_.Stop(); }
   bool Running() const { return worker_.Running(); }
+  // What the user is told beside the end code's own message, set before the
+  // end is reported: "N of M records arrived." for a time-out, the failure
+  // with its reason for the raw file; empty otherwise.
+  std::string EndDetail() const;
 
  private:
   void Run(DevicePort& port, std::stop_token stop);
+  void Finish(LogStreamReceiver& receiver, int code, std::string detail);
 
   LogObserver& observer_;
   LogDownloadOptions options_;
   std::atomic<bool> cancel_{false};
+  mutable std::mutex detailMutex_;
+  std::string endDetail_;
   DeviceWorker worker_;
 };
 

@@ -83,7 +83,13 @@ void SettingsReader::ReadLoop(ReadKind kind, DevicePort& port, std::stop_token s
   LineAssembler lines;
   int lineCount = 0;
   int lastReceived = 0;
+  // The full read gives up when no new key has come for the stall limit, but
+  // not before the tracker was asked at least once: a slow talker is only
+  // asked after eleven lines of its own. One that says nothing at all is
+  // given up on after as long.
+  bool asked = false;
   auto lastProgress = clock::now();
+  auto lastByte = lastProgress;
   if (kind == ReadKind::FullRead) {
     settings_.ClearReceived();
     observer_.ReadProgress({0, kTotal});
@@ -102,9 +108,10 @@ void SettingsReader::ReadLoop(ReadKind kind, DevicePort& port, std::stop_token s
         std::this_thread::sleep_for(timing::kFullReadQueryPause);
       }
       lineCount = 0;
-      // The device is only asked after eleven lines of its own; the wait for an
-      // answer starts with the question, not before it.
-      lastProgress = clock::now();
+      // The wait for an answer starts with the first question, not before it;
+      // later questions do not restart it.
+      if (!asked) lastProgress = clock::now();
+      asked = true;
     }
     int n = port.Read(chunk, lines.Room());
     if (n < 0) {
@@ -113,7 +120,10 @@ void SettingsReader::ReadLoop(ReadKind kind, DevicePort& port, std::stop_token s
       observer_.ReadFailed("The tracker was disconnected");
       break;
     }
-    if (n > 0) lines.Append(chunk, static_cast<std::size_t>(n));
+    if (n > 0) {
+      lines.Append(chunk, static_cast<std::size_t>(n));
+      lastByte = clock::now();
+    }
     while (!done && lines.NextLine(line)) {
       ++lineCount;
       done = HandleLine(kind, port, line);
@@ -125,11 +135,16 @@ void SettingsReader::ReadLoop(ReadKind kind, DevicePort& port, std::stop_token s
         lastReceived = received;
         lastProgress = clock::now();
         observer_.ReadProgress({static_cast<std::uint32_t>(received), kTotal});
-      } else if (options_.fullReadStall.count() > 0 && clock::now() - lastProgress >= options_.fullReadStall) {
-        port.Close();
-        observer_.ReadFailed("No new setting arrived for " +
-                             std::to_string(options_.fullReadStall.count() / 1000) + " s");
-        break;
+      } else if (options_.fullReadStall.count() > 0) {
+        const auto now = clock::now();
+        const bool stalled = asked && now - lastProgress >= options_.fullReadStall;
+        const bool silent = now - lastByte >= options_.fullReadStall;
+        if (stalled || silent) {
+          port.Close();
+          observer_.ReadFailed((silent ? "Nothing arrived for " : "No new setting arrived for ") +
+                               std::to_string(options_.fullReadStall.count() / 1000) + " s");
+          break;
+        }
       }
     }
     std::this_thread::sleep_for(timing::kReadPassPause);

@@ -47,7 +47,9 @@ class ReadObserver : public JobObserver {
 struct ReadOptions {
   // The name the user gave a device, by IMEI; empty when none is stored.
   std::function<std::string(const std::string& imei)> userName;
-  // A full read that gets no new key for this long gives up (0 = never).
+  // A full read that gets no new key for this long, counted from the last new
+  // key but not before the first query, gives up; so does one that gets no
+  // byte at all for this long (0 = never).
   std::chrono::milliseconds fullReadStall{30000};
 };
 

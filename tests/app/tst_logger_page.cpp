@@ -1,6 +1,7 @@
 // The logger page against the simulated tracker: settings, download and
 // export, the busy state, the end messages, erase.
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -48,6 +49,8 @@ struct LoggerEnv {
       return exportName.isEmpty() ? QString() : env.Path(exportName);
     };
   }
+  // The page uses the context: it goes first.
+  ~LoggerEnv() { delete page; }
   LoggerPage* Open() {
     page = new LoggerPage(env.Context(), nullptr);
     page->Open();
@@ -173,7 +176,8 @@ class TestLoggerPage : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("icon");
     QTest::newRow("empty log") << "empty" << "Info" << "No data in device." << int(MessageIcon::Information);
-    QTest::newRow("stalled") << "stall" << "Error" << "Download timeout." << int(MessageIcon::Error);
+    QTest::newRow("stalled") << "stall" << "Error" << "Download timeout.\n\n24 of 600 records arrived."
+                              << int(MessageIcon::Error);
     QTest::newRow("unplugged") << "unplug" << "Error" << "Abort download process." << int(MessageIcon::Error);
   }
   void endMessages() {
@@ -200,6 +204,9 @@ class TestLoggerPage : public QObject {
     QCOMPARE(int(t.boxes[0].icon), icon);
     QCOMPARE(t.env.ReadFile(t.exportName), QByteArray("old export"));
     QVERIFY(!page->Preview()->isVisible());
+    // An unfinished download leaves no raw file and no temporary file behind.
+    const QStringList left = QDir(t.env.Path(QStringLiteral("."))).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& name : left) QVERIFY2(!name.contains(QStringLiteral("temp.log")), qPrintable(name));
   }
 
   // Closing the page mid-download stops it and releases the port; nothing is exported.

@@ -439,6 +439,30 @@ TEST(LogStream, StallsAfterTheGivenRecordsAndWakesOnTheNextSentence) {
   EXPECT_NE(more.find("KVs,OU=4071*QQ!\r\n"), std::string::npos);
 }
 
+TEST(LogStream, PausesInsideEachPacketAfterTheGivenBytes) {
+  Options o = Quiet();
+  o.records = 24;  // two full packets of 248 bytes
+  o.pauseInPacket = 245;
+  o.pauseMs = 1000;
+  Running r(o);
+  Port port(r.sim.SlavePath());
+  port.Write(kQuery + "LB" + kEnd);
+  // Up to byte 245 of the first packet, then nothing for the pause.
+  auto intoPacket = [](const std::string& s) {
+    size_t m = s.find("===\r\n");
+    return m == std::string::npos ? 0 : s.size() - m - 5;
+  };
+  std::string got = port.ReadUntil([&](const std::string& s) { return intoPacket(s) >= 245; }, 5000);
+  ASSERT_EQ(intoPacket(got), 245u);
+  auto before = Clock::now();
+  got += port.ReadUntil([](const std::string& s) { return !s.empty(); }, 5000);
+  EXPECT_GE(Clock::now() - before, 500ms);
+  got += port.ReadUntil([&](const std::string& s) { return StreamDone(got + s, 24); }, 5000);
+  Stream st = ParseStream(got);
+  EXPECT_EQ(st.records, Bytes(r.sim.LogBytes()));
+  EXPECT_EQ(st.checkOk, (std::vector<bool>{true, true}));
+}
+
 TEST(LogFile, IsServedAsLoadedAndARaggedFileIsRefused) {
   TempDir dir;
   const std::string raw(60, '\x5a');
@@ -629,6 +653,10 @@ TEST(Program, WritesALogAndRefusesContradictoryOptions) {
   EXPECT_EQ(ReadFile(log), Bytes(zd573::sim::GenerateLog(25, 9)));
   const std::string both = std::string(ZD573_SIM_EXE) + " --log " + log + " --records 3 2>/dev/null";
   int status = std::system(both.c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+  // A packet is at most 255 bytes long.
+  const std::string pause = std::string(ZD573_SIM_EXE) + " --pause-in-packet 256 2>/dev/null";
+  status = std::system(pause.c_str());
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
 }
 

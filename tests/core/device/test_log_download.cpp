@@ -1,13 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <thread>
 
 #include "device/device_port.h"
 #include "device/log_download.h"
 #include "device/protocol.h"
+#include "pty_peer.h"
 #include "simulator.h"
 
 namespace zd573 {
@@ -177,13 +185,100 @@ TEST_F(Receiver, FullBufferWithoutMarkerDropsOldestBytesOnEmptyReads) {
   EXPECT_EQ(e.code, kLogComplete);
 }
 
+// A read that brings nothing while a packet is half here: its records must
+// not be lost, however far into it the pause falls (a full packet is 248 bytes).
+class PauseInPacket : public Receiver, public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(PauseInPacket, KeepsThePacketAndCompletes) {
+  Events e;
+  LogStreamReceiver r(e, raw_.string());
+  const std::string packet = Packet(12, 1);
+  Feed(r, "dataCount=24\r\n===\r\n" + Packet(12, 100) + packet.substr(0, GetParam()));
+  for (int i = 0; i < 20; ++i) r.Feed(nullptr, 0);  // two seconds of empty reads
+  Feed(r, packet.substr(GetParam()));
+  EXPECT_EQ(e.code, kLogComplete);
+  EXPECT_EQ(ReadFile(raw_).size(), 24u * 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(Offsets, PauseInPacket, ::testing::Values(3, 8, 200, 240, 241, 245, 247));
+
+// Bytes that look like the start of a packet longer than what follows them
+// must not hold up a whole packet behind them: it may be the log's last.
+struct FalseStartCase {
+  const char* name;
+  std::string before;
+};
+
+class FalseStart : public Receiver, public ::testing::WithParamInterface<FalseStartCase> {};
+
+TEST_P(FalseStart, DoesNotHoldUpTheLastPacket) {
+  Events e;
+  LogStreamReceiver r(e, raw_.string());
+  Feed(r, "dataCount=1\r\n===\r\n" + GetParam().before + Packet(1, 5));
+  r.Feed(nullptr, 0);  // and then nothing more comes
+  EXPECT_EQ(e.code, kLogComplete);
+  EXPECT_EQ(ReadFile(raw_), std::vector<std::uint8_t>(20, 5));
+}
+
+// A corrupt packet whose records hold a packet start wanting 68 bytes.
+std::string CorruptWithStart() {
+  std::string p = Packet(2, 1, false);
+  p.replace(20, 3, std::string("\x02$D", 3));
+  return p;
+}
+
+INSTANTIATE_TEST_SUITE_P(Before, FalseStart,
+                         ::testing::Values(FalseStartCase{"stray", std::string("\x02$\xF0", 3)},
+                                           FalseStartCase{"corrupt_packet", CorruptWithStart()},
+                                           FalseStartCase{"short_stray", std::string("ab\x02$\x30\xA1", 6)}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Only a count line or records move a download on; the time-out counts from them.
+struct ProgressCase {
+  const char* name;
+  std::string bytes;
+  bool progress;
+};
+
+class ProgressRule : public Receiver, public ::testing::WithParamInterface<ProgressCase> {};
+
+TEST_P(ProgressRule, OnlyCountLineAndRecordsCount) {
+  Events e;
+  LogStreamReceiver r(e, raw_.string());
+  Feed(r, "dataCount=50\r\n===\r\n");
+  ASSERT_TRUE(r.TakeProgress());  // the count line
+  Feed(r, GetParam().bytes);
+  EXPECT_EQ(r.TakeProgress(), GetParam().progress);
+  EXPECT_EQ(e.code, -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Packets, ProgressRule,
+    ::testing::Values(ProgressCase{"records", Packet(2, 1), true},
+                      ProgressCase{"empty_packets", Packet(0, 0) + Packet(0, 1) + Packet(0, 2), false},
+                      ProgressCase{"bad_check", Packet(2, 1, false), false},
+                      ProgressCase{"other_type", Packet(2, 1, true, 0xB2), false},
+                      ProgressCase{"text", "status line\r\n", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Whole downloads from the simulated tracker over a real pty.
 struct DownloadCase {
   const char* name;
   sim::Options sim;
   int code;
-  bool identical;  // temp.log equals the simulator's log
+  bool identical;      // temp.log equals the simulator's log
+  std::string detail;  // what the user is told beside the end code's message
 };
+
+// Everything in `dir` but the names given: a temporary file left behind.
+std::vector<std::string> Leftovers(const fs::path& dir, std::vector<std::string> expected = {"temp.log"}) {
+  std::vector<std::string> extra;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    std::string name = entry.path().filename().string();
+    if (std::find(expected.begin(), expected.end(), name) == expected.end()) extra.push_back(name);
+  }
+  return extra;
+}
 
 class Download : public ::testing::TestWithParam<DownloadCase> {};
 
@@ -204,12 +299,14 @@ TEST_P(Download, EndsWithItsCode) {
   EXPECT_EQ(e.Wait(60s), c.code);
   download.Stop();
   EXPECT_FALSE(download.Running());
+  EXPECT_EQ(download.EndDetail(), c.detail);
   if (c.identical) {
     EXPECT_EQ(ReadFile(options.rawPath), s.LogBytes());
+  } else {
+    // An unfinished download leaves nothing: no partial raw file, no temporary file.
+    EXPECT_FALSE(fs::exists(options.rawPath));
   }
-  if (c.code == kLogTimedOut) {
-    EXPECT_LT(ReadFile(options.rawPath).size(), s.LogBytes().size());
-  }
+  EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
   EXPECT_TRUE(OpenComPort(s.SlavePath()).ok()) << "the port was left open";
   fs::remove_all(dir);
 }
@@ -224,13 +321,18 @@ sim::Options Sim(int records, std::function<void(sim::Options&)> change = {}) {
 
 INSTANTIATE_TEST_SUITE_P(
     Streams, Download,
-    ::testing::Values(DownloadCase{"normal", Sim(5000), kLogComplete, true},
-                      DownloadCase{"noise", Sim(700, [](auto& o) { o.noise = true; }), kLogComplete, true},
-                      DownloadCase{"fragment", Sim(700, [](auto& o) { o.fragment = true; }), kLogComplete, true},
-                      DownloadCase{"empty", Sim(0), kLogNoData, false},
-                      DownloadCase{"badcheck", Sim(600, [](auto& o) { o.badCheckEvery = 7; }), kLogTimedOut, false},
+    ::testing::Values(DownloadCase{"normal", Sim(5000), kLogComplete, true, ""},
+                      DownloadCase{"noise", Sim(700, [](auto& o) { o.noise = true; }), kLogComplete, true, ""},
+                      DownloadCase{"fragment", Sim(700, [](auto& o) { o.fragment = true; }), kLogComplete, true, ""},
+                      // A pause of 0.4 s after byte 245 of every full packet.
+                      DownloadCase{"pause_in_packet", Sim(100, [](auto& o) { o.pauseInPacket = 245; }),
+                                   kLogComplete, true, ""},
+                      DownloadCase{"empty", Sim(0), kLogNoData, false, ""},
+                      // 50 packets, every 7th corrupt: 7 of them, 84 records lost.
+                      DownloadCase{"badcheck", Sim(600, [](auto& o) { o.badCheckEvery = 7; }), kLogTimedOut, false,
+                                   "516 of 600 records arrived."},
                       DownloadCase{"stall", Sim(600, [](auto& o) { o.stallAfterRecords = 300; }), kLogTimedOut,
-                                   false}),
+                                   false, "300 of 600 records arrived."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DownloadAbort, TrackerVanishingMidDownloadAborts) {
@@ -250,6 +352,7 @@ TEST(DownloadAbort, TrackerVanishingMidDownloadAborts) {
   s.Stop();
   EXPECT_EQ(e.Wait(10s), kLogAborted);
   download.Stop();
+  EXPECT_FALSE(fs::exists(raw)) << "a partial raw file was left";
   fs::remove(raw);
 }
 
@@ -272,6 +375,149 @@ TEST(DownloadAbort, UserCancelReportsAbort) {
   download.Stop();
   EXPECT_TRUE(OpenComPort(s.SlavePath()).ok());
   fs::remove(raw);
+}
+
+// What lies at temp.log before a download: the download writes a new file in
+// its place when it completes and never opens the old one, so a link's target
+// is never written and a pipe never blocks it.
+struct InPlaceCase {
+  const char* name;
+  std::function<void(const fs::path& raw, const fs::path& victim)> make;
+  int stallAfter;  // -1: the download completes
+};
+
+class RawFileInPlace : public ::testing::TestWithParam<InPlaceCase> {};
+
+TEST_P(RawFileInPlace, IsReplacedOnlyByACompleteDownload) {
+  const auto& c = GetParam();
+  fs::path dir = fs::temp_directory_path() / ("zd573-inplace-" + std::to_string(::getpid()) + "-" + c.name);
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const fs::path raw = dir / "temp.log";
+  const fs::path victim = dir / "victim";
+  std::ofstream(victim) << "precious";
+  c.make(raw, victim);
+  const auto before = fs::symlink_status(raw).type();
+
+  sim::Simulator s(Sim(100, [&](auto& o) { o.stallAfterRecords = c.stallAfter; }));
+  std::string err;
+  ASSERT_TRUE(s.Start(&err)) << err;
+  Events e;
+  LogDownloadOptions options;
+  options.rawPath = raw.string();
+  options.stallLimit = 1s;
+  LogDownload download(e, options);
+  ASSERT_TRUE(download.Start(s.SlavePath()).ok());
+  const int code = e.Wait(30s);
+  download.Stop();
+
+  auto bytes = ReadFile(victim);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "precious");
+  if (c.stallAfter < 0) {
+    EXPECT_EQ(code, kLogComplete);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(raw)));
+    EXPECT_EQ(ReadFile(raw), s.LogBytes());
+  } else {
+    EXPECT_EQ(code, kLogTimedOut);
+    EXPECT_EQ(fs::symlink_status(raw).type(), before);
+  }
+  EXPECT_EQ(Leftovers(dir, {"temp.log", "victim"}), std::vector<std::string>{});
+  fs::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, RawFileInPlace,
+    ::testing::Values(
+        InPlaceCase{"link", [](const fs::path& raw, const fs::path& victim) { fs::create_symlink(victim, raw); }, -1},
+        InPlaceCase{"link_stalled",
+                    [](const fs::path& raw, const fs::path& victim) { fs::create_symlink(victim, raw); }, 50},
+        InPlaceCase{"dangling_link",
+                    [](const fs::path& raw, const fs::path& victim) { fs::create_symlink(victim.string() + "2", raw); },
+                    -1},
+        InPlaceCase{"pipe", [](const fs::path& raw, const fs::path&) { ::mkfifo(raw.c_str(), 0600); }, -1},
+        InPlaceCase{"old_file_stalled",
+                    [](const fs::path& raw, const fs::path&) { std::ofstream(raw) << "old records"; }, 50}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RawFile, FolderInItsPlaceFailsAtTheCountLine) {
+  fs::path dir = fs::temp_directory_path() / ("zd573-dirraw-" + std::to_string(::getpid()));
+  fs::create_directories(dir / "temp.log");
+  sim::Simulator s(Sim(100));
+  std::string err;
+  ASSERT_TRUE(s.Start(&err)) << err;
+  Events e;
+  LogDownloadOptions options;
+  options.rawPath = (dir / "temp.log").string();
+  LogDownload download(e, options);
+  ASSERT_TRUE(download.Start(s.SlavePath()).ok());
+  EXPECT_EQ(e.Wait(30s), kLogFileFailed);
+  download.Stop();
+  EXPECT_EQ(download.EndDetail(), "Cannot create " + options.rawPath + ": Is a directory");
+  EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
+  fs::remove_all(dir);
+}
+
+// A disk that fills up mid-download (here: the file size limit) ends with the
+// system's reason, and the partial file does not stay to fill the disk.
+TEST(RawFile, FullDiskEndsWithTheReasonAndRemovesThePartialFile) {
+  fs::path dir = fs::temp_directory_path() / ("zd573-full-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::ofstream(dir / "temp.log") << "old records";
+  sim::Simulator s(Sim(600));
+  std::string err;
+  ASSERT_TRUE(s.Start(&err)) << err;
+  Events e;
+  LogDownloadOptions options;
+  options.rawPath = (dir / "temp.log").string();
+  LogDownload download(e, options);
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 5000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  ASSERT_TRUE(download.Start(s.SlavePath()).ok());
+  const int code = e.Wait(30s);
+  download.Stop();
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(code, kLogFileFailed);
+  EXPECT_EQ(download.EndDetail(), "Cannot write " + options.rawPath + ": File too large");
+  auto bytes = ReadFile(dir / "temp.log");
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old records");
+  EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
+  fs::remove_all(dir);
+}
+
+// A tracker that keeps sending packets without records is stalled all the same.
+TEST(DownloadStall, EmptyPacketsTimeOut) {
+  test::PtyPeer peer;
+  Events e;
+  LogDownloadOptions options;
+  fs::path dir = fs::temp_directory_path() / ("zd573-emptypk-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  options.rawPath = (dir / "temp.log").string();
+  options.stallLimit = 1000ms;
+  LogDownload download(e, options);
+  ASSERT_TRUE(download.Start(peer.Path()).ok());
+  const auto start = std::chrono::steady_clock::now();
+  peer.Send("dataCount=5\r\n===\r\n" + Packet(2, 1));
+  std::atomic<bool> done{false};
+  std::thread sender([&] {
+    for (int i = 0; i < 500 && !done; ++i) {
+      peer.Send(Packet(0, i));
+      std::this_thread::sleep_for(20ms);
+    }
+  });
+  const int code = e.Wait(8s);
+  done = true;
+  sender.join();
+  download.Stop();
+  EXPECT_EQ(code, kLogTimedOut);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 1000ms);
+  EXPECT_EQ(download.EndDetail(), "2 of 5 records arrived.");
+  EXPECT_EQ(Leftovers(dir, {}), std::vector<std::string>{});
+  fs::remove_all(dir);
 }
 
 }  // namespace

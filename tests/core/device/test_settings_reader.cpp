@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -220,6 +221,51 @@ TEST(FullRead, SilentDeviceGivesUpAfterTheStallLimit) {
   EXPECT_EQ(rec.Events().at(0).rfind("failed", 0), 0u);
   EXPECT_TRUE(OpenComPort(peer.Path()).ok());
 }
+
+// A tracker that keeps talking but never answers: the stall counts from the
+// last new key, not from each query, so the read still ends; and it never
+// ends before the tracker was asked at least once, however slowly it talks.
+struct TalkerCase {
+  const char* name;
+  std::chrono::milliseconds lineEvery;
+};
+
+class TalkerThatNeverAnswers : public ::testing::TestWithParam<TalkerCase> {};
+
+TEST_P(TalkerThatNeverAnswers, IsAskedThenGivenUpOn) {
+  test::PtyPeer peer;
+  DeviceSettings settings;
+  Recorder rec;
+  ReadOptions options;
+  options.fullReadStall = 1000ms;
+  SettingsReader reader(settings, rec, options);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(reader.StartReadThread(ReadKind::FullRead, peer.Path()).ok());
+  std::atomic<bool> done{false};
+  std::thread talker([&] {
+    for (int i = 0; i < 1000 && !done; ++i) {
+      peer.Send(StatusLines(1));
+      std::this_thread::sleep_for(GetParam().lineEvery);
+    }
+  });
+  // Eleven lines of its own, then the first query.
+  const std::string query = peer.Receive(8000, ")*QQ!\r\n");
+  EXPECT_NE(query.find("L1(B0,B1,F4,F5,F6,)"), std::string::npos);
+  const bool ended = rec.WaitFor(10s);
+  const auto failedAt = std::chrono::steady_clock::now();
+  done = true;
+  talker.join();
+  ASSERT_TRUE(ended) << "a talker that never answers kept the read going";
+  EXPECT_EQ(rec.Events().at(0), "failed No new setting arrived for 1 s");
+  // The eleventh line went out no sooner than ten intervals after the start;
+  // the query follows it, and the stall limit runs from the query.
+  EXPECT_GE(failedAt - start, 10 * GetParam().lineEvery + 1000ms);
+  EXPECT_TRUE(OpenComPort(peer.Path()).ok());
+}
+
+INSTANTIATE_TEST_SUITE_P(Talkers, TalkerThatNeverAnswers,
+                         ::testing::Values(TalkerCase{"fast", 20ms}, TalkerCase{"slow", 150ms}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Reader, RestartOrStopNeverLeavesThePortOpen) {
   test::PtyPeer peer;
