@@ -87,6 +87,8 @@ int CZD573_UtilityApp::Run(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("zd573-utility"));
+  // Lets a Wayland dock match the window to the installed desktop entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.example.zd573.utility"));
   const std::unique_ptr<QSocketNotifier> stopSignals = CatchStopSignals();
 
   // The simulated tracker must be in place before the first search.
