@@ -11,6 +11,9 @@ PKGS=(
   libxml2-utils gpsbabel hyperfine time python3 procps
   # the package and its checks (tests/packaging, ./package.sh)
   dpkg-dev file help2man lintian appstream desktop-file-utils bash-completion man-db bsdextrautils
+  # the sanitizer build and the fuzz targets (./test.sh --sanitize, ./fuzz.sh): clang,
+  # its sanitizer and libFuzzer runtimes, llvm-symbolizer for readable reports
+  clang libclang-rt-14-dev llvm
 )
 # --extras: what the scripts run by hand need (scripts/build-matrix.sh with
 # clang, scripts/try-package.sh), not CI.
