@@ -293,7 +293,11 @@ TEST(Reader, UnopenablePortStartsNothing) {
   EXPECT_FALSE(reader.Running());
 }
 
-TEST(Reader, UnpluggedTrackerEndsTheRead) {
+// The tracker pulled out mid identification (before its eleventh line) or
+// mid read: the read ends at once, says so, and holds no port.
+class UnpluggedTracker : public ::testing::TestWithParam<ReadKind> {};
+
+TEST_P(UnpluggedTracker, EndsTheRead) {
   sim::Simulator s({});
   std::string err;
   ASSERT_TRUE(s.Start(&err)) << err;
@@ -302,12 +306,19 @@ TEST(Reader, UnpluggedTrackerEndsTheRead) {
   ReadOptions options;
   options.fullReadStall = 0ms;
   SettingsReader reader(settings, rec, options);
-  ASSERT_TRUE(reader.StartReadThread(ReadKind::FullRead, s.SlavePath()).ok());
+  ASSERT_TRUE(reader.StartReadThread(GetParam(), s.SlavePath()).ok());
   std::this_thread::sleep_for(200ms);
   s.Stop();
   ASSERT_TRUE(rec.WaitFor(5s));
-  EXPECT_EQ(rec.Events().at(0).rfind("failed", 0), 0u);
+  EXPECT_EQ(rec.Events().at(0), "failed The tracker was disconnected");
+  reader.Stop();
+  EXPECT_FALSE(reader.Running());
 }
+
+INSTANTIATE_TEST_SUITE_P(Stages, UnpluggedTracker, ::testing::Values(ReadKind::Identify, ReadKind::FullRead),
+                         [](const auto& info) {
+                           return std::string(info.param == ReadKind::Identify ? "identification" : "full_read");
+                         });
 
 }  // namespace
 }  // namespace zd573
