@@ -258,7 +258,7 @@ bool LogStreamReceiver::StepPackets() {
         End(CommitFile() ? kLogComplete : kLogFileFailed);
         return false;
       }
-      if (payload > 0) observer_.LogProgress({received_, total_});
+      observer_.LogProgress({received_, total_});
     }
     i += len;
   }
