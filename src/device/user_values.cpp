@@ -90,7 +90,13 @@ Expected<PreparedValue> PrepareValue(std::string_view key, std::string_view utf8
   if (!k->page) return Bad(FieldLabel(key) + " is read from the tracker and cannot be set");
   if (k->kind == FieldKind::Text) return PrepareText(*k, utf8, rules);
   if (key == "H2" || key == "O2") return PrepareInterval(*k, utf8);
-  return PrepareNumber(*k, utf8);
+  auto number = PrepareNumber(*k, utf8);
+  // Logging is on or off; the logger page sends any other value as on.
+  if (number && key == "OX" && number->number > 1) {
+    number->number = 1;
+    number->note = "logging is sent as on (OX=1)";
+  }
+  return number;
 }
 
 void StorePrepared(DeviceValues& values, std::string_view key, const PreparedValue& value) {

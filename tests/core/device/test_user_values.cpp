@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"H2", "2", true, "3"}, Case{"H2", "", true, "3"}, Case{"H2", "-5", true, "3"},
         Case{"H2", "4", true, "4"}, Case{"H2", " 12abc", true, "12"}, Case{"H2", "65535", true, "65535"},
         Case{"H2", "65536", false, ""}, Case{"O2", "", true, "1"}, Case{"O2", "0", true, "1"},
-        Case{"O2", "30", true, "30"}, Case{"O2", "70000", false, ""},
+        Case{"O2", "30", true, "30"}, Case{"O2", "70000", false, ""}, Case{"OX", "30", true, "1"},
         // Texts: capacity in bytes, framing, date formats.
         Case{"D1", std::string(31, 'a'), true, std::string(31, 'a')}, Case{"D1", std::string(32, 'a'), false, ""},
         Case{"B0", "12345678", false, ""}, Case{"OU", "40,71", false, ""}, Case{"Va", "Ann\nB", false, ""},
