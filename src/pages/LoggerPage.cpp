@@ -106,12 +106,7 @@ void LoggerPage::FillFromSettings(const DeviceValues& values) {
 
 Status LoggerPage::StoreControls(DeviceValues& edited) const {
   // The interval is sent only while logging is on.
-  if (!logging_->isChecked()) return {};
-  const QByteArray typed = interval_->text().toUtf8();
-  const std::string_view text(typed.constData(), static_cast<std::size_t>(typed.size()));
-  if (ConvertDecimal(text) == edited.Number("O2")) return {};
-  auto stored = StoreUserValue(edited, "O2", text, context_.Rules());
-  return stored ? Status{} : Status{stored.failure()};
+  return logging_->isChecked() ? StoreEdit("O2", interval_, edited) : Status{};
 }
 
 QRadioButton* LoggerPage::Choice(logger::ExportFormat format) const {
@@ -120,14 +115,19 @@ QRadioButton* LoggerPage::Choice(logger::ExportFormat format) const {
   return nullptr;
 }
 
-logger::ExportFormat LoggerPage::ChosenFormat() const {
-  const int id = formats_->checkedId();
-  return kFormats[id >= 0 && id < 3 ? id : 0].format;
+namespace {
+// The checked choice; CSV if none is (it is checked on every opening).
+const FormatLook& ChosenLook(const QButtonGroup* formats) {
+  const int id = formats->checkedId();
+  return kFormats[id >= 0 && id < 3 ? id : 0];
 }
+}  // namespace
+
+logger::ExportFormat LoggerPage::ChosenFormat() const { return ChosenLook(formats_).format; }
 
 void LoggerPage::Export() {
   if (busy_) return;
-  const FormatLook& look = kFormats[static_cast<int>(formats_->checkedId() < 0 ? 0 : formats_->checkedId())];
+  const FormatLook& look = ChosenLook(formats_);
   // The first export of a run starts in the home folder, later ones where the last went.
   const QString folder = context_.exportFolder.isEmpty() ? QDir::homePath() : context_.exportFolder;
   const QString path = context_.AskSaveFile(this, folder, QString::fromLatin1(look.filter),

@@ -195,21 +195,7 @@ Status PageFrame::Store(DeviceValues& edited) const {
 Status PageFrame::StoreBinding(const Binding& b, DeviceValues& edited) const {
   switch (b.kind) {
     case BindKind::Shown: return {};
-    case BindKind::Edit: {
-      const QString shown = static_cast<QLineEdit*>(b.control)->text();
-      const KeyInfo* k = FindKey(b.key);
-      // A value left as the tracker gave it stays as it is, even one that
-      // could not be typed (the transaction refuses it if it cannot be sent)
-      // or one a page rule would change (a report interval of 0).
-      if (k && k->kind == FieldKind::Text) {
-        auto bytes = context_.ToDevice(shown);
-        if (bytes && *bytes == edited.Text(b.key)) return {};
-      } else if (ConvertDecimal(Utf8(shown)) == edited.Number(b.key)) {
-        return {};
-      }
-      auto stored = StoreUserValue(edited, b.key, Utf8(shown), context_.Rules());
-      return stored ? Status{} : Status{stored.failure()};
-    }
+    case BindKind::Edit: return StoreEdit(b.key, static_cast<QLineEdit*>(b.control), edited);
     case BindKind::Flag:
       return StoreUserNumber(edited, b.key, static_cast<QAbstractButton*>(b.control)->isChecked() ? 1 : 0);
     case BindKind::List: {
@@ -223,6 +209,22 @@ Status PageFrame::StoreBinding(const Binding& b, DeviceValues& edited) const {
     }
   }
   return {};
+}
+
+Status PageFrame::StoreEdit(std::string_view key, const QLineEdit* edit, DeviceValues& edited) const {
+  const QString shown = edit->text();
+  const KeyInfo* k = FindKey(key);
+  // A value left as the tracker gave it stays as it is, even one that
+  // could not be typed (the transaction refuses it if it cannot be sent)
+  // or one a page rule would change (a report interval of 0).
+  if (k && k->kind == FieldKind::Text) {
+    auto bytes = context_.ToDevice(shown);
+    if (bytes && *bytes == edited.Text(key)) return {};
+  } else if (ConvertDecimal(Utf8(shown)) == edited.Number(key)) {
+    return {};
+  }
+  auto stored = StoreUserValue(edited, key, Utf8(shown), context_.Rules());
+  return stored ? Status{} : Status{stored.failure()};
 }
 
 bool PageFrame::Changed() const {

@@ -138,6 +138,10 @@ class PageFrame : public QDialog {
   CGdipButton* AddTextButton(const QRect& at, const QString& caption, int points = 9);
   QString Text(std::string_view key, std::string_view english) const { return context_.Text(key, english); }
 
+  // Stores an edit's text for `key` as a bound edit is stored; for edits whose
+  // rules make them special (the logger's interval counts only while logging).
+  Status StoreEdit(std::string_view key, const QLineEdit* edit, DeviceValues& edited) const;
+
   // Fills every control from `values`.
   void Fill(const DeviceValues& values);
   // Stores every control into `edited`; the first value that cannot be stored is the error.

@@ -133,6 +133,13 @@ inline void WhenModal(std::function<void(QWidget*)> act, int timeoutMs = 5000, b
   poll->start();
 }
 
+// The rows of a test run once per shipped language: a QString column "language".
+inline void AddLanguageRows() {
+  QTest::addColumn<QString>("language");
+  QTest::newRow("English") << QStringLiteral("English");
+  QTest::newRow("TChinese") << QStringLiteral("TChinese");
+}
+
 // Saves what `widget` shows under the build's screens folder.
 inline void SaveScreen(QWidget* widget, const QString& name) {
   QDir().mkpath(QStringLiteral(ZD573_SCREENS_DIR));

@@ -72,11 +72,7 @@ class TestGprsPage : public QObject {
     QCOMPARE(env.questions.size(), std::size_t(1));
   }
 
-  void screens_data() {
-    QTest::addColumn<QString>("language");
-    QTest::newRow("English") << "English";
-    QTest::newRow("TChinese") << "TChinese";
-  }
+  void screens_data() { AddLanguageRows(); }
   void screens() {
     QFETCH(QString, language);
     ShellEnv env;

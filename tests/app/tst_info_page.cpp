@@ -153,11 +153,7 @@ class TestInfoPage : public QObject {
     QVERIFY(!page.Changed());
   }
 
-  void screens_data() {
-    QTest::addColumn<QString>("language");
-    QTest::newRow("English") << "English";
-    QTest::newRow("TChinese") << "TChinese";
-  }
+  void screens_data() { AddLanguageRows(); }
   void screens() {
     QFETCH(QString, language);
     ShellEnv env;

@@ -274,11 +274,7 @@ class TestLoggerPage : public QObject {
     QVERIFY(page->Back());
   }
 
-  void screens_data() {
-    QTest::addColumn<QString>("language");
-    QTest::newRow("English") << "English";
-    QTest::newRow("TChinese") << "TChinese";
-  }
+  void screens_data() { AddLanguageRows(); }
   void screens() {
     QFETCH(QString, language);
     LoggerEnv t(WithLog(400));

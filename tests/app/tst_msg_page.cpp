@@ -278,11 +278,7 @@ class TestMsgPage : public QObject {
     QCOMPARE(sets[9].bytes, SetSentence('2', 9, "H2=3,F0=,F2=0"));
   }
 
-  void screens_data() {
-    QTest::addColumn<QString>("language");
-    QTest::newRow("English") << "English";
-    QTest::newRow("TChinese") << "TChinese";
-  }
+  void screens_data() { AddLanguageRows(); }
   void screens() {
     QFETCH(QString, language);
     ShellEnv env;

@@ -293,11 +293,7 @@ class TestRingPage : public QObject {
     QCOMPARE(MelodyQueries(*tracker).size(), std::size_t(3));
   }
 
-  void screens_data() {
-    QTest::addColumn<QString>("language");
-    QTest::newRow("English") << "English";
-    QTest::newRow("TChinese") << "TChinese";
-  }
+  void screens_data() { AddLanguageRows(); }
   void screens() {
     QFETCH(QString, language);
     ShellEnv env;
