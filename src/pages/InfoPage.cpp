@@ -8,7 +8,7 @@
 #include "controls/CLabel.h"
 #include "device/page_values.h"
 #include "pages/PasswordPage.h"
-#include "pages/Skin.h"
+#include "frame/Skin.h"
 #include "settings/language.h"
 #include "settings/paths.h"
 
@@ -31,7 +31,7 @@ std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 InfoPage::InfoPage(AppContext& context, QWidget* mainWindow)
     : PageFrame(context, mainWindow,
-                PageLook{217, "STR_MAINPAGE_STR1", "Device Information", "STR_DEVICEPAGE_ABOUT",
+                PageLook{217, "STR_DEVICEPAGE_ABOUT",
                          "about us \"Device\" information", 300, kPagePanelColour}) {}
 
 void InfoPage::CreatePageControls() {
@@ -49,7 +49,7 @@ void InfoPage::CreatePageControls() {
   name_ = AddEdit(QRect(kLeftControl, 210, kEditWidth, 20));
   right(6, 210, "Device Phone Number:");
   phone_ = AddEdit(QRect(kRightControl, 210, kEditWidth, 20));
-  Bind("B1", phone_);
+  Fields().Bind("B1", phone_);
 
   left(3, 245, "Time Zone:");
   timeZone_ = AddList(QRect(kLeftControl, 245, kEditWidth, 22));
@@ -58,11 +58,11 @@ void InfoPage::CreatePageControls() {
   timeFormat_ = AddList(QRect(kRightControl, 245, kEditWidth, 22));
   timeFormat_->addItem(Text("STR_DEVICEPAGE_TIMEFORMAT1", "12 Hours"));
   timeFormat_->addItem(Text("STR_DEVICEPAGE_TIMEFORMAT2", "24 Hours"));
-  BindChoice("F5", timeFormat_);
+  Fields().BindChoice("F5", timeFormat_);
 
   left(4, 280, "Daylight Saving:");
   daylight_ = AddCheck(QRect(kLeftControl, 278, 60, 25), Text("STR_GLOBAL_ON", "ON"));
-  BindFlag("F6", daylight_);
+  Fields().BindFlag("F6", daylight_);
   right(8, 280, "Date Format:");
   dateFormat_ = AddList(QRect(kRightControl, 280, kEditWidth, 22));
   // Shown in the current language; sent as the tracker's own text.
@@ -76,21 +76,20 @@ void InfoPage::CreatePageControls() {
 
   left(9, 380, "AutoKey Locks:");
   keyLock_ = AddCheck(QRect(kLeftControl, 378, 60, 25), Text("STR_GLOBAL_ON", "ON"));
-  BindFlag("F7", keyLock_);
+  Fields().BindFlag("F7", keyLock_);
 
   AddLabel(QRect(0, 415, 265, 21), "STR_DEVICEPAGE_STR10", "Command and Software Password:");
   changePassword_ = AddTextButton(QRect(275, 415, 105, 21), Text("STR_DEVICEPAGE_CHANGEPASSWORD", "Change Password"));
   CLabel* limit = AddLabel(QRect(395, 415, 200, 21), "STR_DEVICEPAGE_STR11", "(Max 15byte)",
                            Qt::AlignLeft | Qt::AlignVCenter);
   limit->SetForeground(skin::kHintColour);
-  connect(changePassword_, &QAbstractButton::clicked, this, [this] {
-    PasswordPage page(context_, this);
-    page.exec();
-  });
+  // The password sheet opens over this page and returns to it.
+  connect(changePassword_, &QAbstractButton::clicked, this,
+          [this] { ShowSheet(this, new PasswordPage(context_, nullptr)); });
 
   left(12, 450, "SIM Card PIN Code:");
   pin_ = AddEdit(QRect(kLeftControl, 450, kEditWidth, 20));
-  Bind("B0", pin_);
+  Fields().Bind("B0", pin_);
 }
 
 void InfoPage::FillFromSettings(const DeviceValues& values) {

@@ -11,7 +11,7 @@
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
-#include "pages/Skin.h"
+#include "frame/Skin.h"
 #include "settings/language.h"
 
 namespace zd573 {
@@ -100,7 +100,7 @@ QPixmap Panel(int id, QWidget* parent) {
 
 MsgPage::MsgPage(AppContext& context, QWidget* mainWindow)
     : PageFrame(context, mainWindow,
-                PageLook{220, "STR_MAINPAGE_STR2", "Contacts && Message", "STR_MSGPAGE_ABOUT",
+                PageLook{220, "STR_MSGPAGE_ABOUT",
                          "about us \"Contacts && Send Message Setting\" information", 500, kMessagePanelColour, 218}) {}
 
 void MsgPage::CreatePageControls() {
@@ -142,8 +142,8 @@ void MsgPage::CreateContactControls() {
     numbers_[r]->SetLabelText(QString::number(row + 1));
     names_[r] = AddEdit(QRect(cell.x() + kNameOffset, cell.y(), kContactEditWidth, kEditHeight));
     phones_[r] = AddEdit(QRect(cell.x() + kPhoneOffset, cell.y(), kContactEditWidth, kEditHeight));
-    Bind(ContactKey('a', row), names_[r]);
-    Bind(ContactKey('A', row), phones_[r]);
+    Fields().Bind(ContactKey('a', row), names_[r]);
+    Fields().Bind(ContactKey('A', row), phones_[r]);
     names_[r]->installEventFilter(this);
     phones_[r]->installEventFilter(this);
   }
@@ -182,12 +182,12 @@ void MsgPage::CreateSmsControls() {
     shown.setColor(QPalette::Base, Look().panelColour);
     emergencyNames_[r]->setPalette(shown);
     emergencyPhones_[r] = AddEdit(QRect(kSmsPhoneLeft, y, kSmsEditWidth, kEditHeight));
-    Bind(std::string{'G', static_cast<char>('0' + k)}, emergencyPhones_[r]);
+    Fields().Bind(std::string{'G', static_cast<char>('0' + k)}, emergencyPhones_[r]);
   }
   reportNumber_ = AddEdit(QRect(kReportLeft, kSmsRowTop, kSmsEditWidth, kEditHeight));
-  Bind("F0", reportNumber_);
+  Fields().Bind("F0", reportNumber_);
   interval_ = AddEdit(QRect(kSmsValueLeft, 290, 70, kEditHeight));
-  Bind("H2", interval_);
+  Fields().Bind("H2", interval_);
   engineer_ = AddRadio(QRect(kSmsValueLeft, 325, 170, kEditHeight),
                        Text("STR_MSGSPAGE_SMSFORMATS1", "Engineer Format"));
   textFormat_ = AddRadio(QRect(kSmsValueLeft, 350, 170, kEditHeight),
@@ -195,7 +195,7 @@ void MsgPage::CreateSmsControls() {
   format_ = new QButtonGroup(this);
   format_->addButton(engineer_, 0);
   format_->addButton(textFormat_, 1);
-  BindChoice("F2", format_);
+  Fields().BindChoice("F2", format_);
 }
 
 void MsgPage::FillFromSettings(const DeviceValues&) {

@@ -91,7 +91,7 @@ class DayBox : public QCheckBox {
 
 RingPage::RingPage(AppContext& context, QWidget* mainWindow)
     : PageFrame(context, mainWindow,
-                PageLook{222, "STR_MAINPAGE_STR4", "Ringing && Alarm", "STR_RINGPAGE_ABOUT",
+                PageLook{222, "STR_RINGPAGE_ABOUT",
                          "about us \"Ring tone && Clock Alarm\" information", 300, kPagePanelColour}) {}
 
 void RingPage::CreatePageControls() {
@@ -101,7 +101,7 @@ void RingPage::CreatePageControls() {
   AddLabel(QRect(kLabelX, 175, kLabelWidth, kListHeight), "STR_RINGPAGE_STR1", "Ringtone:");
   ringTone_ = AddList(QRect(175, 175, 165, kListHeight));
   for (int i = 1; i <= melodies; ++i) ringTone_->addItem(QString::number(i));
-  BindChoice("FE", ringTone_, 1, 0);
+  Fields().BindChoice("FE", ringTone_, 1, 0);
   play_ = AddTextButton(QRect(375, 175, 105, 21), Text("STR_RINGPAGE_PLAY", "Play"), 8);
   stop_ = AddTextButton(QRect(515, 175, 105, 21), Text("STR_RINGPAGE_STOP", "Stop"), 8);
   connect(play_, &QAbstractButton::clicked, this, [this] {
@@ -122,9 +122,9 @@ void RingPage::CreatePageControls() {
     return group;
   };
   vibrate_ = choices(210, "STR_RINGPAGE_STR2", "Vibrate and ring:", "STR_RINGPAGE_VIBRATING%d", kVibrateEnglish);
-  BindChoice("F8", vibrate_);
+  Fields().BindChoice("F8", vibrate_);
   volume_ = choices(245, "STR_RINGPAGE_STR3", "Ringing Volume:", "STR_RINGPAGE_VOL%d", kVolumeEnglish);
-  BindChoice("FB", volume_);
+  Fields().BindChoice("FB", volume_);
 
   // Column headings on the header band, a point smaller so that "Wed." and
   // its neighbours keep apart in their 40-pixel columns.
@@ -156,7 +156,7 @@ void RingPage::CreateAlarmRows(int melodies) {
     row.mode = AddList(QRect(kModeX, y, kModeWidth, kListHeight));
     for (int i = 0; i < 4; ++i)
       row.mode->addItem(Text(settings::FamilyKey("STR_RINGPAGE_ALARM%d", i + 1), kModeEnglish[i]));
-    BindChoice(AlarmKey(r, 'C'), row.mode);
+    Fields().BindChoice(AlarmKey(r, 'C'), row.mode);
     connect(row.mode, &QComboBox::currentIndexChanged, this, &RingPage::ApplyRowVisibility);
 
     row.melody = AddList(QRect(kMelodyX, y, kMelodyWidth, kListHeight));
@@ -243,11 +243,16 @@ void RingPage::ApplyRowVisibility() {
 }
 
 void RingPage::SendMelodyQuery(const Sentence& query) {
-  Status status;
+  if (Busy()) return;
   const std::string port = context_.portName;
-  const WriteOptions options{context_.durations.setSentencePause};
-  RunWithBusyWindows([&] { status = SendQuery(port, query, options); });
-  if (!status) context_.ShowFailure(this, status.failure());
+  const std::chrono::milliseconds pause = context_.durations.setSentencePause;
+  RunDeviceWork(
+      [port, query, pause](std::stop_token stop, const BackgroundTask::Relay&) {
+        return SendQuery(port, query, WriteOptions{pause, {}, stop});
+      },
+      [this](Status status) {
+        if (!status) context_.ShowFailure(this, status.failure());
+      });
 }
 
 void RingPage::paintEvent(QPaintEvent* event) {

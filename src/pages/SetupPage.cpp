@@ -9,7 +9,7 @@
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
-#include "pages/Skin.h"
+#include "frame/Skin.h"
 #include "settings/paths.h"
 #include "settings/text_encoding.h"
 

@@ -50,11 +50,12 @@ struct LoggerEnv {
     };
   }
   // The page uses the context: it goes first.
-  ~LoggerEnv() { delete page; }
+  ~LoggerEnv() { window.reset(); }
   LoggerPage* Open() {
-    page = new LoggerPage(env.Context(), nullptr);
-    page->Open();
-    page->show();
+    window = std::make_unique<QWidget>();
+    window->setFixedSize(PageFrame::kSize);
+    page = MakePage<LoggerPage>(env.Context(), window.get());
+    window->show();
     return page;
   }
   bool WaitIdle(int ms = 20000) {
@@ -76,6 +77,7 @@ struct LoggerEnv {
 
   ShellEnv env;
   sim::Simulator* tracker = nullptr;
+  std::unique_ptr<QWidget> window;
   QPointer<LoggerPage> page;
   QString exportName = QStringLiteral("track.csv");
   std::vector<Captioned> boxes;
@@ -255,16 +257,16 @@ class TestLoggerPage : public QObject {
     QVERIFY(page->Logging()->isChecked());
     QCOMPARE(page->Interval()->text(), QStringLiteral("30"));
     page->Interval()->setText(QStringLiteral("0"));
-    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    ApplyAndWait(page);
     QCOMPARE(page->Interval()->text(), QStringLiteral("1"));
     page->Logging()->click();
     QVERIFY(!page->Interval()->isEnabled());
     page->Interval()->setText(QStringLiteral("99"));
     QVERIFY(page->Changed());
-    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    ApplyAndWait(page);
     QCOMPARE(page->Interval()->text(), QStringLiteral("1"));  // untouched while logging is off, and refilled
     QVERIFY(!page->Changed());
-    QTest::mouseClick(page->DeleteButton(), Qt::LeftButton);
+    PressAndWait(page, page->DeleteButton());
     const auto sets = SetSentences(*t.tracker);
     QCOMPARE(sets.size(), std::size_t(2));
     QCOMPARE(sets[0].bytes, std::string("KVS,KestrovinZD-573,3,0,O2=1,OX=1*QQ!\r\n"));

@@ -1,12 +1,12 @@
 #pragma once
-// The small modal windows of the utility (login, password, settings): a
-// frameless dialog at the main window's top-left corner, painted with its
-// picture, with an icon, a title line, and a confirm and a cancel button with
-// their captions at the bottom.
-#include <QDialog>
+// The small views of the utility (login, password, settings): a sheet drawn
+// inside the window at its top-left corner, over the dimmed view beneath (see
+// ShowSheet), painted with its picture, with an icon, a title line, and a
+// confirm and a cancel button with their captions at the bottom.
 #include <QPixmap>
+#include <QWidget>
 
-#include "pages/AppContext.h"
+#include "frame/AppContext.h"
 
 namespace zd573 {
 
@@ -23,13 +23,21 @@ inline constexpr int kTitle = 1102;
 inline constexpr int kIcon = 1108;
 }  // namespace dialog_id
 
-class SkinnedDialog : public QDialog {
+class SkinnedDialog : public QWidget {
   Q_OBJECT
 
  public:
-  // `backgroundId` is the picture painted over the whole window, `iconId` the
-  // small picture at the top left.
-  SkinnedDialog(AppContext& context, QWidget* mainWindow, QSize size, int backgroundId, int iconId);
+  enum DialogCode { Rejected = 0, Accepted = 1 };
+
+  // `backgroundId` is the picture painted over the whole sheet, `iconId` the
+  // small picture at the top left. `parent` may be none until ShowSheet.
+  SkinnedDialog(AppContext& context, QWidget* parent, QSize size, int backgroundId, int iconId);
+
+  // Ends the sheet: hides it and reports `finished`.
+  void accept() { done(Accepted); }
+  void reject() { done(Rejected); }
+  void done(int result);
+  int result() const { return result_; }
 
   CGdipButton* ConfirmButton() const { return confirm_; }
   CGdipButton* CancelButton() const { return cancel_; }
@@ -38,9 +46,14 @@ class SkinnedDialog : public QDialog {
   CLabel* TitleLabel() const { return title_; }
   CGdipButton* IconButton() const { return icon_; }
 
+ signals:
+  void finished(int result);
+
  protected:
-  // The confirm button; the login and password windows also run it on Enter.
+  // The confirm button; the login and password sheets also run it on Enter.
   virtual void OnConfirm() = 0;
+  // Work still running that Escape or Cancel must not leave behind.
+  virtual bool Busy() const { return false; }
   // Whether Enter anywhere in the window runs OnConfirm().
   void SetEnterConfirms(bool on) { enterConfirms_ = on; }
   void SetTitle(const QString& text);
@@ -55,6 +68,7 @@ class SkinnedDialog : public QDialog {
  private:
   QPixmap background_;
   bool enterConfirms_ = false;
+  int result_ = Rejected;
   CGdipButton* icon_ = nullptr;
   CLabel* title_ = nullptr;
   CGdipButton* confirm_ = nullptr;
@@ -62,5 +76,10 @@ class SkinnedDialog : public QDialog {
   CLabel* confirmCaption_ = nullptr;
   CLabel* cancelCaption_ = nullptr;
 };
+
+// Shows `sheet` inside the window that holds `under`, over a dimmed `under`,
+// which takes no mouse or keyboard input until the sheet finishes; the sheet
+// then goes away and the focus returns where it was. Returns the sheet.
+SkinnedDialog* ShowSheet(QWidget* under, SkinnedDialog* sheet);
 
 }  // namespace zd573
