@@ -43,11 +43,11 @@ int Mismatches(const QImage& shown, const QImage& picture, QPoint offset = {}, i
   return n;
 }
 
-// A window like a page: black, its background picture at (1, 1).
+// A window like a page: frameless, black, its background picture at (1, 1).
 class PageLike : public QWidget {
  public:
-  PageLike() {
-    resize(802, 602);
+  PageLike() : QWidget(nullptr, Qt::FramelessWindowHint) {
+    setFixedSize(802, 602);
     ok_ = LoadPngAsBitmap(kPageBackgroundId, background_, this);
   }
   bool Loaded() const { return ok_; }
