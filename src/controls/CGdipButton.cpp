@@ -20,7 +20,7 @@ CGdipButton::~CGdipButton() = default;
 
 bool CGdipButton::Load(std::unique_ptr<CGdiPlusBitmapResource>& slot, int id) {
   slot = std::make_unique<CGdiPlusBitmapResource>();
-  return slot->LoadFromResource(id);
+  return slot->LoadFromResource(id, devicePixelRatioF());
 }
 
 bool CGdipButton::SetNormalImage(int id) { return Load(normalImage_, id); }
@@ -98,7 +98,7 @@ QImage CGdipButton::FaceImage(Face face) const {
 }
 
 QSize CGdipButton::sizeHint() const {
-  if (normalImage_ && normalImage_->HasImage()) return normalImage_->Image().size();
+  if (normalImage_ && normalImage_->HasImage()) return normalImage_->Size();
   return {65, 50};
 }
 
@@ -116,8 +116,12 @@ QImage CGdipButton::CaptureBackground() const {
 }
 
 void CGdipButton::BuildFaces() {
-  if (facesReady_ || !normalImage_) return;
-  if (background_.isNull()) background_ = CaptureBackground();
+  const qreal ratio = devicePixelRatioF();
+  if ((facesReady_ && facesRatio_ == ratio) || !normalImage_) return;
+  for (auto* slot : {&normalImage_, &pressedImage_, &hoverImage_, &disabledImage_}) {
+    if (*slot && (*slot)->RequestedRatio() != ratio) (*slot)->LoadFromResource((*slot)->Id(), ratio);
+  }
+  if (background_.isNull() || background_.devicePixelRatio() != ratio) background_ = CaptureBackground();
 
   const QImage& normal = normalImage_->Image();
   auto compose = [this](auto drawPicture) {
@@ -145,15 +149,16 @@ void CGdipButton::BuildFaces() {
     hoverFace_ = compose(picture(hoverImage_, {0, 0}));
   } else {
     const QImage bright = normal.isNull() ? normal : skin::ApplyColorMatrix(skin::kBrighteningMatrix, normal);
-    hoverFace_ = compose([&bright](QPainter& p) { p.drawImage(QRect(QPoint(), bright.size()), bright); });
+    hoverFace_ = compose([&bright](QPainter& p) { p.drawImage(QPoint(), bright); });
   }
   if (hasDisabledImage_) {
     disabledFace_ = compose(picture(disabledImage_, {0, 0}));
   } else {
     const QImage grey = normal.isNull() ? normal : skin::ApplyColorMatrix(skin::kGreyMatrix, normal);
-    disabledFace_ = compose([&grey](QPainter& p) { p.drawImage(QRect(QPoint(), grey.size()), grey); });
+    disabledFace_ = compose([&grey](QPainter& p) { p.drawImage(QPoint(), grey); });
   }
   facesReady_ = true;
+  facesRatio_ = ratio;
 }
 
 void CGdipButton::paintEvent(QPaintEvent*) {

@@ -1,8 +1,10 @@
 #pragma once
 // A push button drawn from pictures of the skin. Its four faces (normal,
 // pressed, hover, disabled) are composed once, on the first paint, from a
-// copy of the parent's pixels under the button plus the picture, and are
-// never rebuilt; a paint only copies the current face and draws the caption.
+// copy of the parent's pixels under the button plus the picture, at the
+// screen's device pixel ratio; a paint only copies the current face and
+// draws the caption. They are built again only when the window lands on a
+// screen of another ratio, from the pictures made for it.
 #include <QAbstractButton>
 #include <QColor>
 #include <QImage>
@@ -53,6 +55,8 @@ class CGdipButton : public QAbstractButton {
   bool DisabledState() const { return disabledState_; }
 
   bool FacesReady() const { return facesReady_; }
+  // The device pixel ratio the faces were built at (0 before the first paint).
+  qreal FacesRatio() const { return facesRatio_; }
   bool Hovering() const { return hovering_; }
   // The face a paint copies now, chosen in the order disabled, pressed,
   // hover, normal.
@@ -76,6 +80,7 @@ class CGdipButton : public QAbstractButton {
   void SetHovering(bool on);
 
   bool facesReady_ = false;
+  qreal facesRatio_ = 0;
   bool hasPressedImage_ = false;
   bool hasHoverImage_ = false;
   bool hasDisabledImage_ = false;
