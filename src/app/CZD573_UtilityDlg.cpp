@@ -44,6 +44,23 @@ const QColor kCaptionColour{0x17, 0x24, 0x32};
 const QColor kStatusColour{0x1F, 0x31, 0x43};
 const QColor kBandTextColour{255, 255, 255};
 
+// The menu's view paints the window's picture itself: its image buttons take
+// their background from it.
+class PictureView : public QWidget {
+ public:
+  PictureView(QWidget* parent, const QPixmap& picture) : QWidget(parent), picture_(picture) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::black);
+    if (!picture_.isNull()) p.drawPixmap(1, 1, picture_);
+  }
+
+ private:
+  QPixmap picture_;
+};
+
 QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 }  // namespace
@@ -62,10 +79,10 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
 
   // 802 x 602; the window system places it.
   setFixedSize(802, 602);
-  menu_ = new QWidget(this);
+  // At the screen's pixel density; a missing picture is told once and the menu works without it.
+  if (!LoadPngAsBitmap(skin::kMainBackground, background_, this)) background_ = QPixmap();
+  menu_ = new PictureView(this, background_);
   menu_->setGeometry(rect());
-  CGdiPlusBitmapResource picture(skin::kMainBackground);
-  if (picture.HasImage()) background_ = QPixmap::fromImage(picture.Image());
   CGdiPlusBitmapResource logo(skin::kLogo);
   if (logo.HasImage()) setWindowIcon(QIcon(QPixmap::fromImage(logo.Image())));
   CreateControls();

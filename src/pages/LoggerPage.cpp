@@ -295,8 +295,15 @@ void LoggerPage::DeleteLog() {
 void LoggerPage::paintEvent(QPaintEvent* event) {
   PageFrame::paintEvent(event);
   QPainter p(this);
-  if (!track_.isNull()) p.drawPixmap(kBar.topLeft(), track_, QRect(0, 0, kBar.width(), kBar.height()));
-  if (!bar_.isNull() && fill_ > 0) p.drawPixmap(kBar.topLeft(), bar_, QRect(0, 0, fill_, kBar.height()));
+  // Source rectangles count the picture's own pixels, which are finer on a
+  // high-density screen.
+  auto draw = [&p](const QPixmap& picture, int width) {
+    const qreal ratio = picture.devicePixelRatio();
+    p.drawPixmap(QRectF(kBar.x(), kBar.y(), width, kBar.height()), picture,
+                 QRectF(0, 0, width * ratio, kBar.height() * ratio));
+  };
+  if (!track_.isNull()) draw(track_, kBar.width());
+  if (!bar_.isNull() && fill_ > 0) draw(bar_, fill_);
 }
 
 }  // namespace zd573
