@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -410,8 +411,14 @@ void CZD573_UtilityDlg::OnLogout() {
 }
 
 void CZD573_UtilityDlg::OnDeviceChange() {
-  // Once logged in, devices coming and going are not our concern.
-  if (!login_->isVisible()) return;
+  if (!login_->isVisible()) {
+    // Logged in: what was read belongs to the tracker on that port. Other
+    // devices may come and go; if that port went away, the session ends, so
+    // nothing built from this tracker's values can reach another one.
+    if (QFileInfo::exists(QString::fromStdString(PortPath(context_.portName)))) return;
+    EndSession();
+    return;
+  }
   // No port may stay open: a read still running ends before the new search.
   StopRead();
   if (loginTimer_.isActive()) {
@@ -419,6 +426,19 @@ void CZD573_UtilityDlg::OnDeviceChange() {
     EnableLogin(false);
   }
   RestartSearch();
+}
+
+void CZD573_UtilityDlg::EndSession() {
+  if (sheet_) sheet_->reject();
+  if (page_) page_->Abandon();
+  StopRead();
+  loginTimer_.stop();
+  ToNoDevice();
+  RestartSearch();
+  context_.ShowMessage(this,
+                       context_.Text("STR_MAINPAGE_DEVICEGONE",
+                                     "The tracker was unplugged or changed. Log in again to go on."),
+                       MessageIcon::Warning);
 }
 
 void CZD573_UtilityDlg::OnSettings() {

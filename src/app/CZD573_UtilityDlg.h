@@ -118,6 +118,7 @@ class CZD573_UtilityDlg : public QWidget {
   void OnPageClosed(int buttonId);
   void ShowSheetOver(QWidget* under, SkinnedDialog* sheet);
   void ShowTitle();
+  void EndSession();
   void SetStatus(int code);
   void ShowStatus();
   void ShowLoginButton(bool loginVisible);

@@ -10,6 +10,7 @@
 
 #include "device/user_values.h"
 #include "frame/AppContext.h"
+#include "frame/ChoiceList.h"
 #include "settings/text_encoding.h"
 
 namespace zd573 {
@@ -88,9 +89,17 @@ void FieldBinder::FillBinding(const Binding& b, const DeviceValues& values) {
     }
     case Kind::Flag: static_cast<QAbstractButton*>(b.control)->setChecked(number != 0); break;
     case Kind::List: {
+      // A value no item stands for is shown as its number and kept.
       auto* list = static_cast<QComboBox*>(b.control);
       const std::int64_t index = std::int64_t{number} - b.first;
-      list->setCurrentIndex(index >= 0 && index < list->count() ? static_cast<int>(index) : -1);
+      choice::RemoveExtra(list);
+      if (index >= 0 && index < list->count()) {
+        list->setCurrentIndex(static_cast<int>(index));
+      } else if (b.none && number == *b.none) {
+        list->setCurrentIndex(-1);  // the list's own "none"
+      } else {
+        choice::Select(list, -1, number, QString::number(number));
+      }
       break;
     }
     case Kind::Group: {
@@ -116,7 +125,9 @@ Status FieldBinder::StoreBinding(const Binding& b, DeviceValues& edited) const {
     case Kind::Flag:
       return StoreUserNumber(edited, b.key, static_cast<QAbstractButton*>(b.control)->isChecked() ? 1 : 0);
     case Kind::List: {
-      const int index = static_cast<QComboBox*>(b.control)->currentIndex();
+      const auto* list = static_cast<QComboBox*>(b.control);
+      if (choice::ExtraValue(list)) return {};  // the record's own value, unchanged
+      const int index = list->currentIndex();
       if (index >= 0) return StoreUserNumber(edited, b.key, std::int64_t{index} + b.first);
       return b.none ? StoreUserNumber(edited, b.key, *b.none) : Status{};
     }

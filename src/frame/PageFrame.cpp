@@ -151,7 +151,7 @@ void PageFrame::LoadFrameTexts() {
   const QString format = context_.Text(settings::kImeiKey, settings::kPageImeiDefault);
   const QString imei = context_.FromDevice(context_.Imei());
   imei_->SetLabelText(Utf8(settings::FormatWithText(format.toStdString(), imei.toStdString())));
-  deviceName_->SetLabelText(Utf8(context_.deviceUserName));
+  ShowDeviceName(context_.deviceUserName);
   emit titleChanged(PlainCaption(title_text_));
 }
 
@@ -165,6 +165,14 @@ std::function<void(int, int)> PageFrame::ProgressReporter(const BackgroundTask::
       page->ShowProgress(Utf8(line));
     });
   };
+}
+
+void PageFrame::ShowDeviceName(const std::string& name) {
+  // The band ends at the window's edge: a long name ends in "…", never mid-letter.
+  const QString full = Utf8(name);
+  const int room = kSize.width() - deviceName_->x() - 8;
+  deviceName_->SetLabelText(deviceName_->fontMetrics().elidedText(full, Qt::ElideRight, room));
+  deviceName_->setToolTip(full);
 }
 
 void PageFrame::ShowProgress(const QString& text) { progress_->SetLabelText(text); }
@@ -220,6 +228,12 @@ bool PageFrame::Back() {
   if (Changed() && !context_.AskYesNo(this, context_.leaveQuestion)) return false;
   Leave();
   return true;
+}
+
+void PageFrame::Abandon() {
+  task_.Stop();
+  SetBusy(false);
+  Leave();
 }
 
 void PageFrame::Leave() {

@@ -74,6 +74,9 @@ class PageFrame : public QWidget {
   // The leave test: closes when nothing differs or the user says Yes.
   // Returns whether the page closed. Refused while busy.
   bool Back();
+  // Leaves without the leave test (the tracker that was read is gone); work
+  // still running is stopped first.
+  void Abandon();
   // Whether the controls differ from the record: the bound fields are stored
   // into a copy and compared, then the page's own rules are asked.
   bool Changed() const;
@@ -131,6 +134,8 @@ class PageFrame : public QWidget {
       done(std::move(result));
     });
   }
+  // The device name in the band, shortened to fit.
+  void ShowDeviceName(const std::string& name);
   // The progress line: "Writing n of m", or how the work ended.
   void ShowProgress(const QString& text);
   // The progress reporter handed to a transaction's writes.

@@ -8,6 +8,7 @@
 #include "controls/CLabel.h"
 #include "device/page_values.h"
 #include "pages/PasswordPage.h"
+#include "frame/ChoiceList.h"
 #include "frame/Skin.h"
 #include "settings/language.h"
 #include "settings/paths.h"
@@ -93,14 +94,18 @@ void InfoPage::CreatePageControls() {
 }
 
 void InfoPage::FillFromSettings(const DeviceValues& values) {
-  timeZone_->setCurrentIndex(TimeZoneIndex(values.Number("O6")));
+  // An offset the list lacks (India's +5:30) is shown as it is and kept.
+  const std::int32_t o6 = values.Number("O6");
+  const int zone = TimeZoneIndex(o6);
+  choice::Select(timeZone_, TimeZoneSeconds(zone) == o6 ? zone : -1, o6, QString::fromStdString(OffsetText(o6)));
   dateFormat_->setCurrentIndex(DateFormatIndex(values.Text("F4")));
   name_->setText(QString::fromStdString(context_.deviceUserName));
 }
 
 Status InfoPage::StoreControls(DeviceValues& edited) const {
-  // An offset the list cannot show was shown as GMT +0, and is sent so.
-  if (auto seconds = TimeZoneSeconds(timeZone_->currentIndex())) {
+  if (choice::ExtraValue(timeZone_)) {
+    // The tracker's own offset, unchanged.
+  } else if (auto seconds = TimeZoneSeconds(timeZone_->currentIndex())) {
     if (Status s = StoreUserNumber(edited, "O6", *seconds); !s) return s;
   }
   // With no format selected the tracker's own F4 goes back unchanged.
@@ -115,13 +120,20 @@ bool InfoPage::HasChanges(const DeviceValues&) const {
 
 Status InfoPage::BeforeApply() {
   const std::string typed = Utf8(name_->text());
-  if (typed.empty()) return {};  // an empty name keeps the stored one
+  // An empty name keeps the stored one; an unchanged one is not written again.
+  if (typed.empty() || typed == context_.deviceUserName) return {};
   const std::string name = settings::CleanDeviceUserName(typed);
-  if (Status s = settings::WriteDeviceUserName(context_.SystemIni(), context_.Imei(), name); !s)
-    return Error{"The device name could not be saved", ErrorCode::File, s.error()};
+  // The placeholder means no name: there is nothing to store for it.
+  if (name == settings::kNoDeviceUserName || name == context_.deviceUserName) return {};
+  if (Status s = settings::WriteDeviceUserName(context_.SystemIni(), context_.Imei(), name); !s) {
+    // The tracker's settings still go out; only the name is not kept.
+    context_.ShowFailure(this, Error{Text("STR_DEVICEPAGE_NAMEFAILED", "The device name could not be saved").toStdString(),
+                                     ErrorCode::File, s.error()});
+    return {};
+  }
   context_.deviceUserName = name;
   name_->setText(QString::fromStdString(name));
-  DeviceNameLine()->SetLabelText(QString::fromStdString(name));
+  ShowDeviceName(name);
   return {};
 }
 

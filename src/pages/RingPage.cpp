@@ -14,6 +14,7 @@
 #include "controls/CLabel.h"
 #include "device/transactions.h"
 #include "device/user_values.h"
+#include "frame/ChoiceList.h"
 #include "settings/language.h"
 
 namespace zd573 {
@@ -183,14 +184,21 @@ void RingPage::FillFromSettings(const DeviceValues& values) {
     row.time->setTime(TimeOfDay(row.shown));
     const int mask = values.Number(AlarmKey(r, 'D'));
     for (int k = 0; k < kWeekdayCount; ++k) row.days[static_cast<std::size_t>(k)]->setChecked((mask >> k) & 1);
-    // A melody the list does not offer selects nothing.
+    // A melody the list does not offer is shown as its number and kept; 0 is none.
     const int melody = values.Number(AlarmKey(r, 'A'));
-    row.melody->setCurrentIndex(melody >= 1 && melody <= row.melody->count() ? melody - 1 : -1);
+    choice::RemoveExtra(row.melody);
+    if (melody == 0) {
+      row.melody->setCurrentIndex(-1);
+    } else {
+      choice::Select(row.melody, melody >= 1 && melody <= row.melody->count() ? melody - 1 : -1, melody,
+                     QString::number(melody));
+    }
   }
   ApplyRowVisibility();
 }
 
 int RingPage::RowMode(const AlarmRow& row) const {
+  if (auto kept = choice::ExtraValue(row.mode)) return *kept;
   const int index = row.mode->currentIndex();
   return index >= 0 ? index : row.recordMode;
 }
@@ -217,7 +225,8 @@ Status RingPage::StoreControls(DeviceValues& edited) const {
     if (Status s = StoreUserNumber(edited, AlarmKey(r, 'B'), time); !s) return s;
 
     const int melody = row.melody->currentIndex();
-    if (Status s = StoreUserNumber(edited, AlarmKey(r, 'A'), melody >= 0 ? melody + 1 : 0); !s) return s;
+    const std::int64_t chosen = choice::ExtraValue(row.melody).value_or(melody >= 0 ? melody + 1 : 0);
+    if (Status s = StoreUserNumber(edited, AlarmKey(r, 'A'), chosen); !s) return s;
 
     // Only the weekday rule uses the boxes; the other modes keep the tracker's mask.
     if (mode == kRecurrence) {

@@ -134,7 +134,13 @@ void SetupPage::Confirm() {
   (void)settings::WriteCurrentLanguage(ini, language);
   if (codePages_->currentIndex() >= 0) {
     const int chosen = codePages_->currentData().toInt();
-    if (chosen != context_.CodePage()) (void)settings::WriteDeviceCodePage(ini, chosen);
+    if (chosen != context_.CodePage()) {
+      // The encoding is read back from the file: one that cannot be saved is not in force.
+      if (Status s = settings::WriteDeviceCodePage(ini, chosen); !s)
+        context_.ShowFailure(this, Error{context_.Text("STR_SETUPPAGE_CODEPAGEFAILED",
+                                                       "The text encoding could not be saved").toStdString(),
+                                         ErrorCode::File, s.error()});
+    }
   }
   context_.SetLanguage(language);
   context_.languageChanged = true;

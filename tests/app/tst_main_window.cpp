@@ -371,17 +371,53 @@ class TestMainWindow : public QObject {
     QVERIFY(!w->Button(Dlg::kLoginButton)->DisabledState());
   }
 
-  void deviceChangeAfterLoginIsIgnored() {
+  // Once logged in, other devices coming and going change nothing; the
+  // tracker's own port going away ends the session, page and all, so no
+  // value read from it can be sent to another tracker.
+  void deviceChangeAfterLogin_data() {
+    QTest::addColumn<bool>("unplug");
+    QTest::addColumn<bool>("pageOpen");
+    QTest::newRow("another device comes") << false << false;
+    QTest::newRow("tracker unplugged on the menu") << true << false;
+    QTest::newRow("tracker unplugged with a page open") << true << true;
+  }
+  void deviceChangeAfterLogin() {
+    QFETCH(bool, unplug);
+    QFETCH(bool, pageOpen);
     ShellEnv env;
     env.StartTracker();
     auto w = MakeWindow(env);
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
     LoginWith(*w, {QStringLiteral("4071")}, false);
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadCorrect), kWait);
-    env.Tree().Unplug("ttyACM0");
-    QTest::qWait(300);
-    QVERIFY(!w->SearchPending());
-    QCOMPARE(w->StatusCode(), int(Dlg::kReadCorrect));
+    QPointer<PageFrame> page;
+    if (pageOpen) {
+      QTest::mouseClick(w->Button(Dlg::kGprsButton), Qt::LeftButton);
+      page = w->OpenPage();
+      QVERIFY(page);
+      page->findChild<QLineEdit*>()->setText(QStringLiteral("edited"));
+    }
+    if (unplug) {
+      env.Tree().Unplug("ttyACM0");
+    } else {
+      BarePty other;
+      QVERIFY(env.Tree().Plug("ttyACM1", other.SlavePath()));
+    }
+    if (!unplug) {
+      QTest::qWait(300);
+      QVERIFY(!w->SearchPending());
+      QCOMPARE(w->StatusCode(), int(Dlg::kReadCorrect));
+      QVERIFY(env.messages.empty());
+      return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kNoDevice), kWait);
+    QTRY_VERIFY(!page);
+    QVERIFY(w->Menu()->isVisible());
+    QVERIFY(w->Button(Dlg::kLoginButton)->isVisible());
+    QVERIFY(!PageButtonsEnabled(*w));
+    QVERIFY(env.questions.empty());
+    QCOMPARE(env.messages.size(), std::size_t(1));
+    QVERIFY(env.messages[0].text.contains(QStringLiteral("Log in again")));
   }
 
   // The real pauses, as lower bounds: 5 s before the first search, 500 ms

@@ -165,12 +165,12 @@ class TestRingPage : public QObject {
                                             << "FE=2,F8=1,FB=2,XB=172799,XC=1,XD=0,XA=1,YA=1"
                                             << "YB=0,YC=0,YD=0,ZB=0,ZC=0,ZD=0,ZA=1";
     QTest::newRow("no melodies") << QStringList{"OZ=0", "FE=3", "XC=1", "XA=2", "YC=2", "YA=4", "ZA=5"} << "none"
-                                 << "FE=0,F8=1,FB=2,XB=0,XC=1,XD=0,XA=0,YA=0"
+                                 << "FE=3,F8=1,FB=2,XB=0,XC=1,XD=0,XA=2,YA=4"
                                  << "YB=0,YC=2,YD=0,ZB=0,ZC=0,ZD=0,ZA=5";
-    // Nothing shown for a value out of range: the lists send 0, an
-    // unchecked group keeps the tracker's value.
+    // A value out of range goes back as the tracker gave it: a list shows it
+    // as an extra item, an unchecked group keeps it.
     QTest::newRow("out of range") << QStringList{"FE=9", "F8=7", "FB=4", "XC=1", "XA=9"} << "none"
-                                  << "FE=0,F8=7,FB=4,XB=0,XC=1,XD=0,XA=0,YA=1"
+                                  << "FE=9,F8=7,FB=4,XB=0,XC=1,XD=0,XA=9,YA=1"
                                   << "YB=0,YC=0,YD=0,ZB=0,ZC=0,ZD=0,ZA=1";
   }
   void applyRules() {
@@ -194,17 +194,22 @@ class TestRingPage : public QObject {
     QVERIFY(!page.Changed());
   }
 
-  // A value the page has no item or choice for selects nothing.
-  void outOfRangeSelectsNothing() {
+  // A value the lists have no item for is shown as its number, selected, and
+  // the user can still pick any listed item; a group without the choice checks none.
+  void outOfRangeIsShownAndKept() {
     ShellEnv env;
     QVERIFY(SeededTracker(env, kBase + QStringList{"FE=6", "F8=4", "FB=200", "XC=1", "XA=6", "YC=9"}));
     Standalone<RingPage> view(env);
     RingPage& page = *view.page;
-    QCOMPARE(page.RingTone()->currentIndex(), -1);
+    QCOMPARE(page.RingTone()->currentText(), QStringLiteral("6"));
+    QCOMPARE(page.RingTone()->count(), 6);
     QCOMPARE(page.Vibrate()->checkedId(), -1);
     QCOMPARE(page.Volume()->checkedId(), -1);
-    QCOMPARE(page.Melody(0)->currentIndex(), -1);
-    QCOMPARE(page.Mode(1)->currentIndex(), -1);
+    QCOMPARE(page.Melody(0)->currentText(), QStringLiteral("6"));
+    QCOMPARE(page.Mode(1)->currentText(), QStringLiteral("9"));
+    QVERIFY(!page.Changed());
+    page.RingTone()->setCurrentIndex(1);
+    QVERIFY(page.Changed());
     // A mode without an item is not "Off": its time and melody stay reachable.
     QVERIFY(Shown(page.Time(1)) && !Shown(page.Weekday(1, 0)));
   }
