@@ -139,6 +139,14 @@ void LoggerPage::Export() {
   if (path.isEmpty()) return;  // Cancel: nothing is sent
   const QFileInfo target(path);
   context_.exportFolder = target.absolutePath();
+  if (target.exists() && !target.isFile()) {
+    // Writing to a pipe or a device would wait for a reader forever.
+    context_.ShowCaptioned(this, kErrorCaption,
+                           FromUtf8(logger::kCantGenerateOutput) + QStringLiteral("\n\n") +
+                               Text("STR_LOGGERPAGE_NOTAFILE", "%s is not a regular file.").replace(QStringLiteral("%s"), path),
+                           MessageIcon::Error);
+    return;
+  }
   if (logger::IsReadOnlyFile(path.toStdString())) {
     context_.ShowCaptioned(this, kErrorCaption,
                            FromUtf8(logger::kCantGenerateOutput) + QStringLiteral("\n\n") + path +

@@ -123,7 +123,10 @@ inline void SaveScreen(QWidget* widget, const QString& name) {
   QDir().mkpath(QStringLiteral(ZD573_SCREENS_DIR));
   QApplication::processEvents();
   const QPixmap shot = widget->grab();
-  QVERIFY2(shot.save(QStringLiteral(ZD573_SCREENS_DIR "/") + name + QStringLiteral(".png")), qPrintable(name));
+  // A run at another scale keeps its own pictures beside the others.
+  const qreal ratio = widget->devicePixelRatioF();
+  const QString suffix = ratio == 1.0 ? QString() : QStringLiteral("@%1x").arg(ratio);
+  QVERIFY2(shot.save(QStringLiteral(ZD573_SCREENS_DIR "/") + name + suffix + QStringLiteral(".png")), qPrintable(name));
 }
 
 // The other end of a bare pseudo-terminal: a device that says only what the

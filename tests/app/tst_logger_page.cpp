@@ -8,6 +8,8 @@
 #include <QRadioButton>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "controls/CLabel.h"
@@ -211,17 +213,33 @@ class TestLoggerPage : public QObject {
     for (const QString& name : left) QVERIFY2(!name.contains(QStringLiteral("temp.log")), qPrintable(name));
   }
 
-  // Closing the page mid-download stops it and releases the port; nothing is exported.
-  void closingDuringADownload() {
+  // Closing the page or pressing Cancel mid-download stops it and releases
+  // the port; nothing is exported and the old file stays.
+  void stoppingADownload_data() {
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("page closed") << false;
+    QTest::newRow("Cancel pressed") << true;
+  }
+  void stoppingADownload() {
+    QFETCH(bool, cancel);
     sim::Options slow = WithLog(600);
     slow.baud = 115200;
     LoggerEnv t(slow);
     QVERIFY(t.tracker);
     t.env.WriteFile(t.exportName, "old export");
     LoggerPage* page = t.Open();
+    QVERIFY(!page->CancelButton()->isVisible());
     page->Export();
+    QVERIFY(page->CancelButton()->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(page->BarFill() > 0, 10000);
-    delete page;
+    if (cancel) {
+      QTest::mouseClick(page->CancelButton(), Qt::LeftButton);
+      QVERIFY(!page->Busy());
+      QVERIFY(!page->CancelButton()->isVisible());
+      QCOMPARE(page->ProgressLine()->text(), QStringLiteral("Download cancelled"));
+    } else {
+      delete page;
+    }
     auto port = OpenComPort(t.tracker->SlavePath());
     QVERIFY2(port.ok(), port.ok() ? "" : port.error().c_str());
     QTest::qWait(100);
@@ -242,6 +260,13 @@ class TestLoggerPage : public QObject {
     page->Export();
     QCOMPARE(t.boxes.size(), std::size_t(1));
     QVERIFY(t.boxes[0].text.contains(QStringLiteral("read-only")));
+    // A pipe or a device is no place for an export: refused before anything
+    // is sent, instead of a window that waits for a reader forever.
+    t.exportName = QStringLiteral("pipe.csv");
+    QCOMPARE(::mkfifo(t.env.Path(t.exportName).toLocal8Bit().constData(), 0600), 0);
+    page->Export();
+    QCOMPARE(t.boxes.size(), std::size_t(2));
+    QVERIFY2(t.boxes[1].text.contains(QStringLiteral("not a regular file")), qPrintable(t.boxes[1].text));
     QVERIFY(!page->Busy());
     QTest::qWait(100);
     for (const auto& e : t.tracker->Journal()) QVERIFY2(e.bytes.rfind("KVC,", 0) != 0, e.bytes.c_str());

@@ -145,16 +145,21 @@ class TestMainWindow : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadCorrect), kWait);
   }
 
-  void cancelledLoginChangesNothing() {
+  // The sheets lie over the dimmed menu, which takes no input meanwhile;
+  // Cancel and Escape leave everything as it was.
+  void cancelledSheetsChangeNothing_data() { AddLanguageRows(); }
+  void cancelledSheetsChangeNothing() {
+    QFETCH(QString, language);
     ShellEnv env;
+    QVERIFY(settings::WriteCurrentLanguage(env.Context().SystemIni(), language.toStdString()).ok());
     env.StartTracker();
     auto w = MakeWindow(env);
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
     w->OnLogin();
     auto* page = qobject_cast<LoginPage*>(w->OpenSheet());
     QVERIFY(page);
-    // The sheet sits over the menu, which takes no input meanwhile.
     QVERIFY(!w->Menu()->isEnabled());
+    SaveScreen(w.get(), QStringLiteral("window-sheet-login-") + language);
     page->PasswordEdit()->setText(QStringLiteral("4071"));
     QTest::mouseClick(page->CancelButton(), Qt::LeftButton);
     QTRY_VERIFY(!w->OpenSheet());
@@ -163,7 +168,19 @@ class TestMainWindow : public QObject {
     QVERIFY(!w->Button(Dlg::kLoginButton)->DisabledState());
     QTest::qWait(100);
     QVERIFY(!w->ReadRunning());
+
+    QTest::mouseClick(w->Button(Dlg::kSettingsButton), Qt::LeftButton);
+    auto* setup = qobject_cast<SetupPage*>(w->OpenSheet());
+    QVERIFY(setup);
+    QVERIFY(!w->Menu()->isEnabled());
+    SaveScreen(w.get(), QStringLiteral("window-sheet-setup-") + language);
+    setup->LanguageList()->setCurrentIndex(setup->LanguageList()->findText(QStringLiteral("Bare")));
+    QTest::keyClick(setup, Qt::Key_Escape);
+    QTRY_VERIFY(!w->OpenSheet());
+    QVERIFY(w->Menu()->isEnabled());
+    QCOMPARE(env.Context().Language(), language.toStdString());
   }
+
 
   void storedDeviceNameReplacesImei() {
     ShellEnv env;
@@ -521,14 +538,21 @@ class TestMainWindow : public QObject {
   // time, the title names it, Back brings the menu back.
   void pagesReplaceTheMenu_data() {
     QTest::addColumn<int>("button");
-    QTest::addColumn<QString>("title");
-    for (const PageEntry& e : ConfigurationPages())
-      QTest::newRow(e.titleKey.data()) << e.buttonId << PlainCaption(QString::fromUtf8(e.titleDefault.data(), qsizetype(e.titleDefault.size())));
+    QTest::addColumn<QString>("language");
+    for (const char* language : {"English", "TChinese"})
+      for (const PageEntry& e : ConfigurationPages())
+        QTest::addRow("%s %s", e.titleKey.data(), language) << e.buttonId << QString::fromLatin1(language);
   }
   void pagesReplaceTheMenu() {
     QFETCH(int, button);
-    QFETCH(QString, title);
+    QFETCH(QString, language);
     ShellEnv env;
+    QVERIFY(settings::WriteCurrentLanguage(env.Context().SystemIni(), language.toStdString()).ok());
+    env.Context().SetLanguage(language.toStdString());
+    const PageEntry* entry = FindPage(button);
+    QVERIFY(entry);
+    const QString title = PlainCaption(env.Context().Text(entry->titleKey, entry->titleDefault));
+    const QString appName = env.Context().Text("STR_MAINPAGE_APPNAME", "ZD-573 Utility");
     env.StartTracker();
     auto w = MakeWindow(env);
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
@@ -540,6 +564,7 @@ class TestMainWindow : public QObject {
     QVERIFY(page->isVisible());
     QVERIFY(!w->Menu()->isVisible());
     QCOMPARE(w->windowTitle(), title);
+    SaveScreen(w.get(), QStringLiteral("window-page-%1-").arg(button) + language);
     // Nothing of the menu can open a second page or a sheet.
     for (int other : Dlg::kPageButtons) w->OnPageButton(other);
     w->OnLogin();
@@ -548,7 +573,7 @@ class TestMainWindow : public QObject {
     QTest::keyClick(page, Qt::Key_Escape);
     QTRY_VERIFY(!page);
     QVERIFY(w->Menu()->isVisible());
-    QCOMPARE(w->windowTitle(), QStringLiteral("ZD-573 Utility"));
+    QCOMPARE(w->windowTitle(), appName);
     QVERIFY(w->Button(button)->hasFocus() || !w->isActiveWindow());
   }
 };
