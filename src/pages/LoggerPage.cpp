@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 
@@ -79,6 +80,16 @@ void LoggerPage::CreatePageControls() {
   dropNoFix_ = AddCheck(QRect(615, 235, 90, 25), QStringLiteral("Enable"));
   dropNoFix_->setText(Text("STR_GLOBAL_ON", "ON"));
 
+  // The bar is painted from the skin; this invisible twin tells screen readers its value.
+  barValue_ = new QProgressBar(this);
+  barValue_->setGeometry(kBar);
+  barValue_->setRange(0, kBar.width() - 1);
+  barValue_->setValue(0);
+  barValue_->setTextVisible(false);
+  barValue_->setStyleSheet(QStringLiteral(
+      "QProgressBar { background: transparent; border: none; } QProgressBar::chunk { background: transparent; }"));
+  barValue_->setAccessibleName(Text("STR_LOGGERPAGE_PROGRESS", "Download progress"));
+  barValue_->setAttribute(Qt::WA_TransparentForMouseEvents);
   if (!LoadPngAsBitmap(kTrackImage, track_, this)) track_ = QPixmap();
   if (!LoadPngAsBitmap(kBarImage, bar_, this)) bar_ = QPixmap();
 
@@ -168,6 +179,7 @@ void LoggerPage::Export() {
     return;
   }
   fill_ = 0;
+  barValue_->setValue(0);
   preview_->hide();
   written_->SetLabelText({});
   writtenFile_->SetLabelText({});
@@ -182,6 +194,7 @@ void LoggerPage::CancelDownload() {
   // dropped and every earlier file stays as it was.
   download_.reset();
   fill_ = 0;
+  barValue_->setValue(0);
   update(kBar);
   SetBusy(false);
   ShowProgress(Text("STR_LOGGERPAGE_CANCELLED", "Download cancelled"));
@@ -209,6 +222,7 @@ void LoggerPage::OnProgress(Progress progress) {
   if (progress.total == 0) return;
   fill_ = static_cast<int>(std::min<std::uint64_t>(std::uint64_t{progress.done} * kBar.width() / progress.total,
                                                     kBar.width() - 1));
+  barValue_->setValue(fill_);
   update(kBar);
 }
 
@@ -237,6 +251,7 @@ void LoggerPage::OnEnded(int code) {
   }
   download_.reset();
   fill_ = 0;
+  barValue_->setValue(0);
   update(kBar);
   SetBusy(false);
 }

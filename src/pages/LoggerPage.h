@@ -14,6 +14,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QLineEdit;
+class QProgressBar;
 class QRadioButton;
 
 namespace zd573 {
@@ -72,6 +73,7 @@ class LoggerPage : public PageFrame {
   CGdipButton* delete_ = nullptr;
   CGdipButton* cancel_ = nullptr;
   TrackPreview* preview_ = nullptr;
+  QProgressBar* barValue_ = nullptr;
   CLabel* written_ = nullptr;
   CLabel* writtenFile_ = nullptr;
   QPixmap track_;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QtTest>
 
@@ -157,6 +158,8 @@ class TestLoggerPage : public QObject {
     clock.start();
     while (page->Busy() && clock.elapsed() < 20000) {
       if (fills.empty() || fills.back() != page->BarFill()) fills.push_back(page->BarFill());
+      // A screen reader reads the bar's value as it is drawn.
+      QCOMPARE(page->findChild<QProgressBar*>()->value(), page->BarFill());
       if (page->BarFill() > 250 && !page->DropNoFix()->isChecked()) {
         SaveScreen(page, QStringLiteral("logger-page-busy-English"));
         page->DropNoFix()->setChecked(true);
