@@ -166,10 +166,7 @@ void LoggerPage::Export() {
     return;
   }
   exportPath_ = path;
-  // The raw log goes beside the export, where the user chose to write.
-  rawPath_ = (target.absolutePath() + QStringLiteral("/temp.log")).toStdString();
-  LogDownloadOptions options;
-  options.rawPath = rawPath_;
+  LogDownloadOptions options;  // no rawPath: the core's, temp.log in the user's cache folder
   options.silenceLimit = context_.durations.logSilence;
   options.stallLimit = context_.durations.logStall;
   download_ = std::make_unique<LogDownload>(relay_, options);
@@ -178,6 +175,7 @@ void LoggerPage::Export() {
     context_.ShowFailure(this, started.failure());
     return;
   }
+  rawPath_ = download_->RawPath();
   fill_ = 0;
   barValue_->setValue(0);
   preview_->hide();

@@ -125,7 +125,9 @@ class TestLoggerPage : public QObject {
     QCOMPARE(t.dialogs[0][1], filter);
     QVERIFY2(t.boxes.empty(), t.boxes.empty() ? "" : qPrintable(t.boxes[0].text));
     QVERIFY(t.Written() == t.Expected(ExportFormat(format), false));
-    QVERIFY(QFile::exists(t.env.Path(QStringLiteral("temp.log"))));  // the raw log beside the export
+    // The raw log goes to the user's cache folder (the core's RawLogPath), not beside the export.
+    QVERIFY(!QFile::exists(t.env.Path(QStringLiteral("temp.log"))));
+    QVERIFY(QFile::exists(QString::fromStdString(settings::RawLogPath().value())));
     QVERIFY(page->Preview()->isVisible());
     QVERIFY(!page->Preview()->Points().empty());
     QCOMPARE(page->WrittenLine()->text(), QStringLiteral("300 records written to"));
