@@ -154,10 +154,11 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Dependencies come from the shared libraries the programs link (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt's X11 display plugin, loaded at run time, comes with libqt6gui6. The
-# Wayland plugin is left out on purpose: the frameless window moves itself,
-# which Wayland does not allow, so it runs through XWayland.
+# Qt's display plugins are loaded at run time, so dpkg-shlibdeps cannot see
+# them: the X11 one comes with libqt6gui6, the Wayland one is a package of
+# its own. Without it a Wayland desktop runs the window through XWayland.
 if(TARGET zd573-utility)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland")
   # The Traditional Chinese texts need a CJK font.
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS "fonts-noto-cjk")
 endif()

@@ -7,6 +7,8 @@ PKGS=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # Qt's Wayland platform, and a headless compositor to run the window on it (tests/wayland)
+  qt6-wayland weston
   fonts-dejavu-core fonts-noto-cjk
   libxml2-utils gpsbabel hyperfine time python3 procps
   # the package and its checks (tests/packaging, ./package.sh)

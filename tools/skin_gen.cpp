@@ -1,6 +1,7 @@
-// zd573-skin-gen: draws every picture of the skin and writes <id>.png into
-// the folder named on the command line. The committed resources/png/ is its
-// output; change a recipe here, run it, look at the result, commit both.
+// zd573-skin-gen: draws every picture of the skin and writes <id>.png and
+// <id>@2x.png into the folder named on the command line. The committed
+// resources/png/ is its output; change a recipe here, run it, look at the
+// result, commit both.
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -307,9 +308,7 @@ QImage HeaderBand(int height, bool dark) {
     p.setPen(QPen(QColor(0xBC, 0xCB, 0xD6), 1));
     p.drawPath(shape);
   }
-  p.setRenderHint(QPainter::Antialiasing, false);
-  p.setPen(dark ? kTeal : QColor(0xA9, 0xBB, 0xC8));
-  p.drawLine(0, height - 1, 669, height - 1);
+  PixelLine(p, {0, height - 1}, {669, height - 1}, dark ? kTeal : QColor(0xA9, 0xBB, 0xC8));
   return img;
 }
 
@@ -318,10 +317,9 @@ QImage RowBand(int height, bool recurring) {
   QPainter p(&img);
   img.fill(kPanel);
   const QColor line(0xCF, 0xDA, 0xE2);
-  p.setPen(line);
-  p.drawLine(0, 0, 0, height - 1);
-  p.drawLine(669, 0, 669, height - 1);
-  p.drawLine(0, height - 1, 669, height - 1);
+  PixelLine(p, {0, 0}, {0, height - 1}, line);
+  PixelLine(p, {669, 0}, {669, height - 1}, line);
+  PixelLine(p, {0, height - 1}, {669, height - 1}, line);
   if (recurring) {
     p.fillRect(QRect(1, 0, 3, height - 1), kTeal);
     p.setRenderHint(QPainter::Antialiasing);
@@ -449,10 +447,8 @@ QImage MainBackground() {
 
   const QRect footer(0, 536, 800, 64);
   p.fillRect(footer, Vertical(footer, QColor(0xE2, 0xEA, 0xEF), QColor(0xDA, 0xE4, 0xEA)));
-  p.setPen(QColor(0xCB, 0xD7, 0xDF));
-  p.drawLine(0, 536, 799, 536);
-  p.setPen(WithAlpha(kWhite, 160));
-  p.drawLine(0, 537, 799, 537);
+  PixelLine(p, {0, 536}, {799, 536}, QColor(0xCB, 0xD7, 0xDF));
+  PixelLine(p, {0, 537}, {799, 537}, WithAlpha(kWhite, 160));
   return img;
 }
 
@@ -473,18 +469,13 @@ QImage PageBackground() {
   p.fillPath(cardShape, Vertical(card, ink::k600, ink::k700));
   p.fillPath(RoundedRect(QRectF(card.left() + 0.5, card.top() + 12, 3, card.height() - 24), 1.5), kTealLight);
 
-  p.setRenderHint(QPainter::Antialiasing, false);
-  p.setPen(QColor(0xD4, 0xDE, 0xE5));
-  p.drawLine(16, 148, 783, 148);
-  p.setPen(WithAlpha(kWhite, 200));
-  p.drawLine(16, 149, 783, 149);
+  PixelLine(p, {16, 148}, {783, 148}, QColor(0xD4, 0xDE, 0xE5));
+  PixelLine(p, {16, 149}, {783, 149}, WithAlpha(kWhite, 200));
 
   const QRect footer(0, 492, 800, 108);
   p.fillRect(footer, Vertical(footer, QColor(0xE3, 0xEB, 0xF0), QColor(0xDA, 0xE4, 0xEA)));
-  p.setPen(QColor(0xCB, 0xD7, 0xDF));
-  p.drawLine(0, 492, 799, 492);
-  p.setPen(WithAlpha(kWhite, 160));
-  p.drawLine(0, 493, 799, 493);
+  PixelLine(p, {0, 492}, {799, 492}, QColor(0xCB, 0xD7, 0xDF));
+  PixelLine(p, {0, 493}, {799, 493}, WithAlpha(kWhite, 160));
   return img;
 }
 
@@ -498,14 +489,11 @@ QImage DialogBackground(int width, int height, int headerHeight, int footerTop, 
   p.fillRect(header, Vertical(header, kWhite, QColor(0xF5, 0xF8, 0xFA)));
   p.fillRect(QRect(0, 0, width, 4), ink::k700);
   p.fillRect(QRect(0, 4, width, 2), kTeal);
-  p.setPen(QColor(0xD4, 0xDE, 0xE5));
-  p.drawLine(0, headerHeight, width - 1, headerHeight);
+  PixelLine(p, {0, headerHeight}, {width - 1, headerHeight}, QColor(0xD4, 0xDE, 0xE5));
   const QRect footer(0, footerTop, width, height - footerTop);
   p.fillRect(footer, Vertical(footer, QColor(0xE3, 0xEB, 0xF0), QColor(0xDA, 0xE4, 0xEA)));
-  p.setPen(QColor(0xCB, 0xD7, 0xDF));
-  p.drawLine(0, footerTop, width - 1, footerTop);
-  p.setPen(ink::k600);
-  p.drawRect(0, 0, width - 1, height - 1);
+  PixelLine(p, {0, footerTop}, {width - 1, footerTop}, QColor(0xCB, 0xD7, 0xDF));
+  PixelFrame(p, QRect(0, 0, width, height), ink::k600);
   return img;
 }
 
@@ -690,6 +678,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // Every picture twice: <id>.png for ordinary screens and <id>@2x.png, the
+  // same recipe at twice the pixels, for screens at 200 % and between.
   const auto recipes = Recipes();
   int written = 0;
   for (const auto& picture : zd573::skin::kCatalogue) {
@@ -698,15 +688,21 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "zd573-skin-gen: no recipe for picture %d (%s)\n", picture.id, picture.role);
       return 1;
     }
-    const QImage image = it->second();
-    if (image.width() != picture.width || image.height() != picture.height) {
-      std::fprintf(stderr, "zd573-skin-gen: picture %d is %dx%d, expected %dx%d\n", picture.id, image.width(),
-                   image.height(), picture.width, picture.height);
-      return 1;
+    for (const int scale : {1, 2}) {
+      SetScale(scale);
+      const QImage image = it->second();
+      if (image.width() != picture.width * scale || image.height() != picture.height * scale) {
+        std::fprintf(stderr, "zd573-skin-gen: picture %d at %dx is %dx%d, expected %dx%d\n", picture.id, scale,
+                     image.width(), image.height(), picture.width * scale, picture.height * scale);
+        return 1;
+      }
+      const QString name = scale == 1 ? QStringLiteral("%1.png").arg(picture.id)
+                                      : QStringLiteral("%1@%2x.png").arg(picture.id).arg(scale);
+      if (!SavePng(image, out.filePath(name))) return 1;
+      ++written;
     }
-    if (!SavePng(image, out.filePath(QStringLiteral("%1.png").arg(picture.id)))) return 1;
-    ++written;
   }
+  SetScale(1);
   std::printf("zd573-skin-gen: wrote %d pictures to %s\n", written, qPrintable(out.absolutePath()));
   return 0;
 }

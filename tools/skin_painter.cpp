@@ -9,10 +9,29 @@
 
 namespace skingen {
 
+namespace {
+int g_scale = 1;
+}  // namespace
+
+void SetScale(int scale) { g_scale = scale; }
+int Scale() { return g_scale; }
+
 QImage Canvas(int width, int height) {
-  QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+  QImage image(width * g_scale, height * g_scale, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(g_scale);
   image.fill(Qt::transparent);
   return image;
+}
+
+void PixelLine(QPainter& p, QPoint from, QPoint to, const QColor& colour) {
+  p.fillRect(QRect(from, to).normalized(), colour);
+}
+
+void PixelFrame(QPainter& p, const QRect& r, const QColor& colour) {
+  PixelLine(p, r.topLeft(), r.topRight(), colour);
+  PixelLine(p, r.bottomLeft(), r.bottomRight(), colour);
+  PixelLine(p, r.topLeft() + QPoint(0, 1), r.bottomLeft() - QPoint(0, 1), colour);
+  PixelLine(p, r.topRight() + QPoint(0, 1), r.bottomRight() - QPoint(0, 1), colour);
 }
 
 QColor Mix(const QColor& a, const QColor& b, double t) {
@@ -67,9 +86,12 @@ void BoxBlur(std::vector<int>& plane, int w, int h, int radius, bool horizontal)
 }  // namespace
 
 void DropShadow(QImage& image, const QPainterPath& shape, QPointF offset, int blur, const QColor& colour) {
+  // Works on device pixels; the shape and the offset are in units.
   const int w = image.width();
   const int h = image.height();
+  const qreal scale = image.devicePixelRatio();
   QImage mask(w, h, QImage::Format_ARGB32_Premultiplied);
+  mask.setDevicePixelRatio(scale);
   mask.fill(Qt::transparent);
   {
     QPainter p(&mask);
@@ -80,12 +102,13 @@ void DropShadow(QImage& image, const QPainterPath& shape, QPointF offset, int bl
   std::vector<int> alpha(static_cast<std::size_t>(w * h));
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) alpha[static_cast<std::size_t>(y * w + x)] = qAlpha(mask.pixel(x, y));
-  const int r = std::max(1, blur / 2);
+  const int r = std::max(1, blur / 2) * qRound(scale);
   for (int pass = 0; pass < 3; ++pass) {
     BoxBlur(alpha, w, h, r, true);
     BoxBlur(alpha, w, h, r, false);
   }
   QImage shadow(w, h, QImage::Format_ARGB32);
+  shadow.setDevicePixelRatio(scale);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       const int a = alpha[static_cast<std::size_t>(y * w + x)] * colour.alpha() / 255;

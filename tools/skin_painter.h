@@ -50,12 +50,26 @@ enum class Glyph {
   ArrowLeft, ArrowRight, Check, Cross, ChevronUp, ChevronDown, Minus, Close, Pin
 };
 
+// Device pixels per unit of the pictures being drawn: 1, or 2 for the
+// variants of high-density screens. Recipes draw in units; Canvas makes an
+// image of the scaled size that QPainter scales into by itself.
+void SetScale(int scale);
+int Scale();
+
+// A transparent picture of width x height units.
 QImage Canvas(int width, int height);
 QColor Mix(const QColor& a, const QColor& b, double t);
 QColor WithAlpha(QColor c, int alpha);
 QPainterPath RoundedRect(const QRectF& r, qreal radius);
 // A vertical gradient from `top` to `bottom` over `r`.
 QBrush Vertical(const QRectF& r, const QColor& top, const QColor& bottom);
+
+// The pixels an aliased one-pixel line from `from` to `to` covers (a row or
+// a column), filled in `colour`. A scaled aliased line would straddle two
+// units; a filled rectangle stays on the same unit at every scale.
+void PixelLine(QPainter& p, QPoint from, QPoint to, const QColor& colour);
+// The one-unit border just inside `r`.
+void PixelFrame(QPainter& p, const QRect& r, const QColor& colour);
 
 // Blurs the alpha of `shape` drawn in `colour` and lays it under what
 // follows: a soft drop shadow.

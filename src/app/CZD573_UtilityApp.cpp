@@ -11,10 +11,9 @@
 
 #include "app/CZD573_UtilityDlg.h"
 #include "app/DemoTracker.h"
-#include "app/PageFactory.h"
 #include "controls/CGdiPlusBitmap.h"
 #include "device/device_port.h"
-#include "pages/AppContext.h"
+#include "frame/AppContext.h"
 
 namespace zd573 {
 
@@ -109,7 +108,6 @@ int CZD573_UtilityApp::Run(int argc, char** argv) {
   int code = 0;
   {
     CZD573_UtilityDlg window(context);
-    window.SetPageFactory(&MakeConfigurationPage);
     if (!options->port.empty()) window.SetFixedPort(options->port);
     window.WatchDeviceDirectory(QString::fromStdString(DevRoot()));
     window.show();

@@ -2,40 +2,32 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include <span>
 
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
 #include "device/device_port.h"
 #include "device/port_finder.h"
-#include "pages/PageFrame.h"
-#include "pages/SetupPage.h"
+#include "frame/PageFrame.h"
+#include "frame/Skin.h"
 #include "pages/LoginPage.h"
-#include "pages/Skin.h"
+#include "pages/PageRegistry.h"
+#include "pages/SetupPage.h"
 #include "settings/language.h"
 
 namespace zd573 {
 
 namespace {
 
-struct PageButtonLook {
-  int id;
-  int normal;
-  int pressed;
-  int disabled;
-};
-// Normal, pressed and disabled pictures of the six page buttons.
-constexpr std::array<PageButtonLook, 6> kPageButtonLooks{{
-    {CZD573_UtilityDlg::kInfoButton, 171, 172, 173},
-    {CZD573_UtilityDlg::kMsgButton, 150, 151, 152},
-    {CZD573_UtilityDlg::kGprsButton, 153, 154, 155},
-    {CZD573_UtilityDlg::kRingButton, 156, 157, 158},
-    {CZD573_UtilityDlg::kLoggerButton, 159, 160, 161},
-    {CZD573_UtilityDlg::kSettingsButton, 168, 169, 170},
-}};
+// The settings button's pictures; the pages' come from their registry.
+constexpr PageEntry::Pictures kSettingsPictures{168, 169, 170};
 
 constexpr std::array<std::string_view, 8> kStatusDefaults{
     "Search Device...",     "IMEI: %s",         "Reading Setting ...", "Read Setting Correct",
@@ -53,6 +45,23 @@ const QColor kCaptionColour{0x17, 0x24, 0x32};
 const QColor kStatusColour{0x1F, 0x31, 0x43};
 const QColor kBandTextColour{255, 255, 255};
 
+// The menu's view paints the window's picture itself: its image buttons take
+// their background from it.
+class PictureView : public QWidget {
+ public:
+  PictureView(QWidget* parent, const QPixmap& picture) : QWidget(parent), picture_(picture) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::black);
+    if (!picture_.isNull()) p.drawPixmap(1, 1, picture_);
+  }
+
+ private:
+  QPixmap picture_;
+};
+
 QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 }  // namespace
@@ -62,6 +71,7 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
       context_(context),
       readNotices_(this, ReadRelay::Handlers{
                              .identified = [this](const std::string&, const std::string&) { OnIdentified(); },
+                             .progress = [this](Progress p) { OnReadProgress(p); },
                              .complete = [this] { OnReadComplete(); },
                              .failed = [this](const std::string&) { OnReadFailed(); },
                          }) {
@@ -69,11 +79,12 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
   options.fullReadStall = context_.durations.fullReadStall;
   reader_ = std::make_unique<SettingsReader>(context_.Settings(), readNotices_, options);
 
-  // At the top-left corner of the screen, 802 x 602.
-  setGeometry(0, 0, 802, 602);
+  // 802 x 602; the window system places it.
   setFixedSize(802, 602);
-  CGdiPlusBitmapResource picture(skin::kMainBackground);
-  if (picture.HasImage()) background_ = QPixmap::fromImage(picture.Image());
+  // At the screen's pixel density; a missing picture is told once and the menu works without it.
+  if (!LoadPngAsBitmap(skin::kMainBackground, background_, this)) background_ = QPixmap();
+  menu_ = new PictureView(this, background_);
+  menu_->setGeometry(rect());
   CGdiPlusBitmapResource logo(skin::kLogo);
   if (logo.HasImage()) setWindowIcon(QIcon(QPixmap::fromImage(logo.Image())));
   CreateControls();
@@ -111,30 +122,33 @@ CZD573_UtilityDlg::~CZD573_UtilityDlg() {
 }
 
 void CZD573_UtilityDlg::CreateControls() {
-  appName_ = new CLabel(this);
+  QWidget* const view = menu_;
+  appName_ = new CLabel(view);
   appName_->setGeometry(28, 20, 400, 40);
   skin::StyleLabel(appName_, kBandTextColour, 18, true);
   appName_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-  minimise_ = skin::MakeButton(this, skin::kMinimiseNormal, skin::kMinimisePressed, QRect(762, 2, 16, 16));
-  close_ = skin::MakeButton(this, skin::kCloseNormal, skin::kClosePressed, QRect(782, 2, 16, 16));
+  minimise_ = skin::MakeButton(view, skin::kMinimiseNormal, skin::kMinimisePressed, QRect(762, 2, 16, 16));
+  close_ = skin::MakeButton(view, skin::kCloseNormal, skin::kClosePressed, QRect(782, 2, 16, 16));
   connect(minimise_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
   connect(close_, &QAbstractButton::clicked, this, &QWidget::close);
 
-  logo_ = skin::MakeButton(this, skin::kLogo, skin::kLogo, QRect(76, 140, 96, 96));
+  logo_ = skin::MakeButton(view, skin::kLogo, skin::kLogo, QRect(76, 140, 96, 96));
   logo_->setCursor(Qt::ArrowCursor);
   logo_->setFocusPolicy(Qt::NoFocus);
 
-  for (std::size_t i = 0; i < kPageButtonLooks.size(); ++i) {
-    const PageButtonLook& look = kPageButtonLooks[i];
+  const std::span<const PageEntry> pages = ConfigurationPages();
+  for (std::size_t i = 0; i < kPageButtons.size(); ++i) {
+    const bool settings = i == pages.size();
+    const PageEntry::Pictures look = settings ? kSettingsPictures : pages[i].pictures;
+    const int id = settings ? kSettingsButton : pages[i].buttonId;
     const int x = kGridLeft + static_cast<int>(i % 3) * kColumnStep;
     const int y = kGridTop + static_cast<int>(i / 3) * kRowStep;
-    CGdipButton* button = skin::MakeButton(this, look.normal, look.pressed, QRect(x, y, 115, 115));
+    CGdipButton* button = skin::MakeButton(view, look.normal, look.pressed, QRect(x, y, 115, 115));
     button->SetDisabledImage(look.disabled);
-    const int id = look.id;
     connect(button, &QAbstractButton::clicked, this, [this, id] { OnPageButton(id); });
     pageButtons_[i] = button;
-    auto* caption = new CLabel(this);
+    auto* caption = new CLabel(view);
     caption->SetControlId(kFirstCaption + static_cast<int>(i));
     caption->setGeometry(x - 30, y + 120, 175, 26);
     skin::StyleLabel(caption, kCaptionColour, skin::kCaptionPoints, true);
@@ -142,11 +156,11 @@ void CZD573_UtilityDlg::CreateControls() {
     captions_[i] = caption;
   }
 
-  login_ = skin::MakeButton(this, 178, 179, QRect(54, 262, 140, 40));
+  login_ = skin::MakeButton(view, 178, 179, QRect(54, 262, 140, 40));
   login_->SetDisabledImage(180);
   login_->SetCaptionColor(Qt::white);
   login_->SetCaptionPointSize(14);
-  logout_ = skin::MakeButton(this, 256, 255, QRect(54, 262, 140, 40));
+  logout_ = skin::MakeButton(view, 256, 255, QRect(54, 262, 140, 40));
   logout_->SetDisabledImage(180);
   logout_->SetCaptionColor(Qt::white);
   logout_->SetCaptionPointSize(14);
@@ -154,11 +168,24 @@ void CZD573_UtilityDlg::CreateControls() {
   connect(login_, &QAbstractButton::clicked, this, &CZD573_UtilityDlg::OnLogin);
   connect(logout_, &QAbstractButton::clicked, this, &CZD573_UtilityDlg::OnLogout);
 
-  statusLabel_ = new CLabel(this);
+  statusLabel_ = new CLabel(view);
   statusLabel_->SetControlId(kStatusLabel);
   statusLabel_->setGeometry(28, 550, 744, 36);
   skin::StyleLabel(statusLabel_, kStatusColour, 13, true);
   statusLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  statusLabel_->SetAccessibleRole(QAccessible::StatusBar);
+
+  // Minimise and close stay with the mouse: Tab then Space must never end
+  // the program. Login first, then the page buttons in reading order.
+  minimise_->setFocusPolicy(Qt::NoFocus);
+  close_->setFocusPolicy(Qt::NoFocus);
+  QWidget* previous = login_;
+  QWidget::setTabOrder(login_, logout_);
+  previous = logout_;
+  for (CGdipButton* button : pageButtons_) {
+    QWidget::setTabOrder(previous, button);
+    previous = button;
+  }
 }
 
 CGdipButton* CZD573_UtilityDlg::Button(int id) const {
@@ -194,8 +221,8 @@ QStringList CZD573_UtilityDlg::TtyNames() const {
 void CZD573_UtilityDlg::ApplyTexts() {
   context_.Refresh();
   const QString title = context_.Text("STR_MAINPAGE_APPNAME", "ZD-573 Utility");
-  setWindowTitle(PlainCaption(title));
   appName_->SetLabelText(title);
+  ShowTitle();
   for (int i = 0; i < 6; ++i) {
     captions_[static_cast<std::size_t>(i)]->SetLabelText(context_.Text(
         settings::FamilyKey("STR_MAINPAGE_STR%d", i + 1), kCaptionDefaults[static_cast<std::size_t>(i)]));
@@ -206,9 +233,19 @@ void CZD573_UtilityDlg::ApplyTexts() {
   }
   ShowStatus();
   context_.leaveQuestion = context_.Text("STR_GLOBAL_CHANGE", "Change");
+  minimise_->SetSpokenName(context_.Text("STR_GLOBAL_MINIMISE", "Minimise"));
+  close_->SetSpokenName(context_.Text("STR_GLOBAL_CLOSE", "Close"));
+  // A page button is named by the caption under it.
+  for (std::size_t i = 0; i < pageButtons_.size(); ++i) pageButtons_[i]->SetSpokenName(captions_[i]->text());
   login_->SetCaption(context_.Text("STR_MAINPAGE_CONNECT", "Login"));
   logout_->SetCaption(context_.Text("STR_MAINPAGE_DISCONNECT", "  Loginout"));
   update();
+}
+
+void CZD573_UtilityDlg::ShowTitle() {
+  // Task bars and window lists say where the user is.
+  setWindowTitle(page_ ? PlainCaption(page_->Title())
+                       : PlainCaption(context_.Text("STR_MAINPAGE_APPNAME", "ZD-573 Utility")));
 }
 
 QString CZD573_UtilityDlg::StatusText() const {
@@ -267,16 +304,21 @@ void CZD573_UtilityDlg::ToNoDevice() {
 
 void CZD573_UtilityDlg::OnSearchTimer() {
   searchTimer_.stop();
-  std::string port = context_.portName;
-  bool found = false;
   if (!fixedPort_.empty()) {
-    port = fixedPort_;
-    found = true;
-  } else {
-    // The search pauses for each matching port; the window keeps painting.
-    const FindOptions options{context_.durations.portMatchPause};
-    RunWithBusyWindows([&] { found = FindDevicePort(port, options); });
+    OnSearchDone(true, fixedPort_);
+    return;
   }
+  // The search pauses for each matching port; it runs off the window thread.
+  const FindOptions options{context_.durations.portMatchPause};
+  search_.Run(
+      [options, port = context_.portName](std::stop_token, const BackgroundTask::Relay&) mutable {
+        const bool found = FindDevicePort(port, options);
+        return std::pair<bool, std::string>(found, port);
+      },
+      [this](std::pair<bool, std::string> result) { OnSearchDone(result.first, result.second); });
+}
+
+void CZD573_UtilityDlg::OnSearchDone(bool found, const std::string& port) {
   if (!found) {
     ToNoDevice();
     return;
@@ -308,19 +350,31 @@ void CZD573_UtilityDlg::OnIdentified() {
 
 bool CZD573_UtilityDlg::LoginUsable() const { return login_->isVisible() && !login_->DisabledState(); }
 
+void CZD573_UtilityDlg::ShowSheetOver(QWidget* under, SkinnedDialog* sheet) {
+  sheet_ = ShowSheet(under, sheet);
+  connect(sheet, &SkinnedDialog::finished, sheet, &QObject::deleteLater);
+}
+
 void CZD573_UtilityDlg::OnLogin() {
-  if (!LoginUsable()) return;
+  if (!LoginUsable() || sheet_ || page_) return;
   if (!context_.FromDevice(context_.Settings().Text("OU")).isEmpty()) {
-    LoginPage page(context_, this);
-    if (page.exec() != QDialog::Accepted) return;
-    // The search may have run while the page was open and found no tracker:
-    // there is nothing left to log in to.
-    if (!LoginUsable()) return;
-    const QString device = context_.FromDevice(context_.Settings().Text("OU"));
-    if (context_.typedPassword != device) {
-      SetStatus(kPasswordError);
-      return;
-    }
+    auto* sheet = new LoginPage(context_, nullptr);
+    connect(sheet, &SkinnedDialog::finished, this, &CZD573_UtilityDlg::OnLoginSheetDone);
+    ShowSheetOver(menu_, sheet);
+    return;
+  }
+  OnLoginSheetDone(SkinnedDialog::Accepted);
+}
+
+void CZD573_UtilityDlg::OnLoginSheetDone(int result) {
+  if (result != SkinnedDialog::Accepted) return;
+  // The search may have run while the sheet was open and found no tracker:
+  // there is nothing left to log in to.
+  if (!LoginUsable()) return;
+  const QString device = context_.FromDevice(context_.Settings().Text("OU"));
+  if (!device.isEmpty() && context_.typedPassword != device) {
+    SetStatus(kPasswordError);
+    return;
   }
   SetStatus(kPasswordCorrect);
   EnableLogin(false);
@@ -342,6 +396,14 @@ void CZD573_UtilityDlg::StartFullRead() {
     return;
   }
   SetStatus(kReading);
+}
+
+void CZD573_UtilityDlg::OnReadProgress(Progress progress) {
+  if (status_ != kReading || progress.total == 0) return;
+  // How far the full read is, on the status line, so a screen reader says it too.
+  std::string line = context_.Text("STR_MAINPAGE_READPROGRESS", "%d of %d settings read").toStdString();
+  line = settings::FormatWithNumber(settings::FormatWithNumber(line, progress.done), progress.total);
+  statusLabel_->SetLabelText(statusTexts_[kReading] + QStringLiteral("  ") + Utf8(line));
 }
 
 void CZD573_UtilityDlg::OnReadComplete() {
@@ -367,6 +429,7 @@ void CZD573_UtilityDlg::OnReadFailed() {
 }
 
 void CZD573_UtilityDlg::OnLogout() {
+  if (sheet_ || page_) return;
   StopRead();
   loginTimer_.stop();
   ToNoDevice();
@@ -374,8 +437,14 @@ void CZD573_UtilityDlg::OnLogout() {
 }
 
 void CZD573_UtilityDlg::OnDeviceChange() {
-  // Once logged in, devices coming and going are not our concern.
-  if (!login_->isVisible()) return;
+  if (!login_->isVisible()) {
+    // Logged in: what was read belongs to the tracker on that port. Other
+    // devices may come and go; if that port went away, the session ends, so
+    // nothing built from this tracker's values can reach another one.
+    if (QFileInfo::exists(QString::fromStdString(PortPath(context_.portName)))) return;
+    EndSession();
+    return;
+  }
   // No port may stay open: a read still running ends before the new search.
   StopRead();
   if (loginTimer_.isActive()) {
@@ -385,13 +454,29 @@ void CZD573_UtilityDlg::OnDeviceChange() {
   RestartSearch();
 }
 
+void CZD573_UtilityDlg::EndSession() {
+  if (sheet_) sheet_->reject();
+  if (page_) page_->Abandon();
+  StopRead();
+  loginTimer_.stop();
+  ToNoDevice();
+  RestartSearch();
+  context_.ShowMessage(this,
+                       context_.Text("STR_MAINPAGE_DEVICEGONE",
+                                     "The tracker was unplugged or changed. Log in again to go on."),
+                       MessageIcon::Warning);
+}
+
 void CZD573_UtilityDlg::OnSettings() {
-  SetupPage page(context_, this);
-  page.exec();
-  if (context_.languageChanged) {
-    context_.languageChanged = false;
-    ApplyTexts();
-  }
+  if (sheet_ || page_) return;
+  auto* sheet = new SetupPage(context_, nullptr);
+  connect(sheet, &SkinnedDialog::finished, this, [this] {
+    if (context_.languageChanged) {
+      context_.languageChanged = false;
+      ApplyTexts();
+    }
+  });
+  ShowSheetOver(menu_, sheet);
 }
 
 void CZD573_UtilityDlg::OnPageButton(int id) {
@@ -399,15 +484,29 @@ void CZD573_UtilityDlg::OnPageButton(int id) {
     OnSettings();
     return;
   }
+  // One page at a time, and none over a sheet.
+  if (page_ || sheet_) return;
   CGdipButton* button = Button(id);
-  if (!button || button->DisabledState() || !pageFactory_) return;
-  PageFrame* page = pageFactory_(id, context_, this);
+  if (!button || button->DisabledState()) return;
+  PageFrame* page = MakePage(id, context_, this);
   if (!page) return;
-  page->Open();
+  page_ = page;
+  connect(page, &PageFrame::closed, this, [this, id] { OnPageClosed(id); });
+  connect(page, &PageFrame::titleChanged, this, [this] { ShowTitle(); });
+  // The page takes the menu's place; nothing of the menu can be reached.
+  menu_->hide();
   page->show();
   page->raise();
-  page->activateWindow();
-  page_ = page;
+  page->FocusFirstField();
+  ShowTitle();
+}
+
+void CZD573_UtilityDlg::OnPageClosed(int buttonId) {
+  page_ = nullptr;
+  menu_->show();
+  ShowTitle();
+  // Back where the user left the menu.
+  if (CGdipButton* button = Button(buttonId)) button->setFocus(Qt::OtherFocusReason);
 }
 
 void CZD573_UtilityDlg::paintEvent(QPaintEvent*) {
@@ -417,23 +516,28 @@ void CZD573_UtilityDlg::paintEvent(QPaintEvent*) {
 }
 
 void CZD573_UtilityDlg::mousePressEvent(QMouseEvent* event) {
-  if (!drag_.Press(this, event)) QWidget::mousePressEvent(event);
+  if (!BandDrag::Press(context_, this, event)) QWidget::mousePressEvent(event);
 }
 
-void CZD573_UtilityDlg::mouseMoveEvent(QMouseEvent* event) {
-  if (auto topLeft = drag_.Move(event)) {
-    move(*topLeft);
-  } else {
-    QWidget::mouseMoveEvent(event);
+void CZD573_UtilityDlg::keyPressEvent(QKeyEvent* event) {
+  // Escape with nothing of the page focused still leaves it.
+  if (event->key() == Qt::Key_Escape && page_ && !sheet_) {
+    event->accept();
+    page_->Back();
+    return;
   }
-}
-
-void CZD573_UtilityDlg::mouseReleaseEvent(QMouseEvent* event) {
-  if (!drag_.Release(this, event)) QWidget::mouseReleaseEvent(event);
+  QWidget::keyPressEvent(event);
 }
 
 void CZD573_UtilityDlg::closeEvent(QCloseEvent* event) {
+  // A close request from the desktop leaves an open page through its leave
+  // test; the band's close button ends the program without one.
+  if (page_ && !page_->Back()) {
+    event->ignore();
+    return;
+  }
   searchTimer_.stop();
+  search_.Stop();
   loginTimer_.stop();
   StopRead();
   QWidget::closeEvent(event);

@@ -1,6 +1,8 @@
 #pragma once
-// The main window: watches for the tracker, identifies it, logs in, starts
-// the full settings read, shows a one-line status and opens the pages.
+// The one window of the utility: its menu watches for the tracker, identifies
+// it, logs in, starts the full settings read, shows a one-line status and
+// opens the pages. Pages replace the menu inside the window, one at a time;
+// the login and settings sheets are drawn over the dimmed menu.
 #include <QFileSystemWatcher>
 #include <QPixmap>
 #include <QPoint>
@@ -16,15 +18,19 @@
 #include <string>
 
 #include "device/settings_reader.h"
-#include "pages/AppContext.h"
-#include "pages/BandDrag.h"
-#include "pages/JobRelay.h"
+#include "frame/AppContext.h"
+#include "frame/BackgroundTask.h"
+#include "frame/BandDrag.h"
+#include "frame/JobRelay.h"
+#include "frame/PageFrame.h"
+#include "frame/SkinnedDialog.h"
 
 namespace zd573 {
 
 class CGdipButton;
 class CLabel;
 class PageFrame;
+class SkinnedDialog;
 
 class CZD573_UtilityDlg : public QWidget {
   Q_OBJECT
@@ -62,13 +68,9 @@ class CZD573_UtilityDlg : public QWidget {
                                                    kRingButton, kLoggerButton, kSettingsButton};
   static constexpr QRect kDragBand = BandDrag::kBand;
 
-  // Makes the page of a page button, or nothing while that page does not exist.
-  using PageFactory = std::function<PageFrame*(int buttonId, AppContext& context, QWidget* mainWindow)>;
-
   explicit CZD573_UtilityDlg(AppContext& context, QWidget* parent = nullptr);
   ~CZD573_UtilityDlg() override;
 
-  void SetPageFactory(PageFactory factory) { pageFactory_ = std::move(factory); }
   // A port given by the user: the search then only checks nothing and uses it.
   void SetFixedPort(std::string port) { fixedPort_ = std::move(port); }
   // Watches `dir` for tty nodes coming and going (the device-change notice).
@@ -84,7 +86,13 @@ class CZD573_UtilityDlg : public QWidget {
   CLabel* Caption(int index) const { return captions_.at(static_cast<std::size_t>(index)); }
   bool SearchPending() const { return searchTimer_.isActive(); }
   bool ReadRunning() const { return reader_->Running(); }
-  QWidget* OpenPage() const { return page_; }
+  bool Searching() const { return search_.Running(); }
+  // The page shown in the menu's place, or none.
+  PageFrame* OpenPage() const { return page_; }
+  // The sheet shown over the menu or the page, or none.
+  SkinnedDialog* OpenSheet() const { return sheet_; }
+  // The view that holds the menu's controls.
+  QWidget* Menu() const { return menu_; }
 
   // The handlers of the buttons and notices, callable directly.
   void OnLogin();
@@ -100,12 +108,17 @@ class CZD573_UtilityDlg : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void CreateControls();
+  void OnSearchDone(bool found, const std::string& port);
+  void OnLoginSheetDone(int result);
+  void OnPageClosed(int buttonId);
+  void ShowSheetOver(QWidget* under, SkinnedDialog* sheet);
+  void ShowTitle();
+  void EndSession();
   void SetStatus(int code);
   void ShowStatus();
   void ShowLoginButton(bool loginVisible);
@@ -119,11 +132,11 @@ class CZD573_UtilityDlg : public QWidget {
   void StartFullRead();
   void OnIdentified();
   void OnReadComplete();
+  void OnReadProgress(Progress progress);
   void OnReadFailed();
   QStringList TtyNames() const;
 
   AppContext& context_;
-  PageFactory pageFactory_;
   std::string fixedPort_;
   // The reader's notices reach the window as queued calls; a stopped read's are dropped.
   ReadRelay readNotices_;
@@ -138,8 +151,11 @@ class CZD573_UtilityDlg : public QWidget {
   QString watchedDir_;
   QStringList ttys_;
   QPixmap background_;
-  BandDrag drag_;
-  QPointer<QWidget> page_;
+  QPointer<PageFrame> page_;
+  QPointer<SkinnedDialog> sheet_;
+  // The port search pauses per matching port: it runs off the window thread.
+  BackgroundTask search_{this};
+  QWidget* menu_ = nullptr;
 
   CLabel* appName_ = nullptr;
   CGdipButton* logo_ = nullptr;

@@ -20,6 +20,7 @@ enum class ErrorCode : std::uint8_t {
   BadValue,      // a value that cannot be stored or sent
   File,          // a file could not be read or written
   Thread,        // a worker could not be started
+  Stopped,       // the user stopped it before it was done
 };
 
 struct Error {

@@ -1,6 +1,7 @@
 #include "controls/CGdiPlusBitmap.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -12,22 +13,60 @@ QString CGdiPlusBitmapResource::ResourcePath(int id) {
   return QStringLiteral(":/png/%1").arg(id);
 }
 
+QString CGdiPlusBitmapResource::HighDensityPath(int id) {
+  return QStringLiteral(":/png/%1@2x").arg(id);
+}
+
+qreal CGdiPlusBitmapResource::ScreenRatio() {
+  return qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+}
+
 void CGdiPlusBitmapResource::Empty() {
   image_ = QImage();
   buffer_.clear();
 }
 
-bool CGdiPlusBitmapResource::LoadFromResource(int id) {
-  Empty();
-  QFile file(ResourcePath(id));
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  QByteArray bytes = file.readAll();
-  if (bytes.isEmpty()) return false;
+namespace {
 
+// The PNG's bytes and its decoded image; false when missing or undecodable.
+bool Decode(const QString& path, QByteArray& bytes, QImage& image) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  bytes = file.readAll();
+  if (bytes.isEmpty()) return false;
+  return image.loadFromData(bytes, "PNG") && !image.isNull();
+}
+
+}  // namespace
+
+bool CGdiPlusBitmapResource::LoadFromResource(int id) { return LoadFromResource(id, ScreenRatio()); }
+
+bool CGdiPlusBitmapResource::LoadFromResource(int id, qreal devicePixelRatio) {
+  Empty();
+  id_ = id;
+  requestedRatio_ = devicePixelRatio;
+  QByteArray bytes;
   QImage decoded;
-  if (!decoded.loadFromData(bytes, "PNG") || decoded.isNull()) return false;
+  qreal scale = 1.0;
+  if (devicePixelRatio > 1.0 && Decode(HighDensityPath(id), bytes, decoded)) {
+    scale = 2.0;
+  } else if (!Decode(ResourcePath(id), bytes, decoded)) {
+    return false;
+  }
+  decoded = decoded.convertToFormat(QImage::Format_ARGB32);
+  if (scale != 1.0 && devicePixelRatio != scale) {
+    // A fractional scale gets the screen's own pixels, smoothly resampled
+    // from the finer picture, rather than a blocky scaling at every paint.
+    const QSize units(qRound(decoded.width() / scale), qRound(decoded.height() / scale));
+    decoded = decoded
+                  .scaled(qRound(units.width() * devicePixelRatio), qRound(units.height() * devicePixelRatio),
+                          Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                  .convertToFormat(QImage::Format_ARGB32);
+    scale = devicePixelRatio;
+  }
+  decoded.setDevicePixelRatio(scale);
   buffer_ = std::move(bytes);
-  image_ = decoded.convertToFormat(QImage::Format_ARGB32);
+  image_ = std::move(decoded);
   return true;
 }
 
@@ -53,7 +92,8 @@ ImageFailureNotifier SetImageFailureNotifier(ImageFailureNotifier notifier) {
 
 bool LoadPngAsBitmap(int id, QPixmap& bitmap, QWidget* parent) {
   CGdiPlusBitmapResource picture;
-  if (!picture.LoadFromResource(id)) {
+  const qreal ratio = parent ? parent->devicePixelRatioF() : CGdiPlusBitmapResource::ScreenRatio();
+  if (!picture.LoadFromResource(id, ratio)) {
     bitmap = QPixmap();
     Notifier()(parent, QString::fromLatin1(kFailureLoadingImage));
     return false;

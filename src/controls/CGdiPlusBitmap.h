@@ -20,33 +20,55 @@ class CGdiPlusBitmap {
   CGdiPlusBitmap& operator=(const CGdiPlusBitmap&) = delete;
 
   bool HasImage() const { return !image_.isNull(); }
-  // Unpremultiplied ARGB32, or a null image.
+  // Unpremultiplied ARGB32 carrying the device pixel ratio it was made for,
+  // or a null image. QPainter draws it at its size in window units.
   const QImage& Image() const { return image_; }
-  int Width() const { return image_.width(); }
-  int Height() const { return image_.height(); }
+  // The size in window units, whatever the pixels behind it.
+  int Width() const { return qRound(image_.deviceIndependentSize().width()); }
+  int Height() const { return qRound(image_.deviceIndependentSize().height()); }
+  QSize Size() const { return {Width(), Height()}; }
 
  protected:
   QImage image_;
 };
 
-// A picture decoded from the PNG resource ":/png/<id>". The PNG bytes are
-// kept alongside the image for as long as it exists.
+// A picture decoded from the PNG resource ":/png/<id>", or on a
+// high-density screen from its variant with twice the pixels,
+// ":/png/<id>@2x". The PNG bytes are kept alongside the image for as long as
+// it exists.
 class CGdiPlusBitmapResource : public CGdiPlusBitmap {
  public:
   CGdiPlusBitmapResource() = default;
   explicit CGdiPlusBitmapResource(int id) { LoadFromResource(id); }
+  CGdiPlusBitmapResource(int id, qreal devicePixelRatio) { LoadFromResource(id, devicePixelRatio); }
   ~CGdiPlusBitmapResource() override { Empty(); }
 
-  // Empties the object, then loads and decodes the PNG with this id.
+  // Empties the object, then loads and decodes the PNG with this id for
+  // screens of `devicePixelRatio` (by default the highest of the
+  // application's screens). At 1 or less the picture is the PNG itself,
+  // pixel for pixel. Above 1 it is the @2x variant, resampled to the ratio
+  // unless that is 2, so that it covers the same place in window units with
+  // the screen's own pixels; a picture without a variant is used as it is.
   // False, leaving the object empty, when the resource is missing, empty
   // or not a decodable PNG.
   bool LoadFromResource(int id);
+  bool LoadFromResource(int id, qreal devicePixelRatio);
   void Empty();
 
+  // What the last load asked for (0 before any).
+  int Id() const { return id_; }
+  qreal RequestedRatio() const { return requestedRatio_; }
+
   static QString ResourcePath(int id);
+  static QString HighDensityPath(int id);
+  // The highest device pixel ratio of the application's screens, 1 without
+  // a GUI application.
+  static qreal ScreenRatio();
 
  private:
   QByteArray buffer_;
+  int id_ = 0;
+  qreal requestedRatio_ = 0;
 };
 
 // The message a page shows when one of its pictures cannot be loaded.
@@ -60,8 +82,10 @@ using ImageFailureNotifier = std::function<void(QWidget* parent, const QString& 
 ImageFailureNotifier SetImageFailureNotifier(ImageFailureNotifier notifier);
 
 // Loads the picture `id` composed over opaque white into `bitmap`, for pages
-// that draw pictures themselves. On failure tells the user "Failure loading
-// image", leaves `bitmap` null and returns false.
+// that draw pictures themselves, made for the screen of `parent` (without a
+// parent, for the application's highest ratio); see LoadFromResource. On
+// failure tells the user "Failure loading image", leaves `bitmap` null and
+// returns false.
 bool LoadPngAsBitmap(int id, QPixmap& bitmap, QWidget* parent = nullptr);
 
 }  // namespace zd573

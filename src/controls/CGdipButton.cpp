@@ -1,6 +1,11 @@
 #include "controls/CGdipButton.h"
 
+#include <algorithm>
+
+#include <QApplication>
+#include <QPen>
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
@@ -10,17 +15,96 @@
 
 namespace zd573 {
 
+namespace {
+
+// Whether the user is working with the keyboard: the focus ring shows then,
+// and not after a click, as on the web's focus-visible.
+class FocusVisibility : public QObject {
+ public:
+  static FocusVisibility& Instance() {
+    static FocusVisibility* instance = [] {
+      auto* f = new FocusVisibility;
+      qApp->installEventFilter(f);
+      return f;
+    }();
+    return *instance;
+  }
+  bool Keyboard() const { return keyboard_; }
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      Set(true);
+    } else if (event->type() == QEvent::MouseButtonPress) {
+      Set(false);
+    }
+    return false;
+  }
+
+ private:
+  FocusVisibility() : QObject(qApp) {}
+  void Set(bool keyboard) {
+    if (keyboard_ == keyboard) return;
+    keyboard_ = keyboard;
+    if (auto* button = qobject_cast<CGdipButton*>(QApplication::focusWidget())) button->update();
+  }
+  bool keyboard_ = false;
+};
+
+// "&&" shows one "&"; a single "&" marks nothing a reader should say.
+QString Spoken(const QString& caption) {
+  QString out;
+  for (qsizetype i = 0; i < caption.size(); ++i) {
+    if (caption[i] == QLatin1Char('&') && i + 1 < caption.size()) ++i;
+    out += caption[i];
+  }
+  return out.trimmed();
+}
+
+}  // namespace
+
 CGdipButton::CGdipButton(QWidget* parent) : QAbstractButton(parent) {
   captionColour_ = palette().color(QPalette::WindowText);
   setMouseTracking(true);
   setAttribute(Qt::WA_Hover);
+  // Reached with Tab; a click does not move the focus.
+  setFocusPolicy(Qt::TabFocus);
+  if (qApp) FocusVisibility::Instance();
+}
+
+void CGdipButton::SetSpokenName(const QString& name) {
+  spokenName_ = true;
+  setAccessibleName(Spoken(name));
+}
+
+bool CGdipButton::FocusRingShown() const {
+  return hasFocus() && qApp && FocusVisibility::Instance().Keyboard();
+}
+
+void CGdipButton::focusInEvent(QFocusEvent* event) {
+  QAbstractButton::focusInEvent(event);
+  update();
+}
+
+void CGdipButton::focusOutEvent(QFocusEvent* event) {
+  QAbstractButton::focusOutEvent(event);
+  update();
+}
+
+void CGdipButton::keyPressEvent(QKeyEvent* event) {
+  // Enter presses the focused button as Space does.
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    event->accept();
+    if (!disabledState_) animateClick();
+    return;
+  }
+  QAbstractButton::keyPressEvent(event);
 }
 
 CGdipButton::~CGdipButton() = default;
 
 bool CGdipButton::Load(std::unique_ptr<CGdiPlusBitmapResource>& slot, int id) {
   slot = std::make_unique<CGdiPlusBitmapResource>();
-  return slot->LoadFromResource(id);
+  return slot->LoadFromResource(id, devicePixelRatioF());
 }
 
 bool CGdipButton::SetNormalImage(int id) { return Load(normalImage_, id); }
@@ -46,6 +130,8 @@ void CGdipButton::SetCaption(const QString& text) {
   } else {
     caption_ = text;
     hasCaption_ = true;
+    // The caption is what a screen reader says, unless the owner named the button.
+    if (!spokenName_) setAccessibleName(Spoken(text));
   }
   update();
 }
@@ -98,7 +184,7 @@ QImage CGdipButton::FaceImage(Face face) const {
 }
 
 QSize CGdipButton::sizeHint() const {
-  if (normalImage_ && normalImage_->HasImage()) return normalImage_->Image().size();
+  if (normalImage_ && normalImage_->HasImage()) return normalImage_->Size();
   return {65, 50};
 }
 
@@ -116,8 +202,12 @@ QImage CGdipButton::CaptureBackground() const {
 }
 
 void CGdipButton::BuildFaces() {
-  if (facesReady_ || !normalImage_) return;
-  if (background_.isNull()) background_ = CaptureBackground();
+  const qreal ratio = devicePixelRatioF();
+  if ((facesReady_ && facesRatio_ == ratio) || !normalImage_) return;
+  for (auto* slot : {&normalImage_, &pressedImage_, &hoverImage_, &disabledImage_}) {
+    if (*slot && (*slot)->RequestedRatio() != ratio) (*slot)->LoadFromResource((*slot)->Id(), ratio);
+  }
+  if (background_.isNull() || background_.devicePixelRatio() != ratio) background_ = CaptureBackground();
 
   const QImage& normal = normalImage_->Image();
   auto compose = [this](auto drawPicture) {
@@ -145,15 +235,16 @@ void CGdipButton::BuildFaces() {
     hoverFace_ = compose(picture(hoverImage_, {0, 0}));
   } else {
     const QImage bright = normal.isNull() ? normal : skin::ApplyColorMatrix(skin::kBrighteningMatrix, normal);
-    hoverFace_ = compose([&bright](QPainter& p) { p.drawImage(QRect(QPoint(), bright.size()), bright); });
+    hoverFace_ = compose([&bright](QPainter& p) { p.drawImage(QPoint(), bright); });
   }
   if (hasDisabledImage_) {
     disabledFace_ = compose(picture(disabledImage_, {0, 0}));
   } else {
     const QImage grey = normal.isNull() ? normal : skin::ApplyColorMatrix(skin::kGreyMatrix, normal);
-    disabledFace_ = compose([&grey](QPainter& p) { p.drawImage(QRect(QPoint(), grey.size()), grey); });
+    disabledFace_ = compose([&grey](QPainter& p) { p.drawImage(QPoint(), grey); });
   }
   facesReady_ = true;
+  facesRatio_ = ratio;
 }
 
 void CGdipButton::paintEvent(QPaintEvent*) {
@@ -168,6 +259,17 @@ void CGdipButton::paintEvent(QPaintEvent*) {
     p.setFont(font());
     const QRect box = rect().adjusted(captionOffsetX_, captionOffsetY_, 0, 0);
     p.drawText(box, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, caption_);
+  }
+  if (FocusRingShown()) {
+    // A ring in the skin's accent, with a white halo so it shows on dark and light.
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF ring = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
+    const qreal radius = std::min(8.0, std::min(ring.width(), ring.height()) / 4);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(255, 255, 255, 200), 3));
+    p.drawRoundedRect(ring, radius, radius);
+    p.setPen(QPen(kFocusRingColour, 2));
+    p.drawRoundedRect(ring, radius, radius);
   }
 }
 

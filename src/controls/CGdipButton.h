@@ -1,8 +1,10 @@
 #pragma once
 // A push button drawn from pictures of the skin. Its four faces (normal,
 // pressed, hover, disabled) are composed once, on the first paint, from a
-// copy of the parent's pixels under the button plus the picture, and are
-// never rebuilt; a paint only copies the current face and draws the caption.
+// copy of the parent's pixels under the button plus the picture, at the
+// screen's device pixel ratio; a paint only copies the current face and
+// draws the caption. They are built again only when the window lands on a
+// screen of another ratio, from the pictures made for it.
 #include <QAbstractButton>
 #include <QColor>
 #include <QImage>
@@ -18,6 +20,9 @@ class CGdipButton : public QAbstractButton {
   Q_OBJECT
 
  public:
+  // The ring around a button that has the keyboard focus.
+  static inline const QColor kFocusRingColour{0x14, 0x8F, 0x88};
+
   enum class Face { Normal, Pressed, Hover, Disabled };
 
   explicit CGdipButton(QWidget* parent = nullptr);
@@ -53,6 +58,8 @@ class CGdipButton : public QAbstractButton {
   bool DisabledState() const { return disabledState_; }
 
   bool FacesReady() const { return facesReady_; }
+  // The device pixel ratio the faces were built at (0 before the first paint).
+  qreal FacesRatio() const { return facesRatio_; }
   bool Hovering() const { return hovering_; }
   // The face a paint copies now, chosen in the order disabled, pressed,
   // hover, normal.
@@ -62,12 +69,20 @@ class CGdipButton : public QAbstractButton {
 
   QSize sizeHint() const override;
 
+  // What a screen reader says for the button; without it, its caption.
+  void SetSpokenName(const QString& name);
+  // Whether the ring shows: the button has the focus and the user works with the keyboard.
+  bool FocusRingShown() const;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   bool Load(std::unique_ptr<CGdiPlusBitmapResource>& slot, int id);
@@ -76,12 +91,14 @@ class CGdipButton : public QAbstractButton {
   void SetHovering(bool on);
 
   bool facesReady_ = false;
+  qreal facesRatio_ = 0;
   bool hasPressedImage_ = false;
   bool hasHoverImage_ = false;
   bool hasDisabledImage_ = false;
   bool disabledState_ = false;
   bool hovering_ = false;
   bool hasCaption_ = false;
+  bool spokenName_ = false;
   int captionOffsetX_ = 0;
   int captionOffsetY_ = 0;
   std::unique_ptr<CGdiPlusBitmapResource> normalImage_;

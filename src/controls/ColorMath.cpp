@@ -38,6 +38,7 @@ QImage ApplyColorMatrix(const ColorMatrix& m, const QImage& image) {
 QImage ComposeOverWhite(const QImage& image) {
   const QImage src = image.convertToFormat(QImage::Format_ARGB32);
   QImage out(src.size(), QImage::Format_RGB32);
+  out.setDevicePixelRatio(src.devicePixelRatio());
   for (int y = 0; y < src.height(); ++y) {
     const auto* in = reinterpret_cast<const QRgb*>(src.constScanLine(y));
     auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));

@@ -41,7 +41,8 @@ QRgb ApplyColorMatrix(const ColorMatrix& m, QRgb pixel);
 QImage ApplyColorMatrix(const ColorMatrix& m, const QImage& image);
 
 // The picture laid over opaque white, as pages that draw pictures
-// themselves show it: transparent pixels become white.
+// themselves show it: transparent pixels become white. The device pixel
+// ratio is kept.
 QImage ComposeOverWhite(const QImage& image);
 
 // One band of a label's gradient: fill columns x0 to x1 inclusive.

@@ -75,4 +75,15 @@ std::string_view DateFormatText(int index) {
   return kDateFormats[static_cast<std::size_t>(index)];
 }
 
+std::string OffsetText(std::int32_t seconds) {
+  const std::int64_t total = seconds;
+  const std::int64_t magnitude = total < 0 ? -total : total;
+  std::string text = "GMT ";
+  text += total < 0 ? '-' : '+';
+  text += std::to_string(magnitude / 3600);
+  const std::int64_t minutes = magnitude % 3600 / 60;
+  if (minutes != 0) text += (minutes < 10 ? ":0" : ":") + std::to_string(minutes);
+  return text;
+}
+
 }  // namespace zd573

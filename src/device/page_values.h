@@ -43,6 +43,8 @@ int TimeZoneIndex(std::int32_t o6);
 std::optional<std::int32_t> TimeZoneSeconds(int index);
 // "GMT -12", "GMT +0", "GMT +13"; empty for an index outside the list.
 std::string TimeZoneText(int index);
+// Any offset in seconds as the list would name it: "GMT +5:30", "GMT -3:30", "GMT +14".
+std::string OffsetText(std::int32_t seconds);
 
 // The built-in date format whose text is exactly `f4`, or -1.
 int DateFormatIndex(std::string_view f4);

@@ -1,5 +1,7 @@
 #include "device/transactions.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace zd573 {
@@ -69,16 +71,56 @@ Expected<std::vector<Sentence>> BuildPageTransaction(Page page, DeviceValues& v)
   return Error{"Unknown page"};
 }
 
-WriteOutcome WriteTransaction(DevicePort& port, const std::vector<Sentence>& sentences, const WriteOptions& options) {
+std::vector<std::string> SentenceKeys(const Sentence& sentence) {
+  std::vector<std::string> keys;
+  std::size_t field = sentence.find(',');
+  while (field != std::string::npos) {
+    const std::size_t next = sentence.find(',', field + 1);
+    const std::size_t equals = sentence.find('=', field + 1);
+    if (equals == field + 3 && (next == std::string::npos || equals < next)) keys.push_back(sentence.substr(field + 1, 2));
+    field = next;
+  }
+  return keys;
+}
+
+namespace {
+// Sleeps for `pause` unless a stop comes first; false when stopped.
+bool PauseUnlessStopped(std::chrono::milliseconds pause, const std::stop_token& stop) {
+  if (!stop.stop_possible()) {
+    std::this_thread::sleep_for(pause);
+    return true;
+  }
+  std::mutex m;
+  std::condition_variable_any cv;
+  std::unique_lock lock(m);
+  return !cv.wait_for(lock, stop, pause, [] { return false; }) && !stop.stop_requested();
+}
+
+Error Stopped() { return Error{"Stopped before every sentence was written", ErrorCode::Stopped}; }
+}  // namespace
+
+WriteOutcome WriteTransaction(DevicePort& port, const std::vector<Sentence>& sentences, const WriteOptions& options,
+                              const std::function<void(const Sentence&)>& written) {
   WriteOutcome out;
+  const int total = static_cast<int>(sentences.size());
   for (const Sentence& s : sentences) {
+    if (options.stop.stop_requested()) {
+      out.status = Stopped();
+      return out;
+    }
     if (auto w = port.Write(s); !w) {
       out.status = w;
       return out;
     }
     ++out.written;
+    if (written) written(s);
+    if (options.progress) options.progress(out.written, total);
     // Set sentences are not acknowledged; the device needs this long to store each.
-    std::this_thread::sleep_for(options.pause);
+    if (!PauseUnlessStopped(options.pause, options.stop)) {
+      // The sentence is on the line; only what follows is left unsent.
+      if (out.written < total) out.status = Stopped();
+      return out;
+    }
   }
   return out;
 }
@@ -101,17 +143,21 @@ ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& se
     return result;
   }
   result.portOpened = true;
-  settings.Update([&](DeviceValues& record) {
-    for (const KeyInfo& k : AllKeys()) {
-      if (k.page != page) continue;
-      if (k.kind == FieldKind::Text) {
-        record.SetText(k.key, values.Text(k.key));
-      } else {
-        record.SetNumber(k.key, values.Number(k.key));
+  // Each sentence's values count as stored once it is on the line.
+  auto store = [&](const Sentence& sentence) {
+    settings.Update([&](DeviceValues& record) {
+      for (const std::string& key : SentenceKeys(sentence)) {
+        const KeyInfo* k = FindKey(key);
+        if (!k || k->page != page) continue;
+        if (k->kind == FieldKind::Text) {
+          record.SetText(k->key, values.Text(k->key));
+        } else {
+          record.SetNumber(k->key, values.Number(k->key));
+        }
       }
-    }
-  });
-  WriteOutcome written = WriteTransaction(**port, *sentences, options);
+    });
+  };
+  WriteOutcome written = WriteTransaction(**port, *sentences, options, store);
   (*port)->Close();
   result.written = written.written;
   if (!written.status) {

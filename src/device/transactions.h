@@ -3,7 +3,9 @@
 // sentences built from the settings record. The GUI pages and the command
 // line share these functions.
 #include <chrono>
+#include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,8 +38,21 @@ inline constexpr std::string_view kDateFormats[6] = {"mm-dd-yy", "dd-mm-yy", "yy
 Expected<std::vector<Sentence>> BuildPageTransaction(Page page, DeviceValues& values);
 
 struct WriteOptions {
+  WriteOptions() = default;
+  WriteOptions(std::chrono::milliseconds pauseAfterEach, std::function<void(int, int)> onProgress = {},
+               std::stop_token stopToken = {})
+      : pause(pauseAfterEach), progress(std::move(onProgress)), stop(std::move(stopToken)) {}
+
   std::chrono::milliseconds pause = timing::kSetSentencePause;  // after each sentence
+  // Called on the writing thread after each sentence has reached the line
+  // (its pause still to come): sentences written, of how many.
+  std::function<void(int written, int total)> progress;
+  // A stop ends the writing between sentences, or cuts a pause short.
+  std::stop_token stop;
 };
+
+// The keys a set sentence carries (",KEY=value" fields).
+std::vector<std::string> SentenceKeys(const Sentence& sentence);
 
 struct WriteOutcome {
   Status status;
@@ -45,13 +60,15 @@ struct WriteOutcome {
 };
 
 // Writes the sentences in order, each as its own write, pausing after each;
-// stops at the first failed write.
+// stops at the first failed write, or when a stop is requested (a Stopped error).
+// `written` is called after each sentence that reached the line.
 WriteOutcome WriteTransaction(DevicePort& port, const std::vector<Sentence>& sentences,
-                              const WriteOptions& options = {});
+                              const WriteOptions& options = {},
+                              const std::function<void(const Sentence&)>& written = {});
 
 struct ApplyResult {
   Status status;
-  bool portOpened = false;  // the record holds the page's new values from here on
+  bool portOpened = false;  // the record holds what reached the tracker from here on
   int written = 0;          // sentences that reached the line
   int total = 0;            // sentences of the transaction
   DeviceValues stored;      // the record after the Apply: what the page shows again
@@ -60,8 +77,9 @@ struct ApplyResult {
 // A page's Apply: check and build first (a value that cannot be sent is a
 // BadValue error naming the field, and nothing happens), then open the port
 // (else "Unable to open COM-port" with the reason, and the record unchanged),
-// store the page's values, write, close. Only the page's own keys are taken
-// from `edited`; the rest of the record stays as it is.
+// write, close. The record takes each sentence's values once that sentence has
+// reached the line, so a transaction cut short leaves the rest as edits. Only
+// the page's own keys are taken from `edited`; the rest of the record stays.
 ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& settings, const DeviceValues& edited,
                       const WriteOptions& options = {});
 

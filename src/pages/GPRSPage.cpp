@@ -8,7 +8,7 @@ namespace zd573 {
 
 GPRSPage::GPRSPage(AppContext& context, QWidget* mainWindow)
     : PageFrame(context, mainWindow,
-                PageLook{218, "STR_MAINPAGE_STR3", "GPRS Parameter", "STR_GPRSPAGE_ABOUT",
+                PageLook{218, "STR_GPRSPAGE_ABOUT",
                          "about us \"GPRSxxxxx\" information", 300, kPagePanelColour}) {}
 
 void GPRSPage::CreatePageControls() {
@@ -25,7 +25,7 @@ void GPRSPage::CreatePageControls() {
     const Row& row = kRows[i];
     AddLabel(QRect(10, row.y, 155, 20), settings::FamilyKey("STR_GPRSPAGE_STR%d", i + 1), row.english);
     QLineEdit* box = AddEdit(QRect(175, row.y, 165, 20));
-    Bind(row.key, box);  // the password is shown in clear, as the tracker keeps it
+    Fields().Bind(row.key, box);  // the password is shown in clear, as the tracker keeps it
     boxes_[static_cast<std::size_t>(i)] = box;
   }
   AddLabel(QRect(60, 375, 300, 20), "STR_GPRSPAGE_STR8", "Host/Port Settings:", Qt::AlignLeft | Qt::AlignVCenter);
@@ -40,8 +40,8 @@ void GPRSPage::CreatePageControls() {
     boxes_[i]->setEnabled(false);
     boxes_[i]->setFocusPolicy(Qt::NoFocus);
   }
-  BindShown("E0", boxes_[5]);
-  BindShown("E1", boxes_[6]);
+  Fields().BindShown("E0", boxes_[5]);
+  Fields().BindShown("E1", boxes_[6]);
 }
 
 }  // namespace zd573

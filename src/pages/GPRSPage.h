@@ -3,7 +3,7 @@
 // servers (D1 to D5), and the server address and port (E0, E1), shown only.
 #include <array>
 
-#include "pages/PageFrame.h"
+#include "frame/PageFrame.h"
 
 class QLineEdit;
 
@@ -20,7 +20,6 @@ class GPRSPage : public PageFrame {
 
  protected:
   void CreatePageControls() override;
-  std::optional<Page> TransactionPage() const override { return Page::Gprs; }
 
  private:
   std::array<QLineEdit*, 7> boxes_{};

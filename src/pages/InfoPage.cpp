@@ -8,7 +8,8 @@
 #include "controls/CLabel.h"
 #include "device/page_values.h"
 #include "pages/PasswordPage.h"
-#include "pages/Skin.h"
+#include "frame/ChoiceList.h"
+#include "frame/Skin.h"
 #include "settings/language.h"
 #include "settings/paths.h"
 
@@ -31,7 +32,7 @@ std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 InfoPage::InfoPage(AppContext& context, QWidget* mainWindow)
     : PageFrame(context, mainWindow,
-                PageLook{217, "STR_MAINPAGE_STR1", "Device Information", "STR_DEVICEPAGE_ABOUT",
+                PageLook{217, "STR_DEVICEPAGE_ABOUT",
                          "about us \"Device\" information", 300, kPagePanelColour}) {}
 
 void InfoPage::CreatePageControls() {
@@ -49,7 +50,7 @@ void InfoPage::CreatePageControls() {
   name_ = AddEdit(QRect(kLeftControl, 210, kEditWidth, 20));
   right(6, 210, "Device Phone Number:");
   phone_ = AddEdit(QRect(kRightControl, 210, kEditWidth, 20));
-  Bind("B1", phone_);
+  Fields().Bind("B1", phone_);
 
   left(3, 245, "Time Zone:");
   timeZone_ = AddList(QRect(kLeftControl, 245, kEditWidth, 22));
@@ -58,11 +59,11 @@ void InfoPage::CreatePageControls() {
   timeFormat_ = AddList(QRect(kRightControl, 245, kEditWidth, 22));
   timeFormat_->addItem(Text("STR_DEVICEPAGE_TIMEFORMAT1", "12 Hours"));
   timeFormat_->addItem(Text("STR_DEVICEPAGE_TIMEFORMAT2", "24 Hours"));
-  BindChoice("F5", timeFormat_);
+  Fields().BindChoice("F5", timeFormat_);
 
   left(4, 280, "Daylight Saving:");
   daylight_ = AddCheck(QRect(kLeftControl, 278, 60, 25), Text("STR_GLOBAL_ON", "ON"));
-  BindFlag("F6", daylight_);
+  Fields().BindFlag("F6", daylight_);
   right(8, 280, "Date Format:");
   dateFormat_ = AddList(QRect(kRightControl, 280, kEditWidth, 22));
   // Shown in the current language; sent as the tracker's own text.
@@ -76,32 +77,35 @@ void InfoPage::CreatePageControls() {
 
   left(9, 380, "AutoKey Locks:");
   keyLock_ = AddCheck(QRect(kLeftControl, 378, 60, 25), Text("STR_GLOBAL_ON", "ON"));
-  BindFlag("F7", keyLock_);
+  Fields().BindFlag("F7", keyLock_);
 
   AddLabel(QRect(0, 415, 265, 21), "STR_DEVICEPAGE_STR10", "Command and Software Password:");
   changePassword_ = AddTextButton(QRect(275, 415, 105, 21), Text("STR_DEVICEPAGE_CHANGEPASSWORD", "Change Password"));
   CLabel* limit = AddLabel(QRect(395, 415, 200, 21), "STR_DEVICEPAGE_STR11", "(Max 15byte)",
                            Qt::AlignLeft | Qt::AlignVCenter);
   limit->SetForeground(skin::kHintColour);
-  connect(changePassword_, &QAbstractButton::clicked, this, [this] {
-    PasswordPage page(context_, this);
-    page.exec();
-  });
+  // The password sheet opens over this page and returns to it.
+  connect(changePassword_, &QAbstractButton::clicked, this,
+          [this] { ShowSheet(this, new PasswordPage(context_, nullptr)); });
 
   left(12, 450, "SIM Card PIN Code:");
   pin_ = AddEdit(QRect(kLeftControl, 450, kEditWidth, 20));
-  Bind("B0", pin_);
+  Fields().Bind("B0", pin_);
 }
 
 void InfoPage::FillFromSettings(const DeviceValues& values) {
-  timeZone_->setCurrentIndex(TimeZoneIndex(values.Number("O6")));
+  // An offset the list lacks (India's +5:30) is shown as it is and kept.
+  const std::int32_t o6 = values.Number("O6");
+  const int zone = TimeZoneIndex(o6);
+  choice::Select(timeZone_, TimeZoneSeconds(zone) == o6 ? zone : -1, o6, QString::fromStdString(OffsetText(o6)));
   dateFormat_->setCurrentIndex(DateFormatIndex(values.Text("F4")));
   name_->setText(QString::fromStdString(context_.deviceUserName));
 }
 
 Status InfoPage::StoreControls(DeviceValues& edited) const {
-  // An offset the list cannot show was shown as GMT +0, and is sent so.
-  if (auto seconds = TimeZoneSeconds(timeZone_->currentIndex())) {
+  if (choice::ExtraValue(timeZone_)) {
+    // The tracker's own offset, unchanged.
+  } else if (auto seconds = TimeZoneSeconds(timeZone_->currentIndex())) {
     if (Status s = StoreUserNumber(edited, "O6", *seconds); !s) return s;
   }
   // With no format selected the tracker's own F4 goes back unchanged.
@@ -116,13 +120,20 @@ bool InfoPage::HasChanges(const DeviceValues&) const {
 
 Status InfoPage::BeforeApply() {
   const std::string typed = Utf8(name_->text());
-  if (typed.empty()) return {};  // an empty name keeps the stored one
+  // An empty name keeps the stored one; an unchanged one is not written again.
+  if (typed.empty() || typed == context_.deviceUserName) return {};
   const std::string name = settings::CleanDeviceUserName(typed);
-  if (Status s = settings::WriteDeviceUserName(context_.SystemIni(), context_.Imei(), name); !s)
-    return Error{"The device name could not be saved", ErrorCode::File, s.error()};
+  // The placeholder means no name: there is nothing to store for it.
+  if (name == settings::kNoDeviceUserName || name == context_.deviceUserName) return {};
+  if (Status s = settings::WriteDeviceUserName(context_.SystemIni(), context_.Imei(), name); !s) {
+    // The tracker's settings still go out; only the name is not kept.
+    context_.ShowFailure(this, Error{Text("STR_DEVICEPAGE_NAMEFAILED", "The device name could not be saved").toStdString(),
+                                     ErrorCode::File, s.error()});
+    return {};
+  }
   context_.deviceUserName = name;
   name_->setText(QString::fromStdString(name));
-  DeviceNameLine()->SetLabelText(QString::fromStdString(name));
+  ShowDeviceName(name);
   return {};
 }
 

@@ -2,7 +2,7 @@
 // The device information page: the local name the user gives the tracker,
 // its phone number and SIM PIN, time zone, daylight saving, time and date
 // format and the automatic key lock; and the way to the password page.
-#include "pages/PageFrame.h"
+#include "frame/PageFrame.h"
 
 class QCheckBox;
 class QComboBox;
@@ -35,7 +35,6 @@ class InfoPage : public PageFrame {
   // The name is kept by this program, not the tracker: it is saved first and
   // stays saved even when the tracker cannot be reached.
   Status BeforeApply() override;
-  std::optional<Page> TransactionPage() const override { return Page::Info; }
 
  private:
   QLineEdit* name_ = nullptr;

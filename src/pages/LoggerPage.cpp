@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 
@@ -16,7 +17,7 @@
 #include "device/transactions.h"
 #include "logger/log_record.h"
 #include "logger/replacing_file.h"
-#include "pages/Skin.h"
+#include "frame/Skin.h"
 #include "pages/TrackPreview.h"
 #include "settings/language.h"
 
@@ -48,7 +49,7 @@ QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), 
 
 LoggerPage::LoggerPage(AppContext& context, QWidget* mainWindow)
     : PageFrame(context, mainWindow,
-                PageLook{219, "STR_MAINPAGE_STR5", "Logger", "STR_LOGGERPAGE_ABOUT", "about us \"Logger\" information",
+                PageLook{219, "STR_LOGGERPAGE_ABOUT", "about us \"Logger\" information",
                          300, kPagePanelColour}),
       relay_(this, LogRelay::Handlers{[this](Progress p) { OnProgress(p); }, [this](int code) { OnEnded(code); }}) {}
 
@@ -64,7 +65,7 @@ void LoggerPage::CreatePageControls() {
   AddLabel(QRect(265, 182, 40, 25), "STR_LOGGERPAGE_STR2", "Sec.", Qt::AlignLeft | Qt::AlignVCenter);
   logging_ = AddCheck(QRect(310, 182, 90, 25), QStringLiteral("Enable"));
   logging_->setText(Text("STR_GLOBAL_ON", "ON"));
-  BindFlag("OX", logging_);
+  Fields().BindFlag("OX", logging_);
   connect(logging_, &QAbstractButton::clicked, this, [this](bool on) { interval_->setEnabled(on); });
 
   AddLabel(QRect(10, 235, 160, 25), "STR_LOGGERPAGE_STR3", "Data log Export to:");
@@ -79,8 +80,22 @@ void LoggerPage::CreatePageControls() {
   dropNoFix_ = AddCheck(QRect(615, 235, 90, 25), QStringLiteral("Enable"));
   dropNoFix_->setText(Text("STR_GLOBAL_ON", "ON"));
 
+  // The bar is painted from the skin; this invisible twin tells screen readers its value.
+  barValue_ = new QProgressBar(this);
+  barValue_->setGeometry(kBar);
+  barValue_->setRange(0, kBar.width() - 1);
+  barValue_->setValue(0);
+  barValue_->setTextVisible(false);
+  barValue_->setStyleSheet(QStringLiteral(
+      "QProgressBar { background: transparent; border: none; } QProgressBar::chunk { background: transparent; }"));
+  barValue_->setAccessibleName(Text("STR_LOGGERPAGE_PROGRESS", "Download progress"));
+  barValue_->setAttribute(Qt::WA_TransparentForMouseEvents);
   if (!LoadPngAsBitmap(kTrackImage, track_, this)) track_ = QPixmap();
   if (!LoadPngAsBitmap(kBarImage, bar_, this)) bar_ = QPixmap();
+
+  cancel_ = AddTextButton(QRect(468, 310, 105, 21), Text("STR_GLOBAL_CANCEL", "Cancel"));
+  cancel_->hide();
+  connect(cancel_, &QAbstractButton::clicked, this, &LoggerPage::CancelDownload);
 
   delete_ = AddTextButton(QRect(71, 350, 105, 21), Text("STR_LOGGERPAGE_DELETEDATALOG", "Delete Date Log"));
   connect(delete_, &QAbstractButton::clicked, this, &LoggerPage::DeleteLog);
@@ -106,7 +121,7 @@ void LoggerPage::FillFromSettings(const DeviceValues& values) {
 
 Status LoggerPage::StoreControls(DeviceValues& edited) const {
   // The interval is sent only while logging is on.
-  return logging_->isChecked() ? StoreEdit("O2", interval_, edited) : Status{};
+  return logging_->isChecked() ? Fields().StoreEdit("O2", interval_, edited) : Status{};
 }
 
 QRadioButton* LoggerPage::Choice(logger::ExportFormat format) const {
@@ -126,7 +141,7 @@ const FormatLook& ChosenLook(const QButtonGroup* formats) {
 logger::ExportFormat LoggerPage::ChosenFormat() const { return ChosenLook(formats_).format; }
 
 void LoggerPage::Export() {
-  if (busy_) return;
+  if (busy_ || Busy()) return;
   const FormatLook& look = ChosenLook(formats_);
   // The first export of a run starts in the home folder, later ones where the last went.
   const QString folder = context_.exportFolder.isEmpty() ? QDir::homePath() : context_.exportFolder;
@@ -135,6 +150,14 @@ void LoggerPage::Export() {
   if (path.isEmpty()) return;  // Cancel: nothing is sent
   const QFileInfo target(path);
   context_.exportFolder = target.absolutePath();
+  if (target.exists() && !target.isFile()) {
+    // Writing to a pipe or a device would wait for a reader forever.
+    context_.ShowCaptioned(this, kErrorCaption,
+                           FromUtf8(logger::kCantGenerateOutput) + QStringLiteral("\n\n") +
+                               Text("STR_LOGGERPAGE_NOTAFILE", "%s is not a regular file.").replace(QStringLiteral("%s"), path),
+                           MessageIcon::Error);
+    return;
+  }
   if (logger::IsReadOnlyFile(path.toStdString())) {
     context_.ShowCaptioned(this, kErrorCaption,
                            FromUtf8(logger::kCantGenerateOutput) + QStringLiteral("\n\n") + path +
@@ -154,27 +177,50 @@ void LoggerPage::Export() {
   }
   rawPath_ = download_->RawPath();
   fill_ = 0;
+  barValue_->setValue(0);
   preview_->hide();
   written_->SetLabelText({});
   writtenFile_->SetLabelText({});
+  ShowProgress({});
   update(kBar);
   SetBusy(true);
+}
+
+void LoggerPage::CancelDownload() {
+  if (!busy_ || !download_) return;
+  // The reader is joined and the port closed; the unfinished raw file is
+  // dropped and every earlier file stays as it was.
+  download_.reset();
+  fill_ = 0;
+  barValue_->setValue(0);
+  update(kBar);
+  SetBusy(false);
+  ShowProgress(Text("STR_LOGGERPAGE_CANCELLED", "Download cancelled"));
 }
 
 void LoggerPage::SetBusy(bool busy) {
   busy_ = busy;
   // The drop-no-fix box, minimise and close stay usable while the log comes in.
   // Image buttons show their grey face while they cannot be pressed.
-  for (CGdipButton* b : {BackButton(), ApplyButton(), export_, delete_}) b->SetDisabledState(busy);
+  // The frame's own work (an export being written) keeps them grey too.
+  for (CGdipButton* b : {BackButton(), ApplyButton(), export_, delete_}) b->SetDisabledState(busy || Busy());
   for (CGdipButton* b : {export_, delete_}) b->SetCaptionColor(busy ? skin::kHintColour : skin::kDialogTextColour);
   for (QWidget* w : std::initializer_list<QWidget*>{interval_, logging_}) w->setEnabled(!busy);
   for (QAbstractButton* choice : formats_->buttons()) choice->setEnabled(!busy);
+  cancel_->setVisible(busy);
+  if (busy) cancel_->setFocus(Qt::OtherFocusReason);
+}
+
+void LoggerPage::SetPageBusy(bool busy) {
+  // Writing the export or sending a sentence: nothing else may start meanwhile.
+  for (CGdipButton* b : {export_, delete_}) b->SetDisabledState(busy || busy_);
 }
 
 void LoggerPage::OnProgress(Progress progress) {
   if (progress.total == 0) return;
   fill_ = static_cast<int>(std::min<std::uint64_t>(std::uint64_t{progress.done} * kBar.width() / progress.total,
                                                     kBar.width() - 1));
+  barValue_->setValue(fill_);
   update(kBar);
 }
 
@@ -203,51 +249,82 @@ void LoggerPage::OnEnded(int code) {
   }
   download_.reset();
   fill_ = 0;
+  barValue_->setValue(0);
   update(kBar);
   SetBusy(false);
 }
 
+namespace {
+struct ExportOutcome {
+  Status status;
+  logger::RawLog log;
+  std::size_t count = 0;
+};
+}  // namespace
+
 void LoggerPage::WriteExport() {
-  auto log = logger::LoadRawLog(rawPath_);
-  if (!log) {
-    context_.ShowCaptioned(this, kErrorCaption, QString::fromStdString(Describe(log.failure())), MessageIcon::Error);
-    return;
-  }
   logger::ExportOptions options;
   // The box is read now: a change during the download counts.
   options.dropNoFix = dropNoFix_->isChecked();
-  if (Status written = logger::WriteExport(ChosenFormat(), exportPath_.toStdString(), *log, options); !written) {
-    context_.ShowCaptioned(this, kErrorCaption, QString::fromStdString(Describe(written.failure())),
-                           MessageIcon::Error);
-    return;
-  }
-  std::size_t count = log->size();
-  if (options.dropNoFix) {
-    count = 0;
-    for (std::size_t i = 0; i < log->size(); ++i) count += (*log)[i].FixCode() != 0;
-  }
-  written_->SetLabelText(QString::fromStdString(settings::FormatWithNumber(
-      Text("STR_LOGGERPAGE_WRITTEN", "%d records written to").toStdString(), static_cast<long long>(count))));
-  writtenFile_->SetLabelText(
-      writtenFile_->fontMetrics().elidedText(QFileInfo(exportPath_).fileName(), Qt::ElideMiddle, writtenFile_->width()));
-  preview_->SetTrack(*log);
-  preview_->show();
+  // A large log takes a moment to convert: off the window thread.
+  RunDeviceWork(
+      [raw = rawPath_, path = exportPath_.toStdString(), format = ChosenFormat(), options](
+          std::stop_token, const BackgroundTask::Relay&) {
+        ExportOutcome out;
+        auto log = logger::LoadRawLog(raw);
+        if (!log) {
+          out.status = log.failure();
+          return out;
+        }
+        out.status = logger::WriteExport(format, path, *log, options);
+        out.count = log->size();
+        if (options.dropNoFix) {
+          out.count = 0;
+          for (std::size_t i = 0; i < log->size(); ++i) out.count += (*log)[i].FixCode() != 0;
+        }
+        out.log = std::move(*log);
+        return out;
+      },
+      [this](ExportOutcome out) {
+        if (!out.status) {
+          context_.ShowCaptioned(this, kErrorCaption, QString::fromStdString(Describe(out.status.failure())),
+                                 MessageIcon::Error);
+          return;
+        }
+        written_->SetLabelText(QString::fromStdString(settings::FormatWithNumber(
+            Text("STR_LOGGERPAGE_WRITTEN", "%d records written to").toStdString(), static_cast<long long>(out.count))));
+        writtenFile_->SetLabelText(writtenFile_->fontMetrics().elidedText(QFileInfo(exportPath_).fileName(),
+                                                                         Qt::ElideMiddle, writtenFile_->width()));
+        preview_->SetTrack(out.log);
+        preview_->show();
+      });
 }
 
 void LoggerPage::DeleteLog() {
-  if (busy_) return;
-  Status sent;
+  if (busy_ || Busy()) return;
   const std::string port = context_.portName;
-  const WriteOptions options{context_.durations.setSentencePause};
-  RunWithBusyWindows([&] { sent = SendQuery(port, BuildLogEraseQuery(), options); });
-  if (!sent) context_.ShowFailure(this, sent.failure());
+  const std::chrono::milliseconds pause = context_.durations.setSentencePause;
+  RunDeviceWork(
+      [port, pause](std::stop_token stop, const BackgroundTask::Relay&) {
+        return SendQuery(port, BuildLogEraseQuery(), WriteOptions{pause, {}, stop});
+      },
+      [this](Status sent) {
+        if (!sent) context_.ShowFailure(this, sent.failure());
+      });
 }
 
 void LoggerPage::paintEvent(QPaintEvent* event) {
   PageFrame::paintEvent(event);
   QPainter p(this);
-  if (!track_.isNull()) p.drawPixmap(kBar.topLeft(), track_, QRect(0, 0, kBar.width(), kBar.height()));
-  if (!bar_.isNull() && fill_ > 0) p.drawPixmap(kBar.topLeft(), bar_, QRect(0, 0, fill_, kBar.height()));
+  // Source rectangles count the picture's own pixels, which are finer on a
+  // high-density screen.
+  auto draw = [&p](const QPixmap& picture, int width) {
+    const qreal ratio = picture.devicePixelRatio();
+    p.drawPixmap(QRectF(kBar.x(), kBar.y(), width, kBar.height()), picture,
+                 QRectF(0, 0, width * ratio, kBar.height() * ratio));
+  };
+  if (!track_.isNull()) draw(track_, kBar.width());
+  if (!bar_.isNull() && fill_ > 0) draw(bar_, fill_);
 }
 
 }  // namespace zd573

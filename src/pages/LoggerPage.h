@@ -8,12 +8,13 @@
 
 #include "device/log_download.h"
 #include "logger/log_export.h"
-#include "pages/JobRelay.h"
-#include "pages/PageFrame.h"
+#include "frame/JobRelay.h"
+#include "frame/PageFrame.h"
 
 class QButtonGroup;
 class QCheckBox;
 class QLineEdit;
+class QProgressBar;
 class QRadioButton;
 
 namespace zd573 {
@@ -35,26 +36,31 @@ class LoggerPage : public PageFrame {
   QRadioButton* Choice(logger::ExportFormat format) const;
   CGdipButton* ExportButton() const { return export_; }
   CGdipButton* DeleteButton() const { return delete_; }
+  // Shown while the log comes in: stops the download, keeps every old file.
+  CGdipButton* CancelButton() const { return cancel_; }
   TrackPreview* Preview() const { return preview_; }
   CLabel* WrittenLine() const { return written_; }
   int BarFill() const { return fill_; }
-  bool Busy() const { return busy_; }
+  // The download, or the page's other work, is running.
+  bool Busy() const override { return busy_ || PageFrame::Busy(); }
 
   // The Export button: save dialog, then the download on the shared worker.
   void Export();
   // The Delete button: one "LC" with its pause.
   void DeleteLog();
+  // The Cancel button: ends the download, releases the port.
+  void CancelDownload();
 
  protected:
   void CreatePageControls() override;
   void FillFromSettings(const DeviceValues& values) override;
   Status StoreControls(DeviceValues& edited) const override;
-  std::optional<Page> TransactionPage() const override { return Page::Logger; }
   void paintEvent(QPaintEvent* event) override;
 
  private:
   logger::ExportFormat ChosenFormat() const;
   void SetBusy(bool busy);
+  void SetPageBusy(bool busy) override;
   void OnProgress(Progress progress);
   void OnEnded(int code);
   void WriteExport();
@@ -65,7 +71,9 @@ class LoggerPage : public PageFrame {
   QButtonGroup* formats_ = nullptr;
   CGdipButton* export_ = nullptr;
   CGdipButton* delete_ = nullptr;
+  CGdipButton* cancel_ = nullptr;
   TrackPreview* preview_ = nullptr;
+  QProgressBar* barValue_ = nullptr;
   CLabel* written_ = nullptr;
   CLabel* writtenFile_ = nullptr;
   QPixmap track_;

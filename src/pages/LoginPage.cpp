@@ -3,7 +3,7 @@
 #include <QLineEdit>
 
 #include "controls/CLabel.h"
-#include "pages/Skin.h"
+#include "frame/Skin.h"
 
 namespace zd573 {
 
@@ -20,7 +20,6 @@ LoginPage::LoginPage(AppContext& context, QWidget* mainWindow)
   hint_->SetForeground(skin::kHintColour);
   ConfirmCaption()->SetLabelText(context_.Text("STR_LOGINPAGE_STR5", "Login"));
   CancelCaption()->SetLabelText(context_.Text("STR_LOGINPAGE_STR4", "Cancel"));
-  edit_->setFocus();
 }
 
 bool LoginPage::Matches(const QString& typed, const QString& device) {

@@ -3,7 +3,7 @@
 // identification has read; the tracker itself is not asked.
 #include <QString>
 
-#include "pages/SkinnedDialog.h"
+#include "frame/SkinnedDialog.h"
 
 class QLineEdit;
 

@@ -11,7 +11,8 @@
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
-#include "pages/Skin.h"
+#include "frame/Accessibility.h"
+#include "frame/Skin.h"
 #include "settings/language.h"
 
 namespace zd573 {
@@ -100,7 +101,7 @@ QPixmap Panel(int id, QWidget* parent) {
 
 MsgPage::MsgPage(AppContext& context, QWidget* mainWindow)
     : PageFrame(context, mainWindow,
-                PageLook{220, "STR_MAINPAGE_STR2", "Contacts && Message", "STR_MSGPAGE_ABOUT",
+                PageLook{220, "STR_MSGPAGE_ABOUT",
                          "about us \"Contacts && Send Message Setting\" information", 500, kMessagePanelColour, 218}) {}
 
 void MsgPage::CreatePageControls() {
@@ -122,6 +123,8 @@ void MsgPage::CreatePageControls() {
   smsHeader_ = header(kSmsHeader, "STR_MSGSPAGE_SMS", "SMS Message");
   connect(contactsHeader_, &CLabel::notify, this, [this] { ShowContacts(); });
   connect(smsHeader_, &CLabel::notify, this, [this] { ShowSms(); });
+  MakeTabRow(this, {contactsHeader_, smsHeader_}, [this](int i) { i == 0 ? ShowContacts() : ShowSms(); },
+             [this] { return tab_ == Tab::Contacts ? 0 : 1; });
 
   CreateContactControls();
   CreateSmsControls();
@@ -142,10 +145,16 @@ void MsgPage::CreateContactControls() {
     numbers_[r]->SetLabelText(QString::number(row + 1));
     names_[r] = AddEdit(QRect(cell.x() + kNameOffset, cell.y(), kContactEditWidth, kEditHeight));
     phones_[r] = AddEdit(QRect(cell.x() + kPhoneOffset, cell.y(), kContactEditWidth, kEditHeight));
-    Bind(ContactKey('a', row), names_[r]);
-    Bind(ContactKey('A', row), phones_[r]);
+    Fields().Bind(ContactKey('a', row), names_[r]);
+    Fields().Bind(ContactKey('A', row), phones_[r]);
     names_[r]->installEventFilter(this);
     phones_[r]->installEventFilter(this);
+  }
+  // Each field is named by its column and the contact's number: "Name 12".
+  for (int row = 0; row < kContacts; ++row) {
+    const std::size_t left = row < kRowsPerColumn ? 0 : 1;
+    NameGridCell(names_[static_cast<std::size_t>(row)], columnHeadings_[left]->text(), row + 1);
+    NameGridCell(phones_[static_cast<std::size_t>(row)], columnHeadings_[left + 2]->text(), row + 1);
   }
   for (int i = 0; i < 4; ++i) {
     const QPoint cell = ContactCell(i);
@@ -182,12 +191,16 @@ void MsgPage::CreateSmsControls() {
     shown.setColor(QPalette::Base, Look().panelColour);
     emergencyNames_[r]->setPalette(shown);
     emergencyPhones_[r] = AddEdit(QRect(kSmsPhoneLeft, y, kSmsEditWidth, kEditHeight));
-    Bind(std::string{'G', static_cast<char>('0' + k)}, emergencyPhones_[r]);
+    Fields().Bind(std::string{'G', static_cast<char>('0' + k)}, emergencyPhones_[r]);
   }
+  for (int k = 0; k < kEmergencyRows; ++k)
+    NameGridCell(emergencyPhones_[static_cast<std::size_t>(k)], smsLabels_[0]->text(), k + 1);
   reportNumber_ = AddEdit(QRect(kReportLeft, kSmsRowTop, kSmsEditWidth, kEditHeight));
-  Bind("F0", reportNumber_);
+  reportNumber_->setAccessibleName(SpokenLabel(smsLabels_[1]->text()));
+  Fields().Bind("F0", reportNumber_);
   interval_ = AddEdit(QRect(kSmsValueLeft, 290, 70, kEditHeight));
-  Bind("H2", interval_);
+  Fields().Bind("H2", interval_);
+  interval_->setAccessibleName(SpokenLabel(smsLabels_[5]->text()));
   engineer_ = AddRadio(QRect(kSmsValueLeft, 325, 170, kEditHeight),
                        Text("STR_MSGSPAGE_SMSFORMATS1", "Engineer Format"));
   textFormat_ = AddRadio(QRect(kSmsValueLeft, 350, 170, kEditHeight),
@@ -195,7 +208,7 @@ void MsgPage::CreateSmsControls() {
   format_ = new QButtonGroup(this);
   format_->addButton(engineer_, 0);
   format_->addButton(textFormat_, 1);
-  BindChoice("F2", format_);
+  Fields().BindChoice("F2", format_);
 }
 
 void MsgPage::FillFromSettings(const DeviceValues&) {
@@ -220,6 +233,7 @@ void MsgPage::SetTab(Tab tab) {
   const bool contacts = tab == Tab::Contacts;
   contactsHeader_->SetForeground(contacts ? kActiveHeader : kInactiveHeader);
   smsHeader_->SetForeground(contacts ? kInactiveHeader : kActiveHeader);
+  MarkSelectedTab({contactsHeader_, smsHeader_}, contacts ? 0 : 1);
 
   for (QLineEdit* e : names_) e->setVisible(contacts);
   for (QLineEdit* e : phones_) e->setVisible(contacts);

@@ -7,7 +7,7 @@
 
 #include <array>
 
-#include "pages/PageFrame.h"
+#include "frame/PageFrame.h"
 
 class QButtonGroup;
 class QLineEdit;
@@ -53,7 +53,6 @@ class MsgPage : public PageFrame {
  protected:
   void CreatePageControls() override;
   void FillFromSettings(const DeviceValues& values) override;
-  std::optional<Page> TransactionPage() const override { return Page::Contacts; }
   bool eventFilter(QObject* watched, QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 

@@ -5,7 +5,7 @@
 #include "controls/CLabel.h"
 #include "device/transactions.h"
 #include "device/user_values.h"
-#include "pages/Skin.h"
+#include "frame/Skin.h"
 
 namespace zd573 {
 
@@ -26,7 +26,6 @@ PasswordPage::PasswordPage(AppContext& context, QWidget* parent)
   ConfirmCaption()->SetLabelText(context_.Text("STR_PASSWORDPAGE_STR6", "Apply"));
   CancelCaption()->SetLabelText(context_.Text("STR_PASSWORDPAGE_STR5", "Cancel"));
   errorText_ = context_.Text("STR_PASSWORDPAGE_STR7", "Error");
-  new_->setFocus();
 }
 
 void PasswordPage::ApplyPassword() {
@@ -44,15 +43,23 @@ void PasswordPage::ApplyPassword() {
     context_.ShowError(this, errorText_);
     return;
   }
-  ApplyResult sent;
+  if (task_.Running()) return;
   const std::string port = context_.portName;
-  const WriteOptions options{context_.durations.setSentencePause};
-  RunWithBusyWindows([&] { sent = ApplyPage(port, Page::Password, context_.Settings(), edited, options); });
-  if (!sent.status) {
-    context_.ShowFailure(this, sent.status.failure());
-    return;
-  }
-  accept();
+  const std::chrono::milliseconds pause = context_.durations.setSentencePause;
+  DeviceSettings* settings = &context_.Settings();
+  setCursor(Qt::BusyCursor);
+  task_.Run(
+      [port, settings, edited, pause](std::stop_token stop, const BackgroundTask::Relay&) {
+        return ApplyPage(port, Page::Password, *settings, edited, WriteOptions{pause, {}, stop});
+      },
+      [this](ApplyResult sent) {
+        unsetCursor();
+        if (!sent.status) {
+          context_.ShowFailure(this, sent.status.failure());
+          return;
+        }
+        accept();
+      });
 }
 
 }  // namespace zd573

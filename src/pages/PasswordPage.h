@@ -1,7 +1,8 @@
 #pragma once
 // Changes the device password: two entries that must agree, at most 15 bytes
 // in the device encoding, sent as one "OU=..." set sentence.
-#include "pages/SkinnedDialog.h"
+#include "frame/BackgroundTask.h"
+#include "frame/SkinnedDialog.h"
 
 class QLineEdit;
 
@@ -20,14 +21,17 @@ class PasswordPage : public SkinnedDialog {
   QLineEdit* NewEdit() const { return new_; }
   QLineEdit* ConfirmEdit() const { return again_; }
 
-  // The Apply button and Enter: check, send, close with OK; on any failure
-  // the user is told and the window stays open with both entries.
+  // The Apply button and Enter: check, send (off the window thread), close
+  // with OK; on any failure the user is told and the sheet stays open with
+  // both entries.
   void ApplyPassword();
+  bool Busy() const override { return task_.Running(); }
 
  protected:
   void OnConfirm() override { ApplyPassword(); }
 
  private:
+  BackgroundTask task_{this};
   QLineEdit* new_ = nullptr;
   QLineEdit* again_ = nullptr;
   QString errorText_;

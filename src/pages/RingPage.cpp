@@ -14,6 +14,8 @@
 #include "controls/CLabel.h"
 #include "device/transactions.h"
 #include "device/user_values.h"
+#include "frame/Accessibility.h"
+#include "frame/ChoiceList.h"
 #include "settings/language.h"
 
 namespace zd573 {
@@ -91,7 +93,7 @@ class DayBox : public QCheckBox {
 
 RingPage::RingPage(AppContext& context, QWidget* mainWindow)
     : PageFrame(context, mainWindow,
-                PageLook{222, "STR_MAINPAGE_STR4", "Ringing && Alarm", "STR_RINGPAGE_ABOUT",
+                PageLook{222, "STR_RINGPAGE_ABOUT",
                          "about us \"Ring tone && Clock Alarm\" information", 300, kPagePanelColour}) {}
 
 void RingPage::CreatePageControls() {
@@ -101,7 +103,7 @@ void RingPage::CreatePageControls() {
   AddLabel(QRect(kLabelX, 175, kLabelWidth, kListHeight), "STR_RINGPAGE_STR1", "Ringtone:");
   ringTone_ = AddList(QRect(175, 175, 165, kListHeight));
   for (int i = 1; i <= melodies; ++i) ringTone_->addItem(QString::number(i));
-  BindChoice("FE", ringTone_, 1, 0);
+  Fields().BindChoice("FE", ringTone_, 1, 0);
   play_ = AddTextButton(QRect(375, 175, 105, 21), Text("STR_RINGPAGE_PLAY", "Play"), 8);
   stop_ = AddTextButton(QRect(515, 175, 105, 21), Text("STR_RINGPAGE_STOP", "Stop"), 8);
   connect(play_, &QAbstractButton::clicked, this, [this] {
@@ -122,14 +124,16 @@ void RingPage::CreatePageControls() {
     return group;
   };
   vibrate_ = choices(210, "STR_RINGPAGE_STR2", "Vibrate and ring:", "STR_RINGPAGE_VIBRATING%d", kVibrateEnglish);
-  BindChoice("F8", vibrate_);
+  Fields().BindChoice("F8", vibrate_);
   volume_ = choices(245, "STR_RINGPAGE_STR3", "Ringing Volume:", "STR_RINGPAGE_VOL%d", kVolumeEnglish);
-  BindChoice("FB", volume_);
+  Fields().BindChoice("FB", volume_);
 
   // Column headings on the header band, a point smaller so that "Wed." and
   // its neighbours keep apart in their 40-pixel columns.
-  auto heading = [this](const QRect& at, const std::string& key, const char* english, Qt::Alignment align) {
-    AddLabel(at, key, english, align)->SetPointSize(kHeadingPoints);
+  std::vector<CLabel*> headings;
+  auto heading = [this, &headings](const QRect& at, const std::string& key, const char* english, Qt::Alignment align) {
+    headings.push_back(AddLabel(at, key, english, align));
+    headings.back()->SetPointSize(kHeadingPoints);
   };
   const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
   heading(QRect(kModeX, kHeaderY, kModeWidth, kHeaderHeight), "STR_RINGPAGE_STR4", "Alam", left);
@@ -142,6 +146,15 @@ void RingPage::CreatePageControls() {
   }
 
   CreateAlarmRows(melodies);
+  // Each control of an alarm row is named by its column and the alarm's number.
+  for (int r = 0; r < kAlarmCount; ++r) {
+    const AlarmRow& row = rows_[static_cast<std::size_t>(r)];
+    NameGridCell(row.mode, headings[0]->text(), r + 1);
+    NameGridCell(row.melody, headings[1]->text(), r + 1);
+    NameGridCell(row.time, headings[2]->text(), r + 1);
+    for (int k = 0; k < kWeekdayCount; ++k)
+      NameGridCell(row.days[static_cast<std::size_t>(k)], headings[static_cast<std::size_t>(3 + k)]->text(), r + 1);
+  }
 
   // A band that cannot be loaded has been reported; the table is drawn without it.
   LoadPngAsBitmap(kHeaderBandId, headerBand_, this);
@@ -156,7 +169,7 @@ void RingPage::CreateAlarmRows(int melodies) {
     row.mode = AddList(QRect(kModeX, y, kModeWidth, kListHeight));
     for (int i = 0; i < 4; ++i)
       row.mode->addItem(Text(settings::FamilyKey("STR_RINGPAGE_ALARM%d", i + 1), kModeEnglish[i]));
-    BindChoice(AlarmKey(r, 'C'), row.mode);
+    Fields().BindChoice(AlarmKey(r, 'C'), row.mode);
     connect(row.mode, &QComboBox::currentIndexChanged, this, &RingPage::ApplyRowVisibility);
 
     row.melody = AddList(QRect(kMelodyX, y, kMelodyWidth, kListHeight));
@@ -183,14 +196,21 @@ void RingPage::FillFromSettings(const DeviceValues& values) {
     row.time->setTime(TimeOfDay(row.shown));
     const int mask = values.Number(AlarmKey(r, 'D'));
     for (int k = 0; k < kWeekdayCount; ++k) row.days[static_cast<std::size_t>(k)]->setChecked((mask >> k) & 1);
-    // A melody the list does not offer selects nothing.
+    // A melody the list does not offer is shown as its number and kept; 0 is none.
     const int melody = values.Number(AlarmKey(r, 'A'));
-    row.melody->setCurrentIndex(melody >= 1 && melody <= row.melody->count() ? melody - 1 : -1);
+    choice::RemoveExtra(row.melody);
+    if (melody == 0) {
+      row.melody->setCurrentIndex(-1);
+    } else {
+      choice::Select(row.melody, melody >= 1 && melody <= row.melody->count() ? melody - 1 : -1, melody,
+                     QString::number(melody));
+    }
   }
   ApplyRowVisibility();
 }
 
 int RingPage::RowMode(const AlarmRow& row) const {
+  if (auto kept = choice::ExtraValue(row.mode)) return *kept;
   const int index = row.mode->currentIndex();
   return index >= 0 ? index : row.recordMode;
 }
@@ -217,7 +237,8 @@ Status RingPage::StoreControls(DeviceValues& edited) const {
     if (Status s = StoreUserNumber(edited, AlarmKey(r, 'B'), time); !s) return s;
 
     const int melody = row.melody->currentIndex();
-    if (Status s = StoreUserNumber(edited, AlarmKey(r, 'A'), melody >= 0 ? melody + 1 : 0); !s) return s;
+    const std::int64_t chosen = choice::ExtraValue(row.melody).value_or(melody >= 0 ? melody + 1 : 0);
+    if (Status s = StoreUserNumber(edited, AlarmKey(r, 'A'), chosen); !s) return s;
 
     // Only the weekday rule uses the boxes; the other modes keep the tracker's mask.
     if (mode == kRecurrence) {
@@ -243,11 +264,16 @@ void RingPage::ApplyRowVisibility() {
 }
 
 void RingPage::SendMelodyQuery(const Sentence& query) {
-  Status status;
+  if (Busy()) return;
   const std::string port = context_.portName;
-  const WriteOptions options{context_.durations.setSentencePause};
-  RunWithBusyWindows([&] { status = SendQuery(port, query, options); });
-  if (!status) context_.ShowFailure(this, status.failure());
+  const std::chrono::milliseconds pause = context_.durations.setSentencePause;
+  RunDeviceWork(
+      [port, query, pause](std::stop_token stop, const BackgroundTask::Relay&) {
+        return SendQuery(port, query, WriteOptions{pause, {}, stop});
+      },
+      [this](Status status) {
+        if (!status) context_.ShowFailure(this, status.failure());
+      });
 }
 
 void RingPage::paintEvent(QPaintEvent* event) {

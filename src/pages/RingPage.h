@@ -8,7 +8,7 @@
 
 #include "device/page_values.h"
 #include "device/sentences.h"
-#include "pages/PageFrame.h"
+#include "frame/PageFrame.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -48,7 +48,6 @@ class RingPage : public PageFrame {
   void CreatePageControls() override;
   void FillFromSettings(const DeviceValues& values) override;
   Status StoreControls(DeviceValues& edited) const override;
-  std::optional<Page> TransactionPage() const override { return Page::Ring; }
   void paintEvent(QPaintEvent* event) override;
 
  private:

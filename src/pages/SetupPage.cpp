@@ -9,7 +9,8 @@
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
-#include "pages/Skin.h"
+#include "frame/Accessibility.h"
+#include "frame/Skin.h"
 #include "settings/paths.h"
 #include "settings/text_encoding.h"
 
@@ -56,6 +57,8 @@ SetupPage::SetupPage(AppContext& context, QWidget* mainWindow)
   aboutTab_->MakeLink(true, true);
   connect(optionsTab_, &CLabel::notify, this, [this] { ShowOptions(); });
   connect(aboutTab_, &CLabel::notify, this, [this] { ShowAbout(); });
+  MakeTabRow(this, {optionsTab_, aboutTab_}, [this](int i) { i == 0 ? ShowOptions() : ShowAbout(); },
+             [this] { return mode_ == Mode::Options ? 0 : 1; });
 
   field_ = AddLabel(kFieldLabel, kFieldLabelSmall, languageText_);
 
@@ -108,6 +111,7 @@ void SetupPage::SetMode(Mode mode) {
   const bool options = mode == Mode::Options;
   optionsTab_->SetForeground(options ? kActiveTab : kInactiveTab);
   aboutTab_->SetForeground(options ? kInactiveTab : kActiveTab);
+  MarkSelectedTab({optionsTab_, aboutTab_}, options ? 0 : 1);
   if (options) {
     field_->setWordWrap(false);
     field_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -134,7 +138,13 @@ void SetupPage::Confirm() {
   (void)settings::WriteCurrentLanguage(ini, language);
   if (codePages_->currentIndex() >= 0) {
     const int chosen = codePages_->currentData().toInt();
-    if (chosen != context_.CodePage()) (void)settings::WriteDeviceCodePage(ini, chosen);
+    if (chosen != context_.CodePage()) {
+      // The encoding is read back from the file: one that cannot be saved is not in force.
+      if (Status s = settings::WriteDeviceCodePage(ini, chosen); !s)
+        context_.ShowFailure(this, Error{context_.Text("STR_SETUPPAGE_CODEPAGEFAILED",
+                                                       "The text encoding could not be saved").toStdString(),
+                                         ErrorCode::File, s.error()});
+    }
   }
   context_.SetLanguage(language);
   context_.languageChanged = true;

@@ -3,7 +3,7 @@
 // encoding on the Options tab, the rights notice on the About tab.
 #include <QPixmap>
 
-#include "pages/SkinnedDialog.h"
+#include "frame/SkinnedDialog.h"
 
 class QComboBox;
 

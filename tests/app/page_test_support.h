@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "app/CZD573_UtilityDlg.h"
-#include "app/PageFactory.h"
 #include "controls/CGdipButton.h"
 #include "journal_timing.h"
-#include "pages/PageFrame.h"
+#include "frame/PageFrame.h"
+#include "pages/PageRegistry.h"
 #include "shell_test_support.h"
 #include "simulator.h"
 
@@ -35,16 +35,35 @@ struct OpenedPage {
 template <class P>
 P* OpenFromButton(ShellEnv& env, OpenedPage& o, int buttonId) {
   o.main = std::make_unique<CZD573_UtilityDlg>(env.Context());
-  o.main->SetPageFactory(&MakeConfigurationPage);
   o.main->show();
   // Let the window find and identify the tracker first, so its read has
   // closed the port before the page needs it.
   [&] { QTRY_COMPARE_WITH_TIMEOUT(o.main->StatusCode(), int(CZD573_UtilityDlg::kIdentified), 10000); }();
   for (int id : CZD573_UtilityDlg::kPageButtons) o.main->Button(id)->SetDisabledState(false);
   QTest::mouseClick(o.main->Button(buttonId), Qt::LeftButton);
-  o.page = qobject_cast<PageFrame*>(o.main->OpenPage());
+  o.page = o.main->OpenPage();
   return qobject_cast<P*>(o.page.data());
 }
+
+// Presses Apply (or another button that starts device work) and waits until
+// the page's work has ended; the window is never blocked meanwhile.
+inline void PressAndWait(PageFrame* page, QAbstractButton* button, int timeoutMs = 20000) {
+  QTest::mouseClick(button, Qt::LeftButton);
+  QTRY_VERIFY_WITH_TIMEOUT(!page->Busy(), timeoutMs);
+}
+inline void ApplyAndWait(PageFrame* page, int timeoutMs = 20000) { PressAndWait(page, page->ApplyButton(), timeoutMs); }
+
+// A page as a view of a window of its own, built as the main window builds it.
+template <class P>
+struct Standalone {
+  explicit Standalone(ShellEnv& env) : window(std::make_unique<QWidget>()) {
+    window->setFixedSize(PageFrame::kSize);
+    page = MakePage<P>(env.Context(), window.get());
+    window->show();
+  }
+  std::unique_ptr<QWidget> window;
+  QPointer<P> page;
+};
 
 // The set sentences received since `from`, in order.
 inline std::vector<sim::JournalEntry> SetSentences(const sim::Simulator& tracker, std::size_t from = 0) {

@@ -22,7 +22,7 @@
 
 #include "app/DemoTracker.h"
 #include "controls/CGdiPlusBitmap.h"
-#include "pages/AppContext.h"
+#include "frame/AppContext.h"
 #include "settings/paths.h"
 #include "simulator.h"
 
@@ -111,28 +111,6 @@ class ShellEnv {
   std::unique_ptr<sim::Simulator> tracker_;
 };
 
-// Runs `act` on the next modal window once it is shown (the caller then
-// opens it with exec()). Fails the test if none appears in time.
-inline void WhenModal(std::function<void(QWidget*)> act, int timeoutMs = 5000, bool expected = true) {
-  auto* poll = new QTimer;
-  auto elapsed = std::make_shared<QElapsedTimer>();
-  elapsed->start();
-  poll->setInterval(10);
-  QObject::connect(poll, &QTimer::timeout, [poll, act, elapsed, timeoutMs, expected] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal && modal->isVisible()) {
-      poll->stop();
-      poll->deleteLater();
-      act(modal);
-    } else if (elapsed->elapsed() > timeoutMs) {
-      poll->stop();
-      poll->deleteLater();
-      if (expected) qWarning("no modal window appeared");
-    }
-  });
-  poll->start();
-}
-
 // The rows of a test run once per shipped language: a QString column "language".
 inline void AddLanguageRows() {
   QTest::addColumn<QString>("language");
@@ -145,7 +123,10 @@ inline void SaveScreen(QWidget* widget, const QString& name) {
   QDir().mkpath(QStringLiteral(ZD573_SCREENS_DIR));
   QApplication::processEvents();
   const QPixmap shot = widget->grab();
-  QVERIFY2(shot.save(QStringLiteral(ZD573_SCREENS_DIR "/") + name + QStringLiteral(".png")), qPrintable(name));
+  // A run at another scale keeps its own pictures beside the others.
+  const qreal ratio = widget->devicePixelRatioF();
+  const QString suffix = ratio == 1.0 ? QString() : QStringLiteral("@%1x").arg(ratio);
+  QVERIFY2(shot.save(QStringLiteral(ZD573_SCREENS_DIR "/") + name + suffix + QStringLiteral(".png")), qPrintable(name));
 }
 
 // The other end of a bare pseudo-terminal: a device that says only what the

@@ -67,7 +67,7 @@ class TestDialogs : public QObject {
     page.PasswordEdit()->setText(QStringLiteral("Kx9"));
     QTest::keyClick(page.PasswordEdit(), Qt::Key_Enter);
     QVERIFY(!page.isVisible());
-    QCOMPARE(page.result(), int(QDialog::Accepted));
+    QCOMPARE(page.result(), int(SkinnedDialog::Accepted));
     QCOMPARE(env.Context().typedPassword, QStringLiteral("Kx9"));
   }
 
@@ -78,7 +78,7 @@ class TestDialogs : public QObject {
     page.show();
     page.PasswordEdit()->setText(QStringLiteral("4071"));
     QTest::mouseClick(page.CancelButton(), Qt::LeftButton);
-    QCOMPARE(page.result(), int(QDialog::Rejected));
+    QCOMPARE(page.result(), int(SkinnedDialog::Rejected));
   }
 
   void loginChinese() {
@@ -150,8 +150,9 @@ class TestDialogs : public QObject {
     page.NewEdit()->setText(entry);
     page.ConfirmEdit()->setText(entry);
     QTest::keyClick(page.ConfirmEdit(), Qt::Key_Return);
+    QTRY_VERIFY(!page.Busy());
     QVERIFY(env.messages.empty());
-    QCOMPARE(page.result(), int(QDialog::Accepted));
+    QCOMPARE(page.result(), int(SkinnedDialog::Accepted));
     const std::string expected = PasswordSentence(bytes.toStdString());
     QVERIFY(tracker->WaitForSentences(1, 3000));
     QCOMPARE(tracker->Journal().back().bytes, expected);
@@ -168,6 +169,7 @@ class TestDialogs : public QObject {
     page.NewEdit()->setText(QStringLiteral("9999"));
     page.ConfirmEdit()->setText(QStringLiteral("9999"));
     QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
+    QTRY_VERIFY(!page.Busy());
     QCOMPARE(env.messages.size(), std::size_t(1));
     QVERIFY(env.messages[0].text.startsWith(QStringLiteral("Unable to open COM-port\n\n")));
     QCOMPARE(env.messages[0].icon, MessageIcon::Error);
@@ -187,7 +189,8 @@ class TestDialogs : public QObject {
     page.NewEdit()->setText(QStringLiteral("7777"));
     page.ConfirmEdit()->setText(QStringLiteral("7777"));
     QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
-    QCOMPARE(page.result(), int(QDialog::Accepted));
+    QTRY_VERIFY_WITH_TIMEOUT(!page.Busy(), 5000);
+    QCOMPARE(page.result(), int(SkinnedDialog::Accepted));
     // The port was closed after the pause; the next sentence marks the time.
     auto port = OpenComPort("ttyACM0");
     QVERIFY(port.ok());
@@ -278,7 +281,7 @@ class TestDialogs : public QObject {
     page.ShowAbout();
     page.ShowOptions();
     QTest::mouseClick(confirm ? page.ConfirmButton() : page.CancelButton(), Qt::LeftButton);
-    QCOMPARE(page.result(), int(confirm ? QDialog::Accepted : QDialog::Rejected));
+    QCOMPARE(page.result(), int(confirm ? SkinnedDialog::Accepted : SkinnedDialog::Rejected));
     QCOMPARE(env.Context().languageChanged, confirm);
     const settings::IniFile ini = env.Context().SystemIni();
     QCOMPARE(ini.Read("SYSTEM", "DefaultLanguage", "none"), std::string(confirm ? "TChinese" : "none"));

@@ -38,7 +38,7 @@ class TestGprsPage : public QObject {
 
     page->Box(2)->setText(QStringLiteral("n3w"));
     page->Box(4)->setText(QStringLiteral("*1#"));
-    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    ApplyAndWait(page);
     QVERIFY2(env.messages.empty(), env.messages.empty() ? "" : qPrintable(env.messages[0].text));
     const auto sets = SetSentences(*tracker);
     QCOMPARE(sets.size(), std::size_t(1));
@@ -64,7 +64,7 @@ class TestGprsPage : public QObject {
     QVERIFY(!page->Back());
     QCOMPARE(env.questions.size(), std::size_t(1));
     for (int i = 0; i < 5; ++i) page->Box(i)->clear();
-    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    ApplyAndWait(page);
     const auto sets = SetSentences(*tracker);
     QCOMPARE(sets.size(), std::size_t(1));
     QCOMPARE(sets[0].bytes, std::string("KVS,KestrovinZD-573,3,0,D1=,D2=,D3=,D4=,D5=*QQ!\r\n"));
@@ -87,8 +87,8 @@ class TestGprsPage : public QObject {
       v.SetText("E0", "203.0.113.9");
       v.SetNumber("E1", 5055);
     });
-    GPRSPage page(env.Context(), nullptr);
-    page.Open();
+    Standalone<GPRSPage> view(env);
+    GPRSPage& page = *view.page;
     page.show();
     QVERIFY(env.messages.empty());
     SaveScreen(&page, QStringLiteral("gprs-page-") + language);

@@ -5,7 +5,7 @@
 
 #include "device/device_job.h"
 #include "device/device_port.h"
-#include "pages/JobRelay.h"
+#include "frame/JobRelay.h"
 #include "shell_test_support.h"
 
 using namespace zd573;

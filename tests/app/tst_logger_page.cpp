@@ -5,8 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -50,11 +53,12 @@ struct LoggerEnv {
     };
   }
   // The page uses the context: it goes first.
-  ~LoggerEnv() { delete page; }
+  ~LoggerEnv() { window.reset(); }
   LoggerPage* Open() {
-    page = new LoggerPage(env.Context(), nullptr);
-    page->Open();
-    page->show();
+    window = std::make_unique<QWidget>();
+    window->setFixedSize(PageFrame::kSize);
+    page = MakePage<LoggerPage>(env.Context(), window.get());
+    window->show();
     return page;
   }
   bool WaitIdle(int ms = 20000) {
@@ -76,6 +80,7 @@ struct LoggerEnv {
 
   ShellEnv env;
   sim::Simulator* tracker = nullptr;
+  std::unique_ptr<QWidget> window;
   QPointer<LoggerPage> page;
   QString exportName = QStringLiteral("track.csv");
   std::vector<Captioned> boxes;
@@ -155,6 +160,8 @@ class TestLoggerPage : public QObject {
     clock.start();
     while (page->Busy() && clock.elapsed() < 20000) {
       if (fills.empty() || fills.back() != page->BarFill()) fills.push_back(page->BarFill());
+      // A screen reader reads the bar's value as it is drawn.
+      QCOMPARE(page->findChild<QProgressBar*>()->value(), page->BarFill());
       if (page->BarFill() > 250 && !page->DropNoFix()->isChecked()) {
         SaveScreen(page, QStringLiteral("logger-page-busy-English"));
         page->DropNoFix()->setChecked(true);
@@ -211,17 +218,33 @@ class TestLoggerPage : public QObject {
     for (const QString& name : left) QVERIFY2(!name.contains(QStringLiteral("temp.log")), qPrintable(name));
   }
 
-  // Closing the page mid-download stops it and releases the port; nothing is exported.
-  void closingDuringADownload() {
+  // Closing the page or pressing Cancel mid-download stops it and releases
+  // the port; nothing is exported and the old file stays.
+  void stoppingADownload_data() {
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("page closed") << false;
+    QTest::newRow("Cancel pressed") << true;
+  }
+  void stoppingADownload() {
+    QFETCH(bool, cancel);
     sim::Options slow = WithLog(600);
     slow.baud = 115200;
     LoggerEnv t(slow);
     QVERIFY(t.tracker);
     t.env.WriteFile(t.exportName, "old export");
     LoggerPage* page = t.Open();
+    QVERIFY(!page->CancelButton()->isVisible());
     page->Export();
+    QVERIFY(page->CancelButton()->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(page->BarFill() > 0, 10000);
-    delete page;
+    if (cancel) {
+      QTest::mouseClick(page->CancelButton(), Qt::LeftButton);
+      QVERIFY(!page->Busy());
+      QVERIFY(!page->CancelButton()->isVisible());
+      QCOMPARE(page->ProgressLine()->text(), QStringLiteral("Download cancelled"));
+    } else {
+      delete page;
+    }
     auto port = OpenComPort(t.tracker->SlavePath());
     QVERIFY2(port.ok(), port.ok() ? "" : port.error().c_str());
     QTest::qWait(100);
@@ -242,6 +265,13 @@ class TestLoggerPage : public QObject {
     page->Export();
     QCOMPARE(t.boxes.size(), std::size_t(1));
     QVERIFY(t.boxes[0].text.contains(QStringLiteral("read-only")));
+    // A pipe or a device is no place for an export: refused before anything
+    // is sent, instead of a window that waits for a reader forever.
+    t.exportName = QStringLiteral("pipe.csv");
+    QCOMPARE(::mkfifo(t.env.Path(t.exportName).toLocal8Bit().constData(), 0600), 0);
+    page->Export();
+    QCOMPARE(t.boxes.size(), std::size_t(2));
+    QVERIFY2(t.boxes[1].text.contains(QStringLiteral("not a regular file")), qPrintable(t.boxes[1].text));
     QVERIFY(!page->Busy());
     QTest::qWait(100);
     for (const auto& e : t.tracker->Journal()) QVERIFY2(e.bytes.rfind("KVC,", 0) != 0, e.bytes.c_str());
@@ -257,16 +287,16 @@ class TestLoggerPage : public QObject {
     QVERIFY(page->Logging()->isChecked());
     QCOMPARE(page->Interval()->text(), QStringLiteral("30"));
     page->Interval()->setText(QStringLiteral("0"));
-    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    ApplyAndWait(page);
     QCOMPARE(page->Interval()->text(), QStringLiteral("1"));
     page->Logging()->click();
     QVERIFY(!page->Interval()->isEnabled());
     page->Interval()->setText(QStringLiteral("99"));
     QVERIFY(page->Changed());
-    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    ApplyAndWait(page);
     QCOMPARE(page->Interval()->text(), QStringLiteral("1"));  // untouched while logging is off, and refilled
     QVERIFY(!page->Changed());
-    QTest::mouseClick(page->DeleteButton(), Qt::LeftButton);
+    PressAndWait(page, page->DeleteButton());
     const auto sets = SetSentences(*t.tracker);
     QCOMPARE(sets.size(), std::size_t(2));
     QCOMPARE(sets[0].bytes, std::string("KVS,KestrovinZD-573,3,0,O2=1,OX=1*QQ!\r\n"));

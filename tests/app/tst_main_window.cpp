@@ -1,5 +1,6 @@
 // The main window's states end to end against the simulated tracker on a pty.
 #include <QLineEdit>
+#include <QAccessible>
 #include <QComboBox>
 #include <QSignalSpy>
 #include <QtTest>
@@ -10,6 +11,7 @@
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
 #include "pages/LoginPage.h"
+#include "pages/PageRegistry.h"
 #include "pages/SetupPage.h"
 #include "settings/ini_file.h"
 #include "shell_test_support.h"
@@ -40,22 +42,29 @@ bool PageButtonsEnabled(const Dlg& w) {
 // Presses Login; when the login page shows, types each entry in turn and
 // presses OK (or Enter for the last).
 void LoginWith(Dlg& w, QStringList entries, bool enterForLast) {
-  WhenModal([entries, enterForLast](QWidget* modal) {
-    auto* page = qobject_cast<LoginPage*>(modal);
-    QVERIFY(page);
-    for (int i = 0; i < entries.size(); ++i) {
-      page->PasswordEdit()->setText(entries[i]);
-      const bool last = i + 1 == entries.size();
-      if (last && enterForLast) {
-        QTest::keyClick(page->PasswordEdit(), Qt::Key_Return);
-      } else {
-        QTest::mouseClick(page->ConfirmButton(), Qt::LeftButton);
-      }
-      // A wrong entry leaves the page open and silent.
-      if (!last) QVERIFY(page->isVisible());
-    }
-  });
   QTest::mouseClick(w.Button(Dlg::kLoginButton), Qt::LeftButton);
+  auto* page = qobject_cast<LoginPage*>(w.OpenSheet());
+  QVERIFY(page);
+  for (int i = 0; i < entries.size(); ++i) {
+    page->PasswordEdit()->setText(entries[i]);
+    const bool last = i + 1 == entries.size();
+    if (last && enterForLast) {
+      QTest::keyClick(page->PasswordEdit(), Qt::Key_Return);
+    } else {
+      QTest::mouseClick(page->ConfirmButton(), Qt::LeftButton);
+    }
+    // A wrong entry leaves the page open and silent.
+    if (!last) QVERIFY(page->isVisible());
+  }
+}
+
+// Presses Settings and confirms a language on the sheet.
+void ChooseLanguage(Dlg& w, const QString& language) {
+  QTest::mouseClick(w.Button(Dlg::kSettingsButton), Qt::LeftButton);
+  auto* page = qobject_cast<SetupPage*>(w.OpenSheet());
+  QVERIFY(page);
+  page->LanguageList()->setCurrentText(language);
+  QTest::mouseClick(page->ConfirmButton(), Qt::LeftButton);
 }
 
 }  // namespace
@@ -72,7 +81,6 @@ class TestMainWindow : public QObject {
     QCOMPARE(w->StatusLabel()->text(), QStringLiteral("Search Device..."));
     QCOMPARE(w->windowTitle(), QStringLiteral("ZD-573 Utility"));
     QCOMPARE(w->size(), QSize(802, 602));
-    QCOMPARE(w->pos(), QPoint(0, 0));
     QVERIFY(w->Button(Dlg::kLoginButton)->isVisibleTo(w.get()));
     QVERIFY(w->Button(Dlg::kLoginButton)->DisabledState());
     QVERIFY(!w->Button(Dlg::kLogoutButton)->isVisibleTo(w.get()));
@@ -132,35 +140,48 @@ class TestMainWindow : public QObject {
     env.StartTracker()->SetValue("OU", "");
     auto w = MakeWindow(env);
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
-    bool pageShown = false;
-    WhenModal([&pageShown](QWidget* modal) {
-      pageShown = true;
-      modal->close();
-    }, 1500, false);
     w->OnLogin();
+    QVERIFY(!w->OpenSheet());
     QCOMPARE(w->StatusCode(), int(Dlg::kPasswordCorrect));
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadCorrect), kWait);
-    QTest::qWait(200);
-    QVERIFY(!pageShown);
   }
 
-  void cancelledLoginChangesNothing() {
+  // The sheets lie over the dimmed menu, which takes no input meanwhile;
+  // Cancel and Escape leave everything as it was.
+  void cancelledSheetsChangeNothing_data() { AddLanguageRows(); }
+  void cancelledSheetsChangeNothing() {
+    QFETCH(QString, language);
     ShellEnv env;
+    QVERIFY(settings::WriteCurrentLanguage(env.Context().SystemIni(), language.toStdString()).ok());
     env.StartTracker();
     auto w = MakeWindow(env);
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
-    WhenModal([](QWidget* modal) {
-      auto* page = qobject_cast<LoginPage*>(modal);
-      QVERIFY(page);
-      page->PasswordEdit()->setText(QStringLiteral("4071"));
-      QTest::mouseClick(page->CancelButton(), Qt::LeftButton);
-    });
     w->OnLogin();
+    auto* page = qobject_cast<LoginPage*>(w->OpenSheet());
+    QVERIFY(page);
+    QVERIFY(!w->Menu()->isEnabled());
+    SaveScreen(w.get(), QStringLiteral("window-sheet-login-") + language);
+    page->PasswordEdit()->setText(QStringLiteral("4071"));
+    QTest::mouseClick(page->CancelButton(), Qt::LeftButton);
+    QTRY_VERIFY(!w->OpenSheet());
+    QVERIFY(w->Menu()->isEnabled());
     QCOMPARE(w->StatusCode(), int(Dlg::kIdentified));
     QVERIFY(!w->Button(Dlg::kLoginButton)->DisabledState());
     QTest::qWait(100);
     QVERIFY(!w->ReadRunning());
+
+    QTest::mouseClick(w->Button(Dlg::kSettingsButton), Qt::LeftButton);
+    auto* setup = qobject_cast<SetupPage*>(w->OpenSheet());
+    QVERIFY(setup);
+    QVERIFY(!w->Menu()->isEnabled());
+    SaveScreen(w.get(), QStringLiteral("window-sheet-setup-") + language);
+    setup->LanguageList()->setCurrentIndex(setup->LanguageList()->findText(QStringLiteral("Bare")));
+    QTest::keyClick(setup, Qt::Key_Escape);
+    QTRY_VERIFY(!w->OpenSheet());
+    QVERIFY(w->Menu()->isEnabled());
+    QCOMPARE(env.Context().Language(), language.toStdString());
   }
+
 
   void storedDeviceNameReplacesImei() {
     ShellEnv env;
@@ -203,13 +224,7 @@ class TestMainWindow : public QObject {
     env.StartTracker();
     auto w = MakeWindow(env);
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
-    WhenModal([](QWidget* modal) {
-      auto* page = qobject_cast<SetupPage*>(modal);
-      QVERIFY(page);
-      page->LanguageList()->setCurrentText(QStringLiteral("TChinese"));
-      QTest::mouseClick(page->ConfirmButton(), Qt::LeftButton);
-    });
-    QTest::mouseClick(w->Button(Dlg::kSettingsButton), Qt::LeftButton);
+    ChooseLanguage(*w, QStringLiteral("TChinese"));
     QVERIFY(!env.Context().languageChanged);
     QCOMPARE(env.Context().Language(), std::string("TChinese"));
     QCOMPARE(w->Caption(0)->text(), QStringLiteral("裝置資訊"));
@@ -285,14 +300,15 @@ class TestMainWindow : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
     env.Tree().Unplug("ttyACM0");
     QSignalSpy statuses(w.get(), &Dlg::statusChanged);
-    WhenModal([&w, searchDuringLoginPage](QWidget* modal) {
-      auto* page = qobject_cast<LoginPage*>(modal);
-      QVERIFY(page);
-      if (searchDuringLoginPage) w->OnSearchTimer();
-      page->PasswordEdit()->setText(QStringLiteral("4071"));
-      QTest::mouseClick(page->ConfirmButton(), Qt::LeftButton);
-    });
     w->OnLogin();
+    auto* page = qobject_cast<LoginPage*>(w->OpenSheet());
+    QVERIFY(page);
+    if (searchDuringLoginPage) {
+      w->OnSearchTimer();
+      QTRY_VERIFY(!w->Searching());
+    }
+    page->PasswordEdit()->setText(QStringLiteral("4071"));
+    QTest::mouseClick(page->ConfirmButton(), Qt::LeftButton);
     if (searchDuringLoginPage) {
       // The login does not go on for a tracker that is gone.
       QCOMPARE(statuses.size(), 1);
@@ -358,7 +374,10 @@ class TestMainWindow : public QObject {
     w->OnLogin();
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReading), kWait);
     QVERIFY(w->ReadRunning());
-    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("Reading Setting ..."));
+    // The status line says how far the read is, so a screen reader says it too.
+    QVERIFY(w->StatusLabel()->text().startsWith(QStringLiteral("Reading Setting ...")));
+    QTRY_VERIFY(w->StatusLabel()->text().contains(QStringLiteral(" of 83 settings read")));
+    QCOMPARE(QAccessible::queryAccessibleInterface(w->StatusLabel())->role(), QAccessible::StatusBar);
     QVERIFY(w->Button(Dlg::kLoginButton)->DisabledState());
     SaveScreen(w.get(), QStringLiteral("main-reading-English"));
     sim::Simulator other(ShellEnv::FastOptions());
@@ -373,17 +392,53 @@ class TestMainWindow : public QObject {
     QVERIFY(!w->Button(Dlg::kLoginButton)->DisabledState());
   }
 
-  void deviceChangeAfterLoginIsIgnored() {
+  // Once logged in, other devices coming and going change nothing; the
+  // tracker's own port going away ends the session, page and all, so no
+  // value read from it can be sent to another tracker.
+  void deviceChangeAfterLogin_data() {
+    QTest::addColumn<bool>("unplug");
+    QTest::addColumn<bool>("pageOpen");
+    QTest::newRow("another device comes") << false << false;
+    QTest::newRow("tracker unplugged on the menu") << true << false;
+    QTest::newRow("tracker unplugged with a page open") << true << true;
+  }
+  void deviceChangeAfterLogin() {
+    QFETCH(bool, unplug);
+    QFETCH(bool, pageOpen);
     ShellEnv env;
     env.StartTracker();
     auto w = MakeWindow(env);
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
     LoginWith(*w, {QStringLiteral("4071")}, false);
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadCorrect), kWait);
-    env.Tree().Unplug("ttyACM0");
-    QTest::qWait(300);
-    QVERIFY(!w->SearchPending());
-    QCOMPARE(w->StatusCode(), int(Dlg::kReadCorrect));
+    QPointer<PageFrame> page;
+    if (pageOpen) {
+      QTest::mouseClick(w->Button(Dlg::kGprsButton), Qt::LeftButton);
+      page = w->OpenPage();
+      QVERIFY(page);
+      page->findChild<QLineEdit*>()->setText(QStringLiteral("edited"));
+    }
+    if (unplug) {
+      env.Tree().Unplug("ttyACM0");
+    } else {
+      BarePty other;
+      QVERIFY(env.Tree().Plug("ttyACM1", other.SlavePath()));
+    }
+    if (!unplug) {
+      QTest::qWait(300);
+      QVERIFY(!w->SearchPending());
+      QCOMPARE(w->StatusCode(), int(Dlg::kReadCorrect));
+      QVERIFY(env.messages.empty());
+      return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kNoDevice), kWait);
+    QTRY_VERIFY(!page);
+    QVERIFY(w->Menu()->isVisible());
+    QVERIFY(w->Button(Dlg::kLoginButton)->isVisible());
+    QVERIFY(!PageButtonsEnabled(*w));
+    QVERIFY(env.questions.empty());
+    QCOMPARE(env.messages.size(), std::size_t(1));
+    QVERIFY(env.messages[0].text.contains(QStringLiteral("Log in again")));
   }
 
   // The real pauses, as lower bounds: 5 s before the first search, 500 ms
@@ -422,13 +477,7 @@ class TestMainWindow : public QObject {
     LoginWith(*w, {QStringLiteral("4071")}, false);
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadCorrect), 30000);
     QVERIFY(PageButtonsEnabled(*w));
-    WhenModal([](QWidget* modal) {
-      auto* page = qobject_cast<SetupPage*>(modal);
-      QVERIFY(page);
-      page->LanguageList()->setCurrentText(QStringLiteral("TChinese"));
-      QTest::mouseClick(page->ConfirmButton(), Qt::LeftButton);
-    });
-    QTest::mouseClick(w->Button(Dlg::kSettingsButton), Qt::LeftButton);
+    ChooseLanguage(*w, QStringLiteral("TChinese"));
     QCOMPARE(w->StatusLabel()->text(), QStringLiteral("設定讀取成功"));
     w.reset();
     // Nothing holds the tracker's port any more.
@@ -468,25 +517,68 @@ class TestMainWindow : public QObject {
     QVERIFY(!w->SearchPending());
   }
 
-  void dragBandMovesWindow_data() {
+  // The band hands the move to the window system; nothing sets a position.
+  void bandAsksTheWindowSystemToMove_data() {
     QTest::addColumn<int>("y");
-    QTest::addColumn<bool>("moves");
-    QTest::newRow("inside band") << 79 << true;
-    QTest::newRow("below band") << 80 << false;
+    QTest::addColumn<int>("requests");
+    QTest::newRow("inside band") << 79 << 1;
+    QTest::newRow("below band") << 80 << 0;
   }
-  void dragBandMovesWindow() {
+  void bandAsksTheWindowSystemToMove() {
     QFETCH(int, y);
-    QFETCH(bool, moves);
+    QFETCH(int, requests);
     ShellEnv env;
+    int asked = 0;
+    env.Context().windowMover = [&asked](QWindow*) { return ++asked, true; };
     auto w = MakeWindow(env);
     const QPoint start = w->pos();
     QTest::mousePress(w.get(), Qt::LeftButton, {}, QPoint(300, y));
-    QMouseEvent move(QEvent::MouseMove, QPointF(340, y + 25), w->mapToGlobal(QPointF(340, y + 25)), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.get(), &move);
-    QTest::mouseRelease(w.get(), Qt::LeftButton, {}, QPoint(340, y + 25));
-    QCOMPARE(w->pos() != start, moves);
-    if (moves) QCOMPARE(w->pos(), start + QPoint(40, 25));
+    QTest::mouseRelease(w.get(), Qt::LeftButton, {}, QPoint(300, y));
+    QCOMPARE(asked, requests);
+    QCOMPARE(w->pos(), start);
+  }
+
+  // A page takes the menu's place inside the one window: one page at a
+  // time, the title names it, Back brings the menu back.
+  void pagesReplaceTheMenu_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("language");
+    for (const char* language : {"English", "TChinese"})
+      for (const PageEntry& e : ConfigurationPages())
+        QTest::addRow("%s %s", e.titleKey.data(), language) << e.buttonId << QString::fromLatin1(language);
+  }
+  void pagesReplaceTheMenu() {
+    QFETCH(int, button);
+    QFETCH(QString, language);
+    ShellEnv env;
+    QVERIFY(settings::WriteCurrentLanguage(env.Context().SystemIni(), language.toStdString()).ok());
+    env.Context().SetLanguage(language.toStdString());
+    const PageEntry* entry = FindPage(button);
+    QVERIFY(entry);
+    const QString title = PlainCaption(env.Context().Text(entry->titleKey, entry->titleDefault));
+    const QString appName = env.Context().Text("STR_MAINPAGE_APPNAME", "ZD-573 Utility");
+    env.StartTracker();
+    auto w = MakeWindow(env);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    for (int id : Dlg::kPageButtons) w->Button(id)->SetDisabledState(false);
+    QTest::mouseClick(w->Button(button), Qt::LeftButton);
+    QPointer<PageFrame> page = w->OpenPage();
+    QVERIFY(page);
+    QCOMPARE(page->parentWidget(), w.get());
+    QVERIFY(page->isVisible());
+    QVERIFY(!w->Menu()->isVisible());
+    QCOMPARE(w->windowTitle(), title);
+    SaveScreen(w.get(), QStringLiteral("window-page-%1-").arg(button) + language);
+    // Nothing of the menu can open a second page or a sheet.
+    for (int other : Dlg::kPageButtons) w->OnPageButton(other);
+    w->OnLogin();
+    QCOMPARE(w->OpenPage(), page.data());
+    QVERIFY(!w->OpenSheet());
+    QTest::keyClick(page, Qt::Key_Escape);
+    QTRY_VERIFY(!page);
+    QVERIFY(w->Menu()->isVisible());
+    QCOMPARE(w->windowTitle(), appName);
+    QVERIFY(w->Button(button)->hasFocus() || !w->isActiveWindow());
   }
 };
 

@@ -58,11 +58,10 @@ void SeedRecord(ShellEnv& env, const std::vector<Contact>& contacts, const std::
 }
 
 bool MakeActive(QWidget* page) {
-  page->show();
-  page->activateWindow();
-  // A page shares its activation with the main window under it, so wait for
-  // the page itself: the row selection follows the keyboard focus.
-  return QTest::qWaitFor([page] { return QApplication::activeWindow() == page; });
+  page->window()->show();
+  page->window()->activateWindow();
+  // The row selection follows the keyboard focus: wait for the window to have it.
+  return QTest::qWaitFor([page] { return QApplication::activeWindow() == page->window(); });
 }
 
 std::string SetSentence(char part, int index, const std::string& pairs) {
@@ -132,7 +131,7 @@ class TestMsgPage : public QObject {
     QTest::mouseClick(page->EngineerFormat(), Qt::LeftButton);
     QVERIFY(page->Changed());
 
-    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    ApplyAndWait(page);
     QVERIFY2(env.messages.empty(), env.messages.empty() ? "" : qPrintable(env.messages[0].text));
     const auto sets = SetSentences(*tracker);
     const std::vector<std::string> expected{
@@ -165,8 +164,8 @@ class TestMsgPage : public QObject {
     SeedRecord(env,
                {{"Anna", "0911"}, {"Ben", "0922"}, {"Cleo", "0911"}, {"Dan", ""}, {"Eve", "09111"}, {"Fay", "0955"}},
                {"0911", "", "0922", "091", "0955", "0966"});
-    MsgPage page(env.Context(), nullptr);
-    page.Open();
+    Standalone<MsgPage> view(env);
+    MsgPage& page = *view.page;
     // Contact 6 takes the last number only after the page opened.
     page.PhoneEdit(5)->setText(QStringLiteral("0966"));
     page.ShowSms();
@@ -197,8 +196,8 @@ class TestMsgPage : public QObject {
     std::vector<Contact> contacts;
     for (int n = 1; n <= MsgPage::kContacts; ++n) contacts.push_back({std::to_string(n), "09" + std::to_string(n)});
     SeedRecord(env, contacts, {});
-    MsgPage page(env.Context(), nullptr);
-    page.Open();
+    Standalone<MsgPage> view(env);
+    MsgPage& page = *view.page;
     QVERIFY(MakeActive(&page));
     QCOMPARE(page.CurrentRow(), int(MsgPage::kNoRow));
     for (int row : clicked) QTest::mouseClick(page.PhoneEdit(row), Qt::LeftButton);
@@ -236,11 +235,11 @@ class TestMsgPage : public QObject {
     sim::Simulator* tracker = env.StartTracker();
     QVERIFY(tracker);
     ReadRecordFrom(env, *tracker);
-    MsgPage page(env.Context(), nullptr);
-    page.Open();
+    Standalone<MsgPage> view(env);
+    MsgPage& page = *view.page;
     page.show();
     page.IntervalEdit()->setText(typed);
-    QTest::mouseClick(page.ApplyButton(), Qt::LeftButton);
+    ApplyAndWait(&page);
     const auto sets = SetSentences(*tracker);
     if (sent.isEmpty()) {
       // Not cut to 16 bits behind the user's back: nothing is sent and the edit stays.
@@ -266,10 +265,10 @@ class TestMsgPage : public QObject {
     QVERIFY(tracker);
     SeedTracker(*tracker, {}, {}, "", "", "0");
     ReadRecordFrom(env, *tracker);
-    MsgPage page(env.Context(), nullptr);
-    page.Open();
+    Standalone<MsgPage> view(env);
+    MsgPage& page = *view.page;
     page.show();
-    QTest::mouseClick(page.ApplyButton(), Qt::LeftButton);
+    ApplyAndWait(&page);
     QVERIFY(env.messages.empty());
     const auto sets = SetSentences(*tracker);
     QCOMPARE(sets.size(), std::size_t(10));
@@ -293,8 +292,8 @@ class TestMsgPage : public QObject {
       v.SetText("Vt", "Twentieth Contact");
       v.SetText("VT", "+886912345678");
     });
-    MsgPage page(env.Context(), nullptr);
-    page.Open();
+    Standalone<MsgPage> view(env);
+    MsgPage& page = *view.page;
     page.show();
     QVERIFY(env.messages.empty());
     SaveScreen(&page, QStringLiteral("msg-page-contacts-") + language);

@@ -8,7 +8,7 @@
 #include "app/CZD573_UtilityDlg.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
-#include "pages/PageFrame.h"
+#include "frame/PageFrame.h"
 #include "simulator.h"
 #include "shell_test_support.h"
 
@@ -21,11 +21,11 @@ namespace {
 // are declared once: the frame fills, stores and compares them.
 class FrameTestPage : public PageFrame {
  public:
-  FrameTestPage(AppContext& context, QWidget* mainWindow, Page page = Page::Gprs)
-      : PageFrame(context, mainWindow,
-                  PageLook{218, "STR_MAINPAGE_STR3", "GPRS Parameter", "STR_GPRSPAGE_ABOUT",
-                           "about us \"GPRSxxxxx\" information", 300, kPagePanelColour}),
+  FrameTestPage(AppContext& context, QWidget* window, Page page = Page::Gprs)
+      : PageFrame(context, window,
+                  PageLook{218, "STR_GPRSPAGE_ABOUT", "about us \"GPRSxxxxx\" information", 300, kPagePanelColour}),
         page_(page) {}
+  void Open() { PageFrame::Open(PageIdentity{"STR_MAINPAGE_STR3", "GPRS Parameter", page_}); }
   QLineEdit* apn = nullptr;
   QLineEdit* port = nullptr;
   QLineEdit* name = nullptr;
@@ -46,8 +46,8 @@ class FrameTestPage : public PageFrame {
       apn = edit(200);
       port = edit(240);
       port->setEnabled(false);
-      Bind("D1", apn);
-      BindShown("E1", port);
+      Fields().Bind("D1", apn);
+      Fields().BindShown("E1", port);
       return;
     }
     name = edit(200);
@@ -58,39 +58,35 @@ class FrameTestPage : public PageFrame {
     auto* format = new QButtonGroup(this);
     format->addButton(engineer, 0);
     format->addButton(text, 1);
-    Bind("Va", name);
-    Bind("VA", phone);
-    Bind("H2", interval);
-    BindChoice("F2", format);
+    Fields().Bind("Va", name);
+    Fields().Bind("VA", phone);
+    Fields().Bind("H2", interval);
+    Fields().BindChoice("F2", format);
   }
   Status BeforeApply() override {
     ++beforeApply;
     return {};
   }
-  std::optional<Page> TransactionPage() const override { return page_; }
 
  private:
   Page page_;
 };
 
-struct Opened {
-  std::unique_ptr<CZD573_UtilityDlg> main;
+// The page as a view of a window of its own, as the main window holds it.
+struct Hosted {
+  std::unique_ptr<QWidget> window;
   QPointer<FrameTestPage> page;
+  FrameTestPage* operator->() const { return page; }
 };
 
-Opened OpenOverMainWindow(ShellEnv& env) {
-  Opened o;
-  o.main = std::make_unique<CZD573_UtilityDlg>(env.Context());
-  o.main->SetPageFactory([&o](int, AppContext& context, QWidget* mainWindow) {
-    auto* page = new FrameTestPage(context, mainWindow);
-    o.page = page;
-    return page;
-  });
-  o.main->show();
-  o.main->move(40, 30);
-  // As after a full read: the page buttons are usable.
-  for (int id : CZD573_UtilityDlg::kPageButtons) o.main->Button(id)->SetDisabledState(false);
-  return o;
+Hosted OpenInWindow(ShellEnv& env, Page page = Page::Gprs) {
+  Hosted h;
+  h.window = std::make_unique<QWidget>();
+  h.window->setFixedSize(PageFrame::kSize);
+  h.page = new FrameTestPage(env.Context(), h.window.get(), page);
+  h.page->Open();
+  h.window->show();
+  return h;
 }
 
 void Seed(ShellEnv& env) {
@@ -127,11 +123,9 @@ class TestPageFrame : public QObject {
     QFETCH(QRect, rect);
     ShellEnv env;
     Seed(env);
-    Opened o = OpenOverMainWindow(env);
-    QTest::mouseClick(o.main->Button(CZD573_UtilityDlg::kGprsButton), Qt::LeftButton);
-    QVERIFY(o.page);
-    FrameTestPage& p = *o.page;
-    QCOMPARE(p.geometry(), o.main->geometry());
+    Hosted h = OpenInWindow(env);
+    FrameTestPage& p = *h.page;
+    QCOMPARE(p.geometry(), h.window->rect());
     const std::map<QString, QWidget*> controls{
         {"minimise", p.MinimiseButton()}, {"close", p.CloseButton()},  {"back", p.BackButton()},
         {"apply", p.ApplyButton()},       {"menu", p.MenuText()},      {"applyText", p.ApplyText()},
@@ -159,20 +153,19 @@ class TestPageFrame : public QObject {
     }
     env.Context().SetLanguage(language.toStdString());
     Seed(env);
-    FrameTestPage page(env.Context(), nullptr);
-    page.Open();
-    page.show();
+    Hosted h = OpenInWindow(env);
+    FrameTestPage& page = *h.page;
     QCOMPARE(page.MenuText()->text(), menu);
     QCOMPARE(page.ImeiLine()->text(), imei);
     QCOMPARE(page.DeviceNameLine()->text(), QStringLiteral("Kestrel"));
     QCOMPARE(page.DeviceNameLine()->Foreground(), QColor(Qt::white));
     QCOMPARE(page.ImeiLine()->Foreground(), QColor(Qt::white));
-    QCOMPARE(page.windowTitle(), PlainCaption(page.TitleLine()->text()));
+    QCOMPARE(page.Title(), page.TitleLine()->text());
     QCOMPARE(page.palette().color(QPalette::Button), QColor(239, 245, 246));
     QVERIFY(page.HasBackground());
     QVERIFY(env.messages.empty());
     QCOMPARE(page.apn->text(), QStringLiteral("internet"));
-    SaveScreen(&page, QStringLiteral("frame-test-page-") + language);
+    SaveScreen(h.window.get(), QStringLiteral("frame-test-page-") + language);
   }
 
   // No tracker: the port message, the record unchanged, and Back still asks.
@@ -180,12 +173,12 @@ class TestPageFrame : public QObject {
     ShellEnv env;
     Seed(env);
     env.Context().portName = "ttyACM0";
-    FrameTestPage page(env.Context(), nullptr);
-    page.Open();
-    page.show();
+    Hosted h = OpenInWindow(env);
+    FrameTestPage& page = *h.page;
     page.apn->setText(QStringLiteral("web.example"));
     QTest::mouseClick(page.ApplyButton(), Qt::LeftButton);
     QCOMPARE(page.beforeApply, 1);
+    QTRY_VERIFY(!page.Busy());
     QCOMPARE(env.messages.size(), std::size_t(1));
     QVERIFY2(env.messages[0].text.startsWith(QStringLiteral("Unable to open COM-port\n\n")),
              qPrintable(env.messages[0].text));
@@ -201,6 +194,7 @@ class TestPageFrame : public QObject {
     env.answerYes = true;
     QVERIFY(page.Back());
     QVERIFY(!page.isVisible());
+    QTRY_VERIFY(!h.page);
     QCOMPARE(env.Context().Settings().Text("D1"), std::string("internet"));
   }
 
@@ -210,12 +204,16 @@ class TestPageFrame : public QObject {
     Seed(env);
     sim::Simulator* tracker = env.StartTracker();
     env.Context().portName = "ttyACM0";
-    FrameTestPage page(env.Context(), nullptr);
-    page.Open();
-    page.show();
+    Hosted h = OpenInWindow(env);
+    FrameTestPage& page = *h.page;
     page.apn->setText(QStringLiteral("web.example"));
     QTest::mouseClick(page.ApplyButton(), Qt::LeftButton);
+    // The window is not blocked while the sentence goes out, and says what it does.
+    QVERIFY(page.Busy());
+    QVERIFY(page.BackButton()->DisabledState());
+    QTRY_VERIFY(!page.Busy());
     QVERIFY(env.messages.empty());
+    QCOMPARE(page.ProgressLine()->text(), QStringLiteral("Settings written to the tracker"));
     QCOMPARE(env.Context().Settings().Text("D1"), std::string("web.example"));
     QVERIFY(tracker->WaitForSentences(1, 3000));
     QVERIFY(tracker->Journal().back().bytes.starts_with("KVS,KestrovinZD-573,3,0,D1=web.example,"));
@@ -238,9 +236,8 @@ class TestPageFrame : public QObject {
     });
     sim::Simulator* tracker = env.StartTracker();
     env.Context().portName = "ttyACM0";
-    FrameTestPage page(env.Context(), nullptr, Page::Contacts);
-    page.Open();
-    page.show();
+    Hosted h = OpenInWindow(env, Page::Contacts);
+    FrameTestPage& page = *h.page;
     QCOMPARE(page.name->text(), QStringLiteral("Ann"));
     QCOMPARE(page.phone->text(), QStringLiteral("0912"));
     QCOMPARE(page.interval->text(), QStringLiteral("60"));
@@ -254,6 +251,7 @@ class TestPageFrame : public QObject {
     page.interval->setText(QStringLiteral("2"));
     QVERIFY(page.Changed());
     QTest::mouseClick(page.ApplyButton(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!page.Busy(), 5000);
     QVERIFY2(env.messages.empty(), env.messages.empty() ? "" : qPrintable(env.messages[0].text));
     QVERIFY(tracker->WaitForSentences(10, 5000));
     QVERIFY(tracker->Journal()[4].bytes.starts_with("KVS,KestrovinZD-573,0,4,VA=*31#0912,"));
@@ -269,9 +267,8 @@ class TestPageFrame : public QObject {
   void textEditsStopAtTheFieldsCapacity() {
     ShellEnv env;
     env.WriteFile(QStringLiteral("system.ini"), QByteArray("[SYSTEM]\nDeviceCodePage=950\n"));
-    FrameTestPage page(env.Context(), nullptr, Page::Contacts);
-    page.Open();
-    page.show();
+    Hosted h = OpenInWindow(env, Page::Contacts);
+    FrameTestPage& page = *h.page;
     QTest::keyClicks(page.phone, QString(25, QLatin1Char('1')));
     QCOMPARE(page.phone->text(), QString(19, QLatin1Char('1')));
     // Twelve Big5 characters are 24 bytes; a name holds 23.
@@ -293,11 +290,11 @@ class TestPageFrame : public QObject {
     env.Context().Settings().Update([](DeviceValues& v) { v.SetText("VA", "12=34"); });
     sim::Simulator* tracker = env.StartTracker();
     env.Context().portName = "ttyACM0";
-    FrameTestPage page(env.Context(), nullptr, Page::Contacts);
-    page.Open();
-    page.show();
+    Hosted h = OpenInWindow(env, Page::Contacts);
+    FrameTestPage& page = *h.page;
     QVERIFY(!page.Changed());
     QTest::mouseClick(page.ApplyButton(), Qt::LeftButton);
+    QTRY_VERIFY(!page.Busy());
     QCOMPARE(env.messages.size(), std::size_t(1));
     QVERIFY2(env.messages[0].text.contains(QStringLiteral("phone number of contact 1 (VA)")),
              qPrintable(env.messages[0].text));
@@ -308,51 +305,46 @@ class TestPageFrame : public QObject {
   void closeButtonEndsProgramWithCodeOne() {
     ShellEnv env;
     Seed(env);
-    FrameTestPage page(env.Context(), nullptr);
-    page.Open();
-    page.show();
+    Hosted h = OpenInWindow(env);
+    FrameTestPage& page = *h.page;
     page.apn->setText(QStringLiteral("unsent"));
     QTest::mouseClick(page.CloseButton(), Qt::LeftButton);
     QCOMPARE(env.exitCodes, std::vector<int>{1});
     QVERIFY(env.questions.empty());
   }
 
-  void minimiseMinimisesBoth() {
+  void minimiseMinimisesTheWindow() {
     ShellEnv env;
     Seed(env);
-    Opened o = OpenOverMainWindow(env);
-    QTest::mouseClick(o.main->Button(CZD573_UtilityDlg::kInfoButton), Qt::LeftButton);
-    QVERIFY(o.page);
-    QTest::mouseClick(o.page->MinimiseButton(), Qt::LeftButton);
-    QVERIFY(o.page->isMinimized());
-    QVERIFY(o.main->isMinimized());
+    Hosted h = OpenInWindow(env);
+    QTest::mouseClick(h->MinimiseButton(), Qt::LeftButton);
+    QVERIFY(h.window->isMinimized());
   }
 
-  void dragMovesBoth_data() {
+  // The band hands the move to the window system; nothing sets a position.
+  void bandAsksTheWindowSystemToMove_data() {
     QTest::addColumn<int>("y");
-    QTest::addColumn<bool>("moves");
-    QTest::newRow("y = 79 drags") << 79 << true;
-    QTest::newRow("y = 80 does not") << 80 << false;
+    QTest::addColumn<int>("requests");
+    QTest::newRow("y = 79 moves") << 79 << 1;
+    QTest::newRow("y = 80 does not") << 80 << 0;
   }
-  void dragMovesBoth() {
+  void bandAsksTheWindowSystemToMove() {
     QFETCH(int, y);
-    QFETCH(bool, moves);
+    QFETCH(int, requests);
     ShellEnv env;
     Seed(env);
-    Opened o = OpenOverMainWindow(env);
-    QTest::mouseClick(o.main->Button(CZD573_UtilityDlg::kInfoButton), Qt::LeftButton);
-    QVERIFY(o.page);
-    FrameTestPage& p = *o.page;
-    const QPoint start = p.pos();
-    QTest::mousePress(&p, Qt::LeftButton, {}, QPoint(300, y));
-    QCOMPARE(p.Dragging(), moves);
-    const QPointF to(360, y + 40);
-    QMouseEvent move(QEvent::MouseMove, to, p.mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&p, &move);
-    QTest::mouseRelease(&p, Qt::LeftButton, {}, to.toPoint());
-    QCOMPARE(p.pos() != start, moves);
-    QCOMPARE(o.main->pos(), p.pos());
-    if (moves) QCOMPARE(p.pos(), start + QPoint(60, 40));
+    std::vector<QWindow*> asked;
+    env.Context().windowMover = [&asked](QWindow* w) {
+      asked.push_back(w);
+      return true;
+    };
+    Hosted h = OpenInWindow(env);
+    const QPoint start = h.window->pos();
+    QTest::mousePress(h.page.data(), Qt::LeftButton, {}, QPoint(300, y));
+    QTest::mouseRelease(h.page.data(), Qt::LeftButton, {}, QPoint(300, y));
+    QCOMPARE(int(asked.size()), requests);
+    if (requests) QCOMPARE(asked.front(), h.window->windowHandle());
+    QCOMPARE(h.window->pos(), start);
   }
 };
 

@@ -118,7 +118,7 @@ class TestRingPage : public QObject {
     page->Time(1)->setTime(QTime(13, 45));  // same day, 2024-01-01
     page->Weekday(1, 1)->setChecked(true);
     QVERIFY(page->Changed());
-    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    ApplyAndWait(page);
     QVERIFY2(env.messages.empty(), env.messages.empty() ? "" : qPrintable(env.messages[0].text));
     const auto sets = SetSentences(*tracker);
     QCOMPARE(sets.size(), std::size_t(2));
@@ -165,12 +165,12 @@ class TestRingPage : public QObject {
                                             << "FE=2,F8=1,FB=2,XB=172799,XC=1,XD=0,XA=1,YA=1"
                                             << "YB=0,YC=0,YD=0,ZB=0,ZC=0,ZD=0,ZA=1";
     QTest::newRow("no melodies") << QStringList{"OZ=0", "FE=3", "XC=1", "XA=2", "YC=2", "YA=4", "ZA=5"} << "none"
-                                 << "FE=0,F8=1,FB=2,XB=0,XC=1,XD=0,XA=0,YA=0"
+                                 << "FE=3,F8=1,FB=2,XB=0,XC=1,XD=0,XA=2,YA=4"
                                  << "YB=0,YC=2,YD=0,ZB=0,ZC=0,ZD=0,ZA=5";
-    // Nothing shown for a value out of range: the lists send 0, an
-    // unchecked group keeps the tracker's value.
+    // A value out of range goes back as the tracker gave it: a list shows it
+    // as an extra item, an unchecked group keeps it.
     QTest::newRow("out of range") << QStringList{"FE=9", "F8=7", "FB=4", "XC=1", "XA=9"} << "none"
-                                  << "FE=0,F8=7,FB=4,XB=0,XC=1,XD=0,XA=0,YA=1"
+                                  << "FE=9,F8=7,FB=4,XB=0,XC=1,XD=0,XA=9,YA=1"
                                   << "YB=0,YC=0,YD=0,ZB=0,ZC=0,ZD=0,ZA=1";
   }
   void applyRules() {
@@ -181,10 +181,10 @@ class TestRingPage : public QObject {
     ShellEnv env;
     sim::Simulator* tracker = SeededTracker(env, kBase + seeds);
     QVERIFY(tracker);
-    RingPage page(env.Context(), nullptr);
-    page.Open();
+    Standalone<RingPage> view(env);
+    RingPage& page = *view.page;
     kEdits.at(edit)(&page);
-    page.Apply();
+    ApplyAndWait(&page);
     QVERIFY2(env.messages.empty(), env.messages.empty() ? "" : qPrintable(env.messages[0].text));
     const auto sets = SetSentences(*tracker);
     QCOMPARE(sets.size(), std::size_t(2));
@@ -194,17 +194,22 @@ class TestRingPage : public QObject {
     QVERIFY(!page.Changed());
   }
 
-  // A value the page has no item or choice for selects nothing.
-  void outOfRangeSelectsNothing() {
+  // A value the lists have no item for is shown as its number, selected, and
+  // the user can still pick any listed item; a group without the choice checks none.
+  void outOfRangeIsShownAndKept() {
     ShellEnv env;
     QVERIFY(SeededTracker(env, kBase + QStringList{"FE=6", "F8=4", "FB=200", "XC=1", "XA=6", "YC=9"}));
-    RingPage page(env.Context(), nullptr);
-    page.Open();
-    QCOMPARE(page.RingTone()->currentIndex(), -1);
+    Standalone<RingPage> view(env);
+    RingPage& page = *view.page;
+    QCOMPARE(page.RingTone()->currentText(), QStringLiteral("6"));
+    QCOMPARE(page.RingTone()->count(), 6);
     QCOMPARE(page.Vibrate()->checkedId(), -1);
     QCOMPARE(page.Volume()->checkedId(), -1);
-    QCOMPARE(page.Melody(0)->currentIndex(), -1);
-    QCOMPARE(page.Mode(1)->currentIndex(), -1);
+    QCOMPARE(page.Melody(0)->currentText(), QStringLiteral("6"));
+    QCOMPARE(page.Mode(1)->currentText(), QStringLiteral("9"));
+    QVERIFY(!page.Changed());
+    page.RingTone()->setCurrentIndex(1);
+    QVERIFY(page.Changed());
     // A mode without an item is not "Off": its time and melody stay reachable.
     QVERIFY(Shown(page.Time(1)) && !Shown(page.Weekday(1, 0)));
   }
@@ -214,8 +219,8 @@ class TestRingPage : public QObject {
   void modeChangesVisibilityAndBand() {
     ShellEnv env;
     QVERIFY(SeededTracker(env, kBase + QStringList{"OZ=0", "FE=0", "F8=0", "FB=0", "XA=0", "YA=0", "ZA=0"}));
-    RingPage page(env.Context(), nullptr);
-    page.Open();
+    Standalone<RingPage> view(env);
+    RingPage& page = *view.page;
     page.show();
     QVERIFY(env.messages.empty());  // every band loaded
     QCOMPARE(page.RingTone()->count(), 0);
@@ -251,8 +256,8 @@ class TestRingPage : public QObject {
   void leaveTestIgnoresHiddenControls() {
     ShellEnv env;
     QVERIFY(SeededTracker(env, kBase + QStringList{"XC=2", "XB=90123", "YC=0", "YB=90123", "YA=2"}));
-    RingPage page(env.Context(), nullptr);
-    page.Open();
+    Standalone<RingPage> view(env);
+    RingPage& page = *view.page;
     QVERIFY(!page.Changed());
     CheckDays(&page, 0, {0, 6});
     page.Time(1)->setTime(QTime(9, 0));
@@ -271,12 +276,12 @@ class TestRingPage : public QObject {
     ShellEnv env;
     sim::Simulator* tracker = SeededTracker(env, kBase + QStringList{"FE=0"});
     QVERIFY(tracker);
-    RingPage page(env.Context(), nullptr);
-    page.Open();
-    QTest::mouseClick(page.PlayButton(), Qt::LeftButton);
+    Standalone<RingPage> view(env);
+    RingPage& page = *view.page;
+    PressAndWait(&page, page.PlayButton());
     page.RingTone()->setCurrentIndex(2);
-    QTest::mouseClick(page.PlayButton(), Qt::LeftButton);
-    QTest::mouseClick(page.StopButton(), Qt::LeftButton);
+    PressAndWait(&page, page.PlayButton());
+    PressAndWait(&page, page.StopButton());
     QVERIFY2(env.messages.empty(), env.messages.empty() ? "" : qPrintable(env.messages[0].text));
     const std::vector<std::string> expected{"KVC,KestrovinZD-573,LL(0)*QQ!\r\n", "KVC,KestrovinZD-573,LL(3)*QQ!\r\n",
                                             "KVC,KestrovinZD-573,LL(0)*QQ!\r\n"};
@@ -286,7 +291,7 @@ class TestRingPage : public QObject {
 
     // A port that cannot be opened is told, and nothing is sent.
     env.Tree().Unplug("ttyACM0");
-    QTest::mouseClick(page.PlayButton(), Qt::LeftButton);
+    PressAndWait(&page, page.PlayButton());
     QCOMPARE(env.messages.size(), std::size_t(1));
     QCOMPARE(env.messages[0].icon, MessageIcon::Error);
     QVERIFY(env.messages[0].text.startsWith(QStringLiteral("Unable to open COM-port")));
@@ -309,8 +314,8 @@ class TestRingPage : public QObject {
       v.SetNumber("YC", 3), v.SetNumber("YB", 757449900), v.SetNumber("YA", 16), v.SetNumber("YD", 31);
       v.SetNumber("ZC", 2), v.SetNumber("ZB", 757425600), v.SetNumber("ZA", 7);
     });
-    RingPage page(env.Context(), nullptr);
-    page.Open();
+    Standalone<RingPage> view(env);
+    RingPage& page = *view.page;
     page.show();
     QVERIFY(env.messages.empty());
     SaveScreen(&page, QStringLiteral("ring-page-") + language);

@@ -129,12 +129,19 @@ class SkinTest : public QObject {
           << p.id << QSize(p.width, p.height);
   }
 
+  // ... and with twice the pixels for high-density screens, covering the
+  // same place in window units.
   void everyPictureExistsAtItsSize() {
     QFETCH(int, id);
     QFETCH(QSize, size);
     CGdiPlusBitmapResource picture;
-    QVERIFY(picture.LoadFromResource(id));
+    QVERIFY(picture.LoadFromResource(id, 1.0));
     QCOMPARE(picture.Image().size(), size);
+    CGdiPlusBitmapResource fine;
+    QVERIFY(fine.LoadFromResource(id, 2.0));
+    QCOMPARE(fine.Image().size(), size * 2);
+    QCOMPARE(fine.Image().devicePixelRatio(), 2.0);
+    QCOMPARE(fine.Size(), size);
   }
 
   // Where controls sit, the page pictures carry exactly the panel colours
@@ -154,8 +161,10 @@ class SkinTest : public QObject {
     QFETCH(int, id);
     QFETCH(QPoint, at);
     QFETCH(int, rgb);
-    CGdiPlusBitmapResource picture(id);
-    QCOMPARE(picture.Image().pixel(at) & 0xFFFFFF, static_cast<QRgb>(rgb));
+    for (const int scale : {1, 2}) {
+      CGdiPlusBitmapResource picture(id, scale);
+      QCOMPARE(picture.Image().pixel(at * scale) & 0xFFFFFF, static_cast<QRgb>(rgb));
+    }
   }
 
   // The title band is dark and the panel under it light, on both windows.
@@ -185,19 +194,22 @@ class SkinTest : public QObject {
     QVERIFY(generator.waitForFinished(60000));
     QCOMPARE(generator.exitCode(), 0);
     for (const auto& p : skin::kCatalogue) {
-      const QImage fresh = QImage(out.filePath(QStringLiteral("%1.png").arg(p.id))).convertToFormat(QImage::Format_ARGB32);
-      const CGdiPlusBitmapResource picture(p.id);
-      const QImage& committed = picture.Image();
-      QCOMPARE(fresh.size(), committed.size());
-      int differing = 0;
-      for (int y = 0; y < fresh.height(); ++y)
-        for (int x = 0; x < fresh.width(); ++x) {
-          const QRgb a = fresh.pixel(x, y);
-          const QRgb b = committed.pixel(x, y);
-          if (!guitest::Near(a, b, 2) || std::abs(qAlpha(a) - qAlpha(b)) > 2) ++differing;
-        }
-      QVERIFY2(differing * 200 <= fresh.width() * fresh.height(),
-               qPrintable(QStringLiteral("picture %1: %2 pixels differ").arg(p.id).arg(differing)));
+      for (const int scale : {1, 2}) {
+        const QString name = scale == 1 ? QStringLiteral("%1.png").arg(p.id) : QStringLiteral("%1@2x.png").arg(p.id);
+        const QImage fresh = QImage(out.filePath(name)).convertToFormat(QImage::Format_ARGB32);
+        const CGdiPlusBitmapResource picture(p.id, scale);
+        const QImage& committed = picture.Image();
+        QCOMPARE(fresh.size(), committed.size());
+        int differing = 0;
+        for (int y = 0; y < fresh.height(); ++y)
+          for (int x = 0; x < fresh.width(); ++x) {
+            const QRgb a = fresh.pixel(x, y);
+            const QRgb b = committed.pixel(x, y);
+            if (!guitest::Near(a, b, 2) || std::abs(qAlpha(a) - qAlpha(b)) > 2) ++differing;
+          }
+        QVERIFY2(differing * 200 <= fresh.width() * fresh.height(),
+                 qPrintable(QStringLiteral("picture %1: %2 pixels differ").arg(name).arg(differing)));
+      }
     }
   }
 

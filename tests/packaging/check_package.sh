@@ -45,6 +45,10 @@ done
 xcb=$(dpkg -S "$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null || echo /usr/lib/*/qt6/plugins)/platforms/libqxcb.so" |
   cut -d: -f1)
 grep -Eq "(^|, )$xcb[ (,]|(^|, )$xcb\$" <<<"$depends" || fail "Depends lacks $xcb, which holds Qt's X11 plugin"
+# ... and its Wayland plugin, a package of its own.
+wayland=$(dpkg -S "$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null || echo /usr/lib/*/qt6/plugins)/platforms/libqwayland-generic.so" |
+  cut -d: -f1)
+grep -Eq "(^|, )$wayland[ (,]|(^|, )$wayland\$" <<<"$depends" || fail "Depends lacks $wayland, which holds Qt's Wayland plugin"
 pass "control fields"
 
 # --- Layout ------------------------------------------------------------------------

@@ -1,13 +1,11 @@
-#include "pages/AppContext.h"
+#include "frame/AppContext.h"
 
 #include <QApplication>
 #include <QEvent>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QWidget>
-
-#include <thread>
+#include <QWindow>
 
 #include "device/device_port.h"
 #include "settings/paths.h"
@@ -30,28 +28,6 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
 }
 
 QString BoxCaption() { return QStringLiteral("ZD-573 Utility"); }
-
-// Swallows every user input event while a device transaction runs.
-class InputBlocker : public QObject {
- public:
-  bool eventFilter(QObject*, QEvent* event) override {
-    switch (event->type()) {
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease:
-      case QEvent::MouseButtonDblClick:
-      case QEvent::MouseMove:
-      case QEvent::KeyPress:
-      case QEvent::KeyRelease:
-      case QEvent::Wheel:
-      case QEvent::Shortcut:
-      case QEvent::ShortcutOverride:
-      case QEvent::Close:
-        return true;
-      default:
-        return false;
-    }
-  }
-};
 
 }  // namespace
 
@@ -92,6 +68,7 @@ QString PlainCaption(const QString& text) {
 
 AppContext::AppContext() : lookup_(settings::LanguagesPath(), language_) {
   exitProgram = [](int code) { QCoreApplication::exit(code); };
+  windowMover = [](QWindow* window) { return window && window->startSystemMove(); };
 }
 
 void AppContext::SetLanguage(std::string language) {
@@ -171,20 +148,9 @@ void AppContext::Exit(int code) const {
   if (exitProgram) exitProgram(code);
 }
 
-void RunWithBusyWindows(const std::function<void()>& work) {
-  InputBlocker blocker;
-  qApp->installEventFilter(&blocker);
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  QEventLoop loop;
-  std::thread worker([&] {
-    work();
-    QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
-  });
-  // User input reaches the filter above and is dropped, not replayed later.
-  loop.exec();
-  worker.join();
-  QApplication::restoreOverrideCursor();
-  qApp->removeEventFilter(&blocker);
+bool AppContext::StartWindowMove(QWidget* window) const {
+  if (!window || !windowMover) return false;
+  return windowMover(window->windowHandle());
 }
 
 }  // namespace zd573

@@ -19,6 +19,7 @@
 #include "settings/paths.h"
 
 class QWidget;
+class QWindow;
 
 namespace zd573 {
 
@@ -80,6 +81,9 @@ class AppContext {
   Notifier notifier = MessageBoxNotifier();
   // Ends the program with an exit code; the default leaves the event loop.
   std::function<void(int code)> exitProgram;
+  // Hands a move of the window to the window system (QWindow::startSystemMove);
+  // tests record the request instead, since an offscreen window cannot move.
+  std::function<bool(QWindow* window)> windowMover;
 
   // The current language, as read from system.ini or set by the settings page.
   const std::string& Language() const { return language_; }
@@ -115,6 +119,7 @@ class AppContext {
   void ShowFailure(QWidget* parent, const Error& error) const;
   bool AskYesNo(QWidget* parent, const QString& text) const;
   void Exit(int code) const;
+  bool StartWindowMove(QWidget* window) const;
 
  private:
   DeviceSettings settings_;
@@ -122,9 +127,5 @@ class AppContext {
   settings::TextLookup lookup_;
   int codePage_ = DeviceValues::kSingleByteCodePage;
 };
-
-// Runs `work` on a worker thread while the program ignores input and shows a
-// busy cursor; the windows keep repainting. Returns when the work is done.
-void RunWithBusyWindows(const std::function<void()>& work);
 
 }  // namespace zd573

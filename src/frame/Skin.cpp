@@ -1,4 +1,4 @@
-#include "pages/Skin.h"
+#include "frame/Skin.h"
 
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"

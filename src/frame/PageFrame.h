@@ -1,33 +1,24 @@
 #pragma once
-// What every configuration page has in common: it opens exactly over the main
-// window, has the dark title band with minimise and close, the title,
-// subtitle, device name and IMEI lines, Back and Apply at the bottom, and the
-// common order of Apply and the leave test of Back. A page adds its own
-// controls and values through the hooks below.
+// The chrome every configuration page shares, as a view inside the main
+// window: the dark title band with minimise and close, the title, subtitle,
+// device name and IMEI lines, Back and Apply at the bottom with the line that
+// says what Apply is doing, the common order of Apply and the leave test of
+// Back. A page adds its own controls and binds its fields (FieldBinder).
 #include <QColor>
-#include <QDialog>
 #include <QPixmap>
-#include <QPoint>
-#include <QPointer>
+#include <QWidget>
 
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "common/result.h"
 #include "device/transactions.h"
-#include "pages/AppContext.h"
-#include "pages/BandDrag.h"
+#include "frame/AppContext.h"
+#include "frame/BackgroundTask.h"
+#include "frame/BandDrag.h"
+#include "frame/FieldBinder.h"
 
-namespace zd573 {
-
-class CGdipButton;
-class CLabel;
-}  // namespace zd573
-
-class QAbstractButton;
-class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -35,12 +26,12 @@ class QRadioButton;
 
 namespace zd573 {
 
-// What distinguishes one page's frame from another's.
+class CGdipButton;
+class CLabel;
+
+// What distinguishes one page's look from another's.
 struct PageLook {
   int iconId = 217;
-  // The title key and its default ("STR_MAINPAGE_STR1", "Device Information").
-  std::string_view titleKey;
-  std::string_view titleDefault;
   // The page's description text under the title.
   std::string_view aboutKey;
   std::string_view aboutDefault;
@@ -49,35 +40,51 @@ struct PageLook {
   int pressedIconId = 0;  // 0: the icon's one picture serves both faces
 };
 
+// Who a page is: its title and the transaction its Apply sends (none sends nothing).
+struct PageIdentity {
+  std::string_view titleKey;
+  std::string_view titleDefault;
+  std::optional<Page> sends;
+};
+
 inline const QColor kPagePanelColour{239, 245, 246};
 inline const QColor kMessagePanelColour{223, 232, 237};
 
-class PageFrame : public QDialog {
+class PageFrame : public QWidget {
   Q_OBJECT
 
  public:
-  // The drag band, in page coordinates.
   static constexpr QRect kDragBand = BandDrag::kBand;
+  static constexpr QSize kSize{802, 602};
 
-  PageFrame(AppContext& context, QWidget* mainWindow, PageLook look);
+  PageFrame(AppContext& context, QWidget* window, PageLook look);
   ~PageFrame() override;
 
   // Builds the frame and the page, sets the texts and fills the controls
   // from the settings record. Called once, right after construction.
-  void Open();
+  void Open(const PageIdentity& identity);
 
   // Apply: page-local work, then store the controls into a copy of the
-  // record (a value that cannot be sent is refused, naming the field), open
-  // the port (else "Unable to open COM-port" and why, record unchanged), store,
-  // build, write with the pause after each sentence, close. The writes run off
-  // the GUI thread. Once the port opened, the controls show what was stored.
+  // record (a value that cannot be sent is refused, naming the field), then
+  // the transaction off the window thread: open the port (else "Unable to open
+  // COM-port" and why, record unchanged), write with the pause after each
+  // sentence, close. The page is busy meanwhile and says how far it is; the
+  // controls then show what the record holds.
   void Apply();
   // The leave test: closes when nothing differs or the user says Yes.
-  // Returns whether the page closed.
+  // Returns whether the page closed. Refused while busy.
   bool Back();
+  // Leaves without the leave test (the tracker that was read is gone); work
+  // still running is stopped first.
+  void Abandon();
   // Whether the controls differ from the record: the bound fields are stored
   // into a copy and compared, then the page's own rules are asked.
   bool Changed() const;
+  // Device or disk work of the page is running.
+  virtual bool Busy() const { return busy_; }
+  QString Title() const { return title_text_; }
+  // Gives the keyboard to the page's first field.
+  void FocusFirstField();
 
   CGdipButton* MinimiseButton() const { return minimise_; }
   CGdipButton* CloseButton() const { return close_; }
@@ -90,28 +97,20 @@ class PageFrame : public QDialog {
   CLabel* SubtitleLine() const { return subtitle_; }
   CLabel* DeviceNameLine() const { return deviceName_; }
   CLabel* ImeiLine() const { return imei_; }
+  // What Apply is doing ("Writing 2 of 10") and how it ended.
+  CLabel* ProgressLine() const { return progress_; }
   bool HasBackground() const { return !background_.isNull(); }
   const PageLook& Look() const { return look_; }
-  bool Dragging() const { return drag_.Dragging(); }
+
+ signals:
+  // The page has been left (Back); it deletes itself next.
+  void closed();
+  // The title changed (a language change while the page is open).
+  void titleChanged(const QString& title);
 
  protected:
-  // A page declares each of its fields once; the frame fills the control from
-  // the record, stores it through the core's value preparation and finds
-  // changes by storing into a copy of the record.
-  //
-  // A text or number typed into an edit. A text edit takes no more bytes than
-  // the field holds in the device encoding.
-  void Bind(std::string_view key, QLineEdit* edit);
-  // 1 when checked, 0 when not.
-  void BindFlag(std::string_view key, QAbstractButton* box);
-  // Item i stands for the value first + i. A value without an item selects
-  // nothing; with nothing selected, `none` is stored, or the record's value
-  // is kept when there is no `none`.
-  void BindChoice(std::string_view key, QComboBox* list, int first = 0, std::optional<int> none = std::nullopt);
-  // The checked button's id is the value; with none checked the record's value is kept.
-  void BindChoice(std::string_view key, QButtonGroup* group);
-  // Shown, never stored or sent.
-  void BindShown(std::string_view key, QLineEdit* edit);
+  FieldBinder& Fields() { return binder_; }
+  const FieldBinder& Fields() const { return binder_; }
 
   // The page's own controls and texts.
   virtual void CreatePageControls() {}
@@ -123,8 +122,26 @@ class PageFrame : public QDialog {
   virtual bool HasChanges(const DeviceValues& /*values*/) const { return false; }
   // Work that needs no device, done before the port is opened.
   virtual Status BeforeApply() { return {}; }
-  // The transaction the page's Apply sends; none sends nothing.
-  virtual std::optional<Page> TransactionPage() const { return std::nullopt; }
+  // The page's own controls go quiet (or wake) while device work runs.
+  virtual void SetPageBusy(bool /*busy*/) {}
+
+  // Runs device work off the window thread while the page is busy: `work`
+  // gets the stop token and the frame's progress reporter; `done` runs on the
+  // window thread after it, and the page is no longer busy.
+  template <class Work, class Done>
+  void RunDeviceWork(Work work, Done done) {
+    SetBusy(true);
+    task_.Run(std::move(work), [this, done = std::move(done)](auto result) mutable {
+      SetBusy(false);
+      done(std::move(result));
+    });
+  }
+  // The device name in the band, shortened to fit.
+  void ShowDeviceName(const std::string& name);
+  // The progress line: "Writing n of m", or how the work ended.
+  void ShowProgress(const QString& text);
+  // The progress reporter handed to a transaction's writes.
+  static std::function<void(int, int)> ProgressReporter(const BackgroundTask::Relay& relay, QPointer<PageFrame> page);
 
   // The page's controls, in one look: labels in the page's text colour drawn
   // over the background, standard edits, lists and boxes in the panel colour.
@@ -138,10 +155,6 @@ class PageFrame : public QDialog {
   CGdipButton* AddTextButton(const QRect& at, const QString& caption, int points = 9);
   QString Text(std::string_view key, std::string_view english) const { return context_.Text(key, english); }
 
-  // Stores an edit's text for `key` as a bound edit is stored; for edits whose
-  // rules make them special (the logger's interval counts only while logging).
-  Status StoreEdit(std::string_view key, const QLineEdit* edit, DeviceValues& edited) const;
-
   // Fills every control from `values`.
   void Fill(const DeviceValues& values);
   // Stores every control into `edited`; the first value that cannot be stored is the error.
@@ -151,38 +164,27 @@ class PageFrame : public QDialog {
 
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
 
   AppContext& context_;
 
  private:
-  enum class BindKind { Edit, Flag, List, Group, Shown };
-  struct Binding {
-    std::string key;
-    BindKind kind;
-    QWidget* control;
-    QButtonGroup* group = nullptr;
-    int first = 0;
-    std::optional<int> none;
-  };
-  void FillBinding(const Binding& b, const DeviceValues& values);
-  Status StoreBinding(const Binding& b, DeviceValues& edited) const;
-  void LimitToCapacity(QLineEdit* edit, std::string_view key);
-
-  std::vector<Binding> bindings_;
-
   void CreateFrameControls();
+  void PrepareForKeyboard();
   void LoadFrameTexts();
-  void MinimiseBoth();
+  void SetBusy(bool busy);
+  void Leave();
 
+  FieldBinder binder_;
   PageLook look_;
-  QPointer<QWidget> main_;
+  PageIdentity identity_;
+  QString title_text_;
   QPixmap background_;
-  BandDrag drag_;
+  bool busy_ = false;
+  QWidget* firstField_ = nullptr;
+  QPointer<QWidget> focusBeforeBusy_;
   bool leaving_ = false;
+  BackgroundTask task_{this};
   CGdipButton* minimise_ = nullptr;
   CGdipButton* close_ = nullptr;
   CGdipButton* back_ = nullptr;
@@ -194,6 +196,7 @@ class PageFrame : public QDialog {
   CLabel* subtitle_ = nullptr;
   CLabel* deviceName_ = nullptr;
   CLabel* imei_ = nullptr;
+  CLabel* progress_ = nullptr;
 };
 
 }  // namespace zd573

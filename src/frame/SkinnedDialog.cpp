@@ -1,21 +1,23 @@
-#include "pages/SkinnedDialog.h"
+#include "frame/SkinnedDialog.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
-#include "pages/Skin.h"
+#include "frame/Accessibility.h"
+#include "frame/Skin.h"
 
 namespace zd573 {
 
-SkinnedDialog::SkinnedDialog(AppContext& context, QWidget* mainWindow, QSize size, int backgroundId, int iconId)
-    : QDialog(mainWindow, Qt::Dialog | Qt::FramelessWindowHint), context_(context) {
-  setModal(true);
+SkinnedDialog::SkinnedDialog(AppContext& context, QWidget* parent, QSize size, int backgroundId, int iconId)
+    : QWidget(parent), context_(context) {
   context_.Refresh();
   setFixedSize(size);
-  if (mainWindow) move(mainWindow->geometry().topLeft());
+  setAutoFillBackground(false);
   CGdiPlusBitmapResource picture(backgroundId);
   if (picture.HasImage()) background_ = QPixmap::fromImage(picture.Image());
 
@@ -43,8 +45,16 @@ SkinnedDialog::SkinnedDialog(AppContext& context, QWidget* mainWindow, QSize siz
   skin::StyleLabel(confirmCaption_, skin::kDialogTextColour, skin::kCaptionPoints);
   confirmCaption_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-  connect(cancel_, &QAbstractButton::clicked, this, &QDialog::reject);
+  connect(cancel_, &QAbstractButton::clicked, this, [this] {
+    if (!Busy()) reject();
+  });
   connect(confirm_, &QAbstractButton::clicked, this, [this] { OnConfirm(); });
+}
+
+void SkinnedDialog::done(int result) {
+  result_ = result;
+  hide();
+  emit finished(result);
 }
 
 void SkinnedDialog::SetTitle(const QString& text) {
@@ -71,10 +81,66 @@ void SkinnedDialog::paintEvent(QPaintEvent*) {
 void SkinnedDialog::keyPressEvent(QKeyEvent* event) {
   if (enterConfirms_ && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
     event->accept();
-    OnConfirm();
+    if (!Busy()) OnConfirm();
     return;
   }
-  QDialog::keyPressEvent(event);
+  if (event->key() == Qt::Key_Escape) {
+    event->accept();
+    if (!Busy()) reject();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+namespace {
+// Dims the view under a sheet and takes the mouse clicks meant for it.
+class SheetOverlay : public QWidget {
+ public:
+  explicit SheetOverlay(QWidget* window) : QWidget(window) {
+    setGeometry(window->rect());
+    setAttribute(Qt::WA_NoMousePropagation);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), QColor(0x10, 0x1A, 0x24, 120));
+  }
+  void mousePressEvent(QMouseEvent* event) override { event->accept(); }
+};
+}  // namespace
+
+QWidget* SkinnedDialog::PrepareForKeyboard() {
+  confirm_->SetSpokenName(confirmCaption_->text());
+  cancel_->SetSpokenName(cancelCaption_->text());
+  NameControlsFromLabels(this);
+  const std::vector<QWidget*> chain = OrderFocusChain(this, {confirm_, cancel_});
+  for (QWidget* w : chain)
+    if (w->isVisibleTo(this) && w->isEnabled()) return w;
+  return confirm_;
+}
+
+SkinnedDialog* ShowSheet(QWidget* under, SkinnedDialog* sheet) {
+  QWidget* first = sheet->PrepareForKeyboard();
+  QWidget* window = under->window();
+  auto* overlay = new SheetOverlay(window);
+  QPointer<QWidget> focus = window->focusWidget();
+  QPointer<QWidget> view = under;
+  under->setEnabled(false);
+  sheet->setParent(overlay);
+  sheet->move(0, 0);
+  QObject::connect(sheet, &SkinnedDialog::finished, overlay, [overlay, view, focus] {
+    if (view) view->setEnabled(true);
+    if (focus) focus->setFocus(Qt::OtherFocusReason);
+    overlay->hide();
+    overlay->deleteLater();
+  });
+  overlay->show();
+  overlay->raise();
+  sheet->show();
+  // The first field, or the confirm button, takes the keyboard.
+  first->setFocus(Qt::TabFocusReason);
+  return sheet;
 }
 
 }  // namespace zd573

@@ -1,0 +1,300 @@
+#include "frame/PageFrame.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRadioButton>
+
+#include "controls/CGdiPlusBitmap.h"
+#include "controls/CGdipButton.h"
+#include "controls/CLabel.h"
+#include "frame/Accessibility.h"
+#include "frame/Skin.h"
+#include "settings/language.h"
+
+namespace zd573 {
+
+namespace {
+const QColor kTitleColour{0x17, 0x24, 0x32};
+const QColor kSubtitleColour{0x4F, 0x64, 0x78};
+const QColor kBandTextColour{255, 255, 255};
+const QColor kBottomTextColour{0x17, 0x24, 0x32};
+
+QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+}  // namespace
+
+PageFrame::PageFrame(AppContext& context, QWidget* window, PageLook look)
+    : QWidget(window), context_(context), binder_(context), look_(look) {
+  QPalette panel = palette();
+  panel.setColor(QPalette::Window, look_.panelColour);
+  panel.setColor(QPalette::Button, look_.panelColour);
+  setPalette(panel);
+  setGeometry(QRect(QPoint(0, 0), kSize));
+}
+
+PageFrame::~PageFrame() = default;
+
+void PageFrame::Open(const PageIdentity& identity) {
+  identity_ = identity;
+  context_.Refresh();
+  CreateFrameControls();
+  if (!LoadPngAsBitmap(skin::kPageBackground, background_, this)) background_ = QPixmap();
+  CreatePageControls();
+  LoadFrameTexts();
+  LoadPageTexts();
+  Fill(context_.Settings().Snapshot());
+  PrepareForKeyboard();
+}
+
+void PageFrame::PrepareForKeyboard() {
+  // Minimise and close stay with the mouse: Tab then Space must never end the program.
+  for (CGdipButton* b : {minimise_, close_}) b->setFocusPolicy(Qt::NoFocus);
+  minimise_->SetSpokenName(Text("STR_GLOBAL_MINIMISE", "Minimise"));
+  close_->SetSpokenName(Text("STR_GLOBAL_CLOSE", "Close"));
+  back_->SetSpokenName(menuText_->text());
+  apply_->SetSpokenName(applyText_->text());
+  progress_->SetAccessibleRole(QAccessible::StatusBar);
+  NameControlsFromLabels(this);
+  // The page's fields in reading order, then Apply, then Back.
+  const std::vector<QWidget*> chain = OrderFocusChain(this, {apply_, back_});
+  firstField_ = chain.empty() ? nullptr : chain.front();
+}
+
+void PageFrame::FocusFirstField() {
+  QWidget* first = firstField_;
+  // A field of a hidden tab cannot take the focus: the next one in the chain can.
+  while (first && !(first->isVisible() && first->isEnabled() && (first->focusPolicy() & Qt::TabFocus))) {
+    first = first->nextInFocusChain();
+    if (first == firstField_ || !isAncestorOf(first)) first = nullptr;
+  }
+  (first ? first : apply_)->setFocus(Qt::TabFocusReason);
+}
+
+CLabel* PageFrame::AddLabel(const QRect& at, std::string_view key, std::string_view english, Qt::Alignment align) {
+  auto* label = new CLabel(this);
+  label->setGeometry(at);
+  skin::StyleLabel(label, kTitleColour, skin::kLabelPoints);
+  label->setAlignment(align);
+  label->SetLabelText(Text(key, english));
+  return label;
+}
+
+QLineEdit* PageFrame::AddEdit(const QRect& at) {
+  auto* edit = new QLineEdit(this);
+  edit->setGeometry(at);
+  return edit;
+}
+
+QComboBox* PageFrame::AddList(const QRect& at) {
+  auto* list = new QComboBox(this);
+  list->setGeometry(at);
+  // Long items (translated texts) are shown whole in the open list.
+  list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  return list;
+}
+
+QCheckBox* PageFrame::AddCheck(const QRect& at, const QString& text) {
+  auto* box = new QCheckBox(text, this);
+  box->setGeometry(at);
+  return box;
+}
+
+QRadioButton* PageFrame::AddRadio(const QRect& at, const QString& text) {
+  auto* button = new QRadioButton(text, this);
+  button->setGeometry(at);
+  return button;
+}
+
+CGdipButton* PageFrame::AddTextButton(const QRect& at, const QString& caption, int points) {
+  CGdipButton* button = skin::MakeButton(this, skin::kTextButtonNormal, skin::kTextButtonPressed, at);
+  button->SetCaption(caption);
+  button->SetCaptionPointSize(points);
+  button->SetCaptionColor(skin::kDialogTextColour);
+  return button;
+}
+
+void PageFrame::Fill(const DeviceValues& values) {
+  binder_.Fill(values);
+  FillFromSettings(values);
+}
+
+Status PageFrame::Store(DeviceValues& edited) const {
+  if (Status s = binder_.Store(edited); !s) return s;
+  return StoreControls(edited);
+}
+
+bool PageFrame::Changed() const {
+  const DeviceValues record = context_.Settings().Snapshot();
+  DeviceValues edited = record;
+  // What cannot be stored has certainly not been applied.
+  if (!Store(edited)) return true;
+  return edited != record || HasChanges(record);
+}
+
+void PageFrame::CreateFrameControls() {
+  minimise_ = skin::MakeButton(this, skin::kMinimiseNormal, skin::kMinimisePressed, QRect(762, 2, 16, 16));
+  close_ = skin::MakeButton(this, skin::kCloseNormal, skin::kClosePressed, QRect(782, 2, 16, 16));
+  back_ = skin::MakeButton(this, skin::kBackNormal, skin::kBackPressed, QRect(1, 500, 65, 50));
+  apply_ = skin::MakeButton(this, skin::kConfirmNormal, skin::kConfirmPressed, QRect(735, 500, 65, 50));
+  icon_ = skin::MakeButton(this, look_.iconId, look_.pressedIconId ? look_.pressedIconId : look_.iconId,
+                           QRect(5, 89, 48, 48));
+  icon_->setCursor(Qt::ArrowCursor);
+  icon_->setFocusPolicy(Qt::NoFocus);
+
+  auto label = [this](const QRect& at, const QColor& colour, int points, bool bold = false) {
+    auto* l = new CLabel(this);
+    l->setGeometry(at);
+    skin::StyleLabel(l, colour, points, bold);
+    return l;
+  };
+  menuText_ = label(QRect(70, 505, 100, 40), kBottomTextColour, 16, true);
+  menuText_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  applyText_ = label(QRect(630, 505, 100, 40), kBottomTextColour, 16, true);
+  applyText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  title_ = label(QRect(60, 89, 500, 40), kTitleColour, 16, true);
+  subtitle_ = label(QRect(60, 115, look_.subtitleWidth, 20), kSubtitleColour, 9);
+  deviceName_ = label(QRect(600, 89, 500, 40), kBandTextColour, 16, true);
+  imei_ = label(QRect(605, 117, 300, 20), kBandTextColour, 9);
+  progress_ = label(QRect(180, 515, 440, 20), kSubtitleColour, 10);
+  progress_->setAlignment(Qt::AlignCenter);
+
+  connect(minimise_, &QAbstractButton::clicked, this, [this] { window()->showMinimized(); });
+  // The close button ends the program at once: no question, nothing written.
+  connect(close_, &QAbstractButton::clicked, this, [this] { context_.Exit(1); });
+  connect(back_, &QAbstractButton::clicked, this, [this] { Back(); });
+  connect(apply_, &QAbstractButton::clicked, this, &PageFrame::Apply);
+}
+
+void PageFrame::LoadFrameTexts() {
+  title_text_ = context_.Text(identity_.titleKey, identity_.titleDefault);
+  title_->SetLabelText(title_text_);
+  subtitle_->SetLabelText(context_.Text(look_.aboutKey, look_.aboutDefault));
+  menuText_->SetLabelText(context_.Text("STR_GLOBAL_MENU", "Menu"));
+  applyText_->SetLabelText(context_.Text("STR_GLOBAL_APPLY", "Apply"));
+  const QString format = context_.Text(settings::kImeiKey, settings::kPageImeiDefault);
+  const QString imei = context_.FromDevice(context_.Imei());
+  imei_->SetLabelText(Utf8(settings::FormatWithText(format.toStdString(), imei.toStdString())));
+  ShowDeviceName(context_.deviceUserName);
+  emit titleChanged(PlainCaption(title_text_));
+}
+
+std::function<void(int, int)> PageFrame::ProgressReporter(const BackgroundTask::Relay& relay,
+                                                          QPointer<PageFrame> page) {
+  return [relay, page](int written, int total) {
+    relay.Post([page, written, total] {
+      if (!page) return;
+      std::string line = page->Text("STR_GLOBAL_WRITING", "Writing %d of %d").toStdString();
+      line = settings::FormatWithNumber(settings::FormatWithNumber(line, written), total);
+      page->ShowProgress(Utf8(line));
+    });
+  };
+}
+
+void PageFrame::ShowDeviceName(const std::string& name) {
+  // The band ends at the window's edge: a long name ends in "…", never mid-letter.
+  const QString full = Utf8(name);
+  const int room = kSize.width() - deviceName_->x() - 8;
+  deviceName_->SetLabelText(deviceName_->fontMetrics().elidedText(full, Qt::ElideRight, room));
+  deviceName_->setToolTip(full);
+}
+
+void PageFrame::ShowProgress(const QString& text) { progress_->SetLabelText(text); }
+
+void PageFrame::SetBusy(bool busy) {
+  // The button that started the work gets the keyboard back when it is done.
+  if (busy) {
+    focusBeforeBusy_ = QApplication::focusWidget();
+  } else if (focusBeforeBusy_ && !QApplication::focusWidget()) {
+    focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
+  }
+  busy_ = busy;
+  // Minimise, close and the band stay usable; nothing may start a second write.
+  for (CGdipButton* b : {back_, apply_}) b->SetDisabledState(busy);
+  setCursor(busy ? Qt::BusyCursor : Qt::ArrowCursor);
+  SetPageBusy(busy);
+}
+
+void PageFrame::Apply() {
+  if (busy_) return;
+  if (Status local = BeforeApply(); !local) {
+    context_.ShowFailure(this, local.failure());
+    return;
+  }
+  DeviceValues edited = context_.Settings().Snapshot();
+  if (Status stored = Store(edited); !stored) {
+    context_.ShowFailure(this, stored.failure());
+    return;
+  }
+  if (!identity_.sends) return;
+  const Page page = *identity_.sends;
+  const std::string port = context_.portName;
+  const std::chrono::milliseconds pause = context_.durations.setSentencePause;
+  DeviceSettings* settings = &context_.Settings();
+  ShowProgress({});
+  RunDeviceWork(
+      [port, page, settings, edited, pause, self = QPointer<PageFrame>(this)](std::stop_token stop,
+                                                                             const BackgroundTask::Relay& relay) {
+        WriteOptions options{pause, ProgressReporter(relay, self), stop};
+        return ApplyPage(port, page, *settings, edited, options);
+      },
+      [this](ApplyResult sent) {
+        // The page rules may have changed what was typed (a report interval
+        // of 2 goes out as 3): show what the record now holds. A write cut
+        // short leaves the controls as they are: what did not go out is
+        // still an edit.
+        if (sent.portOpened && sent.status) Fill(sent.stored);
+        if (!sent.status) {
+          ShowProgress({});
+          context_.ShowFailure(this, sent.status.failure());
+          return;
+        }
+        ShowProgress(Text("STR_GLOBAL_WRITTEN", "Settings written to the tracker"));
+      });
+}
+
+bool PageFrame::Back() {
+  if (busy_) return false;
+  if (Changed() && !context_.AskYesNo(this, context_.leaveQuestion)) return false;
+  Leave();
+  return true;
+}
+
+void PageFrame::Abandon() {
+  task_.Stop();
+  SetBusy(false);
+  Leave();
+}
+
+void PageFrame::Leave() {
+  if (leaving_) return;
+  leaving_ = true;
+  emit closed();
+  hide();
+  deleteLater();
+}
+
+void PageFrame::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), Qt::black);
+  if (!background_.isNull()) p.drawPixmap(1, 1, background_);
+}
+
+void PageFrame::mousePressEvent(QMouseEvent* event) {
+  if (!BandDrag::Press(context_, this, event)) QWidget::mousePressEvent(event);
+}
+
+void PageFrame::keyPressEvent(QKeyEvent* event) {
+  // Escape goes through the leave test instead of dropping the edits.
+  if (event->key() == Qt::Key_Escape) {
+    event->accept();
+    Back();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+}  // namespace zd573
