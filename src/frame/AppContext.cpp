@@ -8,6 +8,7 @@
 #include <QWindow>
 
 #include "device/device_port.h"
+#include "frame/Accessibility.h"
 #include "settings/paths.h"
 #include "settings/text_encoding.h"
 
@@ -69,6 +70,7 @@ QString PlainCaption(const QString& text) {
 AppContext::AppContext() : lookup_(settings::LanguagesPath(), language_) {
   exitProgram = [](int code) { QCoreApplication::exit(code); };
   windowMover = [](QWindow* window) { return window && window->startSystemMove(); };
+  InstallAccessibleRoles();
 }
 
 void AppContext::SetLanguage(std::string language) {
