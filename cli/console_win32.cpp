@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 
 #include "common/win32_text.h"
 #include "console.h"
@@ -30,11 +31,21 @@ HANDLE StandardHandle(Stream stream) {
   return INVALID_HANDLE_VALUE;
 }
 
+UINT savedOutputCodePage = 0;
+UINT savedInputCodePage = 0;
+
+// The console is the user's: give back its code pages when we end.
+void RestoreCodePages() {
+  if (savedOutputCodePage) ::SetConsoleOutputCP(savedOutputCodePage);
+  if (savedInputCodePage) ::SetConsoleCP(savedInputCodePage);
+}
+
 }  // namespace
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
-  ::SetConsoleOutputCP(CP_UTF8);
-  ::SetConsoleCP(CP_UTF8);
+  savedOutputCodePage = ::GetConsoleOutputCP();
+  savedInputCodePage = ::GetConsoleCP();
+  if (::SetConsoleOutputCP(CP_UTF8) | ::SetConsoleCP(CP_UTF8)) std::atexit(RestoreCodePages);
   int count = 0;
   wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   if (!wide) return {argv, argv + argc};
