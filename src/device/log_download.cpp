@@ -71,6 +71,7 @@ void LogStreamReceiver::DiscardFile() {
 
 void LogStreamReceiver::FailFile(std::string_view what, int error) {
   fileFailure_ = std::string(what) + " " + rawPath_ + ": " + std::strerror(error);
+  fileError_ = error;
   DiscardFile();
 }
 
@@ -298,7 +299,11 @@ Status LogDownload::Start(const std::string& portName) {
   if (!port) return port.failure();
   if (Status w = port.value()->Write(BuildLogDownloadQuery()); !w) {
     port.value()->Close();
-    return Error{"Unable to send the download request to the tracker", w.code(), w.error()};
+    Error e = Error{"Unable to send the download request to the tracker", w.code(), w.error()}.Names(
+        MessageKind::DownloadRequestFailed);
+    e.detailKind = w.failure().kind;
+    e.systemError = w.failure().systemError;
+    return e;
   }
   cancel_ = false;
   return worker_.Start(std::move(port.value()), [this](DevicePort& p, std::stop_token stop) { Run(p, stop); });
@@ -309,11 +314,17 @@ std::string LogDownload::EndDetail() const {
   return endDetail_;
 }
 
+int LogDownload::EndSystemError() const {
+  std::lock_guard lock(detailMutex_);
+  return endSystemError_;
+}
+
 void LogDownload::Finish(LogStreamReceiver& receiver, int code, std::string detail) {
   receiver.DiscardFile();
   {
     std::lock_guard lock(detailMutex_);
     endDetail_ = std::move(detail);
+    endSystemError_ = 0;
   }
   observer_.LogEnded(code);
 }
@@ -323,6 +334,7 @@ void LogDownload::Run(DevicePort& port, std::stop_token stop) {
   {
     std::lock_guard lock(detailMutex_);
     endDetail_.clear();
+    endSystemError_ = 0;
   }
   // The receiver's own ends (complete, no data, file failure) pass through
   // here, so their detail is in place before the observer hears of them.
@@ -334,6 +346,7 @@ void LogDownload::Run(DevicePort& port, std::stop_token stop) {
       {
         std::lock_guard lock(download_.detailMutex_);
         download_.endDetail_ = receiver ? receiver->FileFailure() : std::string();
+        download_.endSystemError_ = receiver ? receiver->FileError() : 0;
       }
       download_.observer_.LogEnded(code);
     }

@@ -79,6 +79,8 @@ class LogStreamReceiver {
   std::uint32_t Received() const { return received_; }
   // Why the raw file failed (kLogFileFailed): "Cannot write <path>: <reason>".
   const std::string& FileFailure() const { return fileFailure_; }
+  // The errno behind FileFailure(), 0 when none.
+  int FileError() const { return fileError_; }
 
  private:
   enum class State { WaitCount, WaitMarker, Packets };
@@ -106,6 +108,7 @@ class LogStreamReceiver {
   int file_ = -1;
   std::string tempPath_;  // the private file while it is open
   std::string fileFailure_;
+  int fileError_ = 0;
   bool counted_ = false;
   std::uint32_t total_ = 0;
   std::uint32_t received_ = 0;
@@ -132,6 +135,8 @@ class LogDownload {
   // end is reported: "N of M records arrived." for a time-out, the failure
   // with its reason for the raw file; empty otherwise.
   std::string EndDetail() const;
+  // The errno behind a raw file's failure, 0 otherwise.
+  int EndSystemError() const;
 
  private:
   void Run(DevicePort& port, std::stop_token stop);
@@ -142,6 +147,7 @@ class LogDownload {
   std::atomic<bool> cancel_{false};
   mutable std::mutex detailMutex_;
   std::string endDetail_;
+  int endSystemError_ = 0;
   DeviceWorker worker_;
 };
 

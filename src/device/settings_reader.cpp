@@ -45,7 +45,7 @@ Status SettingsReader::StartReadThread(ReadKind kind, const std::string& portNam
   if (!port) return port.failure();
   if (kind != ReadKind::Identify && kind != ReadKind::FullRead) {
     port.value()->Close();
-    return Error{std::string(kUnableToCreateThread), ErrorCode::Thread, {}};
+    return Error{std::string(kUnableToCreateThread), ErrorCode::Thread, {}}.Names(MessageKind::ThreadFailed);
   }
   Status started = kind == ReadKind::Identify
                        ? worker_.Start(std::move(port.value()),
@@ -56,7 +56,8 @@ Status SettingsReader::StartReadThread(ReadKind kind, const std::string& portNam
     return Error{std::string(kind == ReadKind::Identify ? "Unable to create ReadThreadMainPage"
                                                         : "Unable to create ReadThreadOtherPage") +
                      "\n" + started.error(),
-                 ErrorCode::Thread, started.detail()};
+                 ErrorCode::Thread, started.detail()}
+        .Names(MessageKind::ThreadFailed);
   }
   return {};
 }

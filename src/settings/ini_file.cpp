@@ -142,7 +142,9 @@ Status CheckNames(std::string_view section, std::string_view key, std::string_vi
 }
 
 Status SystemError(const std::string& what, const fs::path& path, int err) {
-  return Error{what + " " + path.string() + ": " + std::strerror(err)};
+  Error e = Error{what + " " + path.string() + ": " + std::strerror(err)}.Names(MessageKind::FileUnwritable, path.string());
+  e.systemError = err;
+  return e;
 }
 
 // Writes `content` to a temporary file beside `path` and renames it over
@@ -233,7 +235,7 @@ Status IniFile::Write(std::string_view section, std::string_view key,
                       std::string_view value) const {
   if (Status s = CheckNames(section, key, value); !s) return s;
   const auto content = Load(path_);
-  if (!content) return Error{"cannot read " + path_.string()};
+  if (!content) return Error{"cannot read " + path_.string()}.Names(MessageKind::FileUnreadable, path_.string());
   auto lines = SplitLines(*content);
   const std::string eol(DominantEnding(lines));
   const std::string encoded = EncodeValue(value);
