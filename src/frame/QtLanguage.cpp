@@ -1,13 +1,91 @@
 #include "frame/QtLanguage.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QLineEdit>
 #include <QLibraryInfo>
 #include <QPointer>
+#include <QRawFont>
 #include <QTranslator>
 
 #include "settings/language.h"
 
 namespace zd573 {
+
+namespace {
+
+struct HanScript {
+  QFontDatabase::WritingSystem system = QFontDatabase::Any;
+  QLatin1StringView tag;  // how font families name their variant for it ("Noto Sans CJK TC")
+};
+
+HanScript HanScriptOf(const QLocale& locale) {
+  switch (locale.language()) {
+    case QLocale::Chinese:
+      if (locale.script() == QLocale::SimplifiedHanScript) return {QFontDatabase::SimplifiedChinese, QLatin1StringView("SC")};
+      return {QFontDatabase::TraditionalChinese, QLatin1StringView("TC")};
+    case QLocale::Japanese: return {QFontDatabase::Japanese, QLatin1StringView("JP")};
+    case QLocale::Korean: return {QFontDatabase::Korean, QLatin1StringView("KR")};
+    default: return {};
+  }
+}
+
+// A sans-serif family of the script's own variant, else the one Qt's fallback picks.
+QString ScriptFamily(const QFont& plain, const HanScript& script) {
+  for (const QString& family : QFontDatabase::families(script.system))
+    if (family.contains(QLatin1StringView("Sans")) && !family.contains(QLatin1StringView("Mono")) &&
+        family.endsWith(QLatin1Char(' ') + script.tag))
+      return family;
+  return QRawFont::fromFont(plain, script.system).familyName();
+}
+
+// Edits place their line by their first font. Chinese drawn by a fallback
+// font sits high in a Latin font's box; with the script's font first, the
+// taller box pushes every line down. So in such a language edits take the
+// script's font first and lift their line by what its ascent adds: both
+// scripts then sit where Latin text sits in English.
+class EditLines final : public QObject {
+ public:
+  static EditLines& Instance(QCoreApplication* app) {
+    static QPointer<EditLines> one;
+    if (!one) {
+      one = new EditLines(app);
+      app->installEventFilter(one);
+    }
+    return *one;
+  }
+  void Use(const QLocale& locale) {
+    static const QFont plain = QApplication::font("QLineEdit");
+    QFont font = plain;
+    lift_ = 0;
+    if (const HanScript script = HanScriptOf(locale); script.system != QFontDatabase::Any) {
+      const QString family = ScriptFamily(plain, script);
+      if (!family.isEmpty()) {
+        font.setFamilies({family, plain.family()});
+        lift_ = qMax(0, qRound(QFontMetricsF(font).ascent() - QFontMetricsF(plain).ascent()));
+      }
+    }
+    QApplication::setFont(font, "QLineEdit");
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Polish) {
+      if (auto* edit = qobject_cast<QLineEdit*>(watched)) {
+        const QMargins m = edit->textMargins();
+        edit->setTextMargins(m.left(), -lift_, m.right(), m.bottom());
+      }
+    }
+    return false;
+  }
+
+ private:
+  using QObject::QObject;
+  int lift_ = 0;
+};
+
+}  // namespace
 
 std::string LanguageLocaleName(const settings::TextLookup& lookup) { return lookup.Text("STR_GLOBAL_LOCALE"); }
 
@@ -15,6 +93,7 @@ void ApplyQtLanguage(const QLocale& locale) {
   QLocale::setDefault(locale);
   QCoreApplication* app = QCoreApplication::instance();
   if (!app) return;
+  if (qobject_cast<QApplication*>(app)) EditLines::Instance(app).Use(locale);
   // Owned by the application, so a translator never outlives it.
   static QPointer<QTranslator> installed;
   if (installed) {

@@ -410,7 +410,9 @@ class TestLanguage : public QObject {
     auto* page = OpenFromButton<MsgPage>(env, o, CZD573_UtilityDlg::kMsgButton);
     QVERIFY(page);
     page->NameEdit(0)->setText(QStringLiteral("王大明"));
+    page->NameEdit(1)->setText(QStringLiteral("Anna"));
     ApplyAndWait(page);
+    SaveScreen(o.main.get(), QStringLiteral("window-chinese-name-TChinese"));
     QVERIFY2(env.messages.empty(), env.messages.empty() ? "" : qPrintable(env.messages[0].text));
     const auto big5 = settings::EncodeDeviceText("王大明", 950);
     QVERIFY(big5.ok());
