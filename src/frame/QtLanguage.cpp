@@ -85,6 +85,28 @@ class EditLines final : public QObject {
   int lift_ = 0;
 };
 
+// Qt 6 asks for the save dialog's file types ("Folder") under a context of
+// its own, which translations made for earlier versions lack; they have the
+// same words under the dialog's and the file model's contexts.
+class MovedContexts final : public QTranslator {
+ public:
+  MovedContexts(QObject* parent, const QTranslator* qtbase) : QTranslator(parent), qtbase_(qtbase) {}
+  bool isEmpty() const override { return false; }
+  QString translate(const char* context, const char* source, const char* disambiguation, int n) const override {
+    if (!qtbase_ || qstrcmp(context, "QAbstractFileIconProvider") != 0) return {};
+    for (const char* older : {"QFileSystemModel", "QFileDialog"}) {
+      for (const char* comment : {disambiguation, static_cast<const char*>(nullptr)}) {
+        const QString text = qtbase_->translate(older, source, comment, n);
+        if (!text.isEmpty()) return text;
+      }
+    }
+    return {};
+  }
+
+ private:
+  QPointer<const QTranslator> qtbase_;
+};
+
 }  // namespace
 
 std::string LanguageLocaleName(const settings::TextLookup& lookup) { return lookup.Text("STR_GLOBAL_LOCALE"); }
@@ -94,22 +116,26 @@ void ApplyQtLanguage(const QLocale& locale) {
   QCoreApplication* app = QCoreApplication::instance();
   if (!app) return;
   if (qobject_cast<QApplication*>(app)) EditLines::Instance(app).Use(locale);
-  // Owned by the application, so a translator never outlives it.
-  static QPointer<QTranslator> installed;
-  if (installed) {
-    QCoreApplication::removeTranslator(installed);
-    delete installed;
+  // Owned by the application, so a translator never outlives it. The moved
+  // contexts go first: it is asked after qtbase's own.
+  static QPointer<QTranslator> installed[2];
+  for (QPointer<QTranslator>& t : installed) {
+    if (!t) continue;
+    QCoreApplication::removeTranslator(t);
+    delete t;
   }
   if (locale.language() == QLocale::English || locale.language() == QLocale::C) return;
   auto* translator = new QTranslator(app);
   // qtbase holds every text of Qt's widgets and dialogs.
-  if (translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QCoreApplication::installTranslator(translator);
-    installed = translator;
-  } else {
+  if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     delete translator;
+    return;
   }
+  installed[0] = new MovedContexts(app, translator);
+  QCoreApplication::installTranslator(installed[0]);
+  QCoreApplication::installTranslator(translator);
+  installed[1] = translator;
 }
 
 }  // namespace zd573

@@ -352,6 +352,11 @@ class TestLanguage : public QObject {
       QVERIFY2(HasCjk(save.labelText(QFileDialog::Accept)) == chinese, qPrintable(save.labelText(QFileDialog::Accept)));
       QVERIFY2(HasCjk(save.labelText(QFileDialog::FileName)) == chinese,
                qPrintable(save.labelText(QFileDialog::FileName)));
+      if (chinese) {
+        save.show();
+        SaveScreen(&save, QStringLiteral("save-dialog-TChinese"));
+        save.hide();
+      }
       View<RingPage> ring(env);
       const QString time = ring.page->Time(0)->text();
       QVERIFY2((time.contains(QStringLiteral("上午")) || time.contains(QStringLiteral("下午"))) == chinese, qPrintable(time));
