@@ -1,14 +1,12 @@
 #include "device_session.h"
 
-#include <termios.h>
-#include <unistd.h>
-
 #include <condition_variable>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
 #include <thread>
 
+#include "console.h"
 #include "device/port_finder.h"
 #include "device/settings_reader.h"
 #include "settings/ini_file.h"
@@ -52,22 +50,6 @@ class Waiter final : public ReadObserver {
   std::condition_variable done_cv_;
   bool done_ = false;
 };
-
-std::string ReadHiddenLine(const char* prompt) {
-  std::fprintf(stderr, "%s", prompt);
-  termios old{};
-  bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
-  if (tty) {
-    termios quiet = old;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
-  }
-  std::string line;
-  std::getline(std::cin, line);
-  if (tty) tcsetattr(STDIN_FILENO, TCSANOW, &old);
-  std::fprintf(stderr, "\n");
-  return line;
-}
 
 }  // namespace
 
@@ -116,8 +98,11 @@ int DeviceSession::Identify() {
     settings::IniFile ini(settings::SystemIniPath());
     return settings::HasDeviceUserName(ini, imei) ? settings::ReadDeviceUserName(ini, imei) : std::string();
   };
+  auto port = OpenComPort(o_.port);
+  if (!port) return FailWith(port.failure());
+  port_ = std::move(port.value());
   SettingsReader reader(settings_, waiter, options);
-  if (Status s = reader.StartReadThread(ReadKind::Identify, o_.port); !s) return FailWith(s.failure());
+  if (Status s = reader.StartReadThread(ReadKind::Identify, BorrowPort(*port_)); !s) return FailWith(s.failure());
   bool finished = waiter.Wait(o_.identifyTimeout);
   reader.Stop();
   if (!finished) {
@@ -139,7 +124,7 @@ int DeviceSession::Login() {
   std::string typed;
   if (o_.havePassword) {
     typed = o_.password;
-  } else if (isatty(STDIN_FILENO)) {
+  } else if (IsTerminal(Stream::In)) {
     typed = ReadHiddenLine("Device password: ");
   } else {
     Fail("The tracker has a password: give it with --password");
@@ -157,7 +142,7 @@ int DeviceSession::FullRead() {
   // The device needs a moment after the identification before it answers again.
   std::this_thread::sleep_for(timing::kLoginPause);
   Waiter waiter;
-  const bool showProgress = !o_.quiet && isatty(STDERR_FILENO);
+  const bool showProgress = !o_.quiet && IsTerminal(Stream::Err);
   if (showProgress) {
     waiter.progress_ = [](Progress progress) {
       std::fprintf(stderr, "\rReading settings: %u / %u", progress.done, progress.total);
@@ -166,8 +151,10 @@ int DeviceSession::FullRead() {
   }
   ReadOptions options;
   options.fullReadStall = std::chrono::milliseconds(0);  // the overall time limit decides
+  // What the tracker said meanwhile is stale, as it would be on a fresh open.
+  port_->Purge();
   SettingsReader reader(settings_, waiter, options);
-  if (Status s = reader.StartReadThread(ReadKind::FullRead, o_.port); !s) return FailWith(s.failure());
+  if (Status s = reader.StartReadThread(ReadKind::FullRead, BorrowPort(*port_)); !s) return FailWith(s.failure());
   bool finished = waiter.Wait(o_.readTimeout);
   reader.Stop();
   if (showProgress) std::fprintf(stderr, "\n");

@@ -10,7 +10,7 @@
 namespace zd573::cli {
 
 // Exit codes, as documented in --help and the README.
-enum ExitCode { kOk = 0, kUsage = 1, kNoDevice = 2, kWrongPassword = 3, kTimedOut = 4, kBadValue = 5 };
+enum ExitCode { kOk = 0, kUsage = 1, kNoDevice = 2, kWrongPassword = 3, kTimedOut = 4, kBadValue = 5, kInterrupted = 130 };
 
 struct Options {
   std::string port;                  // --port; empty: search
@@ -42,12 +42,15 @@ class DeviceSession {
 
   // Fills the port name (from --port or the search). Returns an exit code.
   int ResolvePort();
-  // Identification only: IMEI and password arrive.
+  // Identification only: IMEI and password arrive. The port stays open for
+  // the session's later work: what is written goes to the tracker identified.
   int Identify();
   // Identify, log in with the password, full read.
   int Connect();
 
   const std::string& Port() const { return o_.port; }
+  // The port the tracker was identified on, open since; null before Identify.
+  DevicePort* HeldPort() { return port_.get(); }
   DeviceSettings& Settings() { return settings_; }
   const std::string& UserName() const { return userName_; }
 
@@ -56,6 +59,7 @@ class DeviceSession {
   int FullRead();
 
   Options& o_;
+  std::unique_ptr<DevicePort> port_;
   DeviceSettings settings_;
   std::string userName_;
 };

@@ -1,13 +1,11 @@
 #include "log_commands.h"
 
-#include <unistd.h>
-
 #include <condition_variable>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <mutex>
 
+#include "console.h"
 #include "device/log_download.h"
 #include "device/sentences.h"
 #include "logger/log_export.h"
@@ -16,7 +14,6 @@
 
 namespace zd573::cli {
 namespace {
-namespace fs = std::filesystem;
 using logger::ExportFormat;
 
 // Waits for the reader's end and draws a progress bar on a terminal.
@@ -43,12 +40,20 @@ class DownloadWaiter final : public LogObserver {
     code_ = code;
     cv_.notify_all();
   }
-  int Wait() {
+  // Ctrl+C asks the download to end: it then reports kLogAborted, having
+  // removed its partial file.
+  int Wait(LogDownload& download) {
     std::unique_lock lock(mutex_);
-    cv_.wait(lock, [&] { return code_ >= 0; });
+    while (!cv_.wait_for(lock, std::chrono::milliseconds(50), [&] { return code_ >= 0; })) {
+      if (InterruptGuard::Interrupted()) {
+        interrupted_ = true;
+        download.Cancel();
+      }
+    }
     if (bar_) std::fprintf(stderr, "\n");
     return code_;
   }
+  bool interrupted_ = false;
 
  private:
   bool bar_;
@@ -73,14 +78,32 @@ std::string IsReadOnlyHint(const std::string& out) {
   return logger::IsReadOnlyFile(out) ? " (--force replaces it)" : "";
 }
 
-int Export(const Options& o, const std::string& raw, const std::string& out, ExportFormat format, bool dropNoFix) {
+// Refuses a target that can never be written (a folder, a pipe, a device)
+// before the tracker is asked for anything.
+int CheckTarget(const std::string& path) {
+  if (Status s = logger::CheckExportTarget(path); !s) {
+    Fail(Describe(s.failure()));
+    return kBadValue;
+  }
+  return kOk;
+}
+
+int Export(const Options& o, const std::string& raw, const std::string& out, ExportFormat format, const LogArgs& args) {
   auto log = logger::LoadRawLog(raw);
   if (!log) {
     Fail(Describe(log.failure()));
     return kBadValue;
   }
+  if (!args.rawCopy.empty()) {
+    logger::ReplacingFile copy;
+    const auto& bytes = log->bytes();
+    if (!copy.Open(args.rawCopy) || !copy.Write(bytes.data(), bytes.size()) || !copy.Commit()) {
+      Fail("Cannot write " + args.rawCopy + ": " + copy.Reason());
+      return kBadValue;
+    }
+  }
   logger::ExportOptions options;
-  options.dropNoFix = dropNoFix;
+  options.dropNoFix = args.dropNoFix;
   options.localOffset = logger::LocalStandardOffsetSeconds();
   options.replaceReadOnly = o.force;
   if (Status s = logger::WriteExport(format, out, *log, options); !s) {
@@ -91,30 +114,34 @@ int Export(const Options& o, const std::string& raw, const std::string& out, Exp
   return kOk;
 }
 
-int Download(Options& o, const std::string& out, ExportFormat format, bool dropNoFix) {
+int Download(Options& o, const std::string& out, ExportFormat format, const LogArgs& args) {
+  if (int rc = CheckTarget(out); rc != kOk) return rc;
+  if (!args.rawCopy.empty()) {
+    if (int rc = CheckTarget(args.rawCopy); rc != kOk) return rc;
+  }
   DeviceSession session(o);
   if (int rc = session.ResolvePort(); rc != kOk) return rc;
-  fs::path folder = fs::absolute(out).parent_path();
-  LogDownloadOptions options;
-  options.rawPath = (folder / "temp.log").string();
-  DownloadWaiter waiter(!o.quiet && isatty(STDERR_FILENO));
-  LogDownload download(waiter, options);
+  // The raw log goes to the user's cache folder, not beside the export.
+  DownloadWaiter waiter(!o.quiet && IsTerminal(Stream::Err));
+  LogDownload download(waiter);
+  InterruptGuard ctrlC;
   if (Status s = download.Start(session.Port()); !s) return FailWith(s.failure());
-  int code = waiter.Wait();
+  int code = waiter.Wait(download);
   download.Stop();
   const std::string detail = download.EndDetail();
+  const std::string& raw = download.RawPath();
   switch (code) {
-    case kLogComplete: return Export(o, options.rawPath, out, format, dropNoFix);
+    case kLogComplete: return Export(o, raw, out, format, args);
     case kLogNoData: Say(o, std::string(kNoDataMessage)); return kOk;
-    case kLogFileFailed: Fail(detail.empty() ? "Cannot create " + options.rawPath : detail); return kBadValue;
+    case kLogFileFailed: Fail(detail.empty() ? "Cannot create " + raw : detail); return kBadValue;
     case kLogTimedOut: Fail(std::string(kTimeoutMessage) + (detail.empty() ? "" : " " + detail)); return kTimedOut;
-    default: Fail(std::string(kAbortMessage)); return kNoDevice;
+    default: Fail(std::string(kAbortMessage)); return waiter.interrupted_ ? kInterrupted : kNoDevice;
   }
 }
 
 int Erase(Options& o) {
   if (!o.yes) {
-    if (!isatty(STDIN_FILENO)) {
+    if (!IsTerminal(Stream::In)) {
       Fail("log erase deletes every GPS record in the tracker: confirm with --yes");
       return kUsage;
     }
@@ -135,16 +162,20 @@ int Erase(Options& o) {
 
 }  // namespace
 
-int RunLogCommand(Options& o, const std::vector<std::string>& words, const std::string& format, bool dropNoFix) {
+int RunLogCommand(Options& o, const std::vector<std::string>& words, const LogArgs& args) {
   const std::string sub = words.size() > 1 ? words[1] : "";
   ExportFormat chosen{};
   if (sub == "download" && words.size() == 3) {
-    if (int rc = ChooseFormat(format, words[2], chosen); rc != kOk) return rc;
-    return Download(o, words[2], chosen, dropNoFix);
+    if (int rc = ChooseFormat(args.format, words[2], chosen); rc != kOk) return rc;
+    return Download(o, words[2], chosen, args);
+  }
+  if (!args.rawCopy.empty()) {
+    Fail("--raw is for log download; log convert reads the raw file it is given");
+    return kUsage;
   }
   if (sub == "convert" && words.size() == 4) {
-    if (int rc = ChooseFormat(format, words[3], chosen); rc != kOk) return rc;
-    return Export(o, words[2], words[3], chosen, dropNoFix);
+    if (int rc = ChooseFormat(args.format, words[3], chosen); rc != kOk) return rc;
+    return Export(o, words[2], words[3], chosen, args);
   }
   if (sub == "erase" && words.size() == 2) return Erase(o);
   Fail("usage: log download OUT | log convert RAW OUT | log erase (see --help)");

@@ -6,7 +6,13 @@
 
 namespace zd573::cli {
 
+struct LogArgs {
+  std::string format;    // --format; empty: from the export file's extension
+  bool dropNoFix = false;
+  std::string rawCopy;   // --raw: where a download also keeps the raw log
+};
+
 // "log download", "log convert", "log erase".
-int RunLogCommand(Options& o, const std::vector<std::string>& words, const std::string& format, bool dropNoFix);
+int RunLogCommand(Options& o, const std::vector<std::string>& words, const LogArgs& args);
 
 }  // namespace zd573::cli

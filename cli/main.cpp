@@ -1,16 +1,14 @@
 // zd573: the tracker utility's command line. A thin layer over the core.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <strings.h>
 #include <iostream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/files.h"
+#include "console.h"
 #include "device/port_finder.h"
 #include "device/sentences.h"
 #include "device/user_values.h"
@@ -36,8 +34,9 @@ const char kHelp[] =
     "  restore FILE             write the settings of a backup file to the tracker\n"
     "  password NEW             change the device password\n"
     "  melody play N | stop     play melody N on the tracker, or stop it\n"
-    "  log download OUT [--format csv|kml|gpx] [--drop-no-fix]\n"
-    "                           download the GPS log and export it (format from OUT's extension)\n"
+    "  log download OUT [--format csv|kml|gpx] [--drop-no-fix] [--raw FILE]\n"
+    "                           download the GPS log and export it (format from OUT's extension);\n"
+    "                           the raw log goes to temp.log in the cache folder, and to FILE with --raw\n"
     "  log convert RAW OUT [--format csv|kml|gpx] [--drop-no-fix]\n"
     "                           export a downloaded raw log (temp.log) without a tracker\n"
     "  log erase [--yes]        erase the GPS log in the tracker\n"
@@ -49,22 +48,23 @@ const char kHelp[] =
     "                           (default 30 for the identification, 120 for the full read)\n"
     "  --quiet                  no messages except errors\n"
     "  --force                  replace a read-only export or backup file\n"
+    "  --raw FILE               log download: also keep the raw log in FILE\n"
     "  --help                   show this help and exit\n"
     "  --version                show the version and exit\n"
     "\n"
     "Exit codes: 0 ok, 1 usage, 2 no device or port, 3 wrong password, 4 time-out,\n"
-    "5 bad value or data.\n";
+    "5 bad value or data, 130 a download ended by Ctrl+C.\n";
 
 struct Args {
   Options options;
   std::vector<std::string> words;
-  std::string format;
-  bool dropNoFix = false;
+  LogArgs log;
 };
 
 // Returns an exit code when the command line is not usable, else -1.
-int Parse(int argc, char** argv, Args& a) {
-  for (int i = 1; i < argc; ++i) {
+int Parse(const std::vector<std::string>& argv, Args& a) {
+  const std::size_t argc = argv.size();
+  for (std::size_t i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
     bool hasInline = false;
@@ -115,11 +115,13 @@ int Parse(int argc, char** argv, Args& a) {
     } else if (arg == "--yes" || arg == "-y") {
       a.options.yes = true;
     } else if (arg == "--format") {
-      if (!next(a.format)) return kUsage;
+      if (!next(a.log.format)) return kUsage;
+    } else if (arg == "--raw") {
+      if (!next(a.log.rawCopy)) return kUsage;
     } else if (arg == "--force") {
       a.options.force = true;
     } else if (arg == "--drop-no-fix") {
-      a.dropNoFix = true;
+      a.log.dropNoFix = true;
     } else if (arg.rfind("--", 0) == 0) {
       Fail("unknown option " + arg + " (see --help)");
       return kUsage;
@@ -201,7 +203,8 @@ int CmdRead(Options& o) {
 int PrepareAssignments(const Options& o, const std::vector<std::pair<std::string, std::string>>& pairs,
                        std::map<std::string, PreparedValue>& prepared, const std::string& origin,
                        bool anyDateFormat = false) {
-  const ValueRules rules{o.codePage, anyDateFormat};
+  // Unlike a page's interval box, the command line takes only whole numbers: "O2=abc" is a mistake, not 1.
+  const ValueRules rules{o.codePage, anyDateFormat, true};
   for (const auto& [key, value] : pairs) {
     auto p = PrepareValue(key, value, rules);
     if (!p) {
@@ -212,6 +215,26 @@ int PrepareAssignments(const Options& o, const std::vector<std::pair<std::string
     prepared[key] = std::move(*p);
   }
   return kOk;
+}
+
+// Writes one page's sentences on the session's port, the one the tracker was
+// identified on and that has stayed open since; the pages' own ApplyPage
+// would open the port by name again, and find whatever tracker is there now.
+Status WritePage(Options& o, DeviceSession& session, Page page, const DeviceValues& edited) {
+  DeviceValues values = edited;
+  auto sentences = BuildPageTransaction(page, values);
+  if (!sentences) return Error{sentences.error(), ErrorCode::BadValue, {}};
+  const int total = static_cast<int>(sentences->size());
+  WriteOutcome written = WriteTransaction(*session.HeldPort(), *sentences, o.write);
+  if (written.status) return {};
+  Error e = written.status.failure();
+  e.detail = e.code == ErrorCode::Disconnected
+                 ? e.message + "; the tracker identified on " + PortPath(session.Port()) +
+                       " went away, and nothing more is sent to whatever is there now"
+                 : e.message;
+  e.message = "Writing the " + std::string(PageName(page)) + " settings failed after " +
+              std::to_string(written.written) + " of " + std::to_string(total) + (total == 1 ? " sentence" : " sentences");
+  return e;
 }
 
 // Writes every page that carries one of the keys, whole, with the other values as read.
@@ -231,14 +254,13 @@ int WritePages(Options& o, DeviceSession& session, const std::map<std::string, P
     for (const auto& change : changes) carries |= PageSends(page, change.first);
     if (!carries) continue;
     Say(o, "Writing the " + std::string(PageName(page)) + " settings...");
-    ApplyResult r = ApplyPage(session.Port(), page, session.Settings(), edited, o.write);
-    if (!r.status) {
+    if (Status s = WritePage(o, session, page, edited); !s) {
       std::string done;
       for (const auto& w : written) done += (done.empty() ? "" : ", ") + w;
-      std::string advice(PortAdvice(r.status.code()));
-      Fail(Describe(r.status.failure()) + (done.empty() ? "" : "; written before: " + done) +
+      std::string advice(PortAdvice(s.code()));
+      Fail(Describe(s.failure()) + (done.empty() ? "" : "; written before: " + done) +
            (advice.empty() ? "" : "\n" + advice));
-      return ExitCodeFor(r.status.code());
+      return ExitCodeFor(s.code());
     }
     written.emplace_back(PageName(page));
   }
@@ -292,16 +314,24 @@ std::string UnquoteBackupValue(std::string v) {
 // not a backup (a pipe, /dev/zero) and is refused before memory runs out.
 constexpr std::size_t kMaxBackupBytes = 64 * 1024;
 
+bool SameAsciiName(std::string_view a, std::string_view b) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (lower(a[i]) != lower(b[i])) return false;
+  return true;
+}
+
 // KEY -> value of the [DEVICE] section.
 Expected<std::map<std::string, std::string>> ReadBackup(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Error{"Cannot read a backup from " + path, ErrorCode::File};
-  std::string content(kMaxBackupBytes + 1, '\0');
-  in.read(content.data(), static_cast<std::streamsize>(content.size()));
-  content.resize(static_cast<std::size_t>(in.gcount()));
-  if (content.size() > kMaxBackupBytes)
+  files::ReadResult file = files::ReadWholeFile(path, kMaxBackupBytes, true);
+  if (file.problem == files::ReadProblem::NotRegular)
+    return Error{path + " is not a backup: it is not a regular file", ErrorCode::File};
+  if (file.problem == files::ReadProblem::TooLarge)
     return Error{path + " is not a backup: it is larger than " + std::to_string(kMaxBackupBytes / 1024) + " KiB",
                  ErrorCode::File};
+  if (file.problem != files::ReadProblem::None) return Error{"Cannot read a backup from " + path, ErrorCode::File};
+  const std::string content(file.bytes.begin(), file.bytes.end());
   std::map<std::string, std::string> values;
   std::istringstream lines(content);
   std::string line;
@@ -311,7 +341,7 @@ Expected<std::map<std::string, std::string>> ReadBackup(const std::string& path)
     std::string t = UnquoteBackupValue(line);
     if (!t.empty() && t.front() == '[') {
       std::string name = t.substr(1, t.find(']') - 1);
-      inSection = name.size() == 6 && strncasecmp(name.c_str(), kBackupSection, 6) == 0;
+      inSection = SameAsciiName(name, kBackupSection);
       continue;
     }
     auto eq = line.find('=');
@@ -329,6 +359,10 @@ int CmdBackup(Options& o, const std::vector<std::string>& words) {
     return kUsage;
   }
   // The file is checked, and its temporary twin created, before the long read.
+  if (Status target = logger::CheckExportTarget(words[1]); !target) {
+    Fail(Describe(target.failure()));
+    return kBadValue;
+  }
   if (!o.force && logger::IsReadOnlyFile(words[1])) {
     Fail("Cannot write " + words[1] + ": the file is read-only (--force replaces it)");
     return kBadValue;
@@ -428,12 +462,14 @@ int CmdMelody(Options& o, const std::vector<std::string>& words) {
 
 int Run(int argc, char** argv) {
   Args a;
-  if (int rc = Parse(argc, argv, a); rc >= 0) return rc;
+  if (int rc = Parse(Utf8Arguments(argc, argv), a); rc >= 0) return rc;
   if (a.words.empty()) {
     std::cerr << kHelp;
     return kUsage;
   }
   settings::IniFile systemIni(settings::SystemIniPath());
+  // A settings file that is not one (a FIFO, a huge file) is not read: say so, and go on with the defaults.
+  if (Status usable = systemIni.Check(); !usable) Fail(usable.error() + ": it is not read; the defaults are used");
   a.options.codePage = settings::DeviceCodePage(systemIni);
   // Tests may shorten the pause after each set sentence; the device needs the full second.
   if (const char* ms = std::getenv("ZD573_SET_PAUSE_MS")) a.options.write.pause = std::chrono::milliseconds(std::atoi(ms));
@@ -447,7 +483,7 @@ int Run(int argc, char** argv) {
   if (cmd == "restore") return CmdRestore(o, a.words);
   if (cmd == "password") return CmdPassword(o, a.words);
   if (cmd == "melody") return CmdMelody(o, a.words);
-  if (cmd == "log") return RunLogCommand(o, a.words, a.format, a.dropNoFix);
+  if (cmd == "log") return RunLogCommand(o, a.words, a.log);
   Fail("unknown command " + cmd + " (see --help)");
   return kUsage;
 }

@@ -71,6 +71,7 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
       context_(context),
       readNotices_(this, ReadRelay::Handlers{
                              .identified = [this](const std::string&, const std::string&) { OnIdentified(); },
+                             .progress = [this](Progress p) { OnReadProgress(p); },
                              .complete = [this] { OnReadComplete(); },
                              .failed = [this](const std::string&) { OnReadFailed(); },
                          }) {
@@ -172,6 +173,19 @@ void CZD573_UtilityDlg::CreateControls() {
   statusLabel_->setGeometry(28, 550, 744, 36);
   skin::StyleLabel(statusLabel_, kStatusColour, 13, true);
   statusLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  statusLabel_->SetAccessibleRole(QAccessible::StatusBar);
+
+  // Minimise and close stay with the mouse: Tab then Space must never end
+  // the program. Login first, then the page buttons in reading order.
+  minimise_->setFocusPolicy(Qt::NoFocus);
+  close_->setFocusPolicy(Qt::NoFocus);
+  QWidget* previous = login_;
+  QWidget::setTabOrder(login_, logout_);
+  previous = logout_;
+  for (CGdipButton* button : pageButtons_) {
+    QWidget::setTabOrder(previous, button);
+    previous = button;
+  }
 }
 
 CGdipButton* CZD573_UtilityDlg::Button(int id) const {
@@ -219,6 +233,10 @@ void CZD573_UtilityDlg::ApplyTexts() {
   }
   ShowStatus();
   context_.leaveQuestion = context_.Text("STR_GLOBAL_CHANGE", "Change");
+  minimise_->SetSpokenName(context_.Text("STR_GLOBAL_MINIMISE", "Minimise"));
+  close_->SetSpokenName(context_.Text("STR_GLOBAL_CLOSE", "Close"));
+  // A page button is named by the caption under it.
+  for (std::size_t i = 0; i < pageButtons_.size(); ++i) pageButtons_[i]->SetSpokenName(captions_[i]->text());
   login_->SetCaption(context_.Text("STR_MAINPAGE_CONNECT", "Login"));
   logout_->SetCaption(context_.Text("STR_MAINPAGE_DISCONNECT", "  Loginout"));
   update();
@@ -380,6 +398,14 @@ void CZD573_UtilityDlg::StartFullRead() {
   SetStatus(kReading);
 }
 
+void CZD573_UtilityDlg::OnReadProgress(Progress progress) {
+  if (status_ != kReading || progress.total == 0) return;
+  // How far the full read is, on the status line, so a screen reader says it too.
+  std::string line = context_.Text("STR_MAINPAGE_READPROGRESS", "%d of %d settings read").toStdString();
+  line = settings::FormatWithNumber(settings::FormatWithNumber(line, progress.done), progress.total);
+  statusLabel_->SetLabelText(statusTexts_[kReading] + QStringLiteral("  ") + Utf8(line));
+}
+
 void CZD573_UtilityDlg::OnReadComplete() {
   StopRead();
   ShowLoginButton(false);
@@ -471,8 +497,7 @@ void CZD573_UtilityDlg::OnPageButton(int id) {
   menu_->hide();
   page->show();
   page->raise();
-  page->setFocus(Qt::OtherFocusReason);
-  if (QWidget* first = page->nextInFocusChain(); first && page->isAncestorOf(first)) first->setFocus(Qt::TabFocusReason);
+  page->FocusFirstField();
   ShowTitle();
 }
 

@@ -132,6 +132,7 @@ class CZD573_UtilityDlg : public QWidget {
   void StartFullRead();
   void OnIdentified();
   void OnReadComplete();
+  void OnReadProgress(Progress progress);
   void OnReadFailed();
   QStringList TtyNames() const;
 

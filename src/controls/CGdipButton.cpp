@@ -1,6 +1,11 @@
 #include "controls/CGdipButton.h"
 
+#include <algorithm>
+
+#include <QApplication>
+#include <QPen>
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
@@ -10,10 +15,89 @@
 
 namespace zd573 {
 
+namespace {
+
+// Whether the user is working with the keyboard: the focus ring shows then,
+// and not after a click, as on the web's focus-visible.
+class FocusVisibility : public QObject {
+ public:
+  static FocusVisibility& Instance() {
+    static FocusVisibility* instance = [] {
+      auto* f = new FocusVisibility;
+      qApp->installEventFilter(f);
+      return f;
+    }();
+    return *instance;
+  }
+  bool Keyboard() const { return keyboard_; }
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      Set(true);
+    } else if (event->type() == QEvent::MouseButtonPress) {
+      Set(false);
+    }
+    return false;
+  }
+
+ private:
+  FocusVisibility() : QObject(qApp) {}
+  void Set(bool keyboard) {
+    if (keyboard_ == keyboard) return;
+    keyboard_ = keyboard;
+    if (auto* button = qobject_cast<CGdipButton*>(QApplication::focusWidget())) button->update();
+  }
+  bool keyboard_ = false;
+};
+
+// "&&" shows one "&"; a single "&" marks nothing a reader should say.
+QString Spoken(const QString& caption) {
+  QString out;
+  for (qsizetype i = 0; i < caption.size(); ++i) {
+    if (caption[i] == QLatin1Char('&') && i + 1 < caption.size()) ++i;
+    out += caption[i];
+  }
+  return out.trimmed();
+}
+
+}  // namespace
+
 CGdipButton::CGdipButton(QWidget* parent) : QAbstractButton(parent) {
   captionColour_ = palette().color(QPalette::WindowText);
   setMouseTracking(true);
   setAttribute(Qt::WA_Hover);
+  // Reached with Tab; a click does not move the focus.
+  setFocusPolicy(Qt::TabFocus);
+  if (qApp) FocusVisibility::Instance();
+}
+
+void CGdipButton::SetSpokenName(const QString& name) {
+  spokenName_ = true;
+  setAccessibleName(Spoken(name));
+}
+
+bool CGdipButton::FocusRingShown() const {
+  return hasFocus() && qApp && FocusVisibility::Instance().Keyboard();
+}
+
+void CGdipButton::focusInEvent(QFocusEvent* event) {
+  QAbstractButton::focusInEvent(event);
+  update();
+}
+
+void CGdipButton::focusOutEvent(QFocusEvent* event) {
+  QAbstractButton::focusOutEvent(event);
+  update();
+}
+
+void CGdipButton::keyPressEvent(QKeyEvent* event) {
+  // Enter presses the focused button as Space does.
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    event->accept();
+    if (!disabledState_) animateClick();
+    return;
+  }
+  QAbstractButton::keyPressEvent(event);
 }
 
 CGdipButton::~CGdipButton() = default;
@@ -46,6 +130,8 @@ void CGdipButton::SetCaption(const QString& text) {
   } else {
     caption_ = text;
     hasCaption_ = true;
+    // The caption is what a screen reader says, unless the owner named the button.
+    if (!spokenName_) setAccessibleName(Spoken(text));
   }
   update();
 }
@@ -173,6 +259,17 @@ void CGdipButton::paintEvent(QPaintEvent*) {
     p.setFont(font());
     const QRect box = rect().adjusted(captionOffsetX_, captionOffsetY_, 0, 0);
     p.drawText(box, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, caption_);
+  }
+  if (FocusRingShown()) {
+    // A ring in the skin's accent, with a white halo so it shows on dark and light.
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF ring = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
+    const qreal radius = std::min(8.0, std::min(ring.width(), ring.height()) / 4);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(255, 255, 255, 200), 3));
+    p.drawRoundedRect(ring, radius, radius);
+    p.setPen(QPen(kFocusRingColour, 2));
+    p.drawRoundedRect(ring, radius, radius);
   }
 }
 

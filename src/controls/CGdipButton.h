@@ -20,6 +20,9 @@ class CGdipButton : public QAbstractButton {
   Q_OBJECT
 
  public:
+  // The ring around a button that has the keyboard focus.
+  static inline const QColor kFocusRingColour{0x14, 0x8F, 0x88};
+
   enum class Face { Normal, Pressed, Hover, Disabled };
 
   explicit CGdipButton(QWidget* parent = nullptr);
@@ -66,12 +69,20 @@ class CGdipButton : public QAbstractButton {
 
   QSize sizeHint() const override;
 
+  // What a screen reader says for the button; without it, its caption.
+  void SetSpokenName(const QString& name);
+  // Whether the ring shows: the button has the focus and the user works with the keyboard.
+  bool FocusRingShown() const;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   bool Load(std::unique_ptr<CGdiPlusBitmapResource>& slot, int id);
@@ -87,6 +98,7 @@ class CGdipButton : public QAbstractButton {
   bool disabledState_ = false;
   bool hovering_ = false;
   bool hasCaption_ = false;
+  bool spokenName_ = false;
   int captionOffsetX_ = 0;
   int captionOffsetY_ = 0;
   std::unique_ptr<CGdiPlusBitmapResource> normalImage_;

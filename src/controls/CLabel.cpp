@@ -1,7 +1,10 @@
 #include "controls/CLabel.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QDesktopServices>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
@@ -38,7 +41,90 @@ CLabel::CLabel(const QString& text, QWidget* parent) : QLabel(text, parent) { In
 
 CLabel::~CLabel() = default;
 
+namespace {
+
+// "&&" shows one "&": a screen reader says the text as it shows.
+QString SpokenText(const QString& text) {
+  QString out;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == QLatin1Char('&') && i + 1 < text.size() && text[i + 1] == QLatin1Char('&')) ++i;
+    out += text[i];
+  }
+  return out.trimmed();
+}
+
+// A label as a screen reader sees it: static text, a status line or a tab,
+// by the role its owner gave it.
+class LabelAccessible : public QAccessibleWidget {
+ public:
+  explicit LabelAccessible(CLabel* label) : QAccessibleWidget(label, label->AccessibleRole()) {}
+  // Read each time: the owner may give the role after the reader first asked.
+  QAccessible::Role role() const override { return static_cast<CLabel*>(widget())->AccessibleRole(); }
+  QString text(QAccessible::Text t) const override {
+    auto* label = static_cast<CLabel*>(widget());
+    if (t == QAccessible::Name) return label->accessibleName().isEmpty() ? SpokenText(label->text()) : label->accessibleName();
+    return QAccessibleWidget::text(t);
+  }
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    auto* label = static_cast<CLabel*>(widget());
+    if (label->AccessibleRole() == QAccessible::PageTab) {
+      s.selectable = true;
+      s.selected = label->property("zd573TabSelected").toBool();
+    }
+    return s;
+  }
+  QStringList actionNames() const override {
+    auto* label = static_cast<CLabel*>(widget());
+    return label->Link() != CLabel::LinkKind::None ? QStringList{pressAction()} : QStringList{};
+  }
+  void doAction(const QString& name) override {
+    if (name == pressAction()) static_cast<CLabel*>(widget())->Activate();
+  }
+};
+
+QAccessibleInterface* LabelFactory(const QString& className, QObject* object) {
+  if (className == QLatin1String("zd573::CLabel") && object && object->isWidgetType())
+    return new LabelAccessible(static_cast<CLabel*>(object));
+  return nullptr;
+}
+
+}  // namespace
+
+void CLabel::SetAccessibleRole(QAccessible::Role role) {
+  role_ = role;
+  if (role == QAccessible::PageTab || Link() != LinkKind::None) setFocusPolicy(Qt::TabFocus);
+}
+
+void CLabel::Activate() {
+  if (linkKind_ == LinkKind::None) return;
+  if (notifyParent_) {
+    emit notify(controlId_, kNotifyCode);
+  } else {
+    const QUrl url = LinkUrl();
+    if (url.isValid() && !url.isEmpty()) Opener()(url);
+  }
+  emit clicked();
+}
+
+void CLabel::keyPressEvent(QKeyEvent* event) {
+  // A link or a tab is pressed with Enter or Space, as a button is.
+  const int key = event->key();
+  if (linkKind_ != LinkKind::None && focusPolicy() != Qt::NoFocus &&
+      (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+    event->accept();
+    Activate();
+    return;
+  }
+  QLabel::keyPressEvent(event);
+}
+
 void CLabel::Init() {
+  static const bool factoryInstalled = [] {
+    QAccessible::installFactory(&LabelFactory);
+    return true;
+  }();
+  (void)factoryInstalled;
   setTextFormat(Qt::PlainText);
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
   textColour_ = palette().color(QPalette::WindowText);
@@ -82,8 +168,14 @@ void CLabel::SetForeground(const QColor& colour) {
 }
 
 void CLabel::SetLabelText(const QString& text) {
+  const bool changed = text != this->text();
   setText(text);
   Redraw();
+  if (changed && role_ == QAccessible::StatusBar && QAccessible::isActive()) {
+    // A status line says its news without taking the focus.
+    QAccessibleEvent news(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&news);
+  }
 }
 
 void CLabel::SetBold(bool on) {

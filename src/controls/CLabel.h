@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QString>
 #include <QTimer>
+#include <QAccessible>
 #include <QUrl>
 
 #include <functional>
@@ -89,6 +90,14 @@ class CLabel : public QLabel {
   // The URL a press on this label opens, or an empty URL when it opens none.
   QUrl LinkUrl() const;
 
+  // What a screen reader takes the label for: static text (the default), a
+  // status line whose changes it announces, or a tab. A tab or a link can be
+  // reached with Tab and pressed with Enter or Space.
+  void SetAccessibleRole(QAccessible::Role role);
+  QAccessible::Role AccessibleRole() const { return role_; }
+  // What a press does, for the keyboard and for assistive tools.
+  void Activate();
+
  signals:
   // A press on a label made a link with notify-parent.
   void notify(int controlId, unsigned code);
@@ -99,10 +108,12 @@ class CLabel : public QLabel {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void changeEvent(QEvent* event) override;
 
  private:
   void Init();
+  QAccessible::Role role_ = QAccessible::StaticText;
   void Redraw();
   void Rebuild();
   void UpdateFrame();

@@ -159,6 +159,32 @@ void SerialPort::Close() {
   ::close(fd);
 }
 
+namespace {
+
+class BorrowedPort final : public DevicePort {
+ public:
+  explicit BorrowedPort(DevicePort& port) : port_(port) {}
+  Status Open(const std::string&) override { return Error{"A borrowed port cannot be opened", ErrorCode::PortOpen, {}}; }
+  bool IsOpen() const override { return !closed_.load() && port_.IsOpen(); }
+  int Read(std::uint8_t* buffer, std::size_t max) override { return closed_.load() ? -1 : port_.Read(buffer, max); }
+  Status Write(std::string_view bytes) override {
+    if (closed_.load()) return Error{"The port is not open", ErrorCode::Disconnected, {}};
+    return port_.Write(bytes);
+  }
+  void Purge() override {
+    if (!closed_.load()) port_.Purge();
+  }
+  void Close() override { closed_ = true; }
+
+ private:
+  DevicePort& port_;
+  std::atomic<bool> closed_{false};
+};
+
+}  // namespace
+
+std::unique_ptr<DevicePort> BorrowPort(DevicePort& port) { return std::make_unique<BorrowedPort>(port); }
+
 Expected<std::unique_ptr<DevicePort>> OpenComPort(const std::string& portName) {
   auto port = std::make_unique<SerialPort>();
   if (auto s = port->Open(portName); !s) {

@@ -55,6 +55,12 @@ class SerialPort final : public DevicePort {
   std::atomic<int> fd_{-1};
 };
 
+// A view of an open port for a job that must not close it: the view forwards
+// everything but Close, which ends the view only. The command line holds one
+// port from the identification to its last sentence this way, so a tracker
+// swapped on the port in between never receives the first one's values.
+std::unique_ptr<DevicePort> BorrowPort(DevicePort& port);
+
 // What a person can do about a port that failed for this reason; empty when nothing useful.
 std::string_view PortAdvice(ErrorCode code);
 

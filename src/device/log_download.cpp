@@ -1,17 +1,12 @@
 #include "device/log_download.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <thread>
+
+#include "common/files.h"
+#include "settings/paths.h"
 
 #include "device/protocol.h"
 #include "device/sentences.h"
@@ -20,32 +15,6 @@ namespace zd573 {
 namespace {
 
 std::string_view View(const std::uint8_t* p, std::size_t n) { return {reinterpret_cast<const char*>(p), n}; }
-
-// Sets errno on failure (ENOSPC for a write that stored nothing).
-bool WriteAll(int fd, const std::uint8_t* p, std::size_t n) {
-  while (n > 0) {
-    ssize_t w = ::write(fd, p, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      if (w == 0) errno = ENOSPC;
-      return false;
-    }
-    p += w;
-    n -= static_cast<std::size_t>(w);
-  }
-  return true;
-}
-
-// A name nobody else can have picked for the private file.
-std::uint64_t TempSalt() {
-  static std::atomic<std::uint64_t> counter{0};
-  timespec ts{};
-  ::clock_gettime(CLOCK_REALTIME, &ts);
-  std::uint64_t z = static_cast<std::uint64_t>(ts.tv_nsec) ^ (static_cast<std::uint64_t>(ts.tv_sec) << 30) ^
-                    (static_cast<std::uint64_t>(::getpid()) << 40) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  return z ^ (z >> 31);
-}
 
 }  // namespace
 
@@ -62,66 +31,42 @@ bool LogStreamReceiver::TakeProgress() {
   return p;
 }
 
-void LogStreamReceiver::DiscardFile() {
-  if (file_ >= 0) ::close(file_);
-  file_ = -1;
-  if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
-  tempPath_.clear();
-}
+void LogStreamReceiver::DiscardFile() { file_.Remove(); }
 
-void LogStreamReceiver::FailFile(std::string_view what, int error) {
-  fileFailure_ = std::string(what) + " " + rawPath_ + ": " + std::strerror(error);
-  fileError_ = error;
+void LogStreamReceiver::FailFile(std::string_view what, const std::string& reason) {
+  fileFailure_ = std::string(what) + " " + rawPath_ + ": " + reason;
   DiscardFile();
 }
 
 bool LogStreamReceiver::OpenFile() {
   // A folder in the raw file's place cannot be replaced: say so now, not
   // after the whole log has come in.
-  struct stat st {};
-  if (::lstat(rawPath_.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    FailFile("Cannot create", EISDIR);
+  if (files::KindOf(rawPath_) == files::Kind::Directory) {
+    FailFile("Cannot create", "Is a directory");
     return false;
   }
-  const std::size_t slash = rawPath_.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string() : rawPath_.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? rawPath_ : rawPath_.substr(slash + 1);
-  int error = EEXIST;
-  for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%016llx.part", static_cast<unsigned long long>(TempSalt()));
-    std::string temp = dir + "." + base + suffix;
-    // O_EXCL never follows a link and never opens a file that is already there;
-    // 0666 lets the umask decide, as for any new file.
-    file_ = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
-    if (file_ >= 0) {
-      tempPath_ = std::move(temp);
-      return true;
-    }
-    error = errno;
+  const std::filesystem::path raw = files::PathFromUtf8(rawPath_);
+  const std::string base = files::PathToUtf8(raw.filename());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto temp = raw.parent_path() / files::PathFromUtf8("." + base + "." + files::UniqueSuffix() + ".part");
+    if (file_.Create(files::PathToUtf8(temp))) return true;
+    if (!file_.NameTaken()) break;
   }
-  FailFile("Cannot create", error);
+  FailFile("Cannot create", file_.Reason());
   return false;
 }
 
 bool LogStreamReceiver::CommitFile() {
   // On disk before it replaces the old raw file, so a crash cannot leave an empty one.
-  if (::fsync(file_) != 0 && errno != EINVAL) {
-    FailFile("Cannot write", errno);
-    return false;
-  }
-  const int closed = ::close(file_);
-  file_ = -1;
-  if (closed != 0) {
-    FailFile("Cannot write", errno);
+  if (!file_.Sync() || !file_.Close()) {
+    FailFile("Cannot write", file_.Reason());
     return false;
   }
   // The rename replaces a link named like the raw file, never what it points to.
-  if (::rename(tempPath_.c_str(), rawPath_.c_str()) != 0) {
-    FailFile("Cannot replace", errno);
+  if (!file_.RenameOver(rawPath_)) {
+    FailFile("Cannot replace", file_.Reason());
     return false;
   }
-  tempPath_.clear();
   return true;
 }
 
@@ -243,9 +188,9 @@ bool LogStreamReceiver::StepPackets() {
     }
     const std::size_t payload = len - proto::kPacketOverhead;
     if (p[3] == proto::kLogPacketType && payload % proto::kRecordSize == 0) {
-      if (payload > 0 && !WriteAll(file_, p + 6, payload)) {
+      if (payload > 0 && !file_.Write(p + 6, payload)) {
         // A full disk: the partial file goes, so it does not keep the space.
-        FailFile("Cannot write", errno);
+        FailFile("Cannot write", file_.Reason());
         Remove(i + len);
         End(kLogFileFailed);
         return false;
@@ -295,6 +240,11 @@ LogDownload::~LogDownload() { Stop(); }
 
 Status LogDownload::Start(const std::string& portName) {
   Stop();
+  if (options_.rawPath.empty()) {
+    auto raw = settings::RawLogPath();
+    if (!raw) return raw.failure();
+    options_.rawPath = std::move(raw.value());
+  }
   auto port = OpenComPort(portName);
   if (!port) return port.failure();
   if (Status w = port.value()->Write(BuildLogDownloadQuery()); !w) {
@@ -314,17 +264,11 @@ std::string LogDownload::EndDetail() const {
   return endDetail_;
 }
 
-int LogDownload::EndSystemError() const {
-  std::lock_guard lock(detailMutex_);
-  return endSystemError_;
-}
-
 void LogDownload::Finish(LogStreamReceiver& receiver, int code, std::string detail) {
   receiver.DiscardFile();
   {
     std::lock_guard lock(detailMutex_);
     endDetail_ = std::move(detail);
-    endSystemError_ = 0;
   }
   observer_.LogEnded(code);
 }
@@ -334,7 +278,6 @@ void LogDownload::Run(DevicePort& port, std::stop_token stop) {
   {
     std::lock_guard lock(detailMutex_);
     endDetail_.clear();
-    endSystemError_ = 0;
   }
   // The receiver's own ends (complete, no data, file failure) pass through
   // here, so their detail is in place before the observer hears of them.
@@ -346,7 +289,6 @@ void LogDownload::Run(DevicePort& port, std::stop_token stop) {
       {
         std::lock_guard lock(download_.detailMutex_);
         download_.endDetail_ = receiver ? receiver->FileFailure() : std::string();
-        download_.endSystemError_ = receiver ? receiver->FileError() : 0;
       }
       download_.observer_.LogEnded(code);
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/files.h"
 #include "common/result.h"
 #include "device/device_job.h"
 #include "device/device_port.h"
@@ -38,7 +39,8 @@ class LogObserver : public JobObserver {
 
 struct LogDownloadOptions {
   // Replaced only by a complete download; never opened through a link.
-  std::string rawPath = "temp.log";
+  // Empty: temp.log in the user's cache folder (settings::RawLogPath()).
+  std::string rawPath;
   std::chrono::milliseconds silenceLimit{10000};  // no byte at all for this long: timed out
   std::chrono::milliseconds stallLimit{30000};    // no count line or record for this long: timed out
 };
@@ -79,8 +81,6 @@ class LogStreamReceiver {
   std::uint32_t Received() const { return received_; }
   // Why the raw file failed (kLogFileFailed): "Cannot write <path>: <reason>".
   const std::string& FileFailure() const { return fileFailure_; }
-  // The errno behind FileFailure(), 0 when none.
-  int FileError() const { return fileError_; }
 
  private:
   enum class State { WaitCount, WaitMarker, Packets };
@@ -96,7 +96,7 @@ class LogStreamReceiver {
   static bool WholePacket(const std::uint8_t* p, std::size_t len);
   bool OpenFile();
   bool CommitFile();
-  void FailFile(std::string_view what, int error);
+  void FailFile(std::string_view what, const std::string& reason);
   void Remove(std::size_t count);
   void End(int code);
 
@@ -105,10 +105,8 @@ class LogStreamReceiver {
   std::uint8_t buffer_[kBufferSize];
   std::size_t fill_ = 0;
   State state_ = State::WaitCount;
-  int file_ = -1;
-  std::string tempPath_;  // the private file while it is open
+  files::NewFile file_;  // the private file while it is open
   std::string fileFailure_;
-  int fileError_ = 0;
   bool counted_ = false;
   std::uint32_t total_ = 0;
   std::uint32_t received_ = 0;
@@ -124,8 +122,12 @@ class LogDownload {
   LogDownload& operator=(const LogDownload&) = delete;
 
   // Opens the port, sends "LB" and starts the reader. Errors are the fixed
-  // messages, with the reason as their detail.
+  // messages, with the reason as their detail. Without a raw path in the
+  // options the raw log goes to settings::RawLogPath(), whose folder this
+  // creates (a File error when it cannot).
   Status Start(const std::string& portName);
+  // Where the raw log goes; set by Start when the options named none.
+  const std::string& RawPath() const { return options_.rawPath; }
   // The user gives up: the reader reports kLogAborted and ends.
   void Cancel() { cancel_ = true; }
   // Ends the reader without a report, waits for it, closes the port.
@@ -135,8 +137,6 @@ class LogDownload {
   // end is reported: "N of M records arrived." for a time-out, the failure
   // with its reason for the raw file; empty otherwise.
   std::string EndDetail() const;
-  // The errno behind a raw file's failure, 0 otherwise.
-  int EndSystemError() const;
 
  private:
   void Run(DevicePort& port, std::stop_token stop);
@@ -147,7 +147,6 @@ class LogDownload {
   std::atomic<bool> cancel_{false};
   mutable std::mutex detailMutex_;
   std::string endDetail_;
-  int endSystemError_ = 0;
   DeviceWorker worker_;
 };
 

@@ -43,14 +43,19 @@ Status SettingsReader::StartReadThread(ReadKind kind, const std::string& portNam
   Stop();
   auto port = OpenComPort(portName);
   if (!port) return port.failure();
+  return StartReadThread(kind, std::move(port.value()));
+}
+
+Status SettingsReader::StartReadThread(ReadKind kind, std::unique_ptr<DevicePort> port) {
+  Stop();
   if (kind != ReadKind::Identify && kind != ReadKind::FullRead) {
-    port.value()->Close();
+    port->Close();
     return Error{std::string(kUnableToCreateThread), ErrorCode::Thread, {}}.Names(MessageKind::ThreadFailed);
   }
   Status started = kind == ReadKind::Identify
-                       ? worker_.Start(std::move(port.value()),
+                       ? worker_.Start(std::move(port),
                                        [this](DevicePort& p, std::stop_token stop) { ReadThreadMainPage(p, stop); })
-                       : worker_.Start(std::move(port.value()),
+                       : worker_.Start(std::move(port),
                                        [this](DevicePort& p, std::stop_token stop) { ReadThreadOtherPage(p, stop); });
   if (!started) {
     return Error{std::string(kind == ReadKind::Identify ? "Unable to create ReadThreadMainPage"

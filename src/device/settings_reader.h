@@ -65,6 +65,8 @@ class SettingsReader {
   // no port is ever left open. The error is one of the fixed messages, with
   // the reason as its detail.
   Status StartReadThread(ReadKind kind, const std::string& portName);
+  // The same on a port that is already open (BorrowPort keeps it open after the read).
+  Status StartReadThread(ReadKind kind, std::unique_ptr<DevicePort> port);
   // Asks the worker to end, waits for it and closes the port. Safe to call any time.
   void Stop() { worker_.Stop(); }
   bool Running() const { return worker_.Running(); }

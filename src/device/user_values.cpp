@@ -44,10 +44,29 @@ Status CheckRange(const KeyInfo& k, std::int64_t v) {
                   : std::vector<std::string>{std::to_string(v), std::to_string(lo), std::to_string(hi)});
 }
 
+// A whole number as the command line takes it: an optional sign, digits, nothing else.
+bool ParseWholeNumber(std::string_view text, std::int64_t& v) {
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (first != last && *first == '+') ++first;
+  auto [ptr, ec] = std::from_chars(first, last, v);
+  return !text.empty() && ec == std::errc() && ptr == last;
+}
+
+Error NotANumber(const KeyInfo& k, std::string_view text) {
+  return Bad(FieldLabel(k.key) + " must be a whole number, not \"" + std::string(text) + "\"", MessageKind::NotANumber,
+             k.key, {std::string(text)});
+}
+
 // The two intervals are typed into edit boxes and read the way the pages
 // always have: blanks, a sign, digits, and whatever follows is ignored.
-Expected<PreparedValue> PrepareInterval(const KeyInfo& k, std::string_view text) {
-  const std::int64_t typed = ConvertDecimal(text);
+Expected<PreparedValue> PrepareInterval(const KeyInfo& k, std::string_view text, const ValueRules& rules) {
+  std::int64_t typed = 0;
+  if (!rules.wholeIntervals) {
+    typed = ConvertDecimal(text);
+  } else if (!ParseWholeNumber(text, typed)) {
+    return NotANumber(k, text);
+  }
   if (typed > 65535)
     return Bad(FieldLabel(k.key) + " is too large: " + std::to_string(typed) + " (at most 65535)",
                MessageKind::TooLarge, k.key, {std::to_string(typed), "65535"});
@@ -63,13 +82,7 @@ Expected<PreparedValue> PrepareInterval(const KeyInfo& k, std::string_view text)
 
 Expected<PreparedValue> PrepareNumber(const KeyInfo& k, std::string_view text) {
   std::int64_t v = 0;
-  const char* first = text.data();
-  const char* last = text.data() + text.size();
-  if (first != last && *first == '+') ++first;
-  auto [ptr, ec] = std::from_chars(first, last, v);
-  if (text.empty() || ec != std::errc() || ptr != last)
-    return Bad(FieldLabel(k.key) + " must be a whole number, not \"" + std::string(text) + "\"",
-               MessageKind::NotANumber, k.key, {std::string(text)});
+  if (!ParseWholeNumber(text, v)) return NotANumber(k, text);
   if (Status range = CheckRange(k, v); !range) return range.failure();
   PreparedValue out;
   out.number = v;
@@ -125,7 +138,7 @@ Expected<PreparedValue> PrepareValue(std::string_view key, std::string_view utf8
   if (!k) return Bad("unknown key " + std::string(key));
   if (!k->page) return Bad(FieldLabel(key) + " is read from the tracker and cannot be set");
   if (k->kind == FieldKind::Text) return PrepareText(*k, utf8, rules);
-  if (key == "H2" || key == "O2") return PrepareInterval(*k, utf8);
+  if (key == "H2" || key == "O2") return PrepareInterval(*k, utf8, rules);
   auto number = PrepareNumber(*k, utf8);
   // Logging is on or off; the logger page sends any other value as on.
   if (number && key == "OX" && number->number > 1) {

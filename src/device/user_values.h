@@ -17,6 +17,12 @@ struct ValueRules {
   // F4 may be any text (a restore gives back the tracker's own) rather than
   // one of the six formats the pages offer.
   bool anyDateFormat = false;
+  // The command line and backups give the two intervals as whole numbers: a
+  // text that is not one is refused. The pages read their interval boxes as
+  // they always have (an empty box is 0, trailing text is ignored). The
+  // page rule (a report interval of 3 or less sent as 3, a logging interval of
+  // 0 or less as 1) applies either way.
+  bool wholeIntervals = false;
 };
 
 struct PreparedValue {
@@ -30,8 +36,9 @@ struct PreparedValue {
 // encodable, framable and fit its capacity in bytes, a number must be in range.
 // The report interval and the logging interval follow their pages' rules: the
 // typed text is read as a decimal that may have blanks, a sign and trailing
-// text; a report interval of 3 or less is sent as 3, a logging interval of 0
-// or less as 1; above 65535 is refused.
+// text (with rules.wholeIntervals it must be a whole number); a report
+// interval of 3 or less is sent as 3, a logging interval of 0 or less as 1;
+// above 65535 is refused.
 Expected<PreparedValue> PrepareValue(std::string_view key, std::string_view utf8, const ValueRules& rules);
 
 // Stores a prepared value into `values`.

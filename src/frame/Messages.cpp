@@ -139,7 +139,8 @@ QString KindText(const AppContext& context, MessageKind kind, const Error& e) {
     case MessageKind::FileUnreadable: return FillIn(context.Text("STR_GLOBAL_CANNOTREAD"), {FromUtf8(e.field)});
     case MessageKind::FileUnwritable:
       return FillIn(context.Text("STR_GLOBAL_CANNOTWRITE"),
-                    {FromUtf8(e.field), ReasonOf(context, e, FromUtf8(std::strerror(e.systemError)))});
+                    {FromUtf8(e.field), e.args.empty() ? ReasonOf(context, e, FromUtf8(std::strerror(e.systemError)))
+                                                       : SystemWords(context, e.args[0])});
   }
   return {};
 }
@@ -148,18 +149,14 @@ QString KindText(const AppContext& context, MessageKind kind, const Error& e) {
 constexpr int kCommonErrors[] = {ENOENT, EACCES, EPERM, EBUSY, EAGAIN, EIO, ENXIO,
                                  ENODEV, ENOSPC, EROFS, EISDIR, ENOTDIR, EINVAL};
 
-// A reason the core wrote as "<place>: <strerror>", or " is read-only" after a
-// path (the export writers'), in the language's words; else as it is.
+// A reason the core wrote as " is read-only" after a path (the export
+// writers'), or as the system gave it, in the language's words.
 QString PlainDetail(const AppContext& context, const std::string& detail) {
   const QString text = FromUtf8(detail);
   const QString readOnly = QStringLiteral(" is read-only");
   if (text.endsWith(readOnly))
     return context.Text("STR_LOGGERPAGE_READONLY").replace(QStringLiteral("%s"), text.chopped(readOnly.size()));
-  for (int err : kCommonErrors) {
-    const QString words = QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(err));
-    if (text.endsWith(words)) return PlaceReason(context, text.chopped(words.size()), SystemReason(context, err));
-  }
-  return text;
+  return SystemWords(context, detail);
 }
 
 QString Headline(const AppContext& context, const Error& e) {
@@ -251,6 +248,17 @@ QString SystemReason(const AppContext& context, int systemError) {
     case EINVAL: return context.Text("STR_GLOBAL_EINVAL");
     default: return {};
   }
+}
+
+QString SystemWords(const AppContext& context, const std::string& text) {
+  const QString all = FromUtf8(text);
+  for (int err : kCommonErrors) {
+    const QString words = QString::fromLocal8Bit(std::strerror(err));
+    if (all == words) return SystemReason(context, err);
+    if (all.endsWith(QStringLiteral(": ") + words))
+      return PlaceReason(context, all.chopped(words.size() + 2), SystemReason(context, err));
+  }
+  return all;
 }
 
 QString ErrorText(const AppContext& context, const Error& error) {

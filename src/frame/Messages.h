@@ -31,6 +31,10 @@ QString CodePageName(const AppContext& context, int codePage);
 // which are shown in the system's own words.
 QString SystemReason(const AppContext& context, int systemError);
 
+// A text the core made as "<place>: <the system's reason>", or the reason
+// alone, with a common reason in the language's words; else as it is.
+QString SystemWords(const AppContext& context, const std::string& text);
+
 // Everything a message box says about `error`: the message, the reason and,
 // for a port, what to do.
 QString ErrorText(const AppContext& context, const Error& error);

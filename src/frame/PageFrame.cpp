@@ -1,5 +1,6 @@
 #include "frame/PageFrame.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -11,6 +12,7 @@
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
+#include "frame/Accessibility.h"
 #include "frame/Skin.h"
 #include "settings/language.h"
 
@@ -45,6 +47,31 @@ void PageFrame::Open(const PageIdentity& identity) {
   LoadFrameTexts();
   LoadPageTexts();
   Fill(context_.Settings().Snapshot());
+  PrepareForKeyboard();
+}
+
+void PageFrame::PrepareForKeyboard() {
+  // Minimise and close stay with the mouse: Tab then Space must never end the program.
+  for (CGdipButton* b : {minimise_, close_}) b->setFocusPolicy(Qt::NoFocus);
+  minimise_->SetSpokenName(Text("STR_GLOBAL_MINIMISE", "Minimise"));
+  close_->SetSpokenName(Text("STR_GLOBAL_CLOSE", "Close"));
+  back_->SetSpokenName(menuText_->text());
+  apply_->SetSpokenName(applyText_->text());
+  progress_->SetAccessibleRole(QAccessible::StatusBar);
+  NameControlsFromLabels(this);
+  // The page's fields in reading order, then Apply, then Back.
+  const std::vector<QWidget*> chain = OrderFocusChain(this, {apply_, back_});
+  firstField_ = chain.empty() ? nullptr : chain.front();
+}
+
+void PageFrame::FocusFirstField() {
+  QWidget* first = firstField_;
+  // A field of a hidden tab cannot take the focus: the next one in the chain can.
+  while (first && !(first->isVisible() && first->isEnabled() && (first->focusPolicy() & Qt::TabFocus))) {
+    first = first->nextInFocusChain();
+    if (first == firstField_ || !isAncestorOf(first)) first = nullptr;
+  }
+  (first ? first : apply_)->setFocus(Qt::TabFocusReason);
 }
 
 CLabel* PageFrame::AddLabel(const QRect& at, std::string_view key, std::string_view english, Qt::Alignment align) {
@@ -178,6 +205,12 @@ void PageFrame::ShowDeviceName(const std::string& name) {
 void PageFrame::ShowProgress(const QString& text) { progress_->SetLabelText(text); }
 
 void PageFrame::SetBusy(bool busy) {
+  // The button that started the work gets the keyboard back when it is done.
+  if (busy) {
+    focusBeforeBusy_ = QApplication::focusWidget();
+  } else if (focusBeforeBusy_ && !QApplication::focusWidget()) {
+    focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
+  }
   busy_ = busy;
   // Minimise, close and the band stay usable; nothing may start a second write.
   for (CGdipButton* b : {back_, apply_}) b->SetDisabledState(busy);

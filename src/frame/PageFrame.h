@@ -83,6 +83,8 @@ class PageFrame : public QWidget {
   // Device or disk work of the page is running.
   virtual bool Busy() const { return busy_; }
   QString Title() const { return title_text_; }
+  // Gives the keyboard to the page's first field.
+  void FocusFirstField();
 
   CGdipButton* MinimiseButton() const { return minimise_; }
   CGdipButton* CloseButton() const { return close_; }
@@ -168,6 +170,7 @@ class PageFrame : public QWidget {
 
  private:
   void CreateFrameControls();
+  void PrepareForKeyboard();
   void LoadFrameTexts();
   void SetBusy(bool busy);
   void Leave();
@@ -178,6 +181,8 @@ class PageFrame : public QWidget {
   QString title_text_;
   QPixmap background_;
   bool busy_ = false;
+  QWidget* firstField_ = nullptr;
+  QPointer<QWidget> focusBeforeBusy_;
   bool leaving_ = false;
   BackgroundTask task_{this};
   CGdipButton* minimise_ = nullptr;

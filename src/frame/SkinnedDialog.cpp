@@ -8,6 +8,7 @@
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
+#include "frame/Accessibility.h"
 #include "frame/Skin.h"
 
 namespace zd573 {
@@ -109,7 +110,18 @@ class SheetOverlay : public QWidget {
 };
 }  // namespace
 
+QWidget* SkinnedDialog::PrepareForKeyboard() {
+  confirm_->SetSpokenName(confirmCaption_->text());
+  cancel_->SetSpokenName(cancelCaption_->text());
+  NameControlsFromLabels(this);
+  const std::vector<QWidget*> chain = OrderFocusChain(this, {confirm_, cancel_});
+  for (QWidget* w : chain)
+    if (w->isVisibleTo(this) && w->isEnabled()) return w;
+  return confirm_;
+}
+
 SkinnedDialog* ShowSheet(QWidget* under, SkinnedDialog* sheet) {
+  QWidget* first = sheet->PrepareForKeyboard();
   QWidget* window = under->window();
   auto* overlay = new SheetOverlay(window);
   QPointer<QWidget> focus = window->focusWidget();
@@ -127,14 +139,7 @@ SkinnedDialog* ShowSheet(QWidget* under, SkinnedDialog* sheet) {
   overlay->raise();
   sheet->show();
   // The first field, or the confirm button, takes the keyboard.
-  QWidget* first = sheet->nextInFocusChain();
-  while (first && first != sheet && !(first->isVisibleTo(sheet) && first->focusPolicy() & Qt::TabFocus))
-    first = first->nextInFocusChain();
-  if (first && first != sheet && sheet->isAncestorOf(first)) {
-    first->setFocus(Qt::OtherFocusReason);
-  } else {
-    sheet->setFocus(Qt::OtherFocusReason);
-  }
+  first->setFocus(Qt::TabFocusReason);
   return sheet;
 }
 

@@ -37,6 +37,10 @@ class SkinnedDialog : public QWidget {
   void accept() { done(Accepted); }
   void reject() { done(Rejected); }
   void done(int result);
+  // Names its buttons after their captions and its fields after their
+  // labels, and orders the focus: fields, confirm, cancel.
+  // Returns the control that takes the keyboard first.
+  QWidget* PrepareForKeyboard();
   int result() const { return result_; }
 
   CGdipButton* ConfirmButton() const { return confirm_; }

@@ -1,8 +1,6 @@
 #include "logger/log_record.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "common/files.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -126,48 +124,16 @@ RawLog RawLog::FromRecords(const std::vector<LogRecord>& records) {
 }
 
 Expected<RawLog> LoadRawLog(const std::string& path) {
-  const Error cantOpen{std::string(kCantOpenRawFile)};
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return cantOpen;
-
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    close(fd);
-    return cantOpen;
+  // Any file is read, a pipe included, but never more than any tracker's log.
+  files::ReadResult r = files::ReadWholeFile(path, kMaxRawLogBytes, false);
+  switch (r.problem) {
+    case files::ReadProblem::None: break;
+    case files::ReadProblem::TooLarge:
+      return Error{std::string(kErrorDataInRawFile), ErrorCode::File,
+                   "more than " + std::to_string(kMaxRawLogBytes >> 20) + " MiB, larger than any tracker's log"};
+    default: return Error{std::string(kCantOpenRawFile)};
   }
-
-  std::vector<uint8_t> bytes;
-  try {
-    // Read to the end rather than trusting the size: the file may still grow
-    // or be something other than a regular file.
-    std::size_t capacity =
-        S_ISREG(st.st_mode) ? std::min(static_cast<std::size_t>(st.st_size), kMaxRawLogBytes) + 1 : 65536;
-    bytes.resize(capacity);
-    std::size_t filled = 0;
-    for (;;) {
-      if (filled > kMaxRawLogBytes) {
-        close(fd);
-        return Error{std::string(kErrorDataInRawFile), ErrorCode::File,
-                     "more than " + std::to_string(kMaxRawLogBytes >> 20) + " MiB, larger than any tracker's log"};
-      }
-      if (filled == bytes.size()) bytes.resize(std::min(bytes.size() * 2, kMaxRawLogBytes + 1));
-      const ssize_t n = read(fd, bytes.data() + filled, bytes.size() - filled);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        close(fd);
-        return cantOpen;
-      }
-      if (n == 0) break;
-      filled += static_cast<std::size_t>(n);
-    }
-    bytes.resize(filled);  // no shrink_to_fit: a copy would double the peak memory
-  } catch (const std::bad_alloc&) {
-    // Too large to hold: as if it could not be opened, nothing is lost.
-    close(fd);
-    return cantOpen;
-  }
-  close(fd);
-  return RawLog::FromBytes(std::move(bytes));
+  return RawLog::FromBytes(std::move(r.bytes));
 }
 
 Status LoadRawLogInto(const std::string& path, RawLog& recordSet) {

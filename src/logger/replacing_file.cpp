@@ -1,154 +1,89 @@
 #include "logger/replacing_file.h"
 
-#include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
+#include <filesystem>
 
 namespace zd573::logger {
 
 namespace {
 
-uint64_t TempNameSalt() {
-  static std::atomic<uint64_t> counter{0};
-  struct timespec ts {};
-  clock_gettime(CLOCK_REALTIME, &ts);
-  uint64_t z = static_cast<uint64_t>(ts.tv_nsec) ^ (static_cast<uint64_t>(ts.tv_sec) << 30) ^
-               (static_cast<uint64_t>(getpid()) << 40) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  return z ^ (z >> 31);
+namespace fs = std::filesystem;
+
+constexpr const char* kNotRegular = "not a regular file (a pipe or a device), which cannot be replaced";
+
+// The file a symbolic link points to; the path itself when it is no link or
+// a dangling one (which the new file then replaces).
+std::string Resolve(const std::string& target) {
+  std::error_code ec;
+  const fs::path path = files::PathFromUtf8(target);
+  if (!fs::is_symlink(path, ec)) return target;
+  const fs::path real = fs::canonical(path, ec);
+  return ec ? target : files::PathToUtf8(real);
 }
 
 }  // namespace
 
 ReplacingFile::~ReplacingFile() { Abandon(); }
 
+bool ReplacingFile::Fail(std::string reason) {
+  reason_ = std::move(reason);
+  file_.Remove();
+  return false;
+}
+
 bool ReplacingFile::Open(const std::string& target) {
   Abandon();
-  if (target.empty()) return false;
-
+  reason_.clear();
   final_ = target;
-  struct stat st {};
-  if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = realpath(target.c_str(), nullptr)) {
-      final_ = real;
-      free(real);
-    }
-  }
+  if (target.empty()) return Fail("no file name");
+  final_ = Resolve(target);
 
-  const bool exists = stat(final_.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) {
-    error_ = EISDIR;
-    return false;
-  }
-  if (exists && !S_ISREG(st.st_mode)) {
-    fd_ = open(final_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
-    if (fd_ < 0) error_ = errno;
-    return fd_ >= 0;
-  }
+  const files::Kind kind = files::KindOf(final_);
+  if (kind == files::Kind::Directory) return Fail("Is a directory");
+  if (kind == files::Kind::Other) return Fail(kNotRegular);
 
-  const std::size_t slash = final_.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : final_.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? final_ : final_.substr(slash + 1);
-  if (base.empty()) {
-    error_ = EISDIR;
-    return false;
-  }
+  const fs::path path = files::PathFromUtf8(final_);
+  std::string base = files::PathToUtf8(path.filename());
+  if (base.empty()) return Fail("Is a directory");
   if (base.size() > 200) base.resize(200);  // leave room for the suffix within NAME_MAX
-
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(TempNameSalt()));
-    std::string temp = dir + (dir.back() == '/' ? "" : "/") + "." + base + suffix;
-    // 0666 so that the umask decides, as for any newly created file.
-    fd_ = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd_ >= 0) {
-      temp_ = std::move(temp);
-      break;
-    }
-    if (errno != EEXIST) {
-      error_ = errno;
-      return false;
-    }
+    const fs::path temp = path.parent_path() / files::PathFromUtf8("." + base + "." + files::UniqueSuffix() + ".tmp");
+    if (file_.Create(files::PathToUtf8(temp))) break;
+    if (!file_.NameTaken()) return Fail(file_.Reason());
   }
-  if (fd_ < 0) {
-    error_ = EEXIST;
-    return false;
-  }
+  if (!file_.IsOpen()) return Fail(file_.Reason());
   // A replaced file keeps its permissions.
-  if (exists) (void)fchmod(fd_, st.st_mode & 07777);
-  replacing_ = exists;
+  replacing_ = kind == files::Kind::Regular;
+  if (replacing_) file_.CopyModeOf(final_);
   return true;
 }
 
 bool ReplacingFile::Write(const void* data, std::size_t size) {
-  if (fd_ < 0) return false;
-  const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = write(fd_, p, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error_ = n < 0 ? errno : ENOSPC;
-      return false;
-    }
-    p += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
+  if (!file_.IsOpen()) return false;
+  return file_.Write(data, size) || Fail(file_.Reason());
 }
 
 bool ReplacingFile::Commit() {
-  if (fd_ < 0) return false;
-  if (temp_.empty()) {
-    const bool closed = close(fd_) == 0;
-    fd_ = -1;
-    return closed;
-  }
+  if (!file_.IsOpen()) return false;
   // When there is an old file to lose, sync first: otherwise a system crash
   // soon after the rename could leave an empty file where it was. A new file
   // has nothing to protect and skips the wait.
-  const bool synced = !replacing_ || fsync(fd_) == 0;
-  if (!synced) error_ = errno;
-  const bool closed = close(fd_) == 0;
-  if (synced && !closed) error_ = errno;
-  fd_ = -1;
-  if (!synced || !closed || rename(temp_.c_str(), final_.c_str()) != 0) {
-    if (synced && closed) error_ = errno;
-    unlink(temp_.c_str());
-    temp_.clear();
-    return false;
-  }
-  temp_.clear();
+  if (replacing_ && !file_.Sync()) return Fail(file_.Reason());
+  if (!file_.RenameOver(final_)) return Fail(file_.Reason());
   return true;
 }
 
-std::string ReplacingFile::Reason() const {
-  return error_ ? final_ + ": " + std::strerror(error_) : std::string();
-}
+std::string ReplacingFile::Reason() const { return reason_.empty() ? std::string() : final_ + ": " + reason_; }
 
-bool IsReadOnlyFile(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  // Root may write anything, so the permission bits decide, not access().
-  return (st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0;
-}
+void ReplacingFile::Abandon() { file_.Remove(); }
 
-void ReplacingFile::Abandon() {
-  if (fd_ >= 0) {
-    close(fd_);
-    fd_ = -1;
-  }
-  if (!temp_.empty()) {
-    unlink(temp_.c_str());
-    temp_.clear();
+bool IsReadOnlyFile(const std::string& path) { return files::IsReadOnlyFile(path); }
+
+Status CheckExportTarget(const std::string& path) {
+  const std::string real = Resolve(path);
+  switch (files::KindOf(real)) {
+    case files::Kind::Directory: return Error{"Cannot write " + path + ": Is a directory", ErrorCode::File};
+    case files::Kind::Other: return Error{"Cannot write " + path + ": " + kNotRegular, ErrorCode::File};
+    default: return {};
   }
 }
 

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <string>
 
+#include "common/files.h"
+#include "common/result.h"
+
 namespace zd573::logger {
 
 class ReplacingFile {
@@ -16,9 +19,9 @@ class ReplacingFile {
   ReplacingFile& operator=(const ReplacingFile&) = delete;
 
   // False when the target cannot be created (missing folder, no permission,
-  // a directory in the way). A symbolic link is followed, so the link stays.
-  // Targets that are not regular files (a pipe, /dev/stdout, /dev/null) are
-  // written directly, since they cannot be replaced by a rename.
+  // a directory in the way) or is not a regular file: a pipe or a device
+  // cannot be replaced, and writing into one could wait for ever. A symbolic
+  // link is followed, so the link stays.
   bool Open(const std::string& target);
   bool Write(const void* data, std::size_t size);
   // Puts the new contents in place, made durable first when they replace an
@@ -26,19 +29,24 @@ class ReplacingFile {
   bool Commit();
   // Drops what was written; the old file stays.
   void Abandon();
-  // The system's reason for the last failed Open, Write or Commit.
+  // "<target>: <reason>" for the last failed Open, Write or Commit.
   std::string Reason() const;
 
  private:
-  int fd_ = -1;
+  bool Fail(std::string reason);
+
+  files::NewFile file_;
   std::string final_;
-  std::string temp_;  // empty when writing the target directly
   bool replacing_ = false;  // an old file exists
-  int error_ = 0;           // errno of the last failure
+  std::string reason_;
 };
 
 // An existing regular file (after links) that nobody may write: the user has
 // protected it, and it is not replaced unless the user says so.
 bool IsReadOnlyFile(const std::string& path);
+
+// Whether `path` can take an export or a backup, checked before any work:
+// a folder, a pipe or a device in its place is refused, naming it.
+Status CheckExportTarget(const std::string& path);
 
 }  // namespace zd573::logger

@@ -6,10 +6,10 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 
-#include <cstring>
 
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
@@ -79,6 +79,16 @@ void LoggerPage::CreatePageControls() {
   dropNoFix_ = AddCheck(QRect(615, 235, 90, 25), QStringLiteral("Enable"));
   dropNoFix_->setText(Text("STR_GLOBAL_ON", "ON"));
 
+  // The bar is painted from the skin; this invisible twin tells screen readers its value.
+  barValue_ = new QProgressBar(this);
+  barValue_->setGeometry(kBar);
+  barValue_->setRange(0, kBar.width() - 1);
+  barValue_->setValue(0);
+  barValue_->setTextVisible(false);
+  barValue_->setStyleSheet(QStringLiteral(
+      "QProgressBar { background: transparent; border: none; } QProgressBar::chunk { background: transparent; }"));
+  barValue_->setAccessibleName(Text("STR_LOGGERPAGE_PROGRESS", "Download progress"));
+  barValue_->setAttribute(Qt::WA_TransparentForMouseEvents);
   if (!LoadPngAsBitmap(kTrackImage, track_, this)) track_ = QPixmap();
   if (!LoadPngAsBitmap(kBarImage, bar_, this)) bar_ = QPixmap();
 
@@ -155,10 +165,7 @@ void LoggerPage::Export() {
     return;
   }
   exportPath_ = path;
-  // The raw log goes beside the export, where the user chose to write.
-  rawPath_ = (target.absolutePath() + QStringLiteral("/temp.log")).toStdString();
-  LogDownloadOptions options;
-  options.rawPath = rawPath_;
+  LogDownloadOptions options;  // no rawPath: the core's, temp.log in the user's cache folder
   options.silenceLimit = context_.durations.logSilence;
   options.stallLimit = context_.durations.logStall;
   download_ = std::make_unique<LogDownload>(relay_, options);
@@ -167,8 +174,10 @@ void LoggerPage::Export() {
     context_.ShowFailure(this, started.failure());
     return;
   }
+  rawPath_ = download_->RawPath();
   fill_ = 0;
   lastProgress_.reset();
+  barValue_->setValue(0);
   preview_->hide();
   written_->SetLabelText({});
   writtenFile_->SetLabelText({});
@@ -183,6 +192,7 @@ void LoggerPage::CancelDownload() {
   // dropped and every earlier file stays as it was.
   download_.reset();
   fill_ = 0;
+  barValue_->setValue(0);
   update(kBar);
   SetBusy(false);
   ShowProgress(Text("STR_LOGGERPAGE_CANCELLED", "Download cancelled"));
@@ -211,13 +221,13 @@ void LoggerPage::OnProgress(Progress progress) {
   if (progress.total == 0) return;
   fill_ = static_cast<int>(std::min<std::uint64_t>(std::uint64_t{progress.done} * kBar.width() / progress.total,
                                                     kBar.width() - 1));
+  barValue_->setValue(fill_);
   update(kBar);
 }
 
 void LoggerPage::OnEnded(int code) {
   // The reader has ended; join it and close the port before anything else.
   if (download_) download_->Stop();
-  const int systemError = download_ ? download_->EndSystemError() : 0;
   const QString errorCaption = context_.Text("STR_GLOBAL_ERROR");
   switch (code) {
     case kLogComplete: WriteExport(); break;
@@ -240,19 +250,24 @@ void LoggerPage::OnEnded(int code) {
       break;
     }
     case kLogFileFailed: {
+      // "Cannot write <raw file>: <the system's reason>": the reason in the language's words.
+      const std::string detail = download_ ? download_->EndDetail() : std::string();
+      const std::string place = rawPath_ + ": ";
+      const std::size_t at = detail.find(place);
       const QString raw = QString::fromStdString(rawPath_);
-      QString reason = SystemReason(context_, systemError);
-      if (reason.isEmpty() && systemError != 0) reason = QString::fromLocal8Bit(std::strerror(systemError));
-      context_.ShowCaptioned(this, errorCaption,
-                             reason.isEmpty() ? context_.Text("STR_LOGGERPAGE_RAWFAILED").replace(QStringLiteral("%s"), raw)
-                                              : FillIn(context_.Text("STR_GLOBAL_CANNOTWRITE"), {raw, reason}),
-                             MessageIcon::Error);
+      context_.ShowCaptioned(
+          this, errorCaption,
+          at == std::string::npos
+              ? context_.Text("STR_LOGGERPAGE_RAWFAILED").replace(QStringLiteral("%s"), raw)
+              : FillIn(context_.Text("STR_GLOBAL_CANNOTWRITE"), {raw, SystemWords(context_, detail.substr(at + place.size()))}),
+          MessageIcon::Error);
       break;
     }
     default: break;
   }
   download_.reset();
   fill_ = 0;
+  barValue_->setValue(0);
   update(kBar);
   SetBusy(false);
 }

@@ -15,6 +15,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QLineEdit;
+class QProgressBar;
 class QRadioButton;
 
 namespace zd573 {
@@ -73,6 +74,7 @@ class LoggerPage : public PageFrame {
   CGdipButton* delete_ = nullptr;
   CGdipButton* cancel_ = nullptr;
   TrackPreview* preview_ = nullptr;
+  QProgressBar* barValue_ = nullptr;
   CLabel* written_ = nullptr;
   CLabel* writtenFile_ = nullptr;
   QPixmap track_;

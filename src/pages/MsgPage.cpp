@@ -11,6 +11,7 @@
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
+#include "frame/Accessibility.h"
 #include "frame/Skin.h"
 #include "settings/language.h"
 
@@ -122,6 +123,8 @@ void MsgPage::CreatePageControls() {
   smsHeader_ = header(kSmsHeader, "STR_MSGSPAGE_SMS", "SMS Message");
   connect(contactsHeader_, &CLabel::notify, this, [this] { ShowContacts(); });
   connect(smsHeader_, &CLabel::notify, this, [this] { ShowSms(); });
+  MakeTabRow(this, {contactsHeader_, smsHeader_}, [this](int i) { i == 0 ? ShowContacts() : ShowSms(); },
+             [this] { return tab_ == Tab::Contacts ? 0 : 1; });
 
   CreateContactControls();
   CreateSmsControls();
@@ -146,6 +149,12 @@ void MsgPage::CreateContactControls() {
     Fields().Bind(ContactKey('A', row), phones_[r]);
     names_[r]->installEventFilter(this);
     phones_[r]->installEventFilter(this);
+  }
+  // Each field is named by its column and the contact's number: "Name 12".
+  for (int row = 0; row < kContacts; ++row) {
+    const std::size_t left = row < kRowsPerColumn ? 0 : 1;
+    NameGridCell(names_[static_cast<std::size_t>(row)], columnHeadings_[left]->text(), row + 1);
+    NameGridCell(phones_[static_cast<std::size_t>(row)], columnHeadings_[left + 2]->text(), row + 1);
   }
   for (int i = 0; i < 4; ++i) {
     const QPoint cell = ContactCell(i);
@@ -184,10 +193,14 @@ void MsgPage::CreateSmsControls() {
     emergencyPhones_[r] = AddEdit(QRect(kSmsPhoneLeft, y, kSmsEditWidth, kEditHeight));
     Fields().Bind(std::string{'G', static_cast<char>('0' + k)}, emergencyPhones_[r]);
   }
+  for (int k = 0; k < kEmergencyRows; ++k)
+    NameGridCell(emergencyPhones_[static_cast<std::size_t>(k)], smsLabels_[0]->text(), k + 1);
   reportNumber_ = AddEdit(QRect(kReportLeft, kSmsRowTop, kSmsEditWidth, kEditHeight));
+  reportNumber_->setAccessibleName(SpokenLabel(smsLabels_[1]->text()));
   Fields().Bind("F0", reportNumber_);
   interval_ = AddEdit(QRect(kSmsValueLeft, 290, 70, kEditHeight));
   Fields().Bind("H2", interval_);
+  interval_->setAccessibleName(SpokenLabel(smsLabels_[5]->text()));
   engineer_ = AddRadio(QRect(kSmsValueLeft, 325, 170, kEditHeight),
                        Text("STR_MSGSPAGE_SMSFORMATS1", "Engineer Format"));
   textFormat_ = AddRadio(QRect(kSmsValueLeft, 350, 170, kEditHeight),
@@ -220,6 +233,7 @@ void MsgPage::SetTab(Tab tab) {
   const bool contacts = tab == Tab::Contacts;
   contactsHeader_->SetForeground(contacts ? kActiveHeader : kInactiveHeader);
   smsHeader_->SetForeground(contacts ? kInactiveHeader : kActiveHeader);
+  MarkSelectedTab({contactsHeader_, smsHeader_}, contacts ? 0 : 1);
 
   for (QLineEdit* e : names_) e->setVisible(contacts);
   for (QLineEdit* e : phones_) e->setVisible(contacts);

@@ -14,6 +14,7 @@
 #include "controls/CLabel.h"
 #include "device/transactions.h"
 #include "device/user_values.h"
+#include "frame/Accessibility.h"
 #include "frame/ChoiceList.h"
 #include "settings/language.h"
 
@@ -129,8 +130,10 @@ void RingPage::CreatePageControls() {
 
   // Column headings on the header band, a point smaller so that "Wed." and
   // its neighbours keep apart in their 40-pixel columns.
-  auto heading = [this](const QRect& at, const std::string& key, const char* english, Qt::Alignment align) {
-    AddLabel(at, key, english, align)->SetPointSize(kHeadingPoints);
+  std::vector<CLabel*> headings;
+  auto heading = [this, &headings](const QRect& at, const std::string& key, const char* english, Qt::Alignment align) {
+    headings.push_back(AddLabel(at, key, english, align));
+    headings.back()->SetPointSize(kHeadingPoints);
   };
   const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
   heading(QRect(kModeX, kHeaderY, kModeWidth, kHeaderHeight), "STR_RINGPAGE_STR4", "Alam", left);
@@ -143,6 +146,15 @@ void RingPage::CreatePageControls() {
   }
 
   CreateAlarmRows(melodies);
+  // Each control of an alarm row is named by its column and the alarm's number.
+  for (int r = 0; r < kAlarmCount; ++r) {
+    const AlarmRow& row = rows_[static_cast<std::size_t>(r)];
+    NameGridCell(row.mode, headings[0]->text(), r + 1);
+    NameGridCell(row.melody, headings[1]->text(), r + 1);
+    NameGridCell(row.time, headings[2]->text(), r + 1);
+    for (int k = 0; k < kWeekdayCount; ++k)
+      NameGridCell(row.days[static_cast<std::size_t>(k)], headings[static_cast<std::size_t>(3 + k)]->text(), r + 1);
+  }
 
   // A band that cannot be loaded has been reported; the table is drawn without it.
   LoadPngAsBitmap(kHeaderBandId, headerBand_, this);

@@ -12,6 +12,7 @@
 #include "controls/CLabel.h"
 #include "frame/Messages.h"
 #include "frame/QtLanguage.h"
+#include "frame/Accessibility.h"
 #include "frame/Skin.h"
 #include "settings/language.h"
 #include "settings/paths.h"
@@ -65,6 +66,8 @@ SetupPage::SetupPage(AppContext& context, QWidget* mainWindow)
   aboutTab_->MakeLink(true, true);
   connect(optionsTab_, &CLabel::notify, this, [this] { ShowOptions(); });
   connect(aboutTab_, &CLabel::notify, this, [this] { ShowAbout(); });
+  MakeTabRow(this, {optionsTab_, aboutTab_}, [this](int i) { i == 0 ? ShowOptions() : ShowAbout(); },
+             [this] { return mode_ == Mode::Options ? 0 : 1; });
 
   field_ = AddLabel(kFieldLabel, kFieldLabelSmall, languageText_);
 
@@ -123,6 +126,7 @@ void SetupPage::SetMode(Mode mode) {
   const bool options = mode == Mode::Options;
   optionsTab_->SetForeground(options ? kActiveTab : kInactiveTab);
   aboutTab_->SetForeground(options ? kInactiveTab : kActiveTab);
+  MarkSelectedTab({optionsTab_, aboutTab_}, options ? 0 : 1);
   if (options) {
     field_->setWordWrap(false);
     field_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

@@ -1,14 +1,8 @@
 #include "settings/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <optional>
-#include <sstream>
+
+#include "common/files.h"
 
 namespace zd573::settings {
 namespace {
@@ -77,23 +71,32 @@ std::vector<Line> SplitLines(std::string_view content) {
   return lines;
 }
 
-// The whole file, an empty text when it does not exist, nothing when it exists
-// but cannot be read.
-std::optional<std::string> Load(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::error_code ec;
-    return fs::exists(path, ec) ? std::nullopt : std::optional<std::string>(std::string());
+// The whole file, or an empty text when it does not exist. A file that is
+// not a regular one (a FIFO would block every reader) or is larger than any
+// real one is refused, as is one that cannot be read.
+struct Loaded {
+  std::optional<std::string> content;
+  std::string problem;  // why there is no content
+};
+
+Loaded Load(const fs::path& path) {
+  const std::string name = files::PathToUtf8(path);
+  files::ReadResult r = files::ReadWholeFile(name, IniFile::kMaxFileBytes, true);
+  switch (r.problem) {
+    case files::ReadProblem::None: return {std::string(r.bytes.begin(), r.bytes.end()), {}};
+    case files::ReadProblem::Missing: return {std::string(), {}};
+    case files::ReadProblem::NotRegular: return {std::nullopt, name + " is not a regular file (a pipe or a device)"};
+    case files::ReadProblem::TooLarge:
+      return {std::nullopt, name + " is larger than " + std::to_string(IniFile::kMaxFileBytes >> 20) +
+                                " MiB, more than any settings or language file"};
+    case files::ReadProblem::Failed: break;
   }
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return std::move(buffer).str();
+  return {std::nullopt, "cannot read " + name + ": " + r.reason};
 }
 
 std::vector<Line> LoadLines(const fs::path& path) {
-  const auto content = Load(path);
-  return content ? SplitLines(*content) : std::vector<Line>{};
+  const Loaded loaded = Load(path);
+  return loaded.content ? SplitLines(*loaded.content) : std::vector<Line>{};
 }
 
 // Index of the first header of `section`, or lines.size().
@@ -141,12 +144,6 @@ Status CheckNames(std::string_view section, std::string_view key, std::string_vi
   return Status::Ok();
 }
 
-Status SystemError(const std::string& what, const fs::path& path, int err) {
-  Error e = Error{what + " " + path.string() + ": " + std::strerror(err)}.Names(MessageKind::FileUnwritable, path.string());
-  e.systemError = err;
-  return e;
-}
-
 // Writes `content` to a temporary file beside `path` and renames it over
 // `path`, so a reader never sees half a file and a crash keeps the old one.
 Status ReplaceFile(const fs::path& path, const std::string& content) {
@@ -154,27 +151,21 @@ Status ReplaceFile(const fs::path& path, const std::string& content) {
   fs::path target = path;
   if (fs::is_symlink(path, ec)) target = fs::weakly_canonical(path, ec);
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
+  const std::string name = files::PathToUtf8(target);
 
-  std::string tmp = target.string() + ".XXXXXX";
-  const int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return SystemError("cannot create a temporary file for", target, errno);
-
-  struct stat st {};
-  const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-  std::size_t done = 0;
-  int err = 0;
-  while (done < content.size() && err == 0) {
-    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0 && errno != EINTR) err = errno;
-    if (n > 0) done += static_cast<std::size_t>(n);
+  files::NewFile file;
+  bool created = false;
+  for (int attempt = 0; attempt < 100 && !created; ++attempt) {
+    created = file.Create(name + "." + files::UniqueSuffix());
+    if (!created && !file.NameTaken()) break;
   }
-  if (err == 0 && ::fchmod(fd, mode) != 0) err = errno;
-  if (err == 0 && ::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
-  if (err != 0) {
-    ::unlink(tmp.c_str());
-    return SystemError("cannot write", target, err);
+  if (!created)
+    return Error{"cannot create a temporary file for " + name + ": " + file.Reason(), ErrorCode::File}.Names(
+        MessageKind::FileUnwritable, name, {file.Reason()});
+  file.CopyModeOf(name);  // a replaced file keeps its mode; a new one gets the umask's
+  if (!file.Write(content.data(), content.size()) || !file.Sync() || !file.RenameOver(name)) {
+    return Error{"cannot write " + name + ": " + file.Reason(), ErrorCode::File}.Names(MessageKind::FileUnwritable, name,
+                                                                                     {file.Reason()});
   }
   return Status::Ok();
 }
@@ -234,9 +225,10 @@ std::vector<std::pair<std::string, std::string>> IniFile::ReadSection(std::strin
 Status IniFile::Write(std::string_view section, std::string_view key,
                       std::string_view value) const {
   if (Status s = CheckNames(section, key, value); !s) return s;
-  const auto content = Load(path_);
-  if (!content) return Error{"cannot read " + path_.string()}.Names(MessageKind::FileUnreadable, path_.string());
-  auto lines = SplitLines(*content);
+  const Loaded loaded = Load(path_);
+  if (!loaded.content)
+    return Error{loaded.problem, ErrorCode::File}.Names(MessageKind::FileUnreadable, files::PathToUtf8(path_));
+  auto lines = SplitLines(*loaded.content);
   const std::string eol(DominantEnding(lines));
   const std::string encoded = EncodeValue(value);
 
@@ -264,6 +256,12 @@ Status IniFile::Write(std::string_view section, std::string_view key,
   lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
                Line{std::string(Trim(key)) + "=" + encoded, eol});
   return ReplaceFile(path_, Join(lines));
+}
+
+Status IniFile::Check() const {
+  const Loaded loaded = Load(path_);
+  if (loaded.content) return Status::Ok();
+  return Error{loaded.problem, ErrorCode::File};
 }
 
 std::vector<std::string> IniFile::SectionNames() const {

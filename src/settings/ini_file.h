@@ -18,6 +18,10 @@ class IniFile {
  public:
   // Longest value a read returns, in characters; longer values are cut.
   static constexpr std::size_t kMaxValueChars = 254;
+  // Larger than any real settings or language file (ours are a few KiB): a
+  // larger file, or one that is not a regular file (a FIFO, a device), is
+  // not read at all, so no file can hang or flood the program.
+  static constexpr std::size_t kMaxFileBytes = std::size_t{1} << 20;
 
   IniFile() = default;
   explicit IniFile(std::filesystem::path path) : path_(std::move(path)) {}
@@ -30,6 +34,11 @@ class IniFile {
   // ("..." or '...') loses the quotes, so leading blanks can be kept.
   std::string Read(std::string_view section, std::string_view key,
                    std::string_view fallback) const;
+
+  // Whether the file can be used: missing or a regular file within
+  // kMaxFileBytes that can be read. Otherwise reads give the defaults and
+  // writes fail, and the error says why, naming the file.
+  Status Check() const;
 
   // Sets section/key to value, creating the folder, file, section or key as
   // needed. Refuses names and values that would break the file's layout

@@ -30,6 +30,7 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_MAINPAGE_CONNECT", "Login"},
     {"STR_MAINPAGE_DISCONNECT", "  Loginout"},
     {"STR_MAINPAGE_DEVICEGONE", "The tracker was unplugged or changed. Log in again to go on."},
+    {"STR_MAINPAGE_READPROGRESS", "%d of %d settings read"},
     {"STR_GLOBAL_CHANGE", "Change"},
     // Shared by the pages
     {"STR_GLOBAL_MENU", "Menu"},
@@ -39,6 +40,8 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_GLOBAL_CONFIRM", "Confirm"},
     {"STR_GLOBAL_WRITING", "Writing %d of %d"},
     {"STR_GLOBAL_WRITTEN", "Settings written to the tracker"},
+    {"STR_GLOBAL_MINIMISE", "Minimise"},
+    {"STR_GLOBAL_CLOSE", "Close"},
     {"STR_GLOBAL_ABOUT", "ZD-573 Utility. Copyright (C) the ZD-573 Utility authors. All rights reserved."},
     // Device information page
     {"STR_DEVICEPAGE_STR1", "Device IMEI:"},
@@ -63,8 +66,8 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_DEVICEPAGE_TIMEFORMAT2", "24 Hours"},
     {"STR_DEVICEPAGE_LANGUAGE1", "English"},
     {"STR_DEVICEPAGE_CHANGEPASSWORD", "Change Password"},
-    {"STR_DEVICEPAGE_NAMEFAILED", "The device name could not be saved"},
     {"STR_DEVICEPAGE_ABOUT", "about us \"Device\" information"},
+    {"STR_DEVICEPAGE_NAMEFAILED", "The device name could not be saved"},
     // Contacts and messages page
     {"STR_MSGSPAGE_STRSMS1", "Emergency Message"},
     {"STR_MSGSPAGE_STRSMS2", "SMS Report"},
@@ -136,6 +139,7 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_LOGGERPAGE_ABOUT", "about us \"Logger\" information"},
     {"STR_LOGGERPAGE_CANCELLED", "Download cancelled"},
     {"STR_LOGGERPAGE_NOTAFILE", "%s is not a regular file."},
+    {"STR_LOGGERPAGE_PROGRESS", "Download progress"},
     // Login page
     {"STR_LOGINPAGE_STR1", "Login"},
     {"STR_LOGINPAGE_STR2", "Password:"},
@@ -153,9 +157,9 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     // Settings page
     {"STR_SETUPPAGE_OPTIONS", "Options"},
     {"STR_SETUPPAGE_ABOUT", "About"},
+    {"STR_SETUPPAGE_CODEPAGEFAILED", "The text encoding could not be saved"},
     {"STR_SETUPPAGE_LANGUAGE", "Language:"},
     {"STR_SETUPPAGE_CODEPAGE", "Device text:"},  // the encoding of texts sent to the tracker
-    {"STR_SETUPPAGE_CODEPAGEFAILED", "The text encoding could not be saved"},
     // The language itself: its name in its own words, its locale (Qt's texts, dates, the device text)
     {"STR_GLOBAL_LANGUAGENAME", "English"},
     {"STR_GLOBAL_LOCALE", "en"},

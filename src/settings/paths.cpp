@@ -1,10 +1,8 @@
 #include "settings/paths.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <mutex>
+
+#include "common/files.h"
 
 namespace zd573::settings {
 namespace {
@@ -28,20 +26,14 @@ std::optional<fs::path> Override(std::optional<fs::path> Overrides::*which) {
   return o.*which;
 }
 
-std::string_view Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? std::string_view(v) : std::string_view();
-}
+bool IsWritableDir(const fs::path& dir) { return files::IsWritableDir(files::PathToUtf8(dir)); }
 
-std::string HomeDir() {
-  if (const auto home = Env("HOME"); !home.empty()) return std::string(home);
-  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
+// The folder under a base folder the user's environment names, if absolute,
+// else under `fallback` in the home folder.
+fs::path UserDir(std::string_view base, std::string_view home, std::string_view fallback) {
+  if (!base.empty() && files::PathFromUtf8(base).is_absolute()) return files::PathFromUtf8(base) / "zd573";
+  if (!home.empty()) return files::PathFromUtf8(home) / fallback / "zd573";
   return {};
-}
-
-bool IsWritableDir(const fs::path& dir) {
-  std::error_code ec;
-  return !dir.empty() && fs::is_directory(dir, ec) && ::access(dir.c_str(), W_OK) == 0;
 }
 
 // Removes the bytes that would break an ini line or hide in it unseen:
@@ -69,11 +61,7 @@ std::string StripControls(std::string_view s) {
 
 }  // namespace
 
-fs::path ExecutableDir() {
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? fs::path() : exe.parent_path();
-}
+fs::path ExecutableDir() { return files::PathFromUtf8(files::ExecutableDir()); }
 
 fs::path FindLanguagesFile(const fs::path& exeDir) {
   const fs::path beside = exeDir / kLanguagesFileName;
@@ -89,29 +77,38 @@ fs::path ChooseSystemIni(const fs::path& exeDir, std::string_view xdgConfigHome,
   // its settings per user, even when root could write to /usr/bin.
   const bool installed = FindLanguagesFile(exeDir) != exeDir / kLanguagesFileName;
   if (!installed && IsWritableDir(exeDir)) return exeDir / kSystemIniFileName;
-  fs::path base;
-  if (!xdgConfigHome.empty() && fs::path(xdgConfigHome).is_absolute()) {
-    base = fs::path(xdgConfigHome);
-  } else if (!home.empty()) {
-    base = fs::path(home) / ".config";
-  } else {
-    return exeDir / kSystemIniFileName;  // nowhere better; a write will report the failure
-  }
-  return base / "zd573" / kSystemIniFileName;
+  const fs::path dir = UserDir(xdgConfigHome, home, ".config");
+  // Nowhere better: a write will report the failure.
+  return dir.empty() ? exeDir / kSystemIniFileName : dir / kSystemIniFileName;
+}
+
+fs::path ChooseCacheDir(std::string_view xdgCacheHome, std::string_view home) {
+  return UserDir(xdgCacheHome, home, ".cache");
+}
+
+fs::path CacheDir() { return ChooseCacheDir(files::CacheHome(), files::HomeDir()); }
+
+Expected<std::string> RawLogPath() {
+  const fs::path dir = CacheDir();
+  if (dir.empty()) return Error{"No folder for the raw log: the home folder is unknown", ErrorCode::File};
+  const std::string folder = files::PathToUtf8(dir);
+  if (std::string why = files::CreateDirectories(folder, true); !why.empty())
+    return Error{"Cannot create the folder for the raw log", ErrorCode::File, why};
+  return files::PathToUtf8(dir / kRawLogFileName);
 }
 
 fs::path LanguagesPath() {
   if (auto o = Override(&Overrides::languages)) return *o;
-  if (const auto env = Env("ZD573_LANGUAGES"); !env.empty()) return fs::path(env);
+  if (const auto env = files::EnvVar("ZD573_LANGUAGES"); !env.empty()) return files::PathFromUtf8(env);
   return FindLanguagesFile(ExecutableDir());
 }
 
 fs::path SystemIniPath() {
   if (auto o = Override(&Overrides::systemIni)) return *o;
-  if (const auto env = Env("ZD573_CONFIG_DIR"); !env.empty()) {
-    return fs::path(env) / kSystemIniFileName;
+  if (const auto env = files::EnvVar("ZD573_CONFIG_DIR"); !env.empty()) {
+    return files::PathFromUtf8(env) / kSystemIniFileName;
   }
-  return ChooseSystemIni(ExecutableDir(), Env("XDG_CONFIG_HOME"), HomeDir());
+  return ChooseSystemIni(ExecutableDir(), files::ConfigHome(), files::HomeDir());
 }
 
 void SetLanguagesPathOverride(std::optional<fs::path> path) {

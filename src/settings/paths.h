@@ -1,10 +1,12 @@
 #pragma once
-// Where the program's two files live, and the entries of system.ini.
+// Where the program's files live, and the entries of system.ini.
 //
 // Languages.lng: beside the executable, else ../share/zd573/ (installed
 // layout). system.ini: beside the executable when that folder is writable
 // and the program is not installed (portable use), else
-// $XDG_CONFIG_HOME/zd573/ (default ~/.config/zd573/).
+// $XDG_CONFIG_HOME/zd573/ (default ~/.config/zd573/; %APPDATA%\zd573\ on
+// Windows). temp.log, the raw log of a download: $XDG_CACHE_HOME/zd573/
+// (default ~/.cache/zd573/; %LOCALAPPDATA%\zd573\ on Windows).
 //
 // Overrides, strongest first: the setters below, then the environment
 // (ZD573_LANGUAGES = the language file, ZD573_CONFIG_DIR = the folder of
@@ -21,6 +23,7 @@ namespace zd573::settings {
 
 inline constexpr std::string_view kLanguagesFileName = "Languages.lng";
 inline constexpr std::string_view kSystemIniFileName = "system.ini";
+inline constexpr std::string_view kRawLogFileName = "temp.log";
 
 inline constexpr std::string_view kSystemSection = "SYSTEM";
 inline constexpr std::string_view kLanguageKey = "DefaultLanguage";
@@ -29,7 +32,7 @@ inline constexpr std::string_view kUserNameSection = "USERNAME";
 // Stored (or read back) for a device that has no name of its own.
 inline constexpr std::string_view kNoDeviceUserName = "ZD573";
 
-// Folder of the running executable (/proc/self/exe), empty if unknown.
+// Folder of the running executable, empty if unknown.
 std::filesystem::path ExecutableDir();
 
 // The search rules on explicit inputs, so they can be checked without a real
@@ -37,6 +40,16 @@ std::filesystem::path ExecutableDir();
 std::filesystem::path FindLanguagesFile(const std::filesystem::path& exeDir);
 std::filesystem::path ChooseSystemIni(const std::filesystem::path& exeDir,
                                       std::string_view xdgConfigHome, std::string_view home);
+
+// The user's cache folder for the program: zd573 under an absolute
+// `xdgCacheHome`, else under `home`/.cache; empty when neither is known.
+std::filesystem::path ChooseCacheDir(std::string_view xdgCacheHome, std::string_view home);
+std::filesystem::path CacheDir();
+
+// Where a download keeps the raw log: temp.log in CacheDir(), whose missing
+// folders are created private to the user (mode 0700). The logger page and
+// `zd573 log download` both use it.
+Expected<std::string> RawLogPath();
 
 // The paths in use, with overrides applied.
 std::filesystem::path LanguagesPath();

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QtTest>
 
@@ -124,7 +125,9 @@ class TestLoggerPage : public QObject {
     QCOMPARE(t.dialogs[0][1], filter);
     QVERIFY2(t.boxes.empty(), t.boxes.empty() ? "" : qPrintable(t.boxes[0].text));
     QVERIFY(t.Written() == t.Expected(ExportFormat(format), false));
-    QVERIFY(QFile::exists(t.env.Path(QStringLiteral("temp.log"))));  // the raw log beside the export
+    // The raw log goes to the user's cache folder (the core's RawLogPath), not beside the export.
+    QVERIFY(!QFile::exists(t.env.Path(QStringLiteral("temp.log"))));
+    QVERIFY(QFile::exists(QString::fromStdString(settings::RawLogPath().value())));
     QVERIFY(page->Preview()->isVisible());
     QVERIFY(!page->Preview()->Points().empty());
     QCOMPARE(page->WrittenLine()->text(), QStringLiteral("300 records written to"));
@@ -157,6 +160,8 @@ class TestLoggerPage : public QObject {
     clock.start();
     while (page->Busy() && clock.elapsed() < 20000) {
       if (fills.empty() || fills.back() != page->BarFill()) fills.push_back(page->BarFill());
+      // A screen reader reads the bar's value as it is drawn.
+      QCOMPARE(page->findChild<QProgressBar*>()->value(), page->BarFill());
       if (page->BarFill() > 250 && !page->DropNoFix()->isChecked()) {
         SaveScreen(page, QStringLiteral("logger-page-busy-English"));
         page->DropNoFix()->setChecked(true);

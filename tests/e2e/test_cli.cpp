@@ -1,9 +1,15 @@
 // The command line end to end against the simulated tracker over a pty.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <thread>
 
 #include "device/device_settings.h"
 #include "device/timing.h"
@@ -39,12 +45,32 @@ class Cli : public ::testing::Test {
     std::string err;
     ASSERT_TRUE(sim_->Start(&err)) << err;
   }
-  RunResult Zd573(std::vector<std::string> args, bool fastPause = true) {
-    args.insert(args.begin(), {"--port", sim_ ? sim_->SlavePath() : "/nonexistent/ttyACM0"});
-    std::vector<std::string> env{"ZD573_CONFIG_DIR=" + dir_.string()};
-    // A short pause still lets the tracker take each sentence before the next open flushes the line.
+  // The settings and the cache folder of the test's own.
+  std::vector<std::string> Env(bool fastPause = true, std::vector<std::string> more = {}) const {
+    std::vector<std::string> env{"ZD573_CONFIG_DIR=" + dir_.string(), "XDG_CACHE_HOME=" + (dir_ / "cache").string()};
+    // A short pause still lets the tracker take each sentence before the next one.
     if (fastPause) env.push_back("ZD573_SET_PAUSE_MS=50");
-    return RunProgram(ZD573_CLI, args, env);
+    for (const std::string& m : more) {
+      auto same = [&](const std::string& e) { return e.substr(0, e.find('=')) == m.substr(0, m.find('=')); };
+      env.erase(std::remove_if(env.begin(), env.end(), same), env.end());
+      env.push_back(m);
+    }
+    return env;
+  }
+  std::vector<std::string> WithPort(std::vector<std::string> args) const {
+    args.insert(args.begin(), {"--port", sim_ ? sim_->SlavePath() : "/nonexistent/ttyACM0"});
+    return args;
+  }
+  RunResult Zd573(std::vector<std::string> args, bool fastPause = true, std::vector<std::string> env = {}) {
+    return RunProgram(ZD573_CLI, WithPort(std::move(args)), Env(fastPause, std::move(env)));
+  }
+  fs::path RawLog() const { return dir_ / "cache" / "zd573" / "temp.log"; }
+  // Sentences of one kind ("KVS," sets, "KVC," queries) the tracker received.
+  static std::vector<std::string> Received(const sim::Simulator& tracker, const std::string& kind) {
+    std::vector<std::string> out;
+    for (const auto& e : tracker.Journal())
+      if (e.bytes.rfind(kind, 0) == 0) out.push_back(e.bytes);
+    return out;
   }
   fs::path dir_;
   std::unique_ptr<sim::Simulator> sim_;
@@ -106,6 +132,9 @@ TEST_F(Cli, BadValuesSendNothing) {
       {{"set", "D2=" + std::string(32, 'u')}, 5, "D2"},
       {{"set", "F4=yyyy-mm-dd"}, 5, "F4"},
       {{"set", "H2=70000"}, 5, "H2"},
+      {{"set", "O2=abc"}, 5, "(O2) must be a whole number"},  // not O2=1, as a page's empty box would be
+      {{"set", "H2=abc"}, 5, "(H2) must be a whole number"},
+      {{"set", "OX=1", "O2="}, 5, "(O2) must be a whole number"},
       {{"set", "ZZ=1"}, 5, "ZZ"},
       {{"set", "Vb=\xe4\xb8\xad"}, 5, "Vb"},  // not in the Western code page
       {{"set", "D1=ok", "F5=9"}, 5, "F5"},    // one bad value stops all
@@ -240,11 +269,12 @@ TEST_F(Cli, MelodyAndLogCommands) {
   fs::path csv = dir_ / "track.csv";
   RunResult d = Zd573({"log", "download", csv.string()});
   ASSERT_EQ(d.rc, 0) << d.err;
-  EXPECT_TRUE(fs::exists(dir_ / "temp.log"));
-  EXPECT_EQ(fs::file_size(dir_ / "temp.log"), 250u * 20);
+  ASSERT_TRUE(fs::exists(RawLog()));
+  EXPECT_EQ(fs::file_size(RawLog()), 250u * 20);
   std::string table = test::Slurp(csv.string());
   EXPECT_GT(std::count(table.begin(), table.end(), '\n'), 200);
   fs::path kml = dir_ / "track.kml";
+  fs::copy_file(RawLog(), dir_ / "temp.log");
   RunResult c = Zd573({"log", "convert", (dir_ / "temp.log").string(), kml.string(), "--drop-no-fix"});
   ASSERT_EQ(c.rc, 0) << c.err;
   EXPECT_NE(test::Slurp(kml.string()).find("<kml"), std::string::npos);
@@ -270,6 +300,149 @@ TEST_F(Cli, MelodyAndLogCommands) {
     if (e.bytes.rfind("KVC,", 0) == 0) queries.push_back(e.bytes);
   EXPECT_EQ(queries, (std::vector<std::string>{"KVC,KestrovinZD-573,LL(3)*QQ!\r\n", "KVC,KestrovinZD-573,LL(0)*QQ!\r\n",
                                                "KVC,KestrovinZD-573,LB*QQ!\r\n", "KVC,KestrovinZD-573,LC*QQ!\r\n"}));
+}
+
+// Issue 17 item 4: the command line writes on the port it identified, which
+// stays open from the identification to the last sentence. Another tracker
+// put on the port in between (here in the pause after the first page) gets
+// none of the first one's sentences, and the command says what happened.
+TEST_F(Cli, ATrackerSwappedOnThePortGetsNothing) {
+  StartSim();
+  const fs::path port = dir_ / "ttyACM0";
+  fs::create_symlink(sim_->SlavePath(), port);
+  std::unique_ptr<sim::Simulator> second;
+  test::Spawned cli(ZD573_CLI, {"--port", port.string(), "set", "--password", "4071", "F5=0", "D1=apn.b"}, Env(false));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (Received(*sim_, "KVS,").empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(Received(*sim_, "KVS,").size(), 1u);
+  sim_.reset();  // unplugged...
+  sim::Options o;
+  o.lineMs = 40;
+  second = std::make_unique<sim::Simulator>(o);
+  std::string err;
+  ASSERT_TRUE(second->Start(&err)) << err;
+  fs::remove(port);
+  fs::create_symlink(second->SlavePath(), port);  // ...and another tracker in its place
+  RunResult r = cli.Wait();
+  EXPECT_EQ(r.rc, 2) << r.err;
+  EXPECT_NE(r.err.find("went away"), std::string::npos) << r.err;
+  EXPECT_TRUE(second->Journal().empty()) << second->Journal().front().bytes;
+}
+
+// Issue 17 item 6 and issue 16 item 5: no file can hang or flood a command.
+// system.ini that is not a regular file, or is huge, is not read (the
+// command goes on with the defaults and says so); an export or backup target
+// that is a pipe or a device is refused before the tracker is asked.
+TEST_F(Cli, FilesThatAreNotFilesAreRefused) {
+  struct Row {
+    const char* name;
+    std::function<std::vector<std::string>(const fs::path&)> setUp;  // returns the command
+    int rc;
+    const char* mention;
+  };
+  auto fifo = [](const fs::path& p) { EXPECT_EQ(::mkfifo(p.c_str(), 0600), 0); };
+  const Row rows[] = {
+      {"fifo system.ini", [&](const fs::path& d) { fifo(d / "system.ini"); return std::vector<std::string>{"identify"}; },
+       0, "system.ini is not a regular file"},
+      {"huge system.ini",
+       [](const fs::path& d) {
+         std::ofstream(d / "system.ini") << "[SYSTEM]\n" << std::string(2 << 20, ';');
+         return std::vector<std::string>{"identify"};
+       },
+       0, "system.ini is larger than 1 MiB"},
+      {"fifo export", [&](const fs::path& d) { fifo(d / "t.csv"); return std::vector<std::string>{"log", "download", (d / "t.csv").string()}; },
+       5, "not a regular file"},
+      {"device export", [](const fs::path&) { return std::vector<std::string>{"log", "download", "/dev/null", "--format", "gpx"}; },
+       5, "not a regular file"},
+      {"fifo raw copy",
+       [&](const fs::path& d) {
+         fifo(d / "raw");
+         return std::vector<std::string>{"log", "download", (d / "t.kml").string(), "--raw", (d / "raw").string()};
+       },
+       5, "not a regular file"},
+      {"fifo backup", [&](const fs::path& d) { fifo(d / "b.ini"); return std::vector<std::string>{"backup", (d / "b.ini").string()}; },
+       5, "not a regular file"},
+  };
+  for (const Row& row : rows) {
+    StartSim();
+    RunResult r = Zd573(row.setUp(dir_));
+    EXPECT_EQ(r.rc, row.rc) << row.name << ": " << r.err;
+    EXPECT_NE(r.err.find(row.mention), std::string::npos) << row.name << ": " << r.err;
+    if (row.rc != 0) {
+      EXPECT_TRUE(sim_->Journal().empty()) << row.name << ": " << sim_->Journal().front().bytes;
+    }
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+}
+
+// Issue 17 item 7: the raw log goes to the user's cache folder (made private
+// as needed), never beside the export or into the working directory; --raw
+// keeps a copy where asked, and log convert reads it.
+TEST_F(Cli, RawLogGoesToTheCacheFolder) {
+  struct Row {
+    std::vector<std::string> env;
+    const char* cache;  // below the test's folder
+  };
+  const Row rows[] = {
+      {{"XDG_CACHE_HOME=" + (dir_ / "xdg").string()}, "xdg"},
+      {{"XDG_CACHE_HOME=", "HOME=" + (dir_ / "home").string()}, "home/.cache"},
+  };
+  StartSim();
+  const fs::path out = dir_ / "out";
+  fs::create_directories(out);
+  for (const Row& row : rows) {
+    const fs::path copy = out / "copy.log";
+    test::Spawned cli(ZD573_CLI, WithPort({"log", "download", (out / "t.gpx").string(), "--raw", copy.string()}),
+                      Env(true, row.env));
+    RunResult r = cli.Wait();
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const fs::path cache = dir_ / row.cache / "zd573";
+    const auto bytes = sim_->LogBytes();
+    EXPECT_TRUE(test::Slurp((cache / "temp.log").string()) == std::string(bytes.begin(), bytes.end())) << row.cache;
+    EXPECT_EQ(fs::status(cache).permissions() & fs::perms::all, fs::perms::owner_all) << row.cache;
+    EXPECT_TRUE(test::Slurp(copy.string()) == test::Slurp((cache / "temp.log").string())) << row.cache;
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(out)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"copy.log", "t.gpx"})) << "nothing else beside the export";
+    RunResult c = Zd573({"log", "convert", copy.string(), (out / "again.gpx").string()});
+    ASSERT_EQ(c.rc, 0) << c.err;
+    EXPECT_TRUE(test::Slurp((out / "again.gpx").string()) == test::Slurp((out / "t.gpx").string())) << row.cache;
+    fs::remove_all(out);
+    fs::create_directories(out);
+  }
+  EXPECT_FALSE(fs::exists("temp.log")) << "nothing in the working directory";
+  EXPECT_EQ(Zd573({"log", "convert", "x.log", "y.csv", "--raw", "z.log"}).rc, 1);
+}
+
+// Ctrl+C ends a download cleanly: the partial file goes, the port is
+// released, and the command says so.
+TEST_F(Cli, CtrlCEndsADownloadCleanly) {
+  sim::Options slow;
+  slow.baud = 115200;  // 3000 records take about five seconds
+  slow.records = 3000;
+  StartSim(slow);
+  test::Spawned cli(ZD573_CLI, WithPort({"log", "download", (dir_ / "t.csv").string()}), Env());
+  const fs::path cache = dir_ / "cache" / "zd573";
+  auto partial = [&] {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(cache, ec))
+      if (e.path().extension() == ".part") return true;
+    return false;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!partial() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(partial());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_EQ(::kill(cli.pid(), SIGINT), 0);
+  RunResult r = cli.Wait();
+  EXPECT_EQ(r.rc, 130) << r.err;
+  EXPECT_NE(r.err.find("Abort download process."), std::string::npos) << r.err;
+  EXPECT_FALSE(partial());
+  EXPECT_FALSE(fs::exists(cache / "temp.log"));
+  EXPECT_FALSE(fs::exists(dir_ / "t.csv"));
 }
 
 TEST_F(Cli, UsageErrors) {

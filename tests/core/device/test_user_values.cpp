@@ -13,6 +13,7 @@ struct Case {
   std::string typed;
   bool ok;
   std::string stored;  // as it appears after "KEY=" in a sentence
+  bool commandLine = false;  // given on the command line (whole numbers only) rather than typed into a page
 };
 
 class Prepare : public ::testing::TestWithParam<Case> {};
@@ -20,7 +21,7 @@ class Prepare : public ::testing::TestWithParam<Case> {};
 TEST_P(Prepare, StoresOrRefusesNamingTheField) {
   const Case& c = GetParam();
   DeviceValues v;
-  auto r = StoreUserValue(v, c.key, c.typed, ValueRules{});
+  auto r = StoreUserValue(v, c.key, c.typed, ValueRules{.wholeIntervals = c.commandLine});
   ASSERT_EQ(r.ok(), c.ok) << c.key << "=" << c.typed << (r.ok() ? "" : " " + r.error());
   if (c.ok) {
     EXPECT_EQ(v.Format(c.key), c.stored);
@@ -44,6 +45,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"H2", "4", true, "4"}, Case{"H2", " 12abc", true, "12"}, Case{"H2", "65535", true, "65535"},
         Case{"H2", "65536", false, ""}, Case{"O2", "", true, "1"}, Case{"O2", "0", true, "1"},
         Case{"O2", "30", true, "30"}, Case{"O2", "70000", false, ""}, Case{"OX", "30", true, "1"},
+        Case{"O2", "abc", true, "1"}, Case{"H2", "abc", true, "3"},
+        // The command line takes the intervals as whole numbers only, then applies the same rules.
+        Case{"O2", "abc", false, "", true}, Case{"H2", "abc", false, "", true}, Case{"O2", "", false, "", true},
+        Case{"H2", " 12abc", false, "", true}, Case{"H2", "-5", true, "3", true}, Case{"H2", "+12", true, "12", true},
+        Case{"O2", "0", true, "1", true}, Case{"O2", "70000", false, "", true}, Case{"F5", "abc", false, "", true},
         // Texts: capacity in bytes, framing, date formats.
         Case{"D1", std::string(31, 'a'), true, std::string(31, 'a')}, Case{"D1", std::string(32, 'a'), false, ""},
         Case{"B0", "12345678", false, ""}, Case{"OU", "40,71", false, ""}, Case{"Va", "Ann\nB", false, ""},

@@ -8,9 +8,11 @@
 #include <csignal>
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "logger/log_export.h"
+#include "logger/replacing_file.h"
 #include "test_support.h"
 
 namespace zd573::logger {
@@ -116,23 +118,42 @@ TEST_P(Replace, WritesThroughASymbolicLinkAndKeepsIt) {
   EXPECT_EQ(ReadFile(real), ReadFile(link));
 }
 
-// A pipe cannot be renamed over; it is written directly and stays a pipe.
-TEST_P(Replace, WritesIntoAPipe) {
-  TempDir dir;
-  const std::string fifo = dir / "fifo";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const RawLog log = GenerateTrack(2000, 4);
-  ASSERT_TRUE(Write(dir / "reference", log).ok());
+// A pipe or a device cannot be replaced, and writing into one could wait for
+// ever (a FIFO nobody reads): the export is refused at once, naming why, and
+// the thing stays as it was.
+struct NotAFile {
+  const char* name;
+  std::function<std::string(const TempDir&)> make;  // returns the target
+};
 
-  std::string received;
-  std::thread reader([&] { received = ReadFile(fifo); });
-  const Status st = Write(fifo, log);
-  reader.join();
-  ASSERT_TRUE(st.ok()) << st.error();
-  EXPECT_EQ(received, ReadFile(dir / "reference"));
-  struct stat info {};
-  ASSERT_EQ(lstat(fifo.c_str(), &info), 0);
-  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+TEST_P(Replace, RefusesAPipeOrADevice) {
+  const NotAFile cases[] = {
+      {"fifo",
+       [](const TempDir& dir) {
+         const std::string fifo = dir / "fifo";
+         EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+         return fifo;
+       }},
+      {"device", [](const TempDir&) { return std::string("/dev/null"); }},
+      {"link to a fifo",
+       [](const TempDir& dir) {
+         const std::string fifo = dir / "fifo2", link = dir / "link";
+         EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+         EXPECT_EQ(symlink(fifo.c_str(), link.c_str()), 0);
+         return link;
+       }},
+  };
+  for (const NotAFile& c : cases) {
+    TempDir dir;
+    const std::string target = c.make(dir);
+    const auto before = Names(dir.path());
+    const Status st = Write(target, GenerateTrack(5, 4));
+    ASSERT_FALSE(st.ok()) << c.name;
+    EXPECT_EQ(st.error(), kCantGenerateOutput) << c.name;
+    EXPECT_NE(st.failure().detail.find("not a regular file"), std::string::npos) << c.name << ": " << st.failure().detail;
+    EXPECT_FALSE(CheckExportTarget(target).ok()) << c.name;
+    EXPECT_EQ(Names(dir.path()), before) << c.name;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, Replace,

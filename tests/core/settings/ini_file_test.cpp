@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <functional>
+
 #include "temp_dir.h"
 
 namespace zd573::settings {
@@ -197,6 +199,47 @@ TEST(IniFile, WriteThroughSymlinkUpdatesTarget) {
   ASSERT_TRUE(IniFile(dir / "link.ini").Write("A", "k", "2"));
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
   EXPECT_EQ(ReadFile(dir / "real.ini"), "[A]\nk=2\n");
+}
+
+// system.ini and Languages.lng are read by every command and window: a FIFO
+// would hang each of them, a huge file flood them. Neither is read; the
+// defaults count, a write is refused, and Check says why, naming the file.
+struct Unusable {
+  const char* name;
+  std::function<void(const std::filesystem::path&)> make;
+  const char* why;
+};
+
+TEST(IniFile, APipeOrAHugeFileIsRefusedWithAMessage) {
+  const Unusable cases[] = {
+      {"fifo", [](const std::filesystem::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, "not a regular file"},
+      {"device", [](const std::filesystem::path& p) { std::filesystem::create_symlink("/dev/zero", p); },
+       "not a regular file"},
+      {"huge",
+       [](const std::filesystem::path& p) {
+         WriteFile(p, "[SYSTEM]\nDefaultLanguage=TChinese\n" + std::string(IniFile::kMaxFileBytes, ';'));
+       },
+       "larger than 1 MiB"},
+  };
+  for (const Unusable& c : cases) {
+    TempDir dir;
+    const auto path = dir / "system.ini";
+    c.make(path);
+    const IniFile ini(path);
+    EXPECT_EQ(ini.Read("SYSTEM", "DefaultLanguage", "English"), "English") << c.name;
+    EXPECT_TRUE(ini.SectionNames().empty()) << c.name;
+    const Status check = ini.Check();
+    ASSERT_FALSE(check.ok()) << c.name;
+    EXPECT_NE(check.error().find(path.string()), std::string::npos) << check.error();
+    EXPECT_NE(check.error().find(c.why), std::string::npos) << check.error();
+    const Status write = ini.Write("SYSTEM", "DefaultLanguage", "English");
+    EXPECT_FALSE(write.ok()) << c.name;
+    EXPECT_NE(write.error().find(c.why), std::string::npos) << write.error();
+  }
+  TempDir dir;
+  EXPECT_TRUE(IniFile(dir / "missing.ini").Check().ok());
+  WriteFile(dir / "real.ini", "[A]\nk=1\n");
+  EXPECT_TRUE(IniFile(dir / "real.ini").Check().ok());
 }
 
 }  // namespace

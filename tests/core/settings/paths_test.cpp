@@ -55,6 +55,34 @@ TEST(Paths, SystemIniInConfigFolderOtherwise) {
       << "a relative XDG_CONFIG_HOME is ignored";
 }
 
+// temp.log goes to the user's cache folder, never the working directory.
+TEST(Paths, RawLogInTheUserCacheFolder) {
+  struct Row {
+    const char* xdg;
+    const char* home;
+    const char* expected;
+  };
+  const Row rows[] = {
+      {"/xdg", "/home/u", "/xdg/zd573"},
+      {"", "/home/u", "/home/u/.cache/zd573"},
+      {"relative", "/home/u", "/home/u/.cache/zd573"},  // a relative XDG_CACHE_HOME is ignored
+      {"", "", ""},
+  };
+  for (const Row& r : rows) EXPECT_EQ(ChooseCacheDir(r.xdg, r.home), fs::path(r.expected)) << r.xdg << " " << r.home;
+
+  TempDir dir;
+  ScopedEnv cache("XDG_CACHE_HOME", (dir / "cache").c_str());
+  auto raw = RawLogPath();
+  ASSERT_TRUE(raw.ok()) << raw.error();
+  EXPECT_EQ(fs::path(*raw), dir / "cache/zd573/temp.log");
+  for (const char* made : {"cache", "cache/zd573"})
+    EXPECT_EQ(fs::status(dir / made).permissions() & fs::perms::all, fs::perms::owner_all) << made;
+  EXPECT_FALSE(fs::exists(*raw)) << "only the folder is made";
+  WriteFile(dir / "file", "");
+  ScopedEnv blocked("XDG_CACHE_HOME", (dir / "file").c_str());
+  EXPECT_EQ(RawLogPath().code(), ErrorCode::File);
+}
+
 TEST(Paths, OverridesFromEnvironmentAndSetters) {
   TempDir dir;
   ScopedEnv config("ZD573_CONFIG_DIR", (dir / "cfg").c_str());

@@ -1,0 +1,105 @@
+#pragma once
+// Files and folders, the one platform facility every area of the core uses.
+// files_posix.cpp fills it with POSIX calls; nothing else in the core
+// touches a file handle. Paths are UTF-8 text.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zd573::files {
+
+// A path from UTF-8 text and back, the same on every platform (narrow
+// std::filesystem paths mean the ANSI code page on Windows).
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+std::string PathToUtf8(const std::filesystem::path& path);
+
+// An environment variable as UTF-8; empty when unset.
+std::string EnvVar(const char* name);
+
+// What a path names, links followed.
+enum class Kind { Missing, Regular, Directory, Other };
+Kind KindOf(const std::string& path);
+
+// An existing regular file that nobody may write: the user has protected it.
+bool IsReadOnlyFile(const std::string& path);
+
+// A folder this user may create files in.
+bool IsWritableDir(const std::string& path);
+
+// The folder of the running executable; empty when unknown.
+std::string ExecutableDir();
+
+// The user's home folder (HOME, else the account's; %USERPROFILE% on Windows).
+std::string HomeDir();
+
+// Where the user's settings and cache folders live: $XDG_CONFIG_HOME and
+// $XDG_CACHE_HOME (empty when unset), on Windows %APPDATA% and %LOCALAPPDATA%.
+std::string ConfigHome();
+std::string CacheHome();
+
+// Creates the folder and any missing parents. The folders it creates are
+// private to the user (mode 0700) when `privateDirs`; existing ones stay as
+// they are. Empty on success, else the reason.
+std::string CreateDirectories(const std::string& path, bool privateDirs);
+
+// The system's text for an error number of this facility (errno, or
+// GetLastError on Windows).
+std::string ErrorText(int error);
+
+enum class ReadProblem { None, Missing, NotRegular, TooLarge, Failed };
+
+struct ReadResult {
+  ReadProblem problem = ReadProblem::None;
+  std::vector<std::uint8_t> bytes;
+  std::string reason;  // the system's text for Failed
+};
+
+// Reads a whole file of at most `maxBytes`. With `regularOnly` anything but a
+// regular file (a pipe, a device) is refused at once, never waited on;
+// without it a pipe is read to its end, or to the limit.
+ReadResult ReadWholeFile(const std::string& path, std::size_t maxBytes, bool regularOnly);
+
+// Text for a salted temporary name: 16 hex digits nobody else picks.
+std::string UniqueSuffix();
+
+// A file this program creates exclusively (never through a link, never one
+// that is already there), writes, makes durable and then either renames over
+// a target or removes. The destructor removes it unless it was renamed.
+class NewFile {
+ public:
+  NewFile() = default;
+  ~NewFile();
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+
+  // False when `path` exists or cannot be created; Error() tells why.
+  bool Create(const std::string& path);
+  bool IsOpen() const { return handle_ != kNone; }
+  const std::string& Path() const { return path_; }
+  bool Write(const void* data, std::size_t size);
+  // Gives the file the permission bits of an existing `other` file (POSIX only).
+  void CopyModeOf(const std::string& other);
+  // Makes the contents durable; a file system that cannot sync is not an error.
+  bool Sync();
+  bool Close();
+  // Closes and renames the file over `target` in one step (a link named
+  // `target` is replaced, not followed); the file is then gone from Path().
+  bool RenameOver(const std::string& target);
+  // Closes and removes the file.
+  void Remove();
+  // The system's text for the last failure.
+  std::string Reason() const { return ErrorText(error_); }
+  // Whether Create failed because the name was taken.
+  bool NameTaken() const;
+
+ private:
+  static constexpr std::intptr_t kNone = -1;
+  std::intptr_t handle_ = kNone;
+  std::string path_;
+  int error_ = 0;
+};
+
+}  // namespace zd573::files

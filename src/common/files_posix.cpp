@@ -1,0 +1,205 @@
+// Files and folders with POSIX calls.
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "common/files.h"
+
+namespace zd573::files {
+
+namespace fs = std::filesystem;
+
+fs::path PathFromUtf8(std::string_view utf8) { return fs::path(std::string(utf8)); }
+
+std::string PathToUtf8(const fs::path& path) { return path.string(); }
+
+std::string EnvVar(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string();
+}
+
+Kind KindOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return Kind::Missing;
+  if (S_ISREG(st.st_mode)) return Kind::Regular;
+  if (S_ISDIR(st.st_mode)) return Kind::Directory;
+  return Kind::Other;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  // Root may write anything, so the permission bits decide, not access().
+  return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+bool IsWritableDir(const std::string& path) {
+  return !path.empty() && KindOf(path) == Kind::Directory && ::access(path.c_str(), W_OK) == 0;
+}
+
+std::string ExecutableDir() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.parent_path().string();
+}
+
+std::string HomeDir() {
+  if (std::string home = EnvVar("HOME"); !home.empty()) return home;
+  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
+  return {};
+}
+
+std::string ConfigHome() { return EnvVar("XDG_CONFIG_HOME"); }
+
+std::string CacheHome() { return EnvVar("XDG_CACHE_HOME"); }
+
+std::string CreateDirectories(const std::string& path, bool privateDirs) {
+  if (KindOf(path) == Kind::Directory) return {};
+  const fs::path p(path);
+  if (p.has_parent_path() && p.parent_path() != p) {
+    if (std::string why = CreateDirectories(p.parent_path().string(), privateDirs); !why.empty()) return why;
+  }
+  if (::mkdir(path.c_str(), privateDirs ? 0700 : 0777) != 0 && errno != EEXIST) return path + ": " + ErrorText(errno);
+  if (KindOf(path) != Kind::Directory) return path + ": " + ErrorText(ENOTDIR);
+  return {};
+}
+
+std::string ErrorText(int error) { return std::strerror(error); }
+
+ReadResult ReadWholeFile(const std::string& path, std::size_t maxBytes, bool regularOnly) {
+  ReadResult r;
+  // O_NONBLOCK: opening a FIFO must not wait for a writer. Reads of a regular
+  // file ignore the flag; a pipe read without it is switched back below.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | (regularOnly ? O_NONBLOCK : 0));
+  if (fd < 0) {
+    r.problem = errno == ENOENT ? ReadProblem::Missing : ReadProblem::Failed;
+    r.reason = ErrorText(errno);
+    return r;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || (regularOnly && !S_ISREG(st.st_mode))) {
+    r.problem = S_ISDIR(st.st_mode) || !regularOnly ? ReadProblem::Failed : ReadProblem::NotRegular;
+    r.reason = ErrorText(S_ISDIR(st.st_mode) ? EISDIR : errno);
+    ::close(fd);
+    return r;
+  }
+  if (S_ISREG(st.st_mode) && static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
+    r.problem = ReadProblem::TooLarge;
+    ::close(fd);
+    return r;
+  }
+  try {
+    // Read to the end rather than trusting the size: the file may still grow
+    // or be something other than a regular file.
+    std::size_t capacity = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) + 1 : 65536;
+    if (capacity > maxBytes + 1) capacity = maxBytes + 1;
+    r.bytes.resize(capacity);
+    std::size_t filled = 0;
+    for (;;) {
+      if (filled > maxBytes) {
+        r.problem = ReadProblem::TooLarge;
+        r.bytes.clear();
+        break;
+      }
+      if (filled == r.bytes.size()) r.bytes.resize(std::min(r.bytes.size() * 2, maxBytes + 1));
+      const ssize_t n = ::read(fd, r.bytes.data() + filled, r.bytes.size() - filled);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        r.problem = ReadProblem::Failed;
+        r.reason = ErrorText(errno);
+        r.bytes.clear();
+        break;
+      }
+      if (n == 0) {
+        r.bytes.resize(filled);  // no shrink_to_fit: a copy would double the peak memory
+        break;
+      }
+      filled += static_cast<std::size_t>(n);
+    }
+  } catch (const std::bad_alloc&) {
+    r = ReadResult{ReadProblem::Failed, {}, ErrorText(ENOMEM)};
+  }
+  ::close(fd);
+  return r;
+}
+
+NewFile::~NewFile() { Remove(); }
+
+bool NewFile::Create(const std::string& path) {
+  Remove();
+  // O_EXCL never follows a link and never opens a file that is already there;
+  // 0666 lets the umask decide, as for any new file.
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) {
+    error_ = errno;
+    return false;
+  }
+  handle_ = fd;
+  path_ = path;
+  return true;
+}
+
+bool NewFile::NameTaken() const { return error_ == EEXIST; }
+
+bool NewFile::Write(const void* data, std::size_t size) {
+  if (handle_ == kNone) return false;
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(static_cast<int>(handle_), p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error_ = n < 0 ? errno : ENOSPC;
+      return false;
+    }
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+void NewFile::CopyModeOf(const std::string& other) {
+  struct stat st {};
+  if (handle_ != kNone && ::stat(other.c_str(), &st) == 0) (void)::fchmod(static_cast<int>(handle_), st.st_mode & 07777);
+}
+
+bool NewFile::Sync() {
+  if (handle_ == kNone) return false;
+  if (::fsync(static_cast<int>(handle_)) != 0 && errno != EINVAL) {
+    error_ = errno;
+    return false;
+  }
+  return true;
+}
+
+bool NewFile::Close() {
+  if (handle_ == kNone) return true;
+  const bool closed = ::close(static_cast<int>(handle_)) == 0;
+  if (!closed) error_ = errno;
+  handle_ = kNone;
+  return closed;
+}
+
+bool NewFile::RenameOver(const std::string& target) {
+  if (!Close() || path_.empty()) return false;
+  if (::rename(path_.c_str(), target.c_str()) != 0) {
+    error_ = errno;
+    return false;
+  }
+  path_.clear();
+  return true;
+}
+
+void NewFile::Remove() {
+  if (handle_ != kNone) ::close(static_cast<int>(handle_));
+  handle_ = kNone;
+  if (!path_.empty()) ::unlink(path_.c_str());
+  path_.clear();
+}
+
+}  // namespace zd573::files

@@ -1,0 +1,41 @@
+#pragma once
+// One focus chain per view and a name for every control a screen reader can
+// reach, in the current language.
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QWidget;
+
+namespace zd573 {
+
+class CLabel;
+
+// Names each edit, list, spin box and check box of `view` that has no name
+// after the label on its left in the same row ("Time Zone:" names the time
+// zone list "Time Zone"); radio buttons and buttons keep their own text.
+void NameControlsFromLabels(QWidget* view);
+
+// The view's focus chain in reading order (top to bottom, then left to
+// right within a row), with `last` at the end in the given order.
+// Returns the chain, first control first.
+std::vector<QWidget*> OrderFocusChain(QWidget* view, const std::vector<QWidget*>& last);
+
+// A row of tabs drawn as labels: each is a tab for screen readers, reached
+// with Tab; Left and Right on a focused tab, and Ctrl+Tab / Ctrl+Shift+Tab
+// anywhere in `view`, switch. `select(i)` shows tab i; `current()` says
+// which one shows.
+void MakeTabRow(QWidget* view, const std::vector<CLabel*>& tabs, std::function<void(int)> select,
+                std::function<int()> current);
+// Marks tab `index` of the row as the selected one.
+void MarkSelectedTab(const std::vector<CLabel*>& tabs, int index);
+
+// Names a control of a grid after its column heading and its row: "Name 12".
+void NameGridCell(QWidget* control, const QString& heading, int row);
+
+// Text as a screen reader should say a caption or a label: "&&" as "&", no
+// trailing colon.
+QString SpokenLabel(const QString& text);
+
+}  // namespace zd573
