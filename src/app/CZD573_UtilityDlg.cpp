@@ -222,6 +222,7 @@ void CZD573_UtilityDlg::ApplyTexts() {
   context_.Refresh();
   const QString title = context_.Text("STR_MAINPAGE_APPNAME", "ZD-573 Utility");
   appName_->SetLabelText(title);
+  logo_->SetSpokenName(title);
   ShowTitle();
   for (int i = 0; i < 6; ++i) {
     captions_[static_cast<std::size_t>(i)]->SetLabelText(context_.Text(
@@ -409,6 +410,8 @@ void CZD573_UtilityDlg::OnReadProgress(Progress progress) {
 void CZD573_UtilityDlg::OnReadComplete() {
   StopRead();
   ShowLoginButton(false);
+  // The keyboard goes back where Login was (greyed, it lost the focus during the read).
+  if (menu_->isVisible() && !sheet_) logout_->setFocus(Qt::OtherFocusReason);
   EnableLogin(false);
   EnablePageButtons(true);
   SetStatus(kReadCorrect);

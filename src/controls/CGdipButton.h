@@ -21,7 +21,8 @@ class CGdipButton : public QAbstractButton {
 
  public:
   // The ring around a button that has the keyboard focus.
-  static inline const QColor kFocusRingColour{0x14, 0x8F, 0x88};
+  // Dark, with a white halo: it shows on the teal buttons and on the light panels.
+  static inline const QColor kFocusRingColour{0x17, 0x24, 0x32};
 
   enum class Face { Normal, Pressed, Hover, Disabled };
 

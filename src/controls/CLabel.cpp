@@ -68,6 +68,8 @@ class LabelAccessible : public QAccessibleWidget {
   QAccessible::State state() const override {
     QAccessible::State s = QAccessibleWidget::state();
     auto* label = static_cast<CLabel*>(widget());
+    // An empty label says nothing: readers pass it by.
+    if (label->text().trimmed().isEmpty() && label->accessibleName().isEmpty()) s.invisible = true;
     if (label->AccessibleRole() == QAccessible::PageTab) {
       s.selectable = true;
       s.selected = label->property("zd573TabSelected").toBool();
@@ -168,14 +170,10 @@ void CLabel::SetForeground(const QColor& colour) {
 }
 
 void CLabel::SetLabelText(const QString& text) {
-  const bool changed = text != this->text();
+  // setText tells assistive tools of the new name; a status line's changes
+  // are read out from there.
   setText(text);
   Redraw();
-  if (changed && role_ == QAccessible::StatusBar && QAccessible::isActive()) {
-    // A status line says its news without taking the focus.
-    QAccessibleEvent news(this, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&news);
-  }
 }
 
 void CLabel::SetBold(bool on) {
@@ -430,6 +428,26 @@ void CLabel::paintEvent(QPaintEvent*) {
     CMemDC memory(&p, client);
     Draw(*memory, client);
   }
+  if (hasFocus() && focusPolicy() != Qt::NoFocus) {
+    // A focused tab or link is outlined like a focused image button.
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF ring = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(255, 255, 255, 200), 3));
+    p.drawRoundedRect(ring, 5, 5);
+    p.setPen(QPen(QColor(0x17, 0x24, 0x32), 2));
+    p.drawRoundedRect(ring, 5, 5);
+  }
+}
+
+void CLabel::focusInEvent(QFocusEvent* event) {
+  QLabel::focusInEvent(event);
+  update();
+}
+
+void CLabel::focusOutEvent(QFocusEvent* event) {
+  QLabel::focusOutEvent(event);
+  update();
 }
 
 }  // namespace zd573

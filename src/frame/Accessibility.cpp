@@ -1,6 +1,10 @@
 #include "frame/Accessibility.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QLabel>
+#include <QRadioButton>
 #include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
@@ -44,6 +48,19 @@ QRect InView(const QWidget* w, const QWidget* view) {
 
 void NameControlsFromLabels(QWidget* view) {
   const QList<CLabel*> labels = view->findChildren<CLabel*>();
+  // A choice among radio buttons is described by the row's label: "Low", "Ringing Volume".
+  for (QRadioButton* radio : view->findChildren<QRadioButton*>()) {
+    if (!radio->accessibleDescription().isEmpty()) continue;
+    const QRect at = InView(radio, view);
+    CLabel* row = nullptr;
+    for (CLabel* label : labels) {
+      const QRect l = InView(label, view);
+      if (label->isHidden() || SpokenLabel(label->text()).isEmpty() || l.right() > at.left() + 4) continue;
+      if (l.center().y() < at.top() - 4 || l.center().y() > at.bottom() + 4) continue;
+      if (!row || l.right() > InView(row, view).right()) row = label;
+    }
+    if (row) radio->setAccessibleDescription(SpokenLabel(row->text()));
+  }
   for (QWidget* w : view->findChildren<QWidget*>()) {
     if (!NeedsLabel(w) || !w->accessibleName().isEmpty()) continue;
     // A line edit inside a list (an editable combo box) is named by its list.
@@ -72,7 +89,50 @@ void NameControlsFromLabels(QWidget* view) {
 }
 
 void NameGridCell(QWidget* control, const QString& heading, int row) {
-  control->setAccessibleName(SpokenLabel(heading) + QLatin1Char(' ') + QString::number(row));
+  const QString name = SpokenLabel(heading) + QLatin1Char(' ') + QString::number(row);
+  control->setAccessibleName(name);
+  if (qobject_cast<QComboBox*>(control)) {
+    // On Linux a list is said by its label relation and its value; a grid
+    // cell has no label of its own, so it gets one that is never shown.
+    auto* label = new QLabel(name, control->parentWidget());
+    label->setGeometry(control->geometry().topLeft().x(), control->geometry().topLeft().y(), 0, 0);
+    label->setBuddy(control);
+    label->hide();
+  }
+}
+
+namespace {
+class ViewAccessible : public QAccessibleWidget {
+ public:
+  ViewAccessible(QWidget* w, QAccessible::Role role) : QAccessibleWidget(w, role) {}
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Name && widget()->accessibleName().isEmpty()) return SpokenLabel(widget()->windowTitle());
+    return QAccessibleWidget::text(t);
+  }
+};
+
+QAccessibleInterface* ViewFactory(const QString& className, QObject* object) {
+  if (!object || !object->isWidgetType()) return nullptr;
+  auto* w = static_cast<QWidget*>(object);
+  if (className == QLatin1String("zd573::SkinnedDialog")) return new ViewAccessible(w, QAccessible::Dialog);
+  if (className == QLatin1String("zd573::PageFrame")) return new ViewAccessible(w, QAccessible::Pane);
+  if (className == QLatin1String("zd573::CZD573_UtilityDlg")) return new ViewAccessible(w, QAccessible::Window);
+  return nullptr;
+}
+}  // namespace
+
+void InstallAccessibleRoles() {
+  static const bool installed = [] {
+    QAccessible::installFactory(&ViewFactory);
+    return true;
+  }();
+  (void)installed;
+}
+
+void AnnounceSheet(QWidget* sheet, bool opened) {
+  if (!QAccessible::isActive()) return;
+  QAccessibleEvent event(sheet, opened ? QAccessible::DialogStart : QAccessible::DialogEnd);
+  QAccessible::updateAccessibility(&event);
 }
 
 std::vector<QWidget*> OrderFocusChain(QWidget* view, const std::vector<QWidget*>& last) {
@@ -95,7 +155,17 @@ std::vector<QWidget*> OrderFocusChain(QWidget* view, const std::vector<QWidget*>
 }
 
 void MarkSelectedTab(const std::vector<CLabel*>& tabs, int index) {
-  for (std::size_t i = 0; i < tabs.size(); ++i) tabs[i]->setProperty("zd573TabSelected", int(i) == index);
+  for (std::size_t i = 0; i < tabs.size(); ++i) {
+    const bool selected = int(i) == index;
+    if (tabs[i]->property("zd573TabSelected").toBool() == selected) continue;
+    tabs[i]->setProperty("zd573TabSelected", selected);
+    if (QAccessible::isActive()) {
+      QAccessible::State changed;
+      changed.selected = true;
+      QAccessibleStateChangeEvent event(tabs[i], changed);
+      QAccessible::updateAccessibility(&event);
+    }
+  }
 }
 
 namespace {
@@ -130,7 +200,12 @@ void MakeTabRow(QWidget* view, const std::vector<CLabel*>& tabs, std::function<v
     tab->installEventFilter(keys);
   }
   const int n = static_cast<int>(tabs.size());
-  auto step = [select, current, n](int by) { select((current() + by + n) % n); };
+  // The keyboard follows the tab that now shows, so a reader says which it is.
+  auto step = [select, current, n, tabs](int by) {
+    const int to = (current() + by + n) % n;
+    select(to);
+    tabs[static_cast<std::size_t>(to)]->setFocus(Qt::TabFocusReason);
+  };
   auto* next = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), view);
   next->setContext(Qt::WidgetWithChildrenShortcut);
   QObject::connect(next, &QShortcut::activated, view, [step] { step(1); });

@@ -34,6 +34,12 @@ void MarkSelectedTab(const std::vector<CLabel*>& tabs, int index);
 // Names a control of a grid after its column heading and its row: "Name 12".
 void NameGridCell(QWidget* control, const QString& heading, int row);
 
+// The window, its pages and its sheets as a screen reader should take them:
+// a frame, panes named by their title, dialogs named by their title. Once.
+void InstallAccessibleRoles();
+// Tells assistive tools that a sheet opened or closed.
+void AnnounceSheet(QWidget* sheet, bool opened);
+
 // Text as a screen reader should say a caption or a label: "&&" as "&", no
 // trailing colon.
 QString SpokenLabel(const QString& text);

@@ -8,6 +8,7 @@
 #include <QWindow>
 
 #include "device/device_port.h"
+#include "frame/Accessibility.h"
 #include "frame/Messages.h"
 #include "frame/QtLanguage.h"
 #include "settings/paths.h"
@@ -75,6 +76,7 @@ AppContext::AppContext() : lookup_(settings::LanguagesPath(), language_) {
   notifier = MessageBoxes();
   // Qt speaks English until the user's language has been read.
   ApplyQtLanguage(locale_);
+  InstallAccessibleRoles();
 }
 
 void AppContext::SetLanguage(std::string language) {

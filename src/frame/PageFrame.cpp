@@ -57,10 +57,18 @@ void PageFrame::PrepareForKeyboard() {
   close_->SetSpokenName(Text("STR_GLOBAL_CLOSE", "Close"));
   back_->SetSpokenName(menuText_->text());
   apply_->SetSpokenName(applyText_->text());
+  icon_->SetSpokenName(title_->text());
   progress_->SetAccessibleRole(QAccessible::StatusBar);
   NameControlsFromLabels(this);
   // The page's fields in reading order, then Apply, then Back.
-  const std::vector<QWidget*> chain = OrderFocusChain(this, {apply_, back_});
+  std::vector<QWidget*> chain = PageFocusOrder();
+  if (chain.empty()) {
+    chain = OrderFocusChain(this, {apply_, back_});
+  } else {
+    chain.push_back(apply_);
+    chain.push_back(back_);
+    for (std::size_t i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
+  }
   firstField_ = chain.empty() ? nullptr : chain.front();
 }
 
@@ -172,6 +180,7 @@ void PageFrame::CreateFrameControls() {
 void PageFrame::LoadFrameTexts() {
   title_text_ = context_.Text(identity_.titleKey, identity_.titleDefault);
   title_->SetLabelText(title_text_);
+  setWindowTitle(PlainCaption(title_text_));  // what a screen reader calls the page
   subtitle_->SetLabelText(context_.Text(look_.aboutKey, look_.aboutDefault));
   menuText_->SetLabelText(context_.Text("STR_GLOBAL_MENU", "Menu"));
   applyText_->SetLabelText(context_.Text("STR_GLOBAL_APPLY", "Apply"));
@@ -202,13 +211,17 @@ void PageFrame::ShowDeviceName(const std::string& name) {
   deviceName_->setToolTip(full);
 }
 
-void PageFrame::ShowProgress(const QString& text) { progress_->SetLabelText(text); }
+void PageFrame::ShowProgress(const QString& text) {
+  progress_->SetLabelText(text);
+  progress_->setVisible(!text.isEmpty());
+}
 
 void PageFrame::SetBusy(bool busy) {
   // The button that started the work gets the keyboard back when it is done.
+  // (A button greyed while busy loses the focus to the next field meanwhile.)
   if (busy) {
     focusBeforeBusy_ = QApplication::focusWidget();
-  } else if (focusBeforeBusy_ && !QApplication::focusWidget()) {
+  } else if (focusBeforeBusy_ && (!QApplication::focusWidget() || qobject_cast<CGdipButton*>(focusBeforeBusy_))) {
     focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
   }
   busy_ = busy;

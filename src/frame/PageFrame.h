@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -122,6 +123,9 @@ class PageFrame : public QWidget {
   virtual bool HasChanges(const DeviceValues& /*values*/) const { return false; }
   // Work that needs no device, done before the port is opened.
   virtual Status BeforeApply() { return {}; }
+  // The page's focus chain when reading order is not the right one (two
+  // columns that read down); empty: reading order.
+  virtual std::vector<QWidget*> PageFocusOrder() const { return {}; }
   // The page's own controls go quiet (or wake) while device work runs.
   virtual void SetPageBusy(bool /*busy*/) {}
 

@@ -111,6 +111,7 @@ class SheetOverlay : public QWidget {
 }  // namespace
 
 QWidget* SkinnedDialog::PrepareForKeyboard() {
+  icon_->SetSpokenName(title_->text());
   confirm_->SetSpokenName(confirmCaption_->text());
   cancel_->SetSpokenName(cancelCaption_->text());
   NameControlsFromLabels(this);
@@ -138,6 +139,8 @@ SkinnedDialog* ShowSheet(QWidget* under, SkinnedDialog* sheet) {
   overlay->show();
   overlay->raise();
   sheet->show();
+  AnnounceSheet(sheet, true);
+  QObject::connect(sheet, &SkinnedDialog::finished, sheet, [sheet] { AnnounceSheet(sheet, false); });
   // The first field, or the confirm button, takes the keyboard.
   first->setFocus(Qt::TabFocusReason);
   return sheet;

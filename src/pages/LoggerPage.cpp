@@ -18,6 +18,7 @@
 #include "device/transactions.h"
 #include "logger/log_record.h"
 #include "logger/replacing_file.h"
+#include "frame/Accessibility.h"
 #include "frame/Messages.h"
 #include "frame/Skin.h"
 #include "pages/TrackPreview.h"
@@ -65,6 +66,8 @@ void LoggerPage::CreatePageControls() {
   logging_ = AddCheck(QRect(310, 182, 90, 25), QStringLiteral("Enable"));
   logging_->setText(Text("STR_GLOBAL_ON", "ON"));
   Fields().BindFlag("OX", logging_);
+  logging_->setAccessibleName(SpokenLabel(Text("STR_LOGGERPAGE_STR1", "GPS Data Log Interval:")) + QLatin1Char(' ') +
+                              logging_->text());
   connect(logging_, &QAbstractButton::clicked, this, [this](bool on) { interval_->setEnabled(on); });
 
   AddLabel(QRect(10, 235, 160, 25), "STR_LOGGERPAGE_STR3", "Data log Export to:");
@@ -108,6 +111,8 @@ void LoggerPage::CreatePageControls() {
   written_ = AddLabel(QRect(584, 428, 160, 18), {}, {}, Qt::AlignHCenter | Qt::AlignVCenter);
   writtenFile_ = AddLabel(QRect(584, 446, 160, 18), {}, {}, Qt::AlignHCenter | Qt::AlignVCenter);
   written_->SetPointSize(9);
+  // What an export wrote is news: it is read out like a status line.
+  written_->SetAccessibleRole(QAccessible::StatusBar);
   writtenFile_->SetPointSize(9);
   writtenFile_->SetForeground(skin::kHintColour);
 }

@@ -11,6 +11,8 @@
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
+#include <QShortcut>
+
 #include "frame/Accessibility.h"
 #include "frame/Skin.h"
 #include "settings/language.h"
@@ -171,6 +173,15 @@ void MsgPage::CreateContactControls() {
   down_->setFocusPolicy(Qt::NoFocus);
   connect(up_, &QAbstractButton::clicked, this, &MsgPage::MoveUp);
   connect(down_, &QAbstractButton::clicked, this, &MsgPage::MoveDown);
+  up_->SetSpokenName(Text("STR_MSGSPAGE_UP", "Move up"));
+  down_->SetSpokenName(Text("STR_MSGSPAGE_DOWN", "Move down"));
+  // From the keyboard: Alt+Up and Alt+Down move the contact being edited.
+  for (auto [key, move] : {std::pair{Qt::Key_Up, &MsgPage::MoveUp}, std::pair{Qt::Key_Down, &MsgPage::MoveDown}}) {
+    auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | key), this);
+    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(shortcut, &QShortcut::activated, this, move);
+  }
+  for (std::size_t i = 0; i < badges_.size(); ++i) badges_[i]->SetSpokenName(QString::number(i + 1));
 }
 
 void MsgPage::CreateSmsControls() {
@@ -193,8 +204,10 @@ void MsgPage::CreateSmsControls() {
     emergencyPhones_[r] = AddEdit(QRect(kSmsPhoneLeft, y, kSmsEditWidth, kEditHeight));
     Fields().Bind(std::string{'G', static_cast<char>('0' + k)}, emergencyPhones_[r]);
   }
-  for (int k = 0; k < kEmergencyRows; ++k)
+  for (int k = 0; k < kEmergencyRows; ++k) {
     NameGridCell(emergencyPhones_[static_cast<std::size_t>(k)], smsLabels_[0]->text(), k + 1);
+    NameGridCell(emergencyNames_[static_cast<std::size_t>(k)], smsLabels_[2]->text(), k + 1);
+  }
   reportNumber_ = AddEdit(QRect(kReportLeft, kSmsRowTop, kSmsEditWidth, kEditHeight));
   reportNumber_->setAccessibleName(SpokenLabel(smsLabels_[1]->text()));
   Fields().Bind("F0", reportNumber_);
@@ -218,6 +231,19 @@ void MsgPage::FillFromSettings(const DeviceValues&) {
   // state and the emergency rows already name their contacts.
   ShowSms();
   ShowContacts();
+}
+
+std::vector<QWidget*> MsgPage::PageFocusOrder() const {
+  // The tabs, then each contact in its number's order (the columns read
+  // down), then the emergency rows, then the report block.
+  std::vector<QWidget*> chain{contactsHeader_, smsHeader_};
+  for (int row = 0; row < kContacts; ++row) {
+    chain.push_back(names_[static_cast<std::size_t>(row)]);
+    chain.push_back(phones_[static_cast<std::size_t>(row)]);
+  }
+  for (QLineEdit* e : emergencyPhones_) chain.push_back(e);
+  chain.insert(chain.end(), {reportNumber_, interval_, engineer_, textFormat_});
+  return chain;
 }
 
 void MsgPage::ShowContacts() {

@@ -52,6 +52,7 @@ class MsgPage : public PageFrame {
 
  protected:
   void CreatePageControls() override;
+  std::vector<QWidget*> PageFocusOrder() const override;
   void FillFromSettings(const DeviceValues& values) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;

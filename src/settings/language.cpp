@@ -84,6 +84,8 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_MSGSPAGE_SMSFORMATS2", "Text Format"},
     {"STR_MSGSPAGE_CONTACTS", "Contacts"},
     {"STR_MSGSPAGE_SMS", "SMS Message"},
+    {"STR_MSGSPAGE_UP", "Move up"},
+    {"STR_MSGSPAGE_DOWN", "Move down"},
     {"STR_MSGPAGE_ABOUT", "about us \"Contacts && Send Message Setting\" information"},
     // GPRS page
     {"STR_GPRSPAGE_STR1", "GPRS APN:"},

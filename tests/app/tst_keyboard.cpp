@@ -144,6 +144,12 @@ class TestKeyboard : public QObject {
       cancel = w->OpenPage()->BackButton();
     }
     ExpectNamed(shown);
+    // A sheet is a dialog and a page a pane, each named by its title.
+    QAccessibleInterface* self = QAccessible::queryAccessibleInterface(shown);
+    if (view != QLatin1String("menu")) {
+      QCOMPARE(self->role(), qobject_cast<PageFrame*>(shown) ? QAccessible::Pane : QAccessible::Dialog);
+      QVERIFY(!self->text(QAccessible::Name).isEmpty());
+    }
 
     const QList<QWidget*> walk = TabWalk(w.get());
     QVERIFY(walk.size() >= 2);
@@ -170,6 +176,22 @@ class TestKeyboard : public QObject {
       QCOMPARE(walk.at((at + 1) % walk.size()), cancel);
       QWidget* first = walk.at((at + 2) % walk.size());
       QVERIFY2(first != confirm && first != cancel, qPrintable(met.join(QStringLiteral("\n"))));
+      if (auto* sms = qobject_cast<MsgPage*>(shown); sms && view == QLatin1String("sms")) {
+        // The emergency rows down the left block, then the report block.
+        const qsizetype first = walk.indexOf(sms->EmergencyPhone(0));
+        QVERIFY(first >= 0);
+        for (int k = 1; k < MsgPage::kEmergencyRows; ++k) QCOMPARE(walk.value(first + k), sms->EmergencyPhone(k));
+        QCOMPARE(walk.value(first + MsgPage::kEmergencyRows), sms->ReportNumberEdit());
+        return;
+      }
+      if (auto* contacts = qobject_cast<MsgPage*>(shown); contacts && view != QLatin1String("sms")) {
+        // The contacts read in their numbers' order, down one column, then the next.
+        const qsizetype tenth = walk.indexOf(contacts->PhoneEdit(9));
+        QVERIFY(tenth >= 0);
+        QCOMPARE(walk.value(tenth + 1), contacts->NameEdit(10));
+        QCOMPARE(walk.value(walk.indexOf(contacts->NameEdit(0)) + 1), contacts->PhoneEdit(0));
+        return;
+      }
       for (qsizetype i = 1; i < walk.size(); ++i) {
         if (walk[i] == confirm || walk[i] == cancel || walk[i - 1] == confirm || walk[i - 1] == cancel) continue;
         const QRect a(walk[i - 1]->mapTo(shown, QPoint()), walk[i - 1]->size());
@@ -235,8 +257,15 @@ class TestKeyboard : public QObject {
     Activate(window.get());
     page->NameEdit(0)->setFocus();
     QCOMPARE(page->ActiveTab(), MsgPage::Tab::Contacts);
-    QTest::keyClick(page->NameEdit(0), Qt::Key_Tab, Qt::ControlModifier);
+    // Alt+Down moves the contact being edited, as the Down button does.
+    page->NameEdit(0)->setText(QStringLiteral("Ann"));
+    QTest::keyClick(page->NameEdit(0), Qt::Key_Down, Qt::AltModifier);
+    QCOMPARE(page->NameEdit(1)->text(), QStringLiteral("Ann"));
+    QCOMPARE(QApplication::focusWidget(), page->NameEdit(1));
+    QTest::keyClick(page->NameEdit(1), Qt::Key_Tab, Qt::ControlModifier);
     QCOMPARE(page->ActiveTab(), MsgPage::Tab::Sms);
+    // The keyboard follows to the tab that now shows.
+    QCOMPARE(QApplication::focusWidget(), page->SmsHeader());
     page->SmsHeader()->setFocus(Qt::TabFocusReason);
     QTest::keyClick(page->SmsHeader(), Qt::Key_Left);
     QCOMPARE(page->ActiveTab(), MsgPage::Tab::Contacts);
