@@ -1,5 +1,6 @@
 #pragma once
-// The console, the command line's one platform facility (console_posix.cpp).
+// The console, the command line's one platform facility: console_posix.cpp
+// and console_win32.cpp fill it.
 #include <string>
 #include <vector>
 

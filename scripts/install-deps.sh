@@ -18,6 +18,9 @@ PKGS=(
   # the sanitizer build and the fuzz targets (./test.sh --sanitize, ./fuzz.sh): clang,
   # its sanitizer and libFuzzer runtimes, llvm-symbolizer for readable reports
   clang libclang-rt-14-dev llvm
+  # the Windows command line and its tests under Wine (scripts/build-windows.sh,
+  # scripts/test-windows.sh, CI): the cross compiler with posix threads, Wine
+  g++-mingw-w64-x86-64-posix wine wine64
 )
 # --extras: what the scripts run by hand need (scripts/build-matrix.sh with
 # clang, scripts/try-package.sh), not CI.

@@ -1,7 +1,8 @@
 #pragma once
 // Files and folders, the one platform facility every area of the core uses.
-// files_posix.cpp fills it with POSIX calls; nothing else in the core
-// touches a file handle. Paths are UTF-8 text.
+// files_posix.cpp fills it with POSIX calls, files_win32.cpp with Win32 ones;
+// nothing else in the core touches a file handle. Paths are UTF-8 text on
+// every platform (a Windows path is converted to UTF-16 at the system call).
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>

@@ -1,6 +1,8 @@
 #pragma once
 // The serial link to the tracker. The read workflow and the log reader only see
-// the DevicePort interface; SerialPort fills it with termios.
+// the DevicePort interface; SerialPort fills it with termios
+// (serial_port_posix.cpp) or the Win32 communications functions
+// (serial_port_win32.cpp).
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -33,7 +35,8 @@ class DevicePort {
 };
 
 // The device node for a port name: a bare name such as "ttyACM0" lives in the
-// device directory (ZD573_DEV_ROOT, default /dev); a name with a slash is a path.
+// device directory (ZD573_DEV_ROOT, default /dev); a name with a slash is a
+// path. On Windows "COM7" opens as \\.\COM7 and DevRoot() is \\.\.
 std::string PortPath(const std::string& portName);
 std::string DevRoot();
 
@@ -45,14 +48,15 @@ class SerialPort final : public DevicePort {
   SerialPort& operator=(const SerialPort&) = delete;
 
   Status Open(const std::string& portName) override;
-  bool IsOpen() const override { return fd_.load() >= 0; }
+  bool IsOpen() const override { return fd_.load() != -1; }
   int Read(std::uint8_t* buffer, std::size_t max) override;
   Status Write(std::string_view bytes) override;
   void Purge() override;
   void Close() override;
 
  private:
-  std::atomic<int> fd_{-1};
+  // The file descriptor, or the Win32 HANDLE; -1 (INVALID_HANDLE_VALUE) when closed.
+  std::atomic<std::intptr_t> fd_{-1};
 };
 
 // A view of an open port for a job that must not close it: the view forwards

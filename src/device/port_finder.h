@@ -1,5 +1,6 @@
 #pragma once
-// Finding the tracker's serial port by its friendly name.
+// Finding the tracker's serial port by its friendly name. The list of ports
+// comes from sysfs (port_list_posix.cpp) or SetupAPI (port_list_win32.cpp).
 #include <chrono>
 #include <string>
 #include <vector>
@@ -9,16 +10,20 @@
 namespace zd573 {
 
 struct SerialPortInfo {
-  std::string name;          // e.g. "ttyACM0": what the port is opened by
-  std::string friendlyName;  // "<USB product or interface string> (<name>)"
+  std::string name;          // e.g. "ttyACM0" or "COM7": what the port is opened by
+  std::string friendlyName;  // "<USB product or interface string> (<name>)"; Windows' own friendly name there
   std::string path;          // the device node
   bool matches = false;      // the tracker's port by name
 };
 
 // sysfs root (ZD573_SYSFS_ROOT, default /sys); tests build a fake tree there.
+// Empty on Windows, which has no sysfs.
 std::string SysfsRoot();
 
-// Serial devices that hang off a USB device, sorted by tty name.
+// Linux: serial devices that hang off a USB device, sorted by tty name.
+// Windows: the present devices of the Ports class (SetupAPI) with a COM name
+// (the device's PortName); the tracker's has "STM" in its description or
+// friendly name. Sorted by name.
 std::vector<SerialPortInfo> ListSerialPorts();
 
 // Whether a friendly name marks the tracker, and the port name it carries:

@@ -1,15 +1,12 @@
 #include "settings/text_encoding.h"
 
-#include <iconv.h>
-
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 #include "settings/paths.h"
+#include "settings/text_codec.h"
 
 namespace zd573::settings {
 namespace {
@@ -30,52 +27,6 @@ constexpr std::array kOffered = std::to_array<CodePage>({
     {1257, "Baltic (1257)"},
     {1258, "Vietnamese (1258)"},
 });
-
-// iconv names to try, best first; glibc spells some pages more than one way.
-std::vector<std::string> Candidates(int codePage) {
-  std::vector<std::string> names{"CP" + std::to_string(codePage)};
-  switch (codePage) {
-    case 874: names.emplace_back("TIS-620"); break;
-    case 932: names.emplace_back("SHIFT_JIS"); break;
-    case 936: names.emplace_back("GBK"); break;
-    case 949: names.emplace_back("UHC"); break;
-    case 950: names.emplace_back("BIG5"); break;
-    default: break;
-  }
-  return names;
-}
-
-class Converter {
- public:
-  Converter(const std::string& to, const std::string& from)
-      : cd_(::iconv_open(to.c_str(), from.c_str())) {}
-  ~Converter() {
-    if (ok()) ::iconv_close(cd_);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-  // Converts what it can; returns the errno that stopped it (0 at the end).
-  // `in` is advanced past the converted input.
-  int Run(std::string_view& in, std::string& out) {
-    char buffer[256];
-    while (true) {
-      char* src = const_cast<char*>(in.data());
-      std::size_t srcLeft = in.size();
-      char* dst = buffer;
-      std::size_t dstLeft = sizeof buffer;
-      const std::size_t r = ::iconv(cd_, in.empty() ? nullptr : &src, &srcLeft, &dst, &dstLeft);
-      const int err = r == static_cast<std::size_t>(-1) ? errno : 0;
-      out.append(buffer, static_cast<std::size_t>(dst - buffer));
-      if (!in.empty()) in.remove_prefix(in.size() - srcLeft);
-      if (err != E2BIG) return err;
-    }
-  }
-
- private:
-  iconv_t cd_;
-};
 
 // Length of the valid UTF-8 sequence at the start of `s`, 0 if invalid.
 std::size_t Utf8SequenceLength(std::string_view s, char32_t* codePoint) {
@@ -161,12 +112,7 @@ std::string_view CutToCharBoundary(std::string_view bytes, std::size_t maxBytes,
   return bytes.substr(0, end);
 }
 
-std::string IconvName(int codePage) {
-  for (const std::string& name : Candidates(codePage)) {
-    if (Converter(name, "UTF-8").ok() && Converter("UTF-8", name).ok()) return name;
-  }
-  return {};
-}
+std::string IconvName(int codePage) { return codec::Name(codePage); }
 
 int CodePageForLocale(std::string_view locale) {
   const auto at = locale.find('@');
@@ -193,6 +139,11 @@ int CodePageForLocale(std::string_view locale) {
 }
 
 int DefaultDeviceCodePage() {
+  // On Windows the ANSI code page itself, when it is one we offer.
+  const int system = codec::SystemCodePage();
+  for (const CodePage& offered : kOffered) {
+    if (offered.number == system) return system;
+  }
   for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
     const char* value = std::getenv(name);
     if (value && *value) return CodePageForLocale(value);
@@ -220,33 +171,16 @@ Expected<std::string> EncodeDeviceText(std::string_view utf8, int codePage) {
   if (const auto bad = FirstInvalidUtf8(utf8); bad != std::string_view::npos) {
     return Error{"the text is not valid UTF-8 at byte " + std::to_string(bad)};
   }
-  const std::string name = IconvName(codePage);
-  if (name.empty()) return Error{"code page " + std::to_string(codePage) + " is not available"};
-  Converter conv(name, "UTF-8");
+  if (codec::Name(codePage).empty()) return Error{"code page " + std::to_string(codePage) + " is not available"};
   std::string out;
-  std::string_view in = utf8;
-  const int err = conv.Run(in, out);
-  if (err != 0) {
-    return Error{DescribeCharacter(in) + " cannot be written in code page " + std::to_string(codePage)};
+  if (const std::size_t failed = codec::Encode(utf8, codePage, out); failed != std::string_view::npos) {
+    return Error{DescribeCharacter(utf8.substr(failed)) + " cannot be written in code page " + std::to_string(codePage)};
   }
-  std::string_view none;
-  conv.Run(none, out);  // flush a stateful encoder
   return out;
 }
 
 std::string DecodeDeviceText(std::string_view bytes, int codePage) {
-  std::string name = IconvName(codePage);
-  if (name.empty()) name = IconvName(kWesternCodePage);
-  Converter conv("UTF-8", name);
-  std::string out;
-  std::string_view in = bytes;
-  while (conv.Run(in, out) != 0 && !in.empty()) {
-    out += "\xEF\xBF\xBD";  // U+FFFD for a byte that does not decode
-    in.remove_prefix(1);
-  }
-  std::string_view none;
-  conv.Run(none, out);  // flush a decoder that holds back a combining base
-  return out;
+  return codec::Decode(bytes, codec::Name(codePage).empty() ? kWesternCodePage : codePage);
 }
 
 std::optional<int> ChosenDeviceCodePage(const IniFile& systemIni) {

@@ -25,15 +25,17 @@ struct CodePage {
 // The code pages offered for choice, by number.
 std::span<const CodePage> OfferedCodePages();
 
-// The iconv name used for `codePage` ("CP950", ...), or empty when this
-// system's iconv cannot convert it in both directions.
+// The converter's name for `codePage` ("CP950", ...): iconv's, or on Windows
+// the code page's own; empty when this system cannot convert it in both
+// directions.
 std::string IconvName(int codePage);
 
 // The ANSI code page Windows uses for a locale name such as "zh_TW.UTF-8",
 // "sr_RS@latin" or "C".
 int CodePageForLocale(std::string_view locale);
 
-// From the first set of LC_ALL, LC_CTYPE and LANG.
+// On Windows the ANSI code page (GetACP) when it is offered; otherwise, and
+// on POSIX, from the first set of LC_ALL, LC_CTYPE and LANG.
 int DefaultDeviceCodePage();
 
 // The configured code page if it is set and usable, else DefaultDeviceCodePage().

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "logger/log_export.h"
+#include "run_command.h"
 #include "test_support.h"
 
 namespace zd573::logger {

@@ -1,22 +1,21 @@
 #pragma once
-// Small helpers shared by the logger tests: a scratch folder, whole-file
-// reads, and running an outside program.
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <cstdlib>
+// Small helpers shared by the logger tests: a scratch folder and whole-file
+// reads (run_command.h runs an outside program).
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "common/files.h"
 
 namespace zd573::logger::test {
 
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zd573-logger-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    const auto path = std::filesystem::temp_directory_path() / ("zd573-logger-" + files::UniqueSuffix());
+    std::error_code ec;
+    if (std::filesystem::create_directory(path, ec)) path_ = files::PathToUtf8(path);
   }
   ~TempDir() {
     std::error_code ec;
@@ -33,38 +32,14 @@ class TempDir {
 };
 
 inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(files::PathFromUtf8(path), std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
 }
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-struct RunResult {
-  int exitCode = -1;
-  std::string output;  // stdout and stderr together
-};
-
-// Runs a shell command line; arguments must already be quoted.
-inline RunResult RunCommand(const std::string& command) {
-  RunResult result;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buf[4096];
-  std::size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) result.output.append(buf, n);
-  const int status = pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-inline std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
+  std::ofstream(files::PathFromUtf8(path), std::ios::binary) << bytes;
 }
 
 }  // namespace zd573::logger::test

@@ -1,0 +1,249 @@
+// Files and folders with Win32 calls. Paths are UTF-8 in the core and UTF-16
+// at every system call.
+#include <windows.h>
+
+#include <new>
+
+#include "common/files.h"
+#include "common/win32_text.h"
+
+namespace zd573::files {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+// Opens what the path names without reading or changing it, a folder included.
+HANDLE OpenForQuery(const std::wstring& path) {
+  return ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+bool IsMissingError(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
+         error == ERROR_BAD_NETPATH;
+}
+
+}  // namespace
+
+fs::path PathFromUtf8(std::string_view utf8) { return fs::path(win32::Wide(utf8)); }
+
+std::string PathToUtf8(const fs::path& path) { return win32::Utf8(path.native()); }
+
+std::string EnvVar(const char* name) {
+  const wchar_t* v = ::_wgetenv(win32::Wide(name).c_str());
+  return v ? win32::Utf8(v) : std::string();
+}
+
+Kind KindOf(const std::string& path) {
+  const std::wstring wide = win32::Wide(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return Kind::Directory;
+  // Devices (NUL, CON, COM1) and pipes answer attribute queries oddly; what
+  // the opened handle is decides.
+  const HANDLE h = OpenForQuery(wide);
+  if (h == INVALID_HANDLE_VALUE) return attributes == INVALID_FILE_ATTRIBUTES ? Kind::Missing : Kind::Other;
+  const DWORD type = ::GetFileType(h);
+  ::CloseHandle(h);
+  return type == FILE_TYPE_DISK ? Kind::Regular : Kind::Other;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(win32::Wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         (attributes & FILE_ATTRIBUTE_READONLY) && KindOf(path) == Kind::Regular;
+}
+
+bool IsWritableDir(const std::string& path) {
+  if (path.empty() || KindOf(path) != Kind::Directory) return false;
+  // Access lists decide on Windows: try it with a file that goes when closed.
+  const std::wstring probe = win32::Wide(path) + L"\\.zd573-probe-" + win32::Wide(UniqueSuffix());
+  const HANDLE h = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(h);
+  return true;
+}
+
+std::string ExecutableDir() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      break;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  return PathToUtf8(fs::path(buffer).parent_path());
+}
+
+std::string HomeDir() {
+  if (std::string profile = EnvVar("USERPROFILE"); !profile.empty()) return profile;
+  const std::string drive = EnvVar("HOMEDRIVE"), path = EnvVar("HOMEPATH");
+  return drive.empty() || path.empty() ? std::string() : drive + path;
+}
+
+std::string ConfigHome() { return EnvVar("APPDATA"); }
+
+std::string CacheHome() { return EnvVar("LOCALAPPDATA"); }
+
+std::string CreateDirectories(const std::string& path, bool /*privateDirs: the user's profile is private already*/) {
+  if (KindOf(path) == Kind::Directory) return {};
+  const fs::path p = PathFromUtf8(path);
+  if (p.has_parent_path() && p.parent_path() != p && p.parent_path() != p.root_path()) {
+    if (std::string why = CreateDirectories(PathToUtf8(p.parent_path()), false); !why.empty()) return why;
+  }
+  if (!::CreateDirectoryW(p.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+    return path + ": " + ErrorText(static_cast<int>(::GetLastError()));
+  if (KindOf(path) != Kind::Directory) return path + ": " + ErrorText(ERROR_DIRECTORY);
+  return {};
+}
+
+std::string ErrorText(int error) { return win32::ErrorMessage(static_cast<DWORD>(error)); }
+
+ReadResult ReadWholeFile(const std::string& path, std::size_t maxBytes, bool regularOnly) {
+  ReadResult r;
+  const HANDLE h = ::CreateFileW(win32::Wide(path).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    r.problem = IsMissingError(error) ? ReadProblem::Missing : ReadProblem::Failed;
+    r.reason = ErrorText(static_cast<int>(error));
+    return r;
+  }
+  const bool regular = ::GetFileType(h) == FILE_TYPE_DISK;
+  LARGE_INTEGER size{};
+  if (regularOnly && !regular) {
+    r.problem = ReadProblem::NotRegular;
+  } else if (regular && ::GetFileSizeEx(h, &size) && static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
+    r.problem = ReadProblem::TooLarge;
+  }
+  if (r.problem != ReadProblem::None) {
+    ::CloseHandle(h);
+    return r;
+  }
+  try {
+    std::size_t capacity = regular ? static_cast<std::size_t>(size.QuadPart) + 1 : 65536;
+    if (capacity > maxBytes + 1) capacity = maxBytes + 1;
+    r.bytes.resize(capacity);
+    std::size_t filled = 0;
+    for (;;) {
+      if (filled > maxBytes) {
+        r.problem = ReadProblem::TooLarge;
+        r.bytes.clear();
+        break;
+      }
+      if (filled == r.bytes.size()) r.bytes.resize(std::min(r.bytes.size() * 2, maxBytes + 1));
+      const std::size_t room = std::min<std::size_t>(r.bytes.size() - filled, 1u << 30);
+      DWORD n = 0;
+      if (!::ReadFile(h, r.bytes.data() + filled, static_cast<DWORD>(room), &n, nullptr)) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) n = 0;  // the writer is done
+        else {
+          r.problem = ReadProblem::Failed;
+          r.reason = ErrorText(static_cast<int>(error));
+          r.bytes.clear();
+          break;
+        }
+      }
+      if (n == 0) {
+        r.bytes.resize(filled);
+        break;
+      }
+      filled += n;
+    }
+  } catch (const std::bad_alloc&) {
+    r = ReadResult{ReadProblem::Failed, {}, ErrorText(ERROR_NOT_ENOUGH_MEMORY)};
+  }
+  ::CloseHandle(h);
+  return r;
+}
+
+NewFile::~NewFile() { Remove(); }
+
+bool NewFile::Create(const std::string& path) {
+  Remove();
+  // CREATE_NEW never opens a file, or a link, that is already there.
+  const HANDLE h = ::CreateFileW(win32::Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error_ = static_cast<int>(::GetLastError());
+    return false;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+  path_ = path;
+  return true;
+}
+
+bool NewFile::NameTaken() const {
+  return error_ == static_cast<int>(ERROR_FILE_EXISTS) || error_ == static_cast<int>(ERROR_ALREADY_EXISTS);
+}
+
+bool NewFile::Write(const void* data, std::size_t size) {
+  if (handle_ == kNone) return false;
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    DWORD n = 0;
+    if (!::WriteFile(AsHandle(handle_), p, chunk, &n, nullptr) || n == 0) {
+      error_ = n == 0 && ::GetLastError() == ERROR_SUCCESS ? ERROR_DISK_FULL : static_cast<int>(::GetLastError());
+      return false;
+    }
+    p += n;
+    size -= n;
+  }
+  return true;
+}
+
+void NewFile::CopyModeOf(const std::string&) {}  // Windows files inherit their folder's access list
+
+bool NewFile::Sync() {
+  if (handle_ == kNone) return false;
+  if (!::FlushFileBuffers(AsHandle(handle_))) {
+    error_ = static_cast<int>(::GetLastError());
+    return false;
+  }
+  return true;
+}
+
+bool NewFile::Close() {
+  if (handle_ == kNone) return true;
+  const bool closed = ::CloseHandle(AsHandle(handle_)) != 0;
+  if (!closed) error_ = static_cast<int>(::GetLastError());
+  handle_ = kNone;
+  return closed;
+}
+
+bool NewFile::RenameOver(const std::string& target) {
+  if (!Close() || path_.empty()) return false;
+  const std::wstring to = win32::Wide(target);
+  // A read-only file (the user said to replace it) cannot be moved over;
+  // the new one takes its place and its read-only mark, as a replaced file
+  // keeps its mode on POSIX.
+  const DWORD attributes = ::GetFileAttributesW(to.c_str());
+  const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+  if (readOnly) ::SetFileAttributesW(to.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  // Replaces the target in one step and returns only once the move is on disk.
+  if (!::MoveFileExW(win32::Wide(path_).c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error_ = static_cast<int>(::GetLastError());
+    if (readOnly) ::SetFileAttributesW(to.c_str(), attributes);
+    return false;
+  }
+  if (readOnly) ::SetFileAttributesW(to.c_str(), ::GetFileAttributesW(to.c_str()) | FILE_ATTRIBUTE_READONLY);
+  path_.clear();
+  return true;
+}
+
+void NewFile::Remove() {
+  if (handle_ != kNone) ::CloseHandle(AsHandle(handle_));
+  handle_ = kNone;
+  if (!path_.empty()) ::DeleteFileW(win32::Wide(path_).c_str());
+  path_.clear();
+}
+
+}  // namespace zd573::files
