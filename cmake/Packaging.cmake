@@ -157,8 +157,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's display plugins are loaded at run time, so dpkg-shlibdeps cannot see
 # them: the X11 one comes with libqt6gui6, the Wayland one is a package of
 # its own. Without it a Wayland desktop runs the window through XWayland.
+# Qt's own texts (standard buttons, the save dialog) are loaded from Qt's
+# translations at run time too.
 if(TARGET zd573-utility)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland, qt6-translations-l10n")
   # The Traditional Chinese texts need a CJK font.
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS "fonts-noto-cjk")
 endif()

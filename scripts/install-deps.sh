@@ -7,6 +7,8 @@ PKGS=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # Qt's own texts (standard buttons, the save dialog) in the user's language
+  qt6-translations-l10n
   # Qt's Wayland platform, and a headless compositor to run the window on it (tests/wayland)
   qt6-wayland weston
   fonts-dejavu-core fonts-noto-cjk

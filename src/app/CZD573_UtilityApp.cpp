@@ -103,7 +103,8 @@ int CZD573_UtilityApp::Run(int argc, char** argv) {
 
   AppContext context;
   SetImageFailureNotifier([&context](QWidget* parent, const QString& text) {
-    context.ShowMessage(parent, text, MessageIcon::None);
+    // The one fixed text of the picture loader, in the user's language.
+    context.ShowMessage(parent, context.Text("STR_GLOBAL_IMAGEFAILED", text.toStdString()), MessageIcon::None);
   });
   int code = 0;
   {

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 namespace zd573 {
 
@@ -23,14 +24,58 @@ enum class ErrorCode : std::uint8_t {
   Stopped,       // the user stopped it before it was done
 };
 
+// Which message an error is, so a window can say it in the user's language.
+// The command line prints `message` and `detail` as they are.
+enum class MessageKind : std::uint8_t {
+  None,              // `message` and `detail` say it all
+  // A value that cannot be stored or sent; `field` is its key.
+  BadCharacter,      // args: the character the sentences cannot carry ("," "=" "\r" "\n" "\0" "*..!")
+  NotEncodable,      // args: the character, its code point ("U+738B"), the code page
+  TooLong,           // args: bytes in the device encoding, the most the field holds
+  OutOfRange,        // args: the value, the lowest, the highest
+  PortOutOfRange,    // args: the value (80 or 1024 to 65535 allowed)
+  TooLarge,          // args: the value, the most
+  NotANumber,        // args: what was typed
+  // The port and the line; `field` is the port's path when one is known.
+  OpenPortFailed,    // "Unable to open COM-port"; why is in detailKind or systemError
+  NoPortName,
+  NotSerialPort,
+  PortInUse,         // another program holds the lock
+  PortNotOpen,
+  PortDisconnected,
+  WriteTimedOut,
+  WriteFailedAfter,  // args: the page's name, sentences written, sentences in all
+  Stopped,
+  ThreadFailed,
+  DownloadRequestFailed,
+  // A file; `field` is its path.
+  FileUnreadable,
+  FileUnwritable,
+};
+
 struct Error {
   explicit Error(std::string text, ErrorCode kind = ErrorCode::Failed, std::string reason = {})
       : message(std::move(text)), code(kind), detail(std::move(reason)) {}
   Error() = default;
 
+  // The same error, named for a window: which message, the field or path it
+  // names and the values it quotes.
+  Error Names(MessageKind what, std::string key = {}, std::vector<std::string> values = {}) && {
+    kind = what;
+    field = std::move(key);
+    args = std::move(values);
+    return std::move(*this);
+  }
+
   std::string message;  // what the user is told first
   ErrorCode code = ErrorCode::Failed;
   std::string detail;   // the system's reason, e.g. "/dev/ttyACM0: Permission denied"
+
+  MessageKind kind = MessageKind::None;
+  std::string field;                           // a field's key, or a path
+  std::vector<std::string> args;               // the values `message` quotes, in order
+  MessageKind detailKind = MessageKind::None;  // which message `detail` is, when it is the program's own
+  int systemError = 0;                         // the errno behind `detail`, when the system gave one
 };
 
 // "message: detail", or the message alone.

@@ -18,7 +18,7 @@ Status DeviceWorker::Start(std::unique_ptr<DevicePort> port, Job job) {
     running_ = false;
     port_->Close();
     port_.reset();
-    return Error{std::string(kUnableToCreateThread), ErrorCode::Thread, e.what()};
+    return Error{std::string(kUnableToCreateThread), ErrorCode::Thread, e.what()}.Names(MessageKind::ThreadFailed);
   }
   return {};
 }

@@ -249,7 +249,11 @@ Status LogDownload::Start(const std::string& portName) {
   if (!port) return port.failure();
   if (Status w = port.value()->Write(BuildLogDownloadQuery()); !w) {
     port.value()->Close();
-    return Error{"Unable to send the download request to the tracker", w.code(), w.error()};
+    Error e = Error{"Unable to send the download request to the tracker", w.code(), w.error()}.Names(
+        MessageKind::DownloadRequestFailed);
+    e.detailKind = w.failure().kind;
+    e.systemError = w.failure().systemError;
+    return e;
   }
   cancel_ = false;
   return worker_.Start(std::move(port.value()), [this](DevicePort& p, std::stop_token stop) { Run(p, stop); });

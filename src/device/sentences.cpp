@@ -56,7 +56,9 @@ Status CheckFramingSafe(std::string_view key, std::string_view value) {
     }
     if (what)
       return Error{"The " + FieldLabel(key) + " contains " + what + ", which the tracker's sentences cannot carry",
-                   ErrorCode::BadValue, {}};
+                   ErrorCode::BadValue, {}}
+          .Names(MessageKind::BadCharacter, std::string(key),
+                 {value[i] == '*' ? std::string("*..!") : std::string(1, value[i])});
   }
   return {};
 }

@@ -31,7 +31,17 @@ ErrorCode OpenErrorCode(int err) {
 }
 
 Error OpenError(const std::string& path, int err, std::string reason = {}) {
-  return Error{path + ": " + (reason.empty() ? ErrnoText(err) : reason), OpenErrorCode(err), {}};
+  Error e = Error{path + ": " + (reason.empty() ? ErrnoText(err) : reason), OpenErrorCode(err), {}}.Names(
+      reason.empty() ? MessageKind::None : MessageKind::PortInUse, path);
+  e.systemError = err;
+  return e;
+}
+
+// A failed write, with the errno a window can put in the user's language.
+Error WriteError(int err, ErrorCode code) {
+  Error e{ErrnoText(err), code, {}};
+  e.systemError = err;
+  return e;
 }
 
 void ConfigureLine(int fd) {
@@ -68,13 +78,13 @@ SerialPort::~SerialPort() { Close(); }
 
 Status SerialPort::Open(const std::string& portName) {
   Close();
-  if (portName.empty()) return Error{"No port name", ErrorCode::PortOpen, {}};
+  if (portName.empty()) return Error{"No port name", ErrorCode::PortOpen, {}}.Names(MessageKind::NoPortName);
   const std::string path = PortPath(portName);
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return OpenError(path, errno);
   if (!isatty(fd)) {
     ::close(fd);
-    return Error{path + ": not a serial port", ErrorCode::PortOpen, {}};
+    return Error{path + ": not a serial port", ErrorCode::PortOpen, {}}.Names(MessageKind::NotSerialPort, path);
   }
   // Exclusive use: TIOCEXCL keeps other openers out (root excepted), the lock
   // keeps out a second copy of this program even when it runs as root.
@@ -115,7 +125,7 @@ int SerialPort::Read(std::uint8_t* buffer, std::size_t max) {
 
 Status SerialPort::Write(std::string_view bytes) {
   const int fd = static_cast<int>(fd_.load());
-  if (fd < 0) return Error{"The port is not open", ErrorCode::Disconnected, {}};
+  if (fd < 0) return Error{"The port is not open", ErrorCode::Disconnected, {}}.Names(MessageKind::PortNotOpen);
   auto deadline = std::chrono::steady_clock::now() + timing::kWriteTimeout;
   while (!bytes.empty()) {
     ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -126,14 +136,14 @@ Status SerialPort::Write(std::string_view bytes) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) {
       const int err = errno;
-      return Error{ErrnoText(err), err == EIO || err == ENXIO || err == ENODEV ? ErrorCode::Disconnected : ErrorCode::Write,
-                   {}};
+      return WriteError(err, err == EIO || err == ENXIO || err == ENODEV ? ErrorCode::Disconnected : ErrorCode::Write);
     }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return Error{"Write timed out", ErrorCode::Write, {}};
+    if (left.count() <= 0) return Error{"Write timed out", ErrorCode::Write, {}}.Names(MessageKind::WriteTimedOut);
     pollfd p{fd, POLLOUT, 0};
-    if (::poll(&p, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) return Error{ErrnoText(errno), ErrorCode::Write, {}};
-    if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) return Error{"The port was disconnected", ErrorCode::Disconnected, {}};
+    if (::poll(&p, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) return WriteError(errno, ErrorCode::Write);
+    if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
+      return Error{"The port was disconnected", ErrorCode::Disconnected, {}}.Names(MessageKind::PortDisconnected);
   }
   return {};
 }

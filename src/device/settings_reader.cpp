@@ -50,7 +50,7 @@ Status SettingsReader::StartReadThread(ReadKind kind, std::unique_ptr<DevicePort
   Stop();
   if (kind != ReadKind::Identify && kind != ReadKind::FullRead) {
     port->Close();
-    return Error{std::string(kUnableToCreateThread), ErrorCode::Thread, {}};
+    return Error{std::string(kUnableToCreateThread), ErrorCode::Thread, {}}.Names(MessageKind::ThreadFailed);
   }
   Status started = kind == ReadKind::Identify
                        ? worker_.Start(std::move(port),
@@ -61,7 +61,8 @@ Status SettingsReader::StartReadThread(ReadKind kind, std::unique_ptr<DevicePort
     return Error{std::string(kind == ReadKind::Identify ? "Unable to create ReadThreadMainPage"
                                                         : "Unable to create ReadThreadOtherPage") +
                      "\n" + started.error(),
-                 ErrorCode::Thread, started.detail()};
+                 ErrorCode::Thread, started.detail()}
+        .Names(MessageKind::ThreadFailed);
   }
   return {};
 }

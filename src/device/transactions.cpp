@@ -96,7 +96,9 @@ bool PauseUnlessStopped(std::chrono::milliseconds pause, const std::stop_token& 
   return !cv.wait_for(lock, stop, pause, [] { return false; }) && !stop.stop_requested();
 }
 
-Error Stopped() { return Error{"Stopped before every sentence was written", ErrorCode::Stopped}; }
+Error Stopped() {
+  return Error{"Stopped before every sentence was written", ErrorCode::Stopped}.Names(MessageKind::Stopped);
+}
 }  // namespace
 
 WriteOutcome WriteTransaction(DevicePort& port, const std::vector<Sentence>& sentences, const WriteOptions& options,
@@ -166,6 +168,10 @@ ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& se
     e.message = "Writing the " + std::string(PageName(page)) + " settings failed after " +
                 std::to_string(written.written) + " of " + std::to_string(result.total) +
                 (result.total == 1 ? " sentence" : " sentences");
+    // The write's own message is now the detail; its errno stays.
+    e.detailKind = e.kind;
+    e.kind = MessageKind::WriteFailedAfter;
+    e.args = {std::string(PageName(page)), std::to_string(written.written), std::to_string(result.total)};
     result.status = e;
   }
   result.stored = settings.Snapshot();

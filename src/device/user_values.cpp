@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <climits>
+#include <cstdio>
 #include <utility>
+#include <vector>
 
 #include "device/sentences.h"
 #include "device/transactions.h"
@@ -12,6 +14,9 @@ namespace zd573 {
 namespace {
 
 Error Bad(std::string text) { return Error{std::move(text), ErrorCode::BadValue, {}}; }
+Error Bad(std::string text, MessageKind kind, std::string_view key, std::vector<std::string> args) {
+  return Bad(std::move(text)).Names(kind, std::string(key), std::move(args));
+}
 
 // The values a person may give a number field.
 std::pair<std::int64_t, std::int64_t> UserRange(const KeyInfo& k) {
@@ -30,10 +35,13 @@ std::pair<std::int64_t, std::int64_t> UserRange(const KeyInfo& k) {
 Status CheckRange(const KeyInfo& k, std::int64_t v) {
   auto [lo, hi] = UserRange(k);
   if (v >= lo && v <= hi && (k.rule != AcceptRule::Port || v == 80 || v >= 1024)) return {};
+  const bool port = k.rule == AcceptRule::Port;
   return Bad(FieldLabel(k.key) + " is out of range: " + std::to_string(v) + " (allowed " +
-             (k.rule == AcceptRule::Port ? std::string("80 or 1024 to 65535")
-                                         : std::to_string(lo) + " to " + std::to_string(hi)) +
-             ")");
+                 (port ? std::string("80 or 1024 to 65535") : std::to_string(lo) + " to " + std::to_string(hi)) +
+                 ")",
+             port ? MessageKind::PortOutOfRange : MessageKind::OutOfRange, k.key,
+             port ? std::vector<std::string>{std::to_string(v)}
+                  : std::vector<std::string>{std::to_string(v), std::to_string(lo), std::to_string(hi)});
 }
 
 // A whole number as the command line takes it: an optional sign, digits, nothing else.
@@ -46,7 +54,8 @@ bool ParseWholeNumber(std::string_view text, std::int64_t& v) {
 }
 
 Error NotANumber(const KeyInfo& k, std::string_view text) {
-  return Bad(FieldLabel(k.key) + " must be a whole number, not \"" + std::string(text) + "\"");
+  return Bad(FieldLabel(k.key) + " must be a whole number, not \"" + std::string(text) + "\"", MessageKind::NotANumber,
+             k.key, {std::string(text)});
 }
 
 // The two intervals are typed into edit boxes and read the way the pages
@@ -58,7 +67,9 @@ Expected<PreparedValue> PrepareInterval(const KeyInfo& k, std::string_view text,
   } else if (!ParseWholeNumber(text, typed)) {
     return NotANumber(k, text);
   }
-  if (typed > 65535) return Bad(FieldLabel(k.key) + " is too large: " + std::to_string(typed) + " (at most 65535)");
+  if (typed > 65535)
+    return Bad(FieldLabel(k.key) + " is too large: " + std::to_string(typed) + " (at most 65535)",
+               MessageKind::TooLarge, k.key, {std::to_string(typed), "65535"});
   PreparedValue out;
   const bool report = k.key == "H2";
   const std::int64_t least = report ? 3 : 1;
@@ -78,13 +89,38 @@ Expected<PreparedValue> PrepareNumber(const KeyInfo& k, std::string_view text) {
   return out;
 }
 
+// The encoder's refusal, with the first character the code page lacks named
+// for a window (the encoder says it in English only).
+Error NotEncodable(const KeyInfo& k, std::string_view utf8, int codePage, const std::string& why) {
+  Error e = Bad(FieldLabel(k.key) + ": " + why);
+  for (std::size_t at = 0; at < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[at]);
+    const std::size_t len = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    const std::string_view one = utf8.substr(at, len);
+    bool whole = one.size() == len && (len == 1 ? lead < 0x80 : true);
+    for (std::size_t i = 1; i < one.size(); ++i) whole &= (static_cast<unsigned char>(one[i]) & 0xC0) == 0x80;
+    if (!whole) break;  // not UTF-8: the encoder's words are all there is to say
+    if (!settings::EncodeDeviceText(one, codePage)) {
+      char32_t cp = len == 1 ? lead : lead & (0x7F >> len);
+      for (std::size_t i = 1; i < one.size(); ++i) cp = (cp << 6) | (static_cast<unsigned char>(one[i]) & 0x3F);
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(cp));
+      return std::move(e).Names(MessageKind::NotEncodable, std::string(k.key),
+                                {std::string(one), hex, std::to_string(codePage)});
+    }
+    at += len;
+  }
+  return e;
+}
+
 Expected<PreparedValue> PrepareText(const KeyInfo& k, std::string_view utf8, const ValueRules& rules) {
   auto bytes = settings::EncodeDeviceText(utf8, rules.codePage);
-  if (!bytes) return Bad(FieldLabel(k.key) + ": " + bytes.error());
+  if (!bytes) return NotEncodable(k, utf8, rules.codePage, bytes.error());
   if (Status framing = CheckFramingSafe(k.key, *bytes); !framing) return framing.failure();
   if (bytes->size() > static_cast<std::size_t>(k.capacity))
     return Bad(FieldLabel(k.key) + " is too long: " + std::to_string(bytes->size()) +
-               " bytes in the device encoding, at most " + std::to_string(k.capacity));
+                   " bytes in the device encoding, at most " + std::to_string(k.capacity),
+               MessageKind::TooLong, k.key, {std::to_string(bytes->size()), std::to_string(k.capacity)});
   if (k.key == "F4" && !rules.anyDateFormat) {
     bool known = false;
     for (auto f : kDateFormats) known |= f == *bytes;

@@ -9,6 +9,8 @@
 
 #include "device/device_port.h"
 #include "frame/Accessibility.h"
+#include "frame/Messages.h"
+#include "frame/QtLanguage.h"
 #include "settings/paths.h"
 #include "settings/text_encoding.h"
 
@@ -28,17 +30,18 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
   return QMessageBox::NoIcon;
 }
 
-QString BoxCaption() { return QStringLiteral("ZD-573 Utility"); }
-
 }  // namespace
 
-Notifier MessageBoxNotifier() {
+Notifier MessageBoxNotifier(std::function<QString()> programName) {
+  auto BoxCaption = [programName] {
+    return programName ? programName() : FromUtf8(settings::BuiltInText("STR_MAINPAGE_APPNAME"));
+  };
   Notifier n;
-  n.message = [](QWidget* parent, const QString& text, MessageIcon icon) {
+  n.message = [BoxCaption](QWidget* parent, const QString& text, MessageIcon icon) {
     QMessageBox box(BoxIcon(icon), BoxCaption(), text, QMessageBox::Ok, parent);
     box.exec();
   };
-  n.askYesNo = [](QWidget* parent, const QString& text) {
+  n.askYesNo = [BoxCaption](QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Warning, BoxCaption(), text, QMessageBox::Yes | QMessageBox::No, parent);
     return box.exec() == QMessageBox::Yes;
   };
@@ -70,20 +73,34 @@ QString PlainCaption(const QString& text) {
 AppContext::AppContext() : lookup_(settings::LanguagesPath(), language_) {
   exitProgram = [](int code) { QCoreApplication::exit(code); };
   windowMover = [](QWindow* window) { return window && window->startSystemMove(); };
+  notifier = MessageBoxes();
+  // Qt speaks English until the user's language has been read.
+  ApplyQtLanguage(locale_);
   InstallAccessibleRoles();
 }
 
 void AppContext::SetLanguage(std::string language) {
   language_ = std::move(language);
   Refresh();
+  ApplyQtLanguage(locale_);
 }
+
+Notifier AppContext::MessageBoxes() {
+  return MessageBoxNotifier([this] { return PlainCaption(Text("STR_MAINPAGE_APPNAME")); });
+}
+
+std::string AppContext::LocaleName() const { return LanguageLocaleName(lookup_); }
 
 void AppContext::ReadLanguage() { SetLanguage(settings::ReadCurrentLanguage(SystemIni())); }
 
 void AppContext::Refresh() {
   lookup_ = settings::TextLookup(settings::LanguagesPath(), language_);
   lookup_.Load();
-  codePage_ = settings::DeviceCodePage(SystemIni());
+  leaveQuestion = Text("STR_GLOBAL_CHANGE");
+  const std::string locale = LocaleName();
+  locale_ = QLocale(QString::fromStdString(locale));
+  // Until the user chooses one, the device text follows the language.
+  codePage_ = settings::DeviceCodePage(SystemIni(), locale);
   settings_.SetCodePage(codePage_);
 }
 
@@ -121,13 +138,7 @@ void AppContext::ShowMessage(QWidget* parent, const QString& text, MessageIcon i
   if (notifier.message) notifier.message(parent, text, icon);
 }
 
-void AppContext::ShowFailure(QWidget* parent, const Error& error) const {
-  QString text = QString::fromStdString(error.message);
-  if (!error.detail.empty()) text += QStringLiteral("\n\n") + QString::fromStdString(error.detail);
-  const std::string_view advice = PortAdvice(error.code);
-  if (!advice.empty()) text += QStringLiteral("\n\n") + FromUtf8(advice);
-  ShowError(parent, text);
-}
+void AppContext::ShowFailure(QWidget* parent, const Error& error) const { ShowError(parent, ErrorText(*this, error)); }
 
 void AppContext::ShowCaptioned(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) const {
   if (notifier.captioned) {

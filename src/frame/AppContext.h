@@ -2,6 +2,7 @@
 // What the windows of the utility share: the settings record, the port, the
 // texts of the current language, the pauses the tracker needs, and how the
 // user is told things. One object, handed to every window, instead of globals.
+#include <QLocale>
 #include <QString>
 
 #include <chrono>
@@ -51,7 +52,9 @@ struct Notifier {
   std::function<QString(QWidget* parent, const QString& folder, const QString& filter, const QString& suffix)>
       saveFile;
 };
-Notifier MessageBoxNotifier();
+// Message boxes captioned with `programName()` (the program's name in the
+// current language); unset, with the built-in name.
+Notifier MessageBoxNotifier(std::function<QString()> programName = {});
 
 // Turns "&&" into "&" and drops single "&" marks, for places that show a
 // caption literally (window titles).
@@ -79,6 +82,8 @@ class AppContext {
   QString exportFolder;
   Durations durations;
   Notifier notifier = MessageBoxNotifier();
+  // Message boxes captioned with the program's name in the current language: the default notifier.
+  Notifier MessageBoxes();
   // Ends the program with an exit code; the default leaves the event loop.
   std::function<void(int code)> exitProgram;
   // Hands a move of the window to the window system (QWindow::startSystemMove);
@@ -92,6 +97,10 @@ class AppContext {
   // Takes the texts of the current language and the device code page once;
   // a window calls this when it opens, and the language change calls it.
   void Refresh();
+  // The language's locale (dates, times, Qt's own texts follow it).
+  const QLocale& Locale() const { return locale_; }
+  // The locale's name as the language file gives it ("zh_TW").
+  std::string LocaleName() const;
 
   settings::IniFile SystemIni() const;
   const settings::TextLookup& Lookup() const { return lookup_; }
@@ -126,6 +135,7 @@ class AppContext {
   std::string language_{settings::kDefaultLanguage};
   settings::TextLookup lookup_;
   int codePage_ = DeviceValues::kSingleByteCodePage;
+  QLocale locale_{QLocale::English, QLocale::UnitedStates};
 };
 
 }  // namespace zd573

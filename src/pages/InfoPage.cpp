@@ -9,6 +9,7 @@
 #include "device/page_values.h"
 #include "pages/PasswordPage.h"
 #include "frame/ChoiceList.h"
+#include "frame/Messages.h"
 #include "frame/Skin.h"
 #include "settings/language.h"
 #include "settings/paths.h"
@@ -124,11 +125,13 @@ Status InfoPage::BeforeApply() {
   if (typed.empty() || typed == context_.deviceUserName) return {};
   const std::string name = settings::CleanDeviceUserName(typed);
   // The placeholder means no name: there is nothing to store for it.
-  if (name == settings::kNoDeviceUserName || name == context_.deviceUserName) return {};
+  if (name.empty() || name == settings::kNoDeviceUserName || name == context_.deviceUserName) return {};
   if (Status s = settings::WriteDeviceUserName(context_.SystemIni(), context_.Imei(), name); !s) {
     // The tracker's settings still go out; only the name is not kept.
-    context_.ShowFailure(this, Error{Text("STR_DEVICEPAGE_NAMEFAILED", "The device name could not be saved").toStdString(),
-                                     ErrorCode::File, s.error()});
+    context_.ShowFailure(this, Because(Error{Text("STR_DEVICEPAGE_NAMEFAILED", "The device name could not be saved")
+                                                 .toStdString(),
+                                             ErrorCode::File, s.error()},
+                                       s.failure()));
     return {};
   }
   context_.deviceUserName = name;

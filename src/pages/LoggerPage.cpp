@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 
+
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
@@ -18,6 +19,7 @@
 #include "logger/log_record.h"
 #include "logger/replacing_file.h"
 #include "frame/Accessibility.h"
+#include "frame/Messages.h"
 #include "frame/Skin.h"
 #include "pages/TrackPreview.h"
 #include "settings/language.h"
@@ -28,23 +30,20 @@ namespace {
 
 constexpr int kTrackImage = 253;
 constexpr int kBarImage = 254;
-const QString kErrorCaption = QStringLiteral("Error");
-const QString kInfoCaption = QStringLiteral("Info");
 
 struct FormatLook {
   logger::ExportFormat format;
   const char* key;
   const char* english;
+  const char* filterKey;
   const char* filter;
   const char* suffix;
 };
 constexpr FormatLook kFormats[] = {
-    {logger::ExportFormat::Csv, "STR_LOGGERPAGE_FORMAT1", "CSV", "Csv file(*.csv)", "csv"},
-    {logger::ExportFormat::Kml, "STR_LOGGERPAGE_FORMAT2", "KML", "Google file(*.kml)", "kml"},
-    {logger::ExportFormat::Gpx, "STR_LOGGERPAGE_FORMAT3", "GPX", "GPX file(*.gpx)", "gpx"},
+    {logger::ExportFormat::Csv, "STR_LOGGERPAGE_FORMAT1", "CSV", "STR_LOGGERPAGE_FILTER1", "Csv file(*.csv)", "csv"},
+    {logger::ExportFormat::Kml, "STR_LOGGERPAGE_FORMAT2", "KML", "STR_LOGGERPAGE_FILTER2", "Google file(*.kml)", "kml"},
+    {logger::ExportFormat::Gpx, "STR_LOGGERPAGE_FORMAT3", "GPX", "STR_LOGGERPAGE_FILTER3", "GPX file(*.gpx)", "gpx"},
 };
-
-QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 }  // namespace
 
@@ -150,23 +149,23 @@ void LoggerPage::Export() {
   const FormatLook& look = ChosenLook(formats_);
   // The first export of a run starts in the home folder, later ones where the last went.
   const QString folder = context_.exportFolder.isEmpty() ? QDir::homePath() : context_.exportFolder;
-  const QString path = context_.AskSaveFile(this, folder, QString::fromLatin1(look.filter),
+  const QString path = context_.AskSaveFile(this, folder, Text(look.filterKey, look.filter),
                                             QString::fromLatin1(look.suffix));
   if (path.isEmpty()) return;  // Cancel: nothing is sent
   const QFileInfo target(path);
   context_.exportFolder = target.absolutePath();
   if (target.exists() && !target.isFile()) {
     // Writing to a pipe or a device would wait for a reader forever.
-    context_.ShowCaptioned(this, kErrorCaption,
-                           FromUtf8(logger::kCantGenerateOutput) + QStringLiteral("\n\n") +
+    context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_ERROR"),
+                           context_.Text("STR_LOGGERPAGE_CANTGENERATE") + QStringLiteral("\n\n") +
                                Text("STR_LOGGERPAGE_NOTAFILE", "%s is not a regular file.").replace(QStringLiteral("%s"), path),
                            MessageIcon::Error);
     return;
   }
   if (logger::IsReadOnlyFile(path.toStdString())) {
-    context_.ShowCaptioned(this, kErrorCaption,
-                           FromUtf8(logger::kCantGenerateOutput) + QStringLiteral("\n\n") + path +
-                               QStringLiteral(" is read-only."),
+    context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_ERROR"),
+                           context_.Text("STR_LOGGERPAGE_CANTGENERATE") + QStringLiteral("\n\n") +
+                               context_.Text("STR_LOGGERPAGE_READONLY").replace(QStringLiteral("%s"), path),
                            MessageIcon::Error);
     return;
   }
@@ -182,6 +181,7 @@ void LoggerPage::Export() {
   }
   rawPath_ = download_->RawPath();
   fill_ = 0;
+  lastProgress_.reset();
   barValue_->setValue(0);
   preview_->hide();
   written_->SetLabelText({});
@@ -222,6 +222,7 @@ void LoggerPage::SetPageBusy(bool busy) {
 }
 
 void LoggerPage::OnProgress(Progress progress) {
+  lastProgress_ = progress;
   if (progress.total == 0) return;
   fill_ = static_cast<int>(std::min<std::uint64_t>(std::uint64_t{progress.done} * kBar.width() / progress.total,
                                                     kBar.width() - 1));
@@ -232,24 +233,41 @@ void LoggerPage::OnProgress(Progress progress) {
 void LoggerPage::OnEnded(int code) {
   // The reader has ended; join it and close the port before anything else.
   if (download_) download_->Stop();
-  const QString detail = download_ ? QString::fromStdString(download_->EndDetail()) : QString();
+  const QString errorCaption = context_.Text("STR_GLOBAL_ERROR");
   switch (code) {
     case kLogComplete: WriteExport(); break;
     case kLogNoData:
-      context_.ShowCaptioned(this, kInfoCaption, FromUtf8(kNoDataMessage), MessageIcon::Information);
+      context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_INFO"), context_.Text("STR_LOGGERPAGE_NODATA"),
+                             MessageIcon::Information);
       break;
-    case kLogAborted: context_.ShowCaptioned(this, kErrorCaption, FromUtf8(kAbortMessage), MessageIcon::Error); break;
-    case kLogTimedOut:
+    case kLogAborted:
+      context_.ShowCaptioned(this, errorCaption, context_.Text("STR_LOGGERPAGE_ABORT"), MessageIcon::Error);
+      break;
+    case kLogTimedOut: {
       // How many records came tells a stalled tracker from a bad line.
-      context_.ShowCaptioned(this, kErrorCaption,
-                             FromUtf8(kTimeoutMessage) + (detail.isEmpty() ? QString() : QStringLiteral("\n\n") + detail),
+      const QString arrived =
+          lastProgress_ ? FillIn(context_.Text("STR_LOGGERPAGE_ARRIVED"),
+                                 {QString::number(lastProgress_->done), QString::number(lastProgress_->total)})
+                        : context_.Text("STR_LOGGERPAGE_NOCOUNT");
+      context_.ShowCaptioned(this, errorCaption,
+                             context_.Text("STR_LOGGERPAGE_TIMEOUT") + QStringLiteral("\n\n") + arrived,
                              MessageIcon::Error);
       break;
-    case kLogFileFailed:
-      context_.ShowCaptioned(this, kErrorCaption,
-                             detail.isEmpty() ? QStringLiteral("Cannot create ") + QString::fromStdString(rawPath_) : detail,
-                             MessageIcon::Error);
+    }
+    case kLogFileFailed: {
+      // "Cannot write <raw file>: <the system's reason>": the reason in the language's words.
+      const std::string detail = download_ ? download_->EndDetail() : std::string();
+      const std::string place = rawPath_ + ": ";
+      const std::size_t at = detail.find(place);
+      const QString raw = QString::fromStdString(rawPath_);
+      context_.ShowCaptioned(
+          this, errorCaption,
+          at == std::string::npos
+              ? context_.Text("STR_LOGGERPAGE_RAWFAILED").replace(QStringLiteral("%s"), raw)
+              : FillIn(context_.Text("STR_GLOBAL_CANNOTWRITE"), {raw, SystemWords(context_, detail.substr(at + place.size()))}),
+          MessageIcon::Error);
       break;
+    }
     default: break;
   }
   download_.reset();
@@ -292,7 +310,7 @@ void LoggerPage::WriteExport() {
       },
       [this](ExportOutcome out) {
         if (!out.status) {
-          context_.ShowCaptioned(this, kErrorCaption, QString::fromStdString(Describe(out.status.failure())),
+          context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_ERROR"), ErrorText(context_, out.status.failure()),
                                  MessageIcon::Error);
           return;
         }

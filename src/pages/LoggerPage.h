@@ -5,6 +5,7 @@
 #include <QPixmap>
 
 #include <memory>
+#include <optional>
 
 #include "device/log_download.h"
 #include "logger/log_export.h"
@@ -79,6 +80,8 @@ class LoggerPage : public PageFrame {
   QPixmap track_;
   QPixmap bar_;
   int fill_ = 0;
+  // What the download said last: how many records came of how many (a time-out tells it).
+  std::optional<Progress> lastProgress_;
   bool busy_ = false;
   QString exportPath_;
   std::string rawPath_;

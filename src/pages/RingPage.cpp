@@ -178,6 +178,7 @@ void RingPage::CreateAlarmRows(int melodies) {
     row.time = new QTimeEdit(this);
     row.time->setGeometry(kTimeX, y, kTimeWidth, kListHeight);
     row.time->setDisplayFormat(QStringLiteral("AP hh:mm"));
+    row.time->setLocale(context_.Locale());  // AM/PM in the user's language
 
     for (int k = 0; k < kWeekdayCount; ++k) {
       auto* box = new DayBox(this);

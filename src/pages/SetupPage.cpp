@@ -5,12 +5,16 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <vector>
 
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
+#include "frame/Messages.h"
+#include "frame/QtLanguage.h"
 #include "frame/Accessibility.h"
 #include "frame/Skin.h"
+#include "settings/language.h"
 #include "settings/paths.h"
 #include "settings/text_encoding.h"
 
@@ -27,6 +31,11 @@ const QColor kInactiveTab{255, 255, 255};
 QPixmap Picture(int id) {
   CGdiPlusBitmapResource picture(id);
   return picture.HasImage() ? QPixmap::fromImage(picture.Image()) : QPixmap();
+}
+
+// The locale a language's own section names.
+std::string LocaleOf(const std::string& language) {
+  return LanguageLocaleName(settings::TextLookup(settings::LanguagesPath(), language));
 }
 
 }  // namespace
@@ -62,18 +71,23 @@ SetupPage::SetupPage(AppContext& context, QWidget* mainWindow)
 
   field_ = AddLabel(kFieldLabel, kFieldLabelSmall, languageText_);
 
-  // The languages are the sections of the language file, shown sorted.
+  // The languages are the sections of the language file, each named in its
+  // own words (else by its section), shown sorted; system.ini keeps the section.
   languages_ = new QComboBox(this);
   languages_->setObjectName(QStringLiteral("languages"));
   languages_->setGeometry(175, 104, 230, 28);
-  QStringList names;
-  for (const std::string& name : context_.Lookup().Languages()) names << QString::fromStdString(name);
+  std::vector<std::pair<QString, QString>> names;
+  for (const std::string& section : context_.Lookup().Languages()) {
+    const std::string own =
+        settings::TextLookup(settings::LanguagesPath(), section).Text("STR_GLOBAL_LANGUAGENAME", section);
+    names.emplace_back(QString::fromStdString(own.empty() ? section : own), QString::fromStdString(section));
+  }
   QCollator collator;
   collator.setCaseSensitivity(Qt::CaseInsensitive);
   std::stable_sort(names.begin(), names.end(),
-                   [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
-  languages_->addItems(names);
-  languages_->setCurrentIndex(names.indexOf(QString::fromStdString(context_.Language())));
+                   [&collator](const auto& a, const auto& b) { return collator.compare(a.first, b.first) < 0; });
+  for (const auto& [shown, section] : names) languages_->addItem(shown, section);
+  languages_->setCurrentIndex(languages_->findData(QString::fromStdString(context_.Language())));
 
   // The encoding of texts sent to the device (names, numbers, passwords).
   codePageLabel_ = AddLabel(1112, QRect(40, 146, 130, 26),
@@ -84,10 +98,11 @@ SetupPage::SetupPage(AppContext& context, QWidget* mainWindow)
   const int current = context_.CodePage();
   for (const settings::CodePage& page : settings::OfferedCodePages()) {
     if (settings::IconvName(page.number).empty()) continue;
-    codePages_->addItem(QString::fromUtf8(page.displayName.data(), static_cast<qsizetype>(page.displayName.size())),
-                        page.number);
+    codePages_->addItem(CodePageName(context_, page.number), page.number);
     if (page.number == current) codePages_->setCurrentIndex(codePages_->count() - 1);
   }
+  followed_ = current;
+  connect(languages_, &QComboBox::currentIndexChanged, this, &SetupPage::FollowLanguage);
 
   ConfirmCaption()->SetLabelText(context_.Text("STR_GLOBAL_CONFIRM", "Confirm"));
   CancelCaption()->SetLabelText(context_.Text("STR_GLOBAL_CANCEL", "Cancel"));
@@ -131,19 +146,34 @@ void SetupPage::SetMode(Mode mode) {
   update();
 }
 
+std::string SetupPage::SelectedLanguage() const {
+  // With no language selected (the current one is not in the file) it stays.
+  return languages_->currentIndex() < 0 ? context_.Language() : languages_->currentData().toString().toStdString();
+}
+
+void SetupPage::FollowLanguage() {
+  if (settings::ChosenDeviceCodePage(context_.SystemIni())) return;
+  if (codePages_->currentData().toInt() != followed_) return;  // the user picked one here
+  followed_ = settings::DefaultDeviceCodePage(LocaleOf(SelectedLanguage()));
+  if (const int at = codePages_->findData(followed_); at >= 0) codePages_->setCurrentIndex(at);
+}
+
 void SetupPage::Confirm() {
-  const std::string language = languages_->currentText().toStdString();
+  const std::string language = SelectedLanguage();
   const settings::IniFile ini = context_.SystemIni();
   // A read-only settings folder only means the choice lasts for this run.
   (void)settings::WriteCurrentLanguage(ini, language);
   if (codePages_->currentIndex() >= 0) {
     const int chosen = codePages_->currentData().toInt();
-    if (chosen != context_.CodePage()) {
+    // Only an encoding other than the one in force is a choice: the language's
+    // own stays unwritten and follows a later change of language.
+    if (chosen != settings::DeviceCodePage(ini, LocaleOf(language))) {
       // The encoding is read back from the file: one that cannot be saved is not in force.
       if (Status s = settings::WriteDeviceCodePage(ini, chosen); !s)
-        context_.ShowFailure(this, Error{context_.Text("STR_SETUPPAGE_CODEPAGEFAILED",
-                                                       "The text encoding could not be saved").toStdString(),
-                                         ErrorCode::File, s.error()});
+        context_.ShowFailure(this, Because(Error{context_.Text("STR_SETUPPAGE_CODEPAGEFAILED",
+                                                               "The text encoding could not be saved").toStdString(),
+                                                 ErrorCode::File, s.error()},
+                                           s.failure()));
     }
   }
   context_.SetLanguage(language);

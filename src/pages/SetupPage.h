@@ -3,6 +3,8 @@
 // encoding on the Options tab, the rights notice on the About tab.
 #include <QPixmap>
 
+#include <string>
+
 #include "frame/SkinnedDialog.h"
 
 class QComboBox;
@@ -40,6 +42,9 @@ class SetupPage : public SkinnedDialog {
 
  private:
   void SetMode(Mode mode);
+  // Shows the encoding the chosen language brings, while none has been picked.
+  void FollowLanguage();
+  std::string SelectedLanguage() const;
 
   Mode mode_ = Mode::Options;
   QPixmap optionsPanel_;
@@ -52,6 +57,7 @@ class SetupPage : public SkinnedDialog {
   QComboBox* codePages_ = nullptr;
   QString languageText_;
   QString aboutText_;
+  int followed_ = 0;  // the encoding the list shows for the language, not picked by the user
 };
 
 }  // namespace zd573

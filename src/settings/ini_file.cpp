@@ -159,10 +159,13 @@ Status ReplaceFile(const fs::path& path, const std::string& content) {
     created = file.Create(name + "." + files::UniqueSuffix());
     if (!created && !file.NameTaken()) break;
   }
-  if (!created) return Error{"cannot create a temporary file for " + name + ": " + file.Reason(), ErrorCode::File};
+  if (!created)
+    return Error{"cannot create a temporary file for " + name + ": " + file.Reason(), ErrorCode::File}.Names(
+        MessageKind::FileUnwritable, name, {file.Reason()});
   file.CopyModeOf(name);  // a replaced file keeps its mode; a new one gets the umask's
   if (!file.Write(content.data(), content.size()) || !file.Sync() || !file.RenameOver(name)) {
-    return Error{"cannot write " + name + ": " + file.Reason(), ErrorCode::File};
+    return Error{"cannot write " + name + ": " + file.Reason(), ErrorCode::File}.Names(MessageKind::FileUnwritable, name,
+                                                                                     {file.Reason()});
   }
   return Status::Ok();
 }
@@ -223,7 +226,8 @@ Status IniFile::Write(std::string_view section, std::string_view key,
                       std::string_view value) const {
   if (Status s = CheckNames(section, key, value); !s) return s;
   const Loaded loaded = Load(path_);
-  if (!loaded.content) return Error{loaded.problem, ErrorCode::File};
+  if (!loaded.content)
+    return Error{loaded.problem, ErrorCode::File}.Names(MessageKind::FileUnreadable, files::PathToUtf8(path_));
   auto lines = SplitLines(*loaded.content);
   const std::string eol(DominantEnding(lines));
   const std::string encoded = EncodeValue(value);

@@ -183,4 +183,22 @@ std::string DecodeDeviceText(std::string_view bytes, int codePage) {
   return codec::Decode(bytes, codec::Name(codePage).empty() ? kWesternCodePage : codePage);
 }
 
+std::optional<int> ChosenDeviceCodePage(const IniFile& systemIni) {
+  const std::string text = systemIni.Read(kSystemSection, kCodePageKey, "");
+  int codePage = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), codePage);
+  if (ec == std::errc() && end == text.data() + text.size() && codePage > 0 && !IconvName(codePage).empty())
+    return codePage;
+  return std::nullopt;
+}
+
+int DefaultDeviceCodePage(std::string_view languageLocale) {
+  const int own = languageLocale.empty() ? kWesternCodePage : CodePageForLocale(languageLocale);
+  return own != kWesternCodePage && !IconvName(own).empty() ? own : DefaultDeviceCodePage();
+}
+
+int DeviceCodePage(const IniFile& systemIni, std::string_view languageLocale) {
+  return ChosenDeviceCodePage(systemIni).value_or(DefaultDeviceCodePage(languageLocale));
+}
+
 }  // namespace zd573::settings

@@ -4,6 +4,7 @@
 // in one Windows code page, and byte limits count bytes in that code page.
 // The code page is [SYSTEM] DeviceCodePage in system.ini when set, else the
 // one Windows would choose as the ANSI code page for the user's locale.
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -40,6 +41,14 @@ int DefaultDeviceCodePage();
 // The configured code page if it is set and usable, else DefaultDeviceCodePage().
 int DeviceCodePage(const IniFile& systemIni);
 Status WriteDeviceCodePage(const IniFile& systemIni, int codePage);
+
+// The code page the user chose ([SYSTEM] DeviceCodePage, when set and usable).
+std::optional<int> ChosenDeviceCodePage(const IniFile& systemIni);
+// Until one is chosen the device text follows the display language, whose
+// locale is `languageLocale` ("zh_TW"): its own code page when it needs one
+// beyond Western European, else DefaultDeviceCodePage() as the system says.
+int DefaultDeviceCodePage(std::string_view languageLocale);
+int DeviceCodePage(const IniFile& systemIni, std::string_view languageLocale);
 
 // UTF-8 to device bytes. Invalid UTF-8 and characters the code page lacks are
 // errors naming the character; nothing is silently replaced.

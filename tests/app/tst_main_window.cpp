@@ -63,7 +63,7 @@ void ChooseLanguage(Dlg& w, const QString& language) {
   QTest::mouseClick(w.Button(Dlg::kSettingsButton), Qt::LeftButton);
   auto* page = qobject_cast<SetupPage*>(w.OpenSheet());
   QVERIFY(page);
-  page->LanguageList()->setCurrentText(language);
+  page->LanguageList()->setCurrentIndex(page->LanguageList()->findData(language));
   QTest::mouseClick(page->ConfirmButton(), Qt::LeftButton);
 }
 

@@ -49,6 +49,10 @@ grep -Eq "(^|, )$xcb[ (,]|(^|, )$xcb\$" <<<"$depends" || fail "Depends lacks $xc
 wayland=$(dpkg -S "$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null || echo /usr/lib/*/qt6/plugins)/platforms/libqwayland-generic.so" |
   cut -d: -f1)
 grep -Eq "(^|, )$wayland[ (,]|(^|, )$wayland\$" <<<"$depends" || fail "Depends lacks $wayland, which holds Qt's Wayland plugin"
+# ... and Qt's own translations (standard buttons, the save dialog in the user's language).
+l10n=$(dpkg -S "$(qtpaths6 --query QT_INSTALL_TRANSLATIONS 2>/dev/null || echo /usr/share/qt6/translations)/qtbase_zh_TW.qm" |
+  cut -d: -f1)
+grep -Eq "(^|, )$l10n[ (,]|(^|, )$l10n\$" <<<"$depends" || fail "Depends lacks $l10n, which holds Qt's translations"
 pass "control fields"
 
 # --- Layout ------------------------------------------------------------------------

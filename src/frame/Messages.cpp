@@ -1,0 +1,280 @@
+#include "frame/Messages.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "device/device_job.h"
+#include "device/device_port.h"
+#include "device/device_settings.h"
+#include "device/log_download.h"
+#include "device/transactions.h"
+#include "frame/AppContext.h"
+#include "logger/log_export.h"
+#include "logger/log_record.h"
+#include "settings/text_encoding.h"
+
+namespace zd573 {
+
+namespace {
+
+QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QString Arg(const Error& e, std::size_t i) { return i < e.args.size() ? FromUtf8(e.args[i]) : QString(); }
+
+struct KeyText {
+  std::string_view key;
+  std::string_view text;
+};
+
+// Fields named alike whatever their number are formed below; these have names of their own.
+constexpr KeyText kFieldNames[] = {
+    {"B2", "STR_DEVICEPAGE_FIELDIMEI"},       {"OU", "STR_PASSWORDPAGE_FIELDPASSWORD"},
+    {"B0", "STR_DEVICEPAGE_FIELDPIN"},        {"B1", "STR_DEVICEPAGE_FIELDPHONE"},
+    {"F4", "STR_DEVICEPAGE_FIELDDATEFORMAT"}, {"F5", "STR_DEVICEPAGE_FIELDTIMEFORMAT"},
+    {"F6", "STR_DEVICEPAGE_FIELDDAYLIGHT"},   {"F7", "STR_DEVICEPAGE_FIELDKEYLOCK"},
+    {"O6", "STR_DEVICEPAGE_FIELDTIMEZONE"},   {"F0", "STR_MSGSPAGE_FIELDREPORTNUMBER"},
+    {"H2", "STR_MSGSPAGE_FIELDINTERVAL"},     {"F2", "STR_MSGSPAGE_FIELDFORMAT"},
+    {"D1", "STR_GPRSPAGE_FIELDAPN"},          {"D2", "STR_GPRSPAGE_FIELDUSER"},
+    {"D3", "STR_GPRSPAGE_FIELDPASSWORD"},     {"D4", "STR_GPRSPAGE_FIELDDNS1"},
+    {"D5", "STR_GPRSPAGE_FIELDDNS2"},         {"E0", "STR_GPRSPAGE_FIELDIP"},
+    {"E1", "STR_GPRSPAGE_FIELDPORT"},         {"E2", "STR_GPRSPAGE_FIELDIP2"},
+    {"E3", "STR_GPRSPAGE_FIELDPORT2"},        {"F8", "STR_RINGPAGE_FIELDVIBRATE"},
+    {"FB", "STR_RINGPAGE_FIELDVOLUME"},       {"FE", "STR_RINGPAGE_FIELDRINGTONE"},
+    {"OZ", "STR_RINGPAGE_FIELDMELODIES"},     {"O2", "STR_LOGGERPAGE_FIELDINTERVAL"},
+    {"OX", "STR_LOGGERPAGE_FIELDLOGGING"},
+};
+
+constexpr std::string_view kAlarmFields[] = {"STR_RINGPAGE_FIELDALARMMELODY", "STR_RINGPAGE_FIELDALARMTIME",
+                                             "STR_RINGPAGE_FIELDALARMMODE", "STR_RINGPAGE_FIELDALARMDAYS"};
+
+// What the core's PageName() says, by the key of the page's own name.
+QString SettingsName(const AppContext& context, const QString& coreName) {
+  static constexpr std::pair<Page, std::string_view> kNames[] = {
+      {Page::Info, "STR_DEVICEPAGE_SETTINGS"}, {Page::Contacts, "STR_MSGSPAGE_SETTINGS"},
+      {Page::Gprs, "STR_GPRSPAGE_SETTINGS"},   {Page::Ring, "STR_RINGPAGE_SETTINGS"},
+      {Page::Logger, "STR_LOGGERPAGE_SETTINGS"}, {Page::Password, "STR_PASSWORDPAGE_SETTINGS"},
+  };
+  for (const auto& [page, key] : kNames)
+    if (coreName == FromUtf8(PageName(page))) return context.Text(key);
+  return coreName;
+}
+
+QString CharacterName(const AppContext& context, const std::string& c) {
+  if (c == ",") return context.Text("STR_GLOBAL_CHARCOMMA");
+  if (c == "=") return context.Text("STR_GLOBAL_CHAREQUALS");
+  if (c == "\r") return context.Text("STR_GLOBAL_CHARRETURN");
+  if (c == "\n") return context.Text("STR_GLOBAL_CHARLINEBREAK");
+  if (c == std::string(1, '\0')) return context.Text("STR_GLOBAL_CHARNUL");
+  return context.Text("STR_GLOBAL_CHAREND");
+}
+
+QString Field(const AppContext& context, const Error& e) { return FieldName(context, e.field); }
+
+// "place: reason", in the language's punctuation.
+QString PlaceReason(const AppContext& context, const QString& place, const QString& reason) {
+  return place.isEmpty() ? reason : FillIn(context.Text("STR_GLOBAL_PLACEREASON"), {place, reason});
+}
+
+// The system's reason for `e`, in the language's words when it is a common
+// one, else as the system gave it (`fallback`).
+QString ReasonOf(const AppContext& context, const Error& e, const QString& fallback) {
+  const QString reason = SystemReason(context, e.systemError);
+  return reason.isEmpty() ? fallback : reason;
+}
+
+// The fixed messages of the logger and the workers, which carry no kind.
+QString FixedMessage(const AppContext& context, const std::string& message) {
+  static constexpr KeyText kFixed[] = {
+      {kOpenPortFailed, "STR_GLOBAL_OPENPORTFAILED"},
+      {kUnableToCreateThread, "STR_GLOBAL_NOTHREAD"},
+      {logger::kCantGenerateOutput, "STR_LOGGERPAGE_CANTGENERATE"},
+      {logger::kCantOpenRawFile, "STR_LOGGERPAGE_CANTOPENRAW"},
+      {logger::kErrorDataInRawFile, "STR_LOGGERPAGE_RAWDATAERROR"},
+      {logger::kNoValidGpsData, "STR_LOGGERPAGE_NOVALIDDATA"},
+      {kNoDataMessage, "STR_LOGGERPAGE_NODATA"},
+      {kAbortMessage, "STR_LOGGERPAGE_ABORT"},
+      {kTimeoutMessage, "STR_LOGGERPAGE_TIMEOUT"},
+  };
+  for (const auto& [text, key] : kFixed)
+    if (message == text) return context.Text(key);
+  return {};
+}
+
+// The text of a message the core named.
+QString KindText(const AppContext& context, MessageKind kind, const Error& e) {
+  switch (kind) {
+    case MessageKind::None: break;
+    case MessageKind::BadCharacter:
+      return FillIn(context.Text("STR_GLOBAL_BADCHARACTER"),
+                    {Field(context, e), CharacterName(context, e.args.empty() ? std::string() : e.args[0])});
+    case MessageKind::NotEncodable:
+      return FillIn(context.Text("STR_GLOBAL_NOTENCODABLE"),
+                    {Field(context, e), Arg(e, 0), Arg(e, 1), CodePageName(context, Arg(e, 2).toInt())});
+    case MessageKind::TooLong:
+      return FillIn(context.Text("STR_GLOBAL_TOOLONG"), {Field(context, e), Arg(e, 0), Arg(e, 1)});
+    case MessageKind::OutOfRange:
+      return FillIn(context.Text("STR_GLOBAL_OUTOFRANGE"), {Field(context, e), Arg(e, 0), Arg(e, 1), Arg(e, 2)});
+    case MessageKind::PortOutOfRange:
+      return FillIn(context.Text("STR_GLOBAL_PORTOUTOFRANGE"), {Field(context, e), Arg(e, 0)});
+    case MessageKind::TooLarge:
+      return FillIn(context.Text("STR_GLOBAL_TOOLARGE"), {Field(context, e), Arg(e, 0), Arg(e, 1)});
+    case MessageKind::NotANumber:
+      return FillIn(context.Text("STR_GLOBAL_NOTANUMBER"), {Field(context, e), Arg(e, 0)});
+    case MessageKind::OpenPortFailed: return context.Text("STR_GLOBAL_OPENPORTFAILED");
+    case MessageKind::NoPortName: return context.Text("STR_GLOBAL_NOPORTNAME");
+    case MessageKind::NotSerialPort:
+      return PlaceReason(context, FromUtf8(e.field), context.Text("STR_GLOBAL_NOTSERIALPORT"));
+    case MessageKind::PortInUse:
+      return PlaceReason(context, FromUtf8(e.field), context.Text("STR_GLOBAL_PORTINUSE"));
+    case MessageKind::PortNotOpen: return context.Text("STR_GLOBAL_PORTNOTOPEN");
+    case MessageKind::PortDisconnected: return context.Text("STR_GLOBAL_PORTDISCONNECTED");
+    case MessageKind::WriteTimedOut: return context.Text("STR_GLOBAL_WRITETIMEOUT");
+    case MessageKind::WriteFailedAfter:
+      return FillIn(context.Text(Arg(e, 2) == QLatin1String("1") ? "STR_GLOBAL_WRITEFAILEDONE" : "STR_GLOBAL_WRITEFAILED"),
+                    {SettingsName(context, Arg(e, 0)), Arg(e, 1), Arg(e, 2)});
+    case MessageKind::Stopped: return context.Text("STR_GLOBAL_STOPPED");
+    case MessageKind::ThreadFailed: return context.Text("STR_GLOBAL_NOTHREAD");
+    case MessageKind::DownloadRequestFailed: return context.Text("STR_LOGGERPAGE_REQUESTFAILED");
+    case MessageKind::FileUnreadable: return FillIn(context.Text("STR_GLOBAL_CANNOTREAD"), {FromUtf8(e.field)});
+    case MessageKind::FileUnwritable:
+      return FillIn(context.Text("STR_GLOBAL_CANNOTWRITE"),
+                    {FromUtf8(e.field), e.args.empty() ? ReasonOf(context, e, FromUtf8(std::strerror(e.systemError)))
+                                                       : SystemWords(context, e.args[0])});
+  }
+  return {};
+}
+
+// The common reasons, for recognising them at the end of a text the core made.
+constexpr int kCommonErrors[] = {ENOENT, EACCES, EPERM, EBUSY, EAGAIN, EIO, ENXIO,
+                                 ENODEV, ENOSPC, EROFS, EISDIR, ENOTDIR, EINVAL};
+
+// A reason the core wrote as " is read-only" after a path (the export
+// writers'), or as the system gave it, in the language's words.
+QString PlainDetail(const AppContext& context, const std::string& detail) {
+  const QString text = FromUtf8(detail);
+  const QString readOnly = QStringLiteral(" is read-only");
+  if (text.endsWith(readOnly))
+    return context.Text("STR_LOGGERPAGE_READONLY").replace(QStringLiteral("%s"), text.chopped(readOnly.size()));
+  return SystemWords(context, detail);
+}
+
+QString Headline(const AppContext& context, const Error& e) {
+  if (e.kind != MessageKind::None) return KindText(context, e.kind, e);
+  if (QString fixed = FixedMessage(context, e.message); !fixed.isEmpty()) return fixed;
+  // A failed write says only the system's words.
+  if (e.detailKind == MessageKind::None && e.detail.empty()) return ReasonOf(context, e, FromUtf8(e.message));
+  return FromUtf8(e.message);
+}
+
+QString Reason(const AppContext& context, const Error& e) {
+  // A write's own message after "failed after n of m", a port's reason after
+  // "Unable to open COM-port", a file's after what could not be saved.
+  if (e.detailKind != MessageKind::None) return KindText(context, e.detailKind, e);
+  if (e.detail.empty()) return {};
+  if (e.systemError != 0 && e.kind != MessageKind::None) {
+    const QString reason = SystemReason(context, e.systemError);
+    if (!reason.isEmpty()) return PlaceReason(context, FromUtf8(e.field), reason);
+  }
+  return PlainDetail(context, e.detail);
+}
+
+QString Advice(const AppContext& context, ErrorCode code) {
+  const std::string_view english = PortAdvice(code);
+  if (english.empty()) return {};
+  switch (code) {
+    case ErrorCode::Permission: return context.Text("STR_GLOBAL_ADVICEPERMISSION", english);
+    case ErrorCode::Busy: return context.Text("STR_GLOBAL_ADVICEBUSY", english);
+    default: return context.Text("STR_GLOBAL_ADVICEPLUGGEDIN", english);
+  }
+}
+
+}  // namespace
+
+QString FillIn(const QString& format, const QStringList& args) {
+  QString out;
+  out.reserve(format.size());
+  for (qsizetype i = 0; i < format.size(); ++i) {
+    const QChar next = i + 1 < format.size() ? format[i + 1] : QChar();
+    const int n = next.digitValue();
+    if (format[i] == QLatin1Char('%') && n >= 1 && n <= args.size()) {
+      out += args[n - 1];
+      ++i;
+    } else {
+      out += format[i];
+    }
+  }
+  return out;
+}
+
+QString FieldName(const AppContext& context, std::string_view key) {
+  if (key.size() == 2) {
+    const char c = key[1];
+    const QStringList number{QString::number(c - (c >= 'a' ? 'a' : c >= 'A' ? 'A' : '0') + 1)};
+    if (key[0] == 'V' && c >= 'a' && c <= 't') return FillIn(context.Text("STR_MSGSPAGE_FIELDNAME"), number);
+    if (key[0] == 'V' && c >= 'A' && c <= 'T') return FillIn(context.Text("STR_MSGSPAGE_FIELDNUMBER"), number);
+    if (key[0] == 'G' && c >= '0' && c <= '5') return FillIn(context.Text("STR_MSGSPAGE_FIELDEMERGENCY"), number);
+    if (key[0] >= 'X' && key[0] <= 'Z' && c >= 'A' && c <= 'D')
+      return FillIn(context.Text(kAlarmFields[c - 'A']), {QString::number(key[0] - 'X' + 1)});
+  }
+  for (const auto& [k, text] : kFieldNames)
+    if (k == key) return context.Text(text);
+  return FromUtf8(FieldLabel(key));
+}
+
+QString CodePageName(const AppContext& context, int codePage) {
+  std::string_view english;
+  for (const settings::CodePage& page : settings::OfferedCodePages())
+    if (page.number == codePage) english = page.displayName;
+  const std::string key = "STR_SETUPPAGE_CODEPAGE" + std::to_string(codePage);
+  if (english.empty()) return QString::number(codePage);
+  return context.Text(key, english);
+}
+
+QString SystemReason(const AppContext& context, int systemError) {
+  switch (systemError) {
+    case ENOENT: return context.Text("STR_GLOBAL_ENOENT");
+    case EACCES: return context.Text("STR_GLOBAL_EACCES");
+    case EPERM: return context.Text("STR_GLOBAL_EPERM");
+    case EBUSY: return context.Text("STR_GLOBAL_EBUSY");
+    case EAGAIN: return context.Text("STR_GLOBAL_EAGAIN");
+    case EIO: return context.Text("STR_GLOBAL_EIO");
+    case ENXIO: return context.Text("STR_GLOBAL_ENXIO");
+    case ENODEV: return context.Text("STR_GLOBAL_ENODEV");
+    case ENOSPC: return context.Text("STR_GLOBAL_ENOSPC");
+    case EROFS: return context.Text("STR_GLOBAL_EROFS");
+    case EISDIR: return context.Text("STR_GLOBAL_EISDIR");
+    case ENOTDIR: return context.Text("STR_GLOBAL_ENOTDIR");
+    case EINVAL: return context.Text("STR_GLOBAL_EINVAL");
+    default: return {};
+  }
+}
+
+QString SystemWords(const AppContext& context, const std::string& text) {
+  const QString all = FromUtf8(text);
+  for (int err : kCommonErrors) {
+    const QString words = QString::fromLocal8Bit(std::strerror(err));
+    if (all == words) return SystemReason(context, err);
+    if (all.endsWith(QStringLiteral(": ") + words))
+      return PlaceReason(context, all.chopped(words.size() + 2), SystemReason(context, err));
+  }
+  return all;
+}
+
+QString ErrorText(const AppContext& context, const Error& error) {
+  QString text = Headline(context, error);
+  if (const QString reason = Reason(context, error); !reason.isEmpty()) text += QStringLiteral("\n\n") + reason;
+  if (const QString advice = Advice(context, error.code); !advice.isEmpty()) text += QStringLiteral("\n\n") + advice;
+  return text;
+}
+
+Error Because(Error outer, const Error& cause) {
+  outer.detail = cause.message;
+  outer.detailKind = cause.kind;
+  outer.field = cause.field;
+  outer.args = cause.args;
+  outer.systemError = cause.systemError;
+  return outer;
+}
+
+}  // namespace zd573

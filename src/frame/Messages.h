@@ -1,0 +1,45 @@
+#pragma once
+// Errors of the core told in the user's language. The core names each message
+// (Error::kind), the field or path it concerns and the values it quotes; here
+// they become texts of the current language: a field by its name ("聯絡人 6 的
+// 姓名", never its key), the common reasons of the system in the language's
+// words, and for a port what to do about it. The command line keeps the
+// core's English.
+#include <QString>
+#include <QStringList>
+
+#include <string>
+#include <string_view>
+
+#include "common/result.h"
+
+namespace zd573 {
+
+class AppContext;
+
+// Puts args[0] in for %1, args[1] for %2, ... in one pass, so a value that
+// holds "%2" stays as it is; every other '%' is shown as written.
+QString FillIn(const QString& format, const QStringList& args);
+
+// How messages name the field of `key`.
+QString FieldName(const AppContext& context, std::string_view key);
+
+// How the settings list names a device text encoding.
+QString CodePageName(const AppContext& context, int codePage);
+
+// A common reason of the system in the current language; empty for others,
+// which are shown in the system's own words.
+QString SystemReason(const AppContext& context, int systemError);
+
+// A text the core made as "<place>: <the system's reason>", or the reason
+// alone, with a common reason in the language's words; else as it is.
+QString SystemWords(const AppContext& context, const std::string& text);
+
+// Everything a message box says about `error`: the message, the reason and,
+// for a port, what to do.
+QString ErrorText(const AppContext& context, const Error& error);
+
+// `outer` told with `cause` as its reason.
+Error Because(Error outer, const Error& cause);
+
+}  // namespace zd573
