@@ -85,22 +85,24 @@ SerialPort::~SerialPort() { Close(); }
 
 Status SerialPort::Open(const std::string& portName) {
   Close();
-  if (portName.empty()) return Error{"No port name", ErrorCode::PortOpen, {}};
+  if (portName.empty()) return Error{"No port name", ErrorCode::PortOpen, {}}.Names(MessageKind::NoPortName);
   const std::string path = PortPath(portName);
   // No sharing: the port is ours alone until Close.
   const HANDLE h = ::CreateFileW(win32::Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
+    // The system's own words are in the user's language already; only "in use" is ours.
     const ErrorCode code = OpenErrorCode(error);
-    return Error{portName + ": " + (code == ErrorCode::Busy ? "in use by another program" : win32::ErrorMessage(error)),
-                 code, {}};
+    if (code == ErrorCode::Busy)
+      return Error{portName + ": in use by another program", code, {}}.Names(MessageKind::PortInUse, portName);
+    return Error{portName + ": " + win32::ErrorMessage(error), code, {}}.Names(MessageKind::None, portName);
   }
   DCB probe{};
   probe.DCBlength = sizeof probe;
   if (::GetFileType(h) != FILE_TYPE_CHAR || !::GetCommState(h, &probe)) {
     ::CloseHandle(h);
-    return Error{portName + ": not a serial port", ErrorCode::PortOpen, {}};
+    return Error{portName + ": not a serial port", ErrorCode::PortOpen, {}}.Names(MessageKind::NotSerialPort, portName);
   }
   ConfigureLine(h);
   ::PurgeComm(h, PURGE_RXABORT | PURGE_TXABORT | PURGE_RXCLEAR | PURGE_TXCLEAR);
@@ -125,7 +127,7 @@ int SerialPort::Read(std::uint8_t* buffer, std::size_t max) {
 
 Status SerialPort::Write(std::string_view bytes) {
   const std::intptr_t h = fd_.load();
-  if (h == -1) return Error{"The port is not open", ErrorCode::Disconnected, {}};
+  if (h == -1) return Error{"The port is not open", ErrorCode::Disconnected, {}}.Names(MessageKind::PortNotOpen);
   const auto deadline = std::chrono::steady_clock::now() + timing::kWriteTimeout;
   while (!bytes.empty()) {
     DWORD n = 0;
@@ -136,7 +138,7 @@ Status SerialPort::Write(std::string_view bytes) {
     bytes.remove_prefix(n);
     // Each write waits up to the write time-out; one that moves nothing has used it up.
     if (!bytes.empty() && (n == 0 || std::chrono::steady_clock::now() >= deadline))
-      return Error{"Write timed out", ErrorCode::Write, {}};
+      return Error{"Write timed out", ErrorCode::Write, {}}.Names(MessageKind::WriteTimedOut);
   }
   return {};
 }
