@@ -42,6 +42,8 @@ class ShellEnv {
   ShellEnv() : tree_(dir_.path().toStdString()) {
     settings::SetSystemIniPathOverride(std::filesystem::path(dir_.path().toStdString()) / "system.ini");
     settings::SetLanguagesPathOverride(std::filesystem::path(ZD573_SOURCE_LANGUAGES));
+    // The raw log goes to the cache folder: the test's own, not the user's.
+    qputenv("XDG_CACHE_HOME", dir_.filePath(QStringLiteral("cache")).toLocal8Bit());
     tree_.Activate();
     context_.durations.searchDelay = 40ms;
     context_.durations.portMatchPause = 0ms;

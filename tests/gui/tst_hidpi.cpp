@@ -133,7 +133,7 @@ class HiDpiTest : public QObject {
   void buttonFacesUseTheFinePicture() {
     QFETCH(int, id);
     QFETCH(QSize, size);
-    guitest::Backdrop parent(QColor(Qt::magenta));
+    guitest::Backdrop parent{QColor(Qt::magenta)};
     parent.resize(700, 200);
     auto* button = new CGdipButton(&parent);
     button->setGeometry(QRect(QPoint(10, 10), size));
@@ -179,7 +179,7 @@ class HiDpiTest : public QObject {
   // at one pixel per unit and scaled up.
   void textIsDrawnAtTheScreensPixels() {
     if (ratio_ != 2.0) QSKIP("measured on whole device pixels per unit");
-    guitest::Backdrop parent(QColor(Qt::white));
+    guitest::Backdrop parent{QColor(Qt::white)};
     parent.resize(400, 120);
     auto* label = new CLabel(QStringLiteral("Device Information 0123"), &parent);
     label->setGeometry(10, 10, 300, 30);
