@@ -82,8 +82,10 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
   // 802 x 602; the window system places it.
   setFixedSize(802, 602);
   // At the screen's pixel density; a missing picture is told once and the menu works without it.
-  if (!LoadPngAsBitmap(skin::kMainBackground, background_, this)) background_ = QPixmap();
-  menu_ = new PictureView(this, background_);
+  // The menu paints the window's picture; a page or a sheet covers it with its own.
+  QPixmap background;
+  if (!LoadPngAsBitmap(skin::kMainBackground, background, this)) background = QPixmap();
+  menu_ = new PictureView(this, background);
   menu_->setGeometry(rect());
   CGdiPlusBitmapResource logo(skin::kLogo);
   if (logo.HasImage()) setWindowIcon(QIcon(QPixmap::fromImage(logo.Image())));
@@ -179,9 +181,8 @@ void CZD573_UtilityDlg::CreateControls() {
   // the program. Login first, then the page buttons in reading order.
   minimise_->setFocusPolicy(Qt::NoFocus);
   close_->setFocusPolicy(Qt::NoFocus);
-  QWidget* previous = login_;
   QWidget::setTabOrder(login_, logout_);
-  previous = logout_;
+  QWidget* previous = logout_;
   for (CGdipButton* button : pageButtons_) {
     QWidget::setTabOrder(previous, button);
     previous = button;
@@ -510,12 +511,6 @@ void CZD573_UtilityDlg::OnPageClosed(int buttonId) {
   ShowTitle();
   // Back where the user left the menu.
   if (CGdipButton* button = Button(buttonId)) button->setFocus(Qt::OtherFocusReason);
-}
-
-void CZD573_UtilityDlg::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.fillRect(rect(), Qt::black);
-  if (!background_.isNull()) p.drawPixmap(1, 1, background_);
 }
 
 void CZD573_UtilityDlg::mousePressEvent(QMouseEvent* event) {

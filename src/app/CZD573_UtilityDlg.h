@@ -4,7 +4,6 @@
 // opens the pages. Pages replace the menu inside the window, one at a time;
 // the login and settings sheets are drawn over the dimmed menu.
 #include <QFileSystemWatcher>
-#include <QPixmap>
 #include <QPoint>
 #include <QPointer>
 #include <QStringList>
@@ -106,7 +105,6 @@ class CZD573_UtilityDlg : public QWidget {
   void statusChanged(int code);
 
  protected:
-  void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -150,7 +148,6 @@ class CZD573_UtilityDlg : public QWidget {
   QFileSystemWatcher watcher_;
   QString watchedDir_;
   QStringList ttys_;
-  QPixmap background_;
   QPointer<PageFrame> page_;
   QPointer<SkinnedDialog> sheet_;
   // The port search pauses per matching port: it runs off the window thread.

@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QPalette>
 
+#include "controls/Caption.h"
+#include "controls/FocusRing.h"
 #include "controls/CMemDC.h"
 #include "controls/ColorMath.h"
 
@@ -50,16 +52,6 @@ class FocusVisibility : public QObject {
   bool keyboard_ = false;
 };
 
-// "&&" shows one "&"; a single "&" marks nothing a reader should say.
-QString Spoken(const QString& caption) {
-  QString out;
-  for (qsizetype i = 0; i < caption.size(); ++i) {
-    if (caption[i] == QLatin1Char('&') && i + 1 < caption.size()) ++i;
-    out += caption[i];
-  }
-  return out.trimmed();
-}
-
 }  // namespace
 
 CGdipButton::CGdipButton(QWidget* parent) : QAbstractButton(parent) {
@@ -73,7 +65,7 @@ CGdipButton::CGdipButton(QWidget* parent) : QAbstractButton(parent) {
 
 void CGdipButton::SetSpokenName(const QString& name) {
   spokenName_ = true;
-  setAccessibleName(Spoken(name));
+  setAccessibleName(PlainCaption(name).trimmed());
 }
 
 bool CGdipButton::FocusRingShown() const {
@@ -131,7 +123,7 @@ void CGdipButton::SetCaption(const QString& text) {
     caption_ = text;
     hasCaption_ = true;
     // The caption is what a screen reader says, unless the owner named the button.
-    if (!spokenName_) setAccessibleName(Spoken(text));
+    if (!spokenName_) setAccessibleName(PlainCaption(text).trimmed());
   }
   update();
 }
@@ -260,17 +252,7 @@ void CGdipButton::paintEvent(QPaintEvent*) {
     const QRect box = rect().adjusted(captionOffsetX_, captionOffsetY_, 0, 0);
     p.drawText(box, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, caption_);
   }
-  if (FocusRingShown()) {
-    // A ring in the skin's accent, with a white halo so it shows on dark and light.
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF ring = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
-    const qreal radius = std::min(8.0, std::min(ring.width(), ring.height()) / 4);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(QColor(255, 255, 255, 200), 3));
-    p.drawRoundedRect(ring, radius, radius);
-    p.setPen(QPen(kFocusRingColour, 2));
-    p.drawRoundedRect(ring, radius, radius);
-  }
+  if (FocusRingShown()) DrawFocusRing(p, rect(), std::min(8.0, std::min(width(), height()) / 4.0));
 }
 
 void CGdipButton::SetHovering(bool on) {

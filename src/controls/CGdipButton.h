@@ -20,9 +20,6 @@ class CGdipButton : public QAbstractButton {
   Q_OBJECT
 
  public:
-  // The ring around a button that has the keyboard focus.
-  // Dark, with a white halo: it shows on the teal buttons and on the light panels.
-  static inline const QColor kFocusRingColour{0x17, 0x24, 0x32};
 
   enum class Face { Normal, Pressed, Hover, Disabled };
 

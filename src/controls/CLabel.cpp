@@ -10,6 +10,7 @@
 #include <QPalette>
 
 #include "controls/CMemDC.h"
+#include "controls/FocusRing.h"
 #include "controls/ColorMath.h"
 
 namespace zd573 {
@@ -428,16 +429,8 @@ void CLabel::paintEvent(QPaintEvent*) {
     CMemDC memory(&p, client);
     Draw(*memory, client);
   }
-  if (hasFocus() && focusPolicy() != Qt::NoFocus) {
-    // A focused tab or link is outlined like a focused image button.
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF ring = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(QColor(255, 255, 255, 200), 3));
-    p.drawRoundedRect(ring, 5, 5);
-    p.setPen(QPen(QColor(0x17, 0x24, 0x32), 2));
-    p.drawRoundedRect(ring, 5, 5);
-  }
+  // A focused tab or link is outlined like a focused image button.
+  if (hasFocus() && focusPolicy() != Qt::NoFocus) DrawFocusRing(p, rect(), 5);
 }
 
 void CLabel::focusInEvent(QFocusEvent* event) {

@@ -17,16 +17,12 @@
 #include <memory>
 
 #include "controls/CLabel.h"
+#include "controls/Caption.h"
 
 namespace zd573 {
 
 QString SpokenLabel(const QString& text) {
-  QString out;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    if (text[i] == QLatin1Char('&') && i + 1 < text.size()) ++i;
-    out += text[i];
-  }
-  out = out.trimmed();
+  QString out = PlainCaption(text).trimmed();
   while (out.endsWith(QLatin1Char(':')) || out.endsWith(QChar(0xFF1A))) out.chop(1);
   return out.trimmed();
 }

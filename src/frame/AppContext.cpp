@@ -60,16 +60,6 @@ Notifier MessageBoxNotifier(std::function<QString()> programName) {
   return n;
 }
 
-QString PlainCaption(const QString& text) {
-  QString out;
-  out.reserve(text.size());
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    if (text[i] == QLatin1Char('&') && i + 1 < text.size()) ++i;
-    out += text[i];
-  }
-  return out;
-}
-
 AppContext::AppContext() : lookup_(settings::LanguagesPath(), language_) {
   exitProgram = [](int code) { QCoreApplication::exit(code); };
   windowMover = [](QWindow* window) { return window && window->startSystemMove(); };

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "common/result.h"
+#include "controls/Caption.h"
 #include "device/device_settings.h"
 #include "device/log_download.h"
 #include "device/timing.h"
@@ -56,9 +57,6 @@ struct Notifier {
 // current language); unset, with the built-in name.
 Notifier MessageBoxNotifier(std::function<QString()> programName = {});
 
-// Turns "&&" into "&" and drops single "&" marks, for places that show a
-// caption literally (window titles).
-QString PlainCaption(const QString& text);
 
 class AppContext {
  public:

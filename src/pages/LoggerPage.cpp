@@ -154,7 +154,7 @@ void LoggerPage::Export() {
   if (path.isEmpty()) return;  // Cancel: nothing is sent
   const QFileInfo target(path);
   context_.exportFolder = target.absolutePath();
-  if (target.exists() && !target.isFile()) {
+  if (!logger::CheckExportTarget(path.toStdString())) {
     // Writing to a pipe or a device would wait for a reader forever.
     context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_ERROR"),
                            context_.Text("STR_LOGGERPAGE_CANTGENERATE") + QStringLiteral("\n\n") +

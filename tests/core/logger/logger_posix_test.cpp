@@ -23,14 +23,9 @@ namespace {
 
 using test::ReadFile;
 using test::TempDir;
+using test::Names;
 using test::WriteFile;
 
-std::vector<std::string> Names(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 class ReplacePosix : public ::testing::TestWithParam<ExportFormat> {
  protected:

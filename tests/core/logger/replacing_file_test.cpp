@@ -14,15 +14,9 @@ namespace {
 
 using test::ReadFile;
 using test::TempDir;
+using test::Names;
 using test::WriteFile;
 
-std::vector<std::string> Names(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(files::PathFromUtf8(dir)))
-    names.push_back(files::PathToUtf8(e.path().filename()));
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 class Replace : public ::testing::TestWithParam<ExportFormat> {
  protected:

@@ -1,10 +1,12 @@
 #pragma once
 // Small helpers shared by the logger tests: a scratch folder and whole-file
 // reads (run_command.h runs an outside program).
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "common/files.h"
 
@@ -40,6 +42,15 @@ inline std::string ReadFile(const std::string& path) {
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(files::PathFromUtf8(path), std::ios::binary) << bytes;
+}
+
+// The names in a folder, sorted: what an export left behind.
+inline std::vector<std::string> Names(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(files::PathFromUtf8(dir)))
+    names.push_back(files::PathToUtf8(e.path().filename()));
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace zd573::logger::test
