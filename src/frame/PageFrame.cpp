@@ -227,7 +227,6 @@ void PageFrame::SetBusy(bool busy) {
   busy_ = busy;
   // Minimise, close and the band stay usable; nothing may start a second write.
   for (CGdipButton* b : {back_, apply_}) b->SetDisabledState(busy);
-  setCursor(busy ? Qt::BusyCursor : Qt::ArrowCursor);
   SetPageBusy(busy);
 }
 

@@ -47,13 +47,11 @@ void PasswordPage::ApplyPassword() {
   const std::string port = context_.portName;
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;
   DeviceSettings* settings = &context_.Settings();
-  setCursor(Qt::BusyCursor);
   task_.Run(
       [port, settings, edited, pause](std::stop_token stop, const BackgroundTask::Relay&) {
         return ApplyPage(port, Page::Password, *settings, edited, WriteOptions{pause, {}, stop});
       },
       [this](ApplyResult sent) {
-        unsetCursor();
         if (!sent.status) {
           context_.ShowFailure(this, sent.status.failure());
           return;
