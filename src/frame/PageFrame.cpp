@@ -219,15 +219,14 @@ void PageFrame::ShowProgress(const QString& text) {
 void PageFrame::SetBusy(bool busy) {
   // The button that started the work gets the keyboard back when it is done.
   // (A button greyed while busy loses the focus to the next field meanwhile.)
-  if (busy) {
-    focusBeforeBusy_ = QApplication::focusWidget();
-  } else if (focusBeforeBusy_ && (!QApplication::focusWidget() || qobject_cast<CGdipButton*>(focusBeforeBusy_))) {
-    focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
-  }
+  // Restored only once the buttons take input again: a grey button refuses it.
+  if (busy) focusBeforeBusy_ = QApplication::focusWidget();
   busy_ = busy;
   // Minimise, close and the band stay usable; nothing may start a second write.
   for (CGdipButton* b : {back_, apply_}) b->SetDisabledState(busy);
   SetPageBusy(busy);
+  if (!busy && focusBeforeBusy_ && (!QApplication::focusWidget() || qobject_cast<CGdipButton*>(focusBeforeBusy_)))
+    focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
 }
 
 void PageFrame::Apply() {

@@ -241,6 +241,8 @@ class TestKeyboard : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!SetSentences(*tracker).empty(), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!page->Busy(), 5000);
     QVERIFY(SetSentences(*tracker).back().bytes.find("D1=web.example,") != std::string::npos);
+    // The keyboard is back on Apply, not on whatever took it while Apply was grey.
+    QCOMPARE(QApplication::focusWidget(), page->ApplyButton());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QTRY_VERIFY(!w->OpenPage());
     QVERIFY(w->Menu()->isVisible());
