@@ -135,6 +135,8 @@ int Download(Options& o, const std::string& out, ExportFormat format, const LogA
     case kLogNoData: Say(o, std::string(kNoDataMessage)); return kOk;
     case kLogFileFailed: Fail(detail.empty() ? "Cannot create " + raw : detail); return kBadValue;
     case kLogTimedOut: Fail(std::string(kTimeoutMessage) + (detail.empty() ? "" : " " + detail)); return kTimedOut;
+    case kLogRequestFailed:
+      return FailWith(download.RequestFailure().value_or(Error{"Unable to send the download request to the tracker"}));
     default: Fail(std::string(kAbortMessage)); return waiter.interrupted_ ? kInterrupted : kNoDevice;
   }
 }

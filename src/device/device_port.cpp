@@ -11,14 +11,16 @@ class BorrowedPort final : public DevicePort {
   Status Open(const std::string&) override { return Error{"A borrowed port cannot be opened", ErrorCode::PortOpen, {}}; }
   bool IsOpen() const override { return !closed_.load() && port_.IsOpen(); }
   int Read(std::uint8_t* buffer, std::size_t max) override { return closed_.load() ? -1 : port_.Read(buffer, max); }
-  Status Write(std::string_view bytes) override {
-    if (closed_.load()) return Error{"The port is not open", ErrorCode::Disconnected, {}};
-    return port_.Write(bytes);
-  }
   void Purge() override {
     if (!closed_.load()) port_.Purge();
   }
   void Close() override { closed_ = true; }
+
+ protected:
+  Status WriteBytes(std::string_view bytes, const std::stop_token& stop) override {
+    if (closed_.load()) return Error{"The port is not open", ErrorCode::Disconnected, {}};
+    return port_.Write(bytes, stop);
+  }
 
  private:
   DevicePort& port_;
@@ -26,6 +28,8 @@ class BorrowedPort final : public DevicePort {
 };
 
 }  // namespace
+
+Error WriteStopped() { return Error{"The write was stopped", ErrorCode::Stopped, {}}.Names(MessageKind::Stopped); }
 
 std::unique_ptr<DevicePort> BorrowPort(DevicePort& port) { return std::make_unique<BorrowedPort>(port); }
 

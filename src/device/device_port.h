@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -26,12 +27,16 @@ class DevicePort {
   // Returns the bytes already waiting, else waits up to 100 ms for a first byte.
   // 0 means nothing arrived; -1 means the port failed (unplugged, hung up, closed).
   virtual int Read(std::uint8_t* buffer, std::size_t max) = 0;
-  // Writes the whole sentence.
-  virtual Status Write(std::string_view bytes) = 0;
+  // Writes the whole sentence. A stop request ends a write the line cannot
+  // take (ErrorCode::Stopped) within timing::kStopCheck, so joining its thread is quick.
+  Status Write(std::string_view bytes, const std::stop_token& stop = {}) { return WriteBytes(bytes, stop); }
   // Discards what waits in both directions.
   virtual void Purge() = 0;
   // Only the owner closes, after any reader thread has been joined.
   virtual void Close() = 0;
+
+ protected:
+  virtual Status WriteBytes(std::string_view bytes, const std::stop_token& stop) = 0;
 };
 
 // The device node for a port name: a bare name such as "ttyACM0" lives in the
@@ -50,9 +55,11 @@ class SerialPort final : public DevicePort {
   Status Open(const std::string& portName) override;
   bool IsOpen() const override { return fd_.load() != -1; }
   int Read(std::uint8_t* buffer, std::size_t max) override;
-  Status Write(std::string_view bytes) override;
   void Purge() override;
   void Close() override;
+
+ protected:
+  Status WriteBytes(std::string_view bytes, const std::stop_token& stop) override;
 
  private:
   // The file descriptor, or the Win32 HANDLE; -1 (INVALID_HANDLE_VALUE) when closed.
@@ -64,6 +71,9 @@ class SerialPort final : public DevicePort {
 // port from the identification to its last sentence this way, so a tracker
 // swapped on the port in between never receives the first one's values.
 std::unique_ptr<DevicePort> BorrowPort(DevicePort& port);
+
+// A write given up because its thread was asked to stop (ErrorCode::Stopped).
+Error WriteStopped();
 
 // What a person can do about a port that failed for this reason; empty when nothing useful.
 std::string_view PortAdvice(ErrorCode code);

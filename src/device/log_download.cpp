@@ -247,15 +247,11 @@ Status LogDownload::Start(const std::string& portName) {
   }
   auto port = OpenComPort(portName);
   if (!port) return port.failure();
-  if (Status w = port.value()->Write(BuildLogDownloadQuery()); !w) {
-    port.value()->Close();
-    Error e = Error{"Unable to send the download request to the tracker", w.code(), w.error()}.Names(
-        MessageKind::DownloadRequestFailed);
-    e.detailKind = w.failure().kind;
-    e.systemError = w.failure().systemError;
-    return e;
-  }
   cancel_ = false;
+  {
+    std::lock_guard lock(detailMutex_);
+    requestFailure_.reset();
+  }
   return worker_.Start(std::move(port.value()), [this](DevicePort& p, std::stop_token stop) { Run(p, stop); });
 }
 
@@ -273,11 +269,30 @@ void LogDownload::Finish(LogStreamReceiver& receiver, int code, std::string deta
   observer_.LogEnded(code);
 }
 
+std::optional<Error> LogDownload::RequestFailure() const {
+  std::lock_guard lock(detailMutex_);
+  return requestFailure_;
+}
+
 void LogDownload::Run(DevicePort& port, std::stop_token stop) {
   using clock = std::chrono::steady_clock;
   {
     std::lock_guard lock(detailMutex_);
     endDetail_.clear();
+  }
+  // Sent here, not by Start: a line that takes nothing keeps this thread, not the caller's.
+  if (Status w = port.Write(BuildLogDownloadQuery(), stop); !w) {
+    if (stop.stop_requested()) return;
+    Error e = Error{"Unable to send the download request to the tracker", w.code(), w.error()}.Names(
+        MessageKind::DownloadRequestFailed);
+    e.detailKind = w.failure().kind;
+    e.systemError = w.failure().systemError;
+    {
+      std::lock_guard lock(detailMutex_);
+      requestFailure_ = std::move(e);
+    }
+    observer_.LogEnded(kLogRequestFailed);
+    return;
   }
   // The receiver's own ends (complete, no data, file failure) pass through
   // here, so their detail is in place before the observer hears of them.

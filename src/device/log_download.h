@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -22,6 +23,7 @@ enum LogEndCode : int {
   kLogFileFailed = 2,  // the raw file could not be created
   kLogAborted = 4,     // "Abort download process."
   kLogTimedOut = 5,    // "Download timeout."
+  kLogRequestFailed = 6,  // the request did not reach the tracker: RequestFailure() says why
 };
 
 // Messages shown for the end codes that have one.
@@ -121,8 +123,9 @@ class LogDownload {
   LogDownload(const LogDownload&) = delete;
   LogDownload& operator=(const LogDownload&) = delete;
 
-  // Opens the port, sends "LB" and starts the reader. Errors are the fixed
-  // messages, with the reason as their detail. Without a raw path in the
+  // Opens the port and starts the reader, which sends "LB" first. Errors are
+  // the fixed messages, with the reason as their detail; a request that cannot
+  // be sent ends the download with kLogRequestFailed. Without a raw path in the
   // options the raw log goes to settings::RawLogPath(), whose folder this
   // creates (a File error when it cannot).
   Status Start(const std::string& portName);
@@ -137,6 +140,9 @@ class LogDownload {
   // end is reported: "N of M records arrived." for a time-out, the failure
   // with its reason for the raw file; empty otherwise.
   std::string EndDetail() const;
+  // Why the request was not sent (kLogRequestFailed): "Unable to send the
+  // download request to the tracker" with the port's reason.
+  std::optional<Error> RequestFailure() const;
 
  private:
   void Run(DevicePort& port, std::stop_token stop);
@@ -147,6 +153,7 @@ class LogDownload {
   std::atomic<bool> cancel_{false};
   mutable std::mutex detailMutex_;
   std::string endDetail_;
+  std::optional<Error> requestFailure_;
   DeviceWorker worker_;
 };
 

@@ -123,7 +123,7 @@ int SerialPort::Read(std::uint8_t* buffer, std::size_t max) {
   return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) ? -1 : 0;
 }
 
-Status SerialPort::Write(std::string_view bytes) {
+Status SerialPort::WriteBytes(std::string_view bytes, const std::stop_token& stop) {
   const int fd = static_cast<int>(fd_.load());
   if (fd < 0) return Error{"The port is not open", ErrorCode::Disconnected, {}}.Names(MessageKind::PortNotOpen);
   auto deadline = std::chrono::steady_clock::now() + timing::kWriteTimeout;
@@ -138,10 +138,12 @@ Status SerialPort::Write(std::string_view bytes) {
       const int err = errno;
       return WriteError(err, err == EIO || err == ENXIO || err == ENODEV ? ErrorCode::Disconnected : ErrorCode::Write);
     }
+    if (stop.stop_requested()) return WriteStopped();
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return Error{"Write timed out", ErrorCode::Write, {}}.Names(MessageKind::WriteTimedOut);
     pollfd p{fd, POLLOUT, 0};
-    if (::poll(&p, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) return WriteError(errno, ErrorCode::Write);
+    const auto wait = std::min(left, timing::kStopCheck);
+    if (::poll(&p, 1, static_cast<int>(wait.count())) < 0 && errno != EINTR) return WriteError(errno, ErrorCode::Write);
     if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
       return Error{"The port was disconnected", ErrorCode::Disconnected, {}}.Names(MessageKind::PortDisconnected);
   }

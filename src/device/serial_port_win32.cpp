@@ -61,13 +61,13 @@ void ConfigureLine(HANDLE h) {
     ::SetCommState(h, &dcb);
   }
   // Return at once with what is there, else wait at most 100 ms for a first
-  // byte; a write gives up after the write time-out.
+  // byte; a write waits one stop-check at a time, up to the write time-out.
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = MAXDWORD;
   timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
   timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(timing::kReadFirstByte.count());
   timeouts.WriteTotalTimeoutMultiplier = 0;
-  timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(timing::kWriteTimeout.count());
+  timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(timing::kStopCheck.count());
   ::SetCommTimeouts(h, &timeouts);
 }
 
@@ -125,7 +125,7 @@ int SerialPort::Read(std::uint8_t* buffer, std::size_t max) {
   return ::ClearCommError(AsHandle(h), &errors, nullptr) ? 0 : -1;
 }
 
-Status SerialPort::Write(std::string_view bytes) {
+Status SerialPort::WriteBytes(std::string_view bytes, const std::stop_token& stop) {
   const std::intptr_t h = fd_.load();
   if (h == -1) return Error{"The port is not open", ErrorCode::Disconnected, {}}.Names(MessageKind::PortNotOpen);
   const auto deadline = std::chrono::steady_clock::now() + timing::kWriteTimeout;
@@ -136,8 +136,9 @@ Status SerialPort::Write(std::string_view bytes) {
       return Error{win32::ErrorMessage(error), IsDisconnection(error) ? ErrorCode::Disconnected : ErrorCode::Write, {}};
     }
     bytes.remove_prefix(n);
-    // Each write waits up to the write time-out; one that moves nothing has used it up.
-    if (!bytes.empty() && (n == 0 || std::chrono::steady_clock::now() >= deadline))
+    if (bytes.empty()) break;
+    if (stop.stop_requested()) return WriteStopped();
+    if (std::chrono::steady_clock::now() >= deadline)
       return Error{"Write timed out", ErrorCode::Write, {}}.Names(MessageKind::WriteTimedOut);
   }
   return {};

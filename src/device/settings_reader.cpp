@@ -107,7 +107,7 @@ void SettingsReader::ReadLoop(ReadKind kind, DevicePort& port, std::stop_token s
     // The device talks on its own; ask only once it has said more than ten lines.
     if (lineCount > 10) {
       std::string query = kind == ReadKind::Identify ? BuildIdentifyQuery() : BuildKeysQuery(settings_.MissingKeys(5));
-      (void)port.Write(query);
+      (void)port.Write(query, stop);
       if (kind == ReadKind::Identify) {
         std::this_thread::yield();
       } else {

@@ -15,5 +15,6 @@ inline constexpr milliseconds kReadFirstByte{100};      // a read waits this lon
 inline constexpr milliseconds kReadPassPause{20};       // between passes of the settings read
 inline constexpr milliseconds kFullReadQueryPause{100}; // after a full-read query
 inline constexpr milliseconds kWriteTimeout{5000};      // a write that cannot drain by then has failed
+inline constexpr milliseconds kStopCheck{50};           // a write waiting for the line looks for a stop this often
 
 }  // namespace zd573::timing

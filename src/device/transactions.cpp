@@ -110,8 +110,8 @@ WriteOutcome WriteTransaction(DevicePort& port, const std::vector<Sentence>& sen
       out.status = Stopped();
       return out;
     }
-    if (auto w = port.Write(s); !w) {
-      out.status = w;
+    if (auto w = port.Write(s, options.stop); !w) {
+      out.status = w.code() == ErrorCode::Stopped ? Status(Stopped()) : w;
       return out;
     }
     ++out.written;

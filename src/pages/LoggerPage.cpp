@@ -243,6 +243,9 @@ void LoggerPage::OnEnded(int code) {
     case kLogAborted:
       context_.ShowCaptioned(this, errorCaption, context_.Text("STR_LOGGERPAGE_ABORT"), MessageIcon::Error);
       break;
+    case kLogRequestFailed:
+      if (auto failure = download_ ? download_->RequestFailure() : std::nullopt) context_.ShowFailure(this, *failure);
+      break;
     case kLogTimedOut: {
       // How many records came tells a stalled tracker from a bad line.
       const QString arrived =

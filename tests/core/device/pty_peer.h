@@ -39,6 +39,14 @@ class PtyPeer {
       off += static_cast<std::size_t>(n);
     }
   }
+  // Holds the line's output, as flow control from a far end that reads
+  // nothing does: the program's writes wait. Opening the port keeps it held.
+  void HoldLine() { tcflow(slave_, TCOOFF); }
+  // The far end goes away: the line hangs up.
+  void HangUp() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+  }
   // Everything the program wrote within `ms` (returns early once `until` is seen).
   std::string Receive(int ms, const std::string& until = "") {
     std::string got;

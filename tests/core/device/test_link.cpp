@@ -140,9 +140,9 @@ class RecordingPort final : public DevicePort {
   Status Open(const std::string& portName) override { return port_.Open(portName); }
   bool IsOpen() const override { return port_.IsOpen(); }
   int Read(std::uint8_t* buffer, std::size_t max) override { return port_.Read(buffer, max); }
-  Status Write(std::string_view bytes) override {
+  Status WriteBytes(std::string_view bytes, const std::stop_token& stop) override {
     Call c{std::chrono::steady_clock::now(), {}};
-    Status s = port_.Write(bytes);
+    Status s = port_.Write(bytes, stop);
     c.end = std::chrono::steady_clock::now();
     writes.push_back(c);
     return s;

@@ -520,5 +520,45 @@ TEST(DownloadStall, EmptyPacketsTimeOut) {
   fs::remove_all(dir);
 }
 
+// A line that takes nothing holds the writer only until it is told to stop,
+// not for the whole write time-out.
+TEST(StuckLine, AWriteEndsOnAStopRequest) {
+  test::PtyPeer peer;
+  auto port = OpenComPort(peer.Path());
+  ASSERT_TRUE(port.ok());
+  peer.HoldLine();
+  std::stop_source stop;
+  std::jthread stopper([&] {
+    std::this_thread::sleep_for(300ms);
+    stop.request_stop();
+  });
+  Status written = port.value()->Write("LB\r\n", stop.get_token());
+  ASSERT_FALSE(written.ok());
+  EXPECT_EQ(written.code(), ErrorCode::Stopped) << written.error();
+  port.value()->Close();
+}
+
+// The request is sent by the reader; a line that fails it ends the download
+// with the request's own message and reason.
+TEST(StuckLine, ARequestThatCannotBeSentEndsTheDownload) {
+  test::PtyPeer peer;
+  peer.HoldLine();
+  fs::path raw = fs::temp_directory_path() / ("zd573-request-" + std::to_string(::getpid()) + ".log");
+  Events e;
+  LogDownloadOptions options;
+  options.rawPath = raw.string();
+  LogDownload download(e, options);
+  ASSERT_TRUE(download.Start(peer.Path()).ok());
+  std::this_thread::sleep_for(300ms);  // the request is waiting for the line now
+  peer.HangUp();
+  EXPECT_EQ(e.Wait(10s), kLogRequestFailed);
+  download.Stop();
+  auto failure = download.RequestFailure();
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->kind, MessageKind::DownloadRequestFailed);
+  EXPECT_EQ(failure->code, ErrorCode::Disconnected) << failure->detail;
+  EXPECT_FALSE(fs::exists(raw));
+}
+
 }  // namespace
 }  // namespace zd573
