@@ -49,17 +49,20 @@ const QColor kBandTextColour{255, 255, 255};
 // their background from it.
 class PictureView : public QWidget {
  public:
-  PictureView(QWidget* parent, const QPixmap& picture) : QWidget(parent), picture_(picture) {}
+  PictureView(QWidget* parent, int id) : QWidget(parent), picture_(id) {
+    // At the screen's pixel density; a missing picture is told once and the menu works without it.
+    picture_.Load(this);
+  }
 
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
-    if (!picture_.isNull()) p.drawPixmap(1, 1, picture_);
+    if (const QPixmap& picture = picture_.For(this); !picture.isNull()) p.drawPixmap(1, 1, picture);
   }
 
  private:
-  QPixmap picture_;
+  SkinPicture picture_;
 };
 
 QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
@@ -81,11 +84,8 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
 
   // 802 x 602; the window system places it.
   setFixedSize(802, 602);
-  // At the screen's pixel density; a missing picture is told once and the menu works without it.
   // The menu paints the window's picture; a page or a sheet covers it with its own.
-  QPixmap background;
-  if (!LoadPngAsBitmap(skin::kMainBackground, background, this)) background = QPixmap();
-  menu_ = new PictureView(this, background);
+  menu_ = new PictureView(this, skin::kMainBackground);
   menu_->setGeometry(rect());
   CGdiPlusBitmapResource logo(skin::kLogo);
   if (logo.HasImage()) setWindowIcon(QIcon(QPixmap::fromImage(logo.Image())));

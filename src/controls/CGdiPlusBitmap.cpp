@@ -91,15 +91,35 @@ ImageFailureNotifier SetImageFailureNotifier(ImageFailureNotifier notifier) {
 }
 
 bool LoadPngAsBitmap(int id, QPixmap& bitmap, QWidget* parent) {
+  SkinPicture picture(id);
+  const bool loaded = picture.Load(parent);
+  bitmap = loaded ? picture.At(parent ? parent->devicePixelRatioF() : CGdiPlusBitmapResource::ScreenRatio()) : QPixmap();
+  return loaded;
+}
+
+bool SkinPicture::Load(QWidget* widget) {
+  const qreal ratio = widget ? widget->devicePixelRatioF() : CGdiPlusBitmapResource::ScreenRatio();
+  if (!At(ratio).isNull()) return true;
+  Notifier()(widget, QString::fromLatin1(kFailureLoadingImage));
+  return false;
+}
+
+const QPixmap& SkinPicture::For(const QWidget* widget) {
+  // A picture that failed once is not retried from a paint.
+  if (pixmap_.isNull() && ratio_ != 0) return pixmap_;
+  return At(widget->devicePixelRatioF());
+}
+
+const QPixmap& SkinPicture::At(qreal ratio) {
+  if (ratio == ratio_) return pixmap_;
+  ratio_ = ratio;
   CGdiPlusBitmapResource picture;
-  const qreal ratio = parent ? parent->devicePixelRatioF() : CGdiPlusBitmapResource::ScreenRatio();
-  if (!picture.LoadFromResource(id, ratio)) {
-    bitmap = QPixmap();
-    Notifier()(parent, QString::fromLatin1(kFailureLoadingImage));
-    return false;
+  if (!picture.LoadFromResource(id_, ratio)) {
+    pixmap_ = QPixmap();
+  } else {
+    pixmap_ = QPixmap::fromImage(backing_ == Backing::White ? skin::ComposeOverWhite(picture.Image()) : picture.Image());
   }
-  bitmap = QPixmap::fromImage(skin::ComposeOverWhite(picture.Image()));
-  return true;
+  return pixmap_;
 }
 
 }  // namespace zd573

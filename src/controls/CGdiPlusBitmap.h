@@ -88,4 +88,28 @@ ImageFailureNotifier SetImageFailureNotifier(ImageFailureNotifier notifier);
 // returns false.
 bool LoadPngAsBitmap(int id, QPixmap& bitmap, QWidget* parent = nullptr);
 
+// A picture a widget draws itself, kept at the density of the widget's
+// screen: a window moved to a screen of another density draws it with that
+// screen's pixels from its next paint on.
+class SkinPicture {
+ public:
+  enum class Backing { White, Transparent };
+  explicit SkinPicture(int id = 0, Backing backing = Backing::White) : id_(id), backing_(backing) {}
+
+  // The first load, for `widget`'s screen; tells the user "Failure loading
+  // image" and stays null when the picture cannot be loaded.
+  bool Load(QWidget* widget);
+  // The picture for `widget`'s screen now (reloaded when its density
+  // changed); null when the first load failed.
+  const QPixmap& For(const QWidget* widget);
+  const QPixmap& At(qreal ratio);
+  bool IsNull() const { return pixmap_.isNull(); }
+
+ private:
+  int id_;
+  Backing backing_;
+  qreal ratio_ = 0;
+  QPixmap pixmap_;
+};
+
 }  // namespace zd573

@@ -42,7 +42,8 @@ void PageFrame::Open(const PageIdentity& identity) {
   identity_ = identity;
   context_.Refresh();
   CreateFrameControls();
-  if (!LoadPngAsBitmap(skin::kPageBackground, background_, this)) background_ = QPixmap();
+  background_ = SkinPicture(skin::kPageBackground);
+  background_.Load(this);
   CreatePageControls();
   LoadFrameTexts();
   LoadPageTexts();
@@ -291,7 +292,7 @@ void PageFrame::Leave() {
 void PageFrame::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), Qt::black);
-  if (!background_.isNull()) p.drawPixmap(1, 1, background_);
+  if (const QPixmap& picture = background_.For(this); !picture.isNull()) p.drawPixmap(1, 1, picture);
 }
 
 void PageFrame::mousePressEvent(QMouseEvent* event) {

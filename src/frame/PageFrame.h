@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "controls/CGdiPlusBitmap.h"
 #include "common/result.h"
 #include "device/transactions.h"
 #include "frame/AppContext.h"
@@ -100,7 +101,7 @@ class PageFrame : public QWidget {
   CLabel* ImeiLine() const { return imei_; }
   // What Apply is doing ("Writing 2 of 10") and how it ended.
   CLabel* ProgressLine() const { return progress_; }
-  bool HasBackground() const { return !background_.isNull(); }
+  bool HasBackground() const { return !background_.IsNull(); }
   const PageLook& Look() const { return look_; }
 
  signals:
@@ -183,7 +184,7 @@ class PageFrame : public QWidget {
   PageLook look_;
   PageIdentity identity_;
   QString title_text_;
-  QPixmap background_;
+  SkinPicture background_;
   bool busy_ = false;
   QWidget* firstField_ = nullptr;
   QPointer<QWidget> focusBeforeBusy_;

@@ -18,8 +18,7 @@ SkinnedDialog::SkinnedDialog(AppContext& context, QWidget* parent, QSize size, i
   context_.Refresh();
   setFixedSize(size);
   setAutoFillBackground(false);
-  CGdiPlusBitmapResource picture(backgroundId);
-  if (picture.HasImage()) background_ = QPixmap::fromImage(picture.Image());
+  background_ = SkinPicture(backgroundId, SkinPicture::Backing::Transparent);
 
   icon_ = skin::MakeButton(this, iconId, iconId, QRect(12, 14, 24, 24));
   icon_->setFocusPolicy(Qt::NoFocus);
@@ -75,7 +74,7 @@ CLabel* SkinnedDialog::AddLabel(int id, const QRect& at, const QString& text) {
 void SkinnedDialog::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), skin::kDialogFallbackColour);
-  if (!background_.isNull()) p.drawPixmap(0, 0, background_);
+  if (const QPixmap& picture = background_.For(this); !picture.isNull()) p.drawPixmap(0, 0, picture);
 }
 
 void SkinnedDialog::keyPressEvent(QKeyEvent* event) {

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include "controls/CGdiPlusBitmap.h"
 #include "frame/AppContext.h"
 
 namespace zd573 {
@@ -70,7 +71,7 @@ class SkinnedDialog : public QWidget {
   AppContext& context_;
 
  private:
-  QPixmap background_;
+  SkinPicture background_;
   bool enterConfirms_ = false;
   int result_ = Rejected;
   CGdipButton* icon_ = nullptr;

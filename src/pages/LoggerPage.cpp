@@ -92,8 +92,10 @@ void LoggerPage::CreatePageControls() {
       "QProgressBar { background: transparent; border: none; } QProgressBar::chunk { background: transparent; }"));
   barValue_->setAccessibleName(Text("STR_LOGGERPAGE_PROGRESS", "Download progress"));
   barValue_->setAttribute(Qt::WA_TransparentForMouseEvents);
-  if (!LoadPngAsBitmap(kTrackImage, track_, this)) track_ = QPixmap();
-  if (!LoadPngAsBitmap(kBarImage, bar_, this)) bar_ = QPixmap();
+  track_ = SkinPicture(kTrackImage);
+  bar_ = SkinPicture(kBarImage);
+  track_.Load(this);
+  bar_.Load(this);
 
   cancel_ = AddTextButton(QRect(468, 310, 105, 21), Text("STR_GLOBAL_CANCEL", "Cancel"));
   cancel_->hide();
@@ -349,8 +351,8 @@ void LoggerPage::paintEvent(QPaintEvent* event) {
     p.drawPixmap(QRectF(kBar.x(), kBar.y(), width, kBar.height()), picture,
                  QRectF(0, 0, width * ratio, kBar.height() * ratio));
   };
-  if (!track_.isNull()) draw(track_, kBar.width());
-  if (!bar_.isNull() && fill_ > 0) draw(bar_, fill_);
+  if (const QPixmap& track = track_.For(this); !track.isNull()) draw(track, kBar.width());
+  if (const QPixmap& bar = bar_.For(this); !bar.isNull() && fill_ > 0) draw(bar, fill_);
 }
 
 }  // namespace zd573

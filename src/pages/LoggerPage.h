@@ -77,8 +77,8 @@ class LoggerPage : public PageFrame {
   QProgressBar* barValue_ = nullptr;
   CLabel* written_ = nullptr;
   CLabel* writtenFile_ = nullptr;
-  QPixmap track_;
-  QPixmap bar_;
+  SkinPicture track_;
+  SkinPicture bar_;
   int fill_ = 0;
   // What the download said last: how many records came of how many (a time-out tells it).
   std::optional<Progress> lastProgress_;

@@ -89,15 +89,6 @@ QRect NumberRect(QPoint cell) { return {cell.x(), cell.y(), 20, kEditHeight}; }
 
 std::string ContactKey(char first, int row) { return std::string{'V', static_cast<char>(first + row)}; }
 
-// The panel keeps its transparent corners, so it is drawn from the picture
-// itself; a failed load is told the way every page picture's is.
-QPixmap Panel(int id, QWidget* parent) {
-  CGdiPlusBitmapResource picture(id);
-  if (picture.HasImage()) return QPixmap::fromImage(picture.Image());
-  QPixmap none;
-  LoadPngAsBitmap(id, none, parent);
-  return {};
-}
 
 }  // namespace
 
@@ -107,8 +98,11 @@ MsgPage::MsgPage(AppContext& context, QWidget* mainWindow)
                          "about us \"Contacts && Send Message Setting\" information", 500, kMessagePanelColour, 218}) {}
 
 void MsgPage::CreatePageControls() {
-  contactsPanel_ = Panel(kContactsPanel, this);
-  smsPanel_ = Panel(kSmsPanel, this);
+  // The panels keep their transparent corners; a failed load is told the way every page picture's is.
+  contactsPanel_ = SkinPicture(kContactsPanel, SkinPicture::Backing::Transparent);
+  smsPanel_ = SkinPicture(kSmsPanel, SkinPicture::Backing::Transparent);
+  contactsPanel_.Load(this);
+  smsPanel_.Load(this);
 
   auto header = [this](const QRect& at, std::string_view key, std::string_view english) {
     auto* h = new CLabel(this);
@@ -362,7 +356,7 @@ void MsgPage::Exchange(int row, int other) {
 
 void MsgPage::paintEvent(QPaintEvent* event) {
   PageFrame::paintEvent(event);
-  const QPixmap& panel = tab_ == Tab::Contacts ? contactsPanel_ : smsPanel_;
+  const QPixmap& panel = (tab_ == Tab::Contacts ? contactsPanel_ : smsPanel_).For(this);
   if (!panel.isNull()) {
     QPainter p(this);
     p.drawPixmap(kPanelAt, panel);

@@ -68,8 +68,8 @@ class MsgPage : public PageFrame {
   Tab tab_ = Tab::Contacts;
   int current_ = kNoRow;
   bool opened_ = false;
-  QPixmap contactsPanel_;
-  QPixmap smsPanel_;
+  SkinPicture contactsPanel_;
+  SkinPicture smsPanel_;
   CLabel* contactsHeader_ = nullptr;
   CLabel* smsHeader_ = nullptr;
 

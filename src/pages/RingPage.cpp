@@ -157,9 +157,10 @@ void RingPage::CreatePageControls() {
   }
 
   // A band that cannot be loaded has been reported; the table is drawn without it.
-  LoadPngAsBitmap(kHeaderBandId, headerBand_, this);
-  LoadPngAsBitmap(kRecurrenceBandId, recurrenceBand_, this);
-  LoadPngAsBitmap(kPlainBandId, plainBand_, this);
+  headerBand_ = SkinPicture(kHeaderBandId);
+  recurrenceBand_ = SkinPicture(kRecurrenceBandId);
+  plainBand_ = SkinPicture(kPlainBandId);
+  for (SkinPicture* band : {&headerBand_, &recurrenceBand_, &plainBand_}) band->Load(this);
 }
 
 void RingPage::CreateAlarmRows(int melodies) {
@@ -280,9 +281,10 @@ void RingPage::SendMelodyQuery(const Sentence& query) {
 void RingPage::paintEvent(QPaintEvent* event) {
   PageFrame::paintEvent(event);
   QPainter p(this);
-  if (!headerBand_.isNull()) p.drawPixmap(QRect(kBandX, kHeaderY, kBandWidth, kHeaderHeight), headerBand_);
+  if (const QPixmap& header = headerBand_.For(this); !header.isNull())
+    p.drawPixmap(QRect(kBandX, kHeaderY, kBandWidth, kHeaderHeight), header);
   for (int r = 0; r < kAlarmCount; ++r) {
-    const QPixmap& band = rows_[static_cast<std::size_t>(r)].recurrence ? recurrenceBand_ : plainBand_;
+    const QPixmap& band = (rows_[static_cast<std::size_t>(r)].recurrence ? recurrenceBand_ : plainBand_).For(this);
     if (!band.isNull()) p.drawPixmap(QRect(kBandX, kBandY[r], kBandWidth, kBandHeight), band);
   }
 }

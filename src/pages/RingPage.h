@@ -77,9 +77,9 @@ class RingPage : public PageFrame {
   CGdipButton* play_ = nullptr;
   CGdipButton* stop_ = nullptr;
   std::array<AlarmRow, kAlarmCount> rows_{};
-  QPixmap headerBand_;
-  QPixmap recurrenceBand_;
-  QPixmap plainBand_;
+  SkinPicture headerBand_;
+  SkinPicture recurrenceBand_;
+  SkinPicture plainBand_;
 };
 
 }  // namespace zd573

@@ -28,11 +28,6 @@ const QRect kFieldLabelLarge{32, 88, 386, 190};
 const QColor kActiveTab{0, 0, 0};
 const QColor kInactiveTab{255, 255, 255};
 
-QPixmap Picture(int id) {
-  CGdiPlusBitmapResource picture(id);
-  return picture.HasImage() ? QPixmap::fromImage(picture.Image()) : QPixmap();
-}
-
 // The locale a language's own section names.
 std::string LocaleOf(const std::string& language) {
   return LanguageLocaleName(settings::TextLookup(settings::LanguagesPath(), language));
@@ -42,8 +37,8 @@ std::string LocaleOf(const std::string& language) {
 
 SetupPage::SetupPage(AppContext& context, QWidget* mainWindow)
     : SkinnedDialog(context, mainWindow, QSize(450, 360), skin::kSetupBackground, skin::kSettingsIcon) {
-  optionsPanel_ = Picture(skin::kSetupOptionsPanel);
-  aboutPanel_ = Picture(skin::kSetupAboutPanel);
+  optionsPanel_ = SkinPicture(skin::kSetupOptionsPanel, SkinPicture::Backing::Transparent);
+  aboutPanel_ = SkinPicture(skin::kSetupAboutPanel, SkinPicture::Backing::Transparent);
 
   SetTitle(context_.Text("STR_MAINPAGE_STR8", "Settings"));
   languageText_ = context_.Text("STR_SETUPPAGE_LANGUAGE", "Language:");
@@ -183,7 +178,7 @@ void SetupPage::Confirm() {
 
 void SetupPage::paintEvent(QPaintEvent* event) {
   SkinnedDialog::paintEvent(event);
-  const QPixmap& panel = mode_ == Mode::Options ? optionsPanel_ : aboutPanel_;
+  const QPixmap& panel = (mode_ == Mode::Options ? optionsPanel_ : aboutPanel_).For(this);
   if (!panel.isNull()) {
     QPainter p(this);
     p.drawPixmap(kPanelAt, panel);

@@ -47,8 +47,8 @@ class SetupPage : public SkinnedDialog {
   std::string SelectedLanguage() const;
 
   Mode mode_ = Mode::Options;
-  QPixmap optionsPanel_;
-  QPixmap aboutPanel_;
+  SkinPicture optionsPanel_;
+  SkinPicture aboutPanel_;
   CLabel* optionsTab_ = nullptr;
   CLabel* aboutTab_ = nullptr;
   CLabel* field_ = nullptr;

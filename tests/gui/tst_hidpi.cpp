@@ -119,6 +119,27 @@ class HiDpiTest : public QObject {
     QCOMPARE(Mismatches(picture.Image(), Expected(id, ratio_, size), {}, 0), 0);
   }
 
+  // A window moved to a screen of another density draws its pictures with
+  // that screen's pixels from the next paint on; a picture that failed is
+  // told once, not at every paint.
+  void pagePicturesFollowAMoveToAnotherScreen() {
+    SkinPicture picture(kPageBackgroundId);
+    const QSize units = picture.At(1.0).size();
+    for (const qreal ratio : {2.0, ratio_, 1.0}) {
+      QCOMPARE(picture.At(ratio).devicePixelRatio(), ratio);
+      QCOMPARE(picture.At(ratio).size(), Device(units, ratio));
+    }
+    QStringList told;
+    auto previous = SetImageFailureNotifier([&told](QWidget*, const QString& text) { told << text; });
+    QWidget page;
+    SkinPicture missing(9999);
+    QVERIFY(!missing.Load(&page));
+    QVERIFY(missing.For(&page).isNull());
+    QVERIFY(missing.At(2.0).isNull());
+    SetImageFailureNotifier(previous);
+    QCOMPARE(told.size(), 1);
+  }
+
   // A button's faces are built at the screen's ratio from the fine picture:
   // where the picture is opaque the face is the picture (brightened on
   // hover), up to its last device pixel.
