@@ -311,10 +311,10 @@ void CZD573_UtilityDlg::OnSearchTimer() {
     return;
   }
   // The search pauses for each matching port; it runs off the window thread.
-  const FindOptions options{context_.durations.portMatchPause};
   search_.Run(
-      [options, port = context_.portName](std::stop_token, const BackgroundTask::Relay&) mutable {
-        const bool found = FindDevicePort(port, options);
+      [pause = context_.durations.portMatchPause, port = context_.portName](std::stop_token stop,
+                                                                            const BackgroundTask::Relay&) mutable {
+        const bool found = FindDevicePort(port, FindOptions{pause, std::move(stop)});
         return std::pair<bool, std::string>(found, port);
       },
       [this](std::pair<bool, std::string> result) { OnSearchDone(result.first, result.second); });

@@ -1,8 +1,21 @@
 #include "device/device_job.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
 
 namespace zd573 {
+
+bool PauseUnlessStopped(std::chrono::milliseconds pause, const std::stop_token& stop) {
+  if (!stop.stop_possible()) {
+    std::this_thread::sleep_for(pause);
+    return true;
+  }
+  std::mutex m;
+  std::condition_variable_any cv;
+  std::unique_lock lock(m);
+  return !cv.wait_for(lock, stop, pause, [] { return false; }) && !stop.stop_requested();
+}
 
 Status DeviceWorker::Start(std::unique_ptr<DevicePort> port, Job job) {
   Stop();

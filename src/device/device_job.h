@@ -4,6 +4,7 @@
 // written once: the worker owns the port and closes it only after the job's
 // thread has been joined, never under a read.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,6 +16,9 @@
 #include "device/device_port.h"
 
 namespace zd573 {
+
+// Sleeps for `pause` unless a stop comes first; false when stopped.
+bool PauseUnlessStopped(std::chrono::milliseconds pause, const std::stop_token& stop);
 
 inline constexpr std::string_view kUnableToCreateThread = "Unable to create thread";
 

@@ -1,6 +1,6 @@
 #include "device/port_finder.h"
 
-#include <thread>
+#include "device/device_job.h"
 
 namespace zd573 {
 
@@ -21,9 +21,9 @@ bool FindDevicePort(std::string& portName, const FindOptions& options) {
   bool found = false;
   for (const SerialPortInfo& port : ListSerialPorts()) {
     if (!port.matches) continue;
-    portName = port.name;
     // The driver needs a moment after enumeration before the port opens reliably.
-    std::this_thread::sleep_for(options.matchPause);
+    if (!PauseUnlessStopped(options.matchPause, options.stop)) return false;
+    portName = port.name;
     found = true;
   }
   return found;

@@ -2,6 +2,7 @@
 // Finding the tracker's serial port by its friendly name. The list of ports
 // comes from sysfs (port_list_posix.cpp) or SetupAPI (port_list_win32.cpp).
 #include <chrono>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ bool MatchTrackerName(const std::string& friendlyName, std::string* portName);
 
 struct FindOptions {
   std::chrono::milliseconds matchPause = timing::kPortMatchPause;
+  std::stop_token stop;  // a stop ends the search at once, as one that found nothing
 };
 
 // Searches the serial devices; on a match stores the port name (the last match

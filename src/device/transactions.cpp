@@ -1,8 +1,8 @@
 #include "device/transactions.h"
 
-#include <condition_variable>
-#include <mutex>
 #include <thread>
+
+#include "device/device_job.h"
 
 namespace zd573 {
 std::string_view PageName(Page page) {
@@ -84,17 +84,6 @@ std::vector<std::string> SentenceKeys(const Sentence& sentence) {
 }
 
 namespace {
-// Sleeps for `pause` unless a stop comes first; false when stopped.
-bool PauseUnlessStopped(std::chrono::milliseconds pause, const std::stop_token& stop) {
-  if (!stop.stop_possible()) {
-    std::this_thread::sleep_for(pause);
-    return true;
-  }
-  std::mutex m;
-  std::condition_variable_any cv;
-  std::unique_lock lock(m);
-  return !cv.wait_for(lock, stop, pause, [] { return false; }) && !stop.stop_requested();
-}
 
 Error Stopped() {
   return Error{"Stopped before every sentence was written", ErrorCode::Stopped}.Names(MessageKind::Stopped);

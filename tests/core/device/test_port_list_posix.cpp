@@ -61,23 +61,31 @@ TEST_F(FakeSysfs, FriendlyNamesFromProductOrInterface) {
   EXPECT_FALSE(ports[1].matches);
 }
 
+const FindOptions kNoPause{std::chrono::milliseconds(0), {}};
+
 TEST_F(FakeSysfs, LastMatchWinsAndFailedSearchKeepsName) {
   AddUsbTty("ttyACM0", "STM32 Virtual ComPort");
   AddUsbTty("ttyACM1", "STMicro VCP");
   AddUsbTty("ttyACM2", "stm lower case does not match");
   std::string name = "old";
-  EXPECT_TRUE(FindDevicePort(name, {std::chrono::milliseconds(0)}));
+  EXPECT_TRUE(FindDevicePort(name, kNoPause));
   EXPECT_EQ(name, "ttyACM1");
+  // A search stopped (the window closing) finds nothing and changes nothing.
+  std::stop_source stop;
+  stop.request_stop();
+  std::string stopped = "old";
+  EXPECT_FALSE(FindDevicePort(stopped, {std::chrono::milliseconds(500), stop.get_token()}));
+  EXPECT_EQ(stopped, "old");
   fs::remove_all(root_ / "class" / "tty");
   fs::create_directories(root_ / "class" / "tty");
-  EXPECT_FALSE(FindDevicePort(name, {std::chrono::milliseconds(0)}));
+  EXPECT_FALSE(FindDevicePort(name, kNoPause));
   EXPECT_EQ(name, "ttyACM1");
 }
 
 TEST_F(FakeSysfs, MissingTreeFindsNothing) {
   fs::remove_all(root_);
   std::string name;
-  EXPECT_FALSE(FindDevicePort(name, {std::chrono::milliseconds(0)}));
+  EXPECT_FALSE(FindDevicePort(name, kNoPause));
   EXPECT_TRUE(ListSerialPorts().empty());
 }
 
