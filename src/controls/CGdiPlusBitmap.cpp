@@ -93,7 +93,7 @@ ImageFailureNotifier SetImageFailureNotifier(ImageFailureNotifier notifier) {
 bool LoadPngAsBitmap(int id, QPixmap& bitmap, QWidget* parent) {
   SkinPicture picture(id);
   const bool loaded = picture.Load(parent);
-  bitmap = loaded ? picture.At(parent ? parent->devicePixelRatioF() : CGdiPlusBitmapResource::ScreenRatio()) : QPixmap();
+  bitmap = picture.Current();
   return loaded;
 }
 
@@ -117,7 +117,8 @@ const QPixmap& SkinPicture::At(qreal ratio) {
   if (!picture.LoadFromResource(id_, ratio)) {
     pixmap_ = QPixmap();
   } else {
-    pixmap_ = QPixmap::fromImage(backing_ == Backing::White ? skin::ComposeOverWhite(picture.Image()) : picture.Image());
+    const QImage& image = picture.Image();
+    pixmap_ = QPixmap::fromImage(backing_ == Backing::White ? skin::ComposeOverWhite(image) : image);
   }
   return pixmap_;
 }

@@ -103,6 +103,8 @@ class SkinPicture {
   // changed); null when the first load failed.
   const QPixmap& For(const QWidget* widget);
   const QPixmap& At(qreal ratio);
+  // As last loaded, whatever the screen now.
+  const QPixmap& Current() const { return pixmap_; }
   bool IsNull() const { return pixmap_.isNull(); }
 
  private:
