@@ -224,6 +224,8 @@ void PageFrame::SetBusy(bool busy) {
   if (busy) focusBeforeBusy_ = QApplication::focusWidget();
   busy_ = busy;
   // Minimise, close and the band stay usable; nothing may start a second write.
+  // No busy cursor: the grey buttons and the progress line say it, and Qt 6.4's
+  // Wayland client can crash while animating one.
   for (CGdipButton* b : {back_, apply_}) b->SetDisabledState(busy);
   SetPageBusy(busy);
   if (!busy && focusBeforeBusy_ && (!QApplication::focusWidget() || qobject_cast<CGdipButton*>(focusBeforeBusy_)))
