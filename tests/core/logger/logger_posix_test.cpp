@@ -27,12 +27,7 @@ using test::Names;
 using test::WriteFile;
 
 
-class ReplacePosix : public ::testing::TestWithParam<ExportFormat> {
- protected:
-  Status Write(const std::string& path, const RawLog& log) {
-    return WriteExport(GetParam(), path, log, {.localOffset = 0});
-  }
-};
+class ReplacePosix : public test::ExportWriter {};
 
 // The file system refuses more data half-way through (here a file size limit,
 // as a full disk would): the old file must survive whole, with no leftovers.

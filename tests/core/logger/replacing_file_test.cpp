@@ -18,12 +18,7 @@ using test::Names;
 using test::WriteFile;
 
 
-class Replace : public ::testing::TestWithParam<ExportFormat> {
- protected:
-  Status Write(const std::string& path, const RawLog& log) {
-    return WriteExport(GetParam(), path, log, {.localOffset = 0});
-  }
-};
+class Replace : public test::ExportWriter {};
 
 TEST_P(Replace, ReportsTargetsThatCannotBeCreated) {
   TempDir dir;

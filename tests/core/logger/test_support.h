@@ -1,6 +1,8 @@
 #pragma once
 // Small helpers shared by the logger tests: a scratch folder and whole-file
 // reads (run_command.h runs an outside program).
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "common/files.h"
+#include "logger/log_export.h"
 
 namespace zd573::logger::test {
 
@@ -52,5 +55,13 @@ inline std::vector<std::string> Names(const std::string& dir) {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+// Parameterised by the export format: writes `log` to `path` in it.
+class ExportWriter : public ::testing::TestWithParam<ExportFormat> {
+ protected:
+  Status Write(const std::string& path, const RawLog& log) {
+    return WriteExport(GetParam(), path, log, {.localOffset = 0});
+  }
+};
 
 }  // namespace zd573::logger::test

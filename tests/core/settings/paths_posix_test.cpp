@@ -8,6 +8,7 @@ namespace zd573::settings {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::MakeInstalledLayout;
 using testing::ScopedEnv;
 using testing::TempDir;
 using testing::WriteFile;
@@ -15,9 +16,7 @@ using testing::WriteFile;
 TEST(Paths, SystemIniNeverBesideAnInstalledProgram) {
   // Run as root, /usr/bin is writable; settings must still not land there.
   TempDir dir;
-  fs::create_directories(dir / "bin");
-  fs::create_directories(dir / "share/zd573");
-  WriteFile(dir / "share/zd573/Languages.lng", "");
+  MakeInstalledLayout(dir.path());
   EXPECT_EQ(ChooseSystemIni(dir / "bin", "/xdg", "/home/u"), fs::path("/xdg/zd573/system.ini"));
   WriteFile(dir / "bin/Languages.lng", "");
   EXPECT_EQ(ChooseSystemIni(dir / "bin", "/xdg", "/home/u"), dir / "bin/system.ini")

@@ -9,15 +9,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadFile;
+using testing::MakeInstalledLayout;
 using testing::ScopedEnv;
 using testing::TempDir;
 using testing::WriteFile;
 
 TEST(Paths, LanguagesBesideExecutableFirst) {
   TempDir dir;
-  fs::create_directories(dir / "bin");
-  fs::create_directories(dir / "share/zd573");
-  WriteFile(dir / "share/zd573/Languages.lng", "");
+  MakeInstalledLayout(dir.path());
   EXPECT_EQ(FindLanguagesFile(dir / "bin"), dir / "share/zd573/Languages.lng");
   WriteFile(dir / "bin/Languages.lng", "");
   EXPECT_EQ(FindLanguagesFile(dir / "bin"), dir / "bin/Languages.lng");

@@ -9,6 +9,7 @@ namespace zd573::settings {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::MakeInstalledLayout;
 using testing::ScopedEnv;
 using testing::TempDir;
 using testing::WriteFile;
@@ -20,9 +21,7 @@ TEST(Paths, SystemIniInTheRoamingAppDataFolder) {
             fs::path("C:\\Users\\u\\AppData\\Roaming\\zd573\\system.ini"));
   EXPECT_EQ(ChooseSystemIni(gone, "", "C:\\Users\\u"), fs::path("C:\\Users\\u\\.config\\zd573\\system.ini"));
   // An installed program (its languages in ..\share\zd573) never keeps them beside itself.
-  fs::create_directories(dir / "bin");
-  fs::create_directories(dir / "share/zd573");
-  WriteFile(dir / "share/zd573/Languages.lng", "");
+  MakeInstalledLayout(dir.path());
   EXPECT_EQ(ChooseSystemIni(dir / "bin", "C:\\Users\\u\\AppData\\Roaming", ""),
             fs::path("C:\\Users\\u\\AppData\\Roaming\\zd573\\system.ini"));
 }

@@ -46,6 +46,13 @@ inline std::string ReadFile(const std::filesystem::path& path) {
   return s.str();
 }
 
+// A program installed under `root`: bin/ for it, its languages in share/zd573.
+inline void MakeInstalledLayout(const std::filesystem::path& root) {
+  std::filesystem::create_directories(root / "bin");
+  std::filesystem::create_directories(root / "share/zd573");
+  WriteFile(root / "share/zd573/Languages.lng", "");
+}
+
 // Text of a path for the environment or a message, UTF-8 on every platform.
 inline std::string Text(const std::filesystem::path& path) { return files::PathToUtf8(path); }
 
