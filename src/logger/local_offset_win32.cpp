@@ -6,8 +6,8 @@
 namespace zd573::logger {
 
 int32_t LocalStandardOffsetSeconds() {
-  // The Part's own rule: the bias of standard time, daylight saving never
-  // applied. Bias counts minutes west of UTC.
+  // Exports use standard time all year: the zone's standard bias, daylight
+  // saving never applied. Bias counts minutes west of UTC.
   TIME_ZONE_INFORMATION zone{};
   if (::GetTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID) return 0;
   return -static_cast<int32_t>(zone.Bias + zone.StandardBias) * 60;

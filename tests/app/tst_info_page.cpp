@@ -78,7 +78,7 @@ class TestInfoPage : public QObject {
     QTRY_VERIFY(!o.page);
   }
 
-  // What the leave question sees, by the Part's cases.
+  // What the leave question sees, case by case.
   void leaveTest_data() {
     QTest::addColumn<QString>("o6");
     QTest::addColumn<QString>("shown");

@@ -14,7 +14,7 @@
 namespace zd573::logger {
 namespace {
 
-// The Part's rule: the standard bias, daylight saving never applied.
+// Standard time all year: the zone's standard bias, daylight saving never applied.
 TEST(LocalOffset, IsTheStandardBiasOfTheTimeZone) {
   TIME_ZONE_INFORMATION zone{};
   ASSERT_NE(::GetTimeZoneInformation(&zone), TIME_ZONE_ID_INVALID);
