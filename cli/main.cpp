@@ -314,14 +314,6 @@ std::string UnquoteBackupValue(std::string v) {
 // not a backup (a pipe, /dev/zero) and is refused before memory runs out.
 constexpr std::size_t kMaxBackupBytes = 64 * 1024;
 
-bool SameAsciiName(std::string_view a, std::string_view b) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i])) return false;
-  return true;
-}
-
 // KEY -> value of the [DEVICE] section.
 Expected<std::map<std::string, std::string>> ReadBackup(const std::string& path) {
   files::ReadResult file = files::ReadWholeFile(path, kMaxBackupBytes, true);
@@ -341,7 +333,7 @@ Expected<std::map<std::string, std::string>> ReadBackup(const std::string& path)
     std::string t = UnquoteBackupValue(line);
     if (!t.empty() && t.front() == '[') {
       std::string name = t.substr(1, t.find(']') - 1);
-      inSection = SameAsciiName(name, kBackupSection);
+      inSection = settings::SameIniName(name, kBackupSection);
       continue;
     }
     auto eq = line.find('=');

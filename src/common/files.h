@@ -76,10 +76,9 @@ class NewFile {
   NewFile(const NewFile&) = delete;
   NewFile& operator=(const NewFile&) = delete;
 
-  // False when `path` exists or cannot be created; Error() tells why.
+  // False when `path` exists or cannot be created; Reason() tells why.
   bool Create(const std::string& path);
   bool IsOpen() const { return handle_ != kNone; }
-  const std::string& Path() const { return path_; }
   bool Write(const void* data, std::size_t size);
   // Gives the file the permission bits of an existing `other` file (POSIX only).
   void CopyModeOf(const std::string& other);
@@ -87,7 +86,7 @@ class NewFile {
   bool Sync();
   bool Close();
   // Closes and renames the file over `target` in one step (a link named
-  // `target` is replaced, not followed); the file is then gone from Path().
+  // `target` is replaced, not followed).
   bool RenameOver(const std::string& target);
   // Closes and removes the file.
   void Remove();

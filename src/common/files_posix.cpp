@@ -74,8 +74,8 @@ std::string ErrorText(int error) { return std::strerror(error); }
 
 ReadResult ReadWholeFile(const std::string& path, std::size_t maxBytes, bool regularOnly) {
   ReadResult r;
-  // O_NONBLOCK: opening a FIFO must not wait for a writer. Reads of a regular
-  // file ignore the flag; a pipe read without it is switched back below.
+  // O_NONBLOCK: opening a FIFO must not wait for a writer (it is then refused).
+  // Reads of a regular file ignore the flag.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | (regularOnly ? O_NONBLOCK : 0));
   if (fd < 0) {
     r.problem = errno == ENOENT ? ReadProblem::Missing : ReadProblem::Failed;

@@ -78,6 +78,17 @@ struct Error {
   int systemError = 0;                         // the errno behind `detail`, when the system gave one
 };
 
+// `outer` told with `cause` as its reason: the cause's message becomes the
+// detail, and what names it for a window goes with it.
+inline Error Because(Error outer, const Error& cause) {
+  outer.detail = cause.message;
+  outer.detailKind = cause.kind;
+  outer.field = cause.field;
+  outer.args = cause.args;
+  outer.systemError = cause.systemError;
+  return outer;
+}
+
 // "message: detail", or the message alone.
 inline std::string Describe(const Error& e) { return e.detail.empty() ? e.message : e.message + ": " + e.detail; }
 

@@ -36,12 +36,7 @@ std::unique_ptr<DevicePort> BorrowPort(DevicePort& port) { return std::make_uniq
 Expected<std::unique_ptr<DevicePort>> OpenComPort(const std::string& portName) {
   auto port = std::make_unique<SerialPort>();
   if (auto s = port->Open(portName); !s) {
-    // The reason, named for a window, goes with it.
-    Error e = Error{std::string(kOpenPortFailed), s.code(), s.error()}.Names(MessageKind::OpenPortFailed,
-                                                                             s.failure().field);
-    e.detailKind = s.failure().kind;
-    e.systemError = s.failure().systemError;
-    return e;
+    return Because(Error{std::string(kOpenPortFailed), s.code()}.Names(MessageKind::OpenPortFailed), s.failure());
   }
   return std::unique_ptr<DevicePort>(std::move(port));
 }

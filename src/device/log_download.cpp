@@ -283,13 +283,10 @@ void LogDownload::Run(DevicePort& port, std::stop_token stop) {
   // Sent here, not by Start: a line that takes nothing keeps this thread, not the caller's.
   if (Status w = port.Write(BuildLogDownloadQuery(), stop); !w) {
     if (stop.stop_requested()) return;
-    Error e = Error{"Unable to send the download request to the tracker", w.code(), w.error()}.Names(
-        MessageKind::DownloadRequestFailed);
-    e.detailKind = w.failure().kind;
-    e.systemError = w.failure().systemError;
+    Error request{"Unable to send the download request to the tracker", w.code()};
     {
       std::lock_guard lock(detailMutex_);
-      requestFailure_ = std::move(e);
+      requestFailure_ = Because(std::move(request).Names(MessageKind::DownloadRequestFailed), w.failure());
     }
     observer_.LogEnded(kLogRequestFailed);
     return;

@@ -59,9 +59,8 @@ std::optional<std::int32_t> TimeZoneSeconds(int index) {
 }
 
 std::string TimeZoneText(int index) {
-  if (index < 0 || index >= kTimeZoneCount) return {};
-  const int hours = index - kTimeZoneUtcIndex;
-  return std::string("GMT ") + (hours < 0 ? "-" : "+") + std::to_string(hours < 0 ? -hours : hours);
+  const auto seconds = TimeZoneSeconds(index);
+  return seconds ? OffsetText(*seconds) : std::string();
 }
 
 int DateFormatIndex(std::string_view f4) {
@@ -80,8 +79,8 @@ std::string OffsetText(std::int32_t seconds) {
   const std::int64_t magnitude = total < 0 ? -total : total;
   std::string text = "GMT ";
   text += total < 0 ? '-' : '+';
-  text += std::to_string(magnitude / 3600);
-  const std::int64_t minutes = magnitude % 3600 / 60;
+  text += std::to_string(magnitude / kSecondsPerHour);
+  const std::int64_t minutes = magnitude % kSecondsPerHour / 60;
   if (minutes != 0) text += (minutes < 10 ? ":0" : ":") + std::to_string(minutes);
   return text;
 }

@@ -38,11 +38,6 @@ inline constexpr std::string_view kDateFormats[6] = {"mm-dd-yy", "dd-mm-yy", "yy
 Expected<std::vector<Sentence>> BuildPageTransaction(Page page, DeviceValues& values);
 
 struct WriteOptions {
-  WriteOptions() = default;
-  WriteOptions(std::chrono::milliseconds pauseAfterEach, std::function<void(int, int)> onProgress = {},
-               std::stop_token stopToken = {})
-      : pause(pauseAfterEach), progress(std::move(onProgress)), stop(std::move(stopToken)) {}
-
   std::chrono::milliseconds pause = timing::kSetSentencePause;  // after each sentence
   // Called on the writing thread after each sentence has reached the line
   // (its pause still to come): sentences written, of how many.

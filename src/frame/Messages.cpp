@@ -268,13 +268,4 @@ QString ErrorText(const AppContext& context, const Error& error) {
   return text;
 }
 
-Error Because(Error outer, const Error& cause) {
-  outer.detail = cause.message;
-  outer.detailKind = cause.kind;
-  outer.field = cause.field;
-  outer.args = cause.args;
-  outer.systemError = cause.systemError;
-  return outer;
-}
-
 }  // namespace zd573

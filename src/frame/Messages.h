@@ -39,7 +39,4 @@ QString SystemWords(const AppContext& context, const std::string& text);
 // for a port, what to do.
 QString ErrorText(const AppContext& context, const Error& error);
 
-// `outer` told with `cause` as its reason.
-Error Because(Error outer, const Error& cause);
-
 }  // namespace zd573

@@ -34,13 +34,17 @@ std::string_view Trim(std::string_view s) {
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool SameName(std::string_view a, std::string_view b) {
+}  // namespace
+
+bool SameIniName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   }
   return true;
 }
+
+namespace {
 
 Parsed Classify(std::string_view text, bool firstLine) {
   if (firstLine && text.starts_with(kBom)) text.remove_prefix(kBom.size());
@@ -103,7 +107,7 @@ std::vector<Line> LoadLines(const fs::path& path) {
 std::size_t FindSection(const std::vector<Line>& lines, std::string_view section) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const Parsed p = Classify(lines[i].text, i == 0);
-    if (p.kind == Kind::kSection && SameName(p.name, section)) return i;
+    if (p.kind == Kind::kSection && SameIniName(p.name, section)) return i;
   }
   return lines.size();
 }
@@ -202,7 +206,7 @@ std::string IniFile::Read(std::string_view section, std::string_view key,
   const std::size_t end = SectionEnd(lines, header);
   for (std::size_t i = header + 1; i < end; ++i) {
     const Parsed p = Classify(lines[i].text, false);
-    if (p.kind == Kind::kEntry && SameName(p.name, key)) {
+    if (p.kind == Kind::kEntry && SameIniName(p.name, key)) {
       return std::string(CutUtf8(Unquote(p.value), kMaxValueChars));
     }
   }
@@ -246,7 +250,7 @@ Status IniFile::Write(std::string_view section, std::string_view key,
   for (std::size_t i = header + 1; i < end; ++i) {
     const Parsed p = Classify(lines[i].text, false);
     if (p.kind != Kind::kEntry) continue;
-    if (SameName(p.name, key)) {
+    if (SameIniName(p.name, key)) {
       lines[i].text = std::string(p.name) + "=" + encoded;
       return ReplaceFile(path_, Join(lines));
     }
@@ -271,7 +275,7 @@ std::vector<std::string> IniFile::SectionNames() const {
     const Parsed p = Classify(lines[i].text, i == 0);
     if (p.kind != Kind::kSection) continue;
     bool seen = false;
-    for (const auto& n : names) seen = seen || SameName(n, p.name);
+    for (const auto& n : names) seen = seen || SameIniName(n, p.name);
     if (!seen) names.emplace_back(p.name);
   }
   return names;

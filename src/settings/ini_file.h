@@ -14,6 +14,9 @@
 
 namespace zd573::settings {
 
+// Section and key names match whatever their ASCII case.
+bool SameIniName(std::string_view a, std::string_view b);
+
 class IniFile {
  public:
   // Longest value a read returns, in characters; longer values are cut.

@@ -152,11 +152,7 @@ int DefaultDeviceCodePage() {
 }
 
 int DeviceCodePage(const IniFile& systemIni) {
-  const std::string text = systemIni.Read(kSystemSection, kCodePageKey, "");
-  int codePage = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), codePage);
-  const bool parsed = ec == std::errc() && end == text.data() + text.size() && codePage > 0;
-  if (parsed && !IconvName(codePage).empty()) return codePage;
+  if (const auto chosen = ChosenDeviceCodePage(systemIni)) return *chosen;
   return DefaultDeviceCodePage();
 }
 
@@ -198,7 +194,9 @@ int DefaultDeviceCodePage(std::string_view languageLocale) {
 }
 
 int DeviceCodePage(const IniFile& systemIni, std::string_view languageLocale) {
-  return ChosenDeviceCodePage(systemIni).value_or(DefaultDeviceCodePage(languageLocale));
+  // The default is worked out only when nothing was chosen.
+  if (const auto chosen = ChosenDeviceCodePage(systemIni)) return *chosen;
+  return DefaultDeviceCodePage(languageLocale);
 }
 
 }  // namespace zd573::settings

@@ -185,7 +185,7 @@ TEST(Link, AHalfWrittenPageSaysHowFarItGot) {
   ASSERT_TRUE(s.Start(&err)) << err;
   DeviceSettings settings;
   ApplyResult r;
-  std::thread apply([&] { r = ApplyPage(s.SlavePath(), Page::Contacts, settings, DeviceValues{}, {std::chrono::milliseconds(300)}); });
+  std::thread apply([&] { r = ApplyPage(s.SlavePath(), Page::Contacts, settings, DeviceValues{}, {std::chrono::milliseconds(300), {}, {}}); });
   ASSERT_TRUE(s.WaitForSentences(3, 5000));
   s.Stop();
   apply.join();
