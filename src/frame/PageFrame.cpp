@@ -233,7 +233,7 @@ void PageFrame::SetBusy(bool busy) {
 }
 
 void PageFrame::Apply() {
-  if (busy_) return;
+  if (Busy()) return;
   if (Status local = BeforeApply(); !local) {
     context_.ShowFailure(this, local.failure());
     return;
@@ -271,13 +271,14 @@ void PageFrame::Apply() {
 }
 
 bool PageFrame::Back() {
-  if (busy_) return false;
+  if (Busy()) return false;
   if (Changed() && !context_.AskYesNo(this, context_.leaveQuestion)) return false;
   Leave();
   return true;
 }
 
 void PageFrame::Abandon() {
+  StopPageWork();
   task_.Stop();
   SetBusy(false);
   Leave();

@@ -129,6 +129,9 @@ class PageFrame : public QWidget {
   virtual std::vector<QWidget*> PageFocusOrder() const { return {}; }
   // The page's own controls go quiet (or wake) while device work runs.
   virtual void SetPageBusy(bool /*busy*/) {}
+  // Device work the page runs itself (not through RunDeviceWork) ends at
+  // once, without a word: the tracker it was for is gone.
+  virtual void StopPageWork() {}
 
   // Runs device work off the window thread while the page is busy: `work`
   // gets the stop token and the frame's progress reporter; `done` runs on the

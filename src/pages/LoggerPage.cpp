@@ -147,7 +147,7 @@ const FormatLook& ChosenLook(const QButtonGroup* formats) {
 logger::ExportFormat LoggerPage::ChosenFormat() const { return ChosenLook(formats_).format; }
 
 void LoggerPage::Export() {
-  if (busy_ || Busy()) return;
+  if (Busy()) return;
   const FormatLook& look = ChosenLook(formats_);
   // The first export of a run starts in the home folder, later ones where the last went.
   const QString folder = context_.exportFolder.isEmpty() ? QDir::homePath() : context_.exportFolder;
@@ -216,6 +216,12 @@ void LoggerPage::SetBusy(bool busy) {
   for (QAbstractButton* choice : formats_->buttons()) choice->setEnabled(!busy);
   cancel_->setVisible(busy);
   if (busy) cancel_->setFocus(Qt::OtherFocusReason);
+}
+
+void LoggerPage::StopPageWork() {
+  // The reader is joined and the port closed; what it still reports is dropped.
+  download_.reset();
+  busy_ = false;
 }
 
 void LoggerPage::SetPageBusy(bool busy) {
@@ -329,7 +335,7 @@ void LoggerPage::WriteExport() {
 }
 
 void LoggerPage::DeleteLog() {
-  if (busy_ || Busy()) return;
+  if (Busy()) return;
   const std::string port = context_.portName;
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;
   RunDeviceWork(

@@ -62,6 +62,7 @@ class LoggerPage : public PageFrame {
   logger::ExportFormat ChosenFormat() const;
   void SetBusy(bool busy);
   void SetPageBusy(bool busy) override;
+  void StopPageWork() override;
   void OnProgress(Progress progress);
   void OnEnded(int code);
   void WriteExport();
