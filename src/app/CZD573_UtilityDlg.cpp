@@ -352,13 +352,20 @@ void CZD573_UtilityDlg::OnIdentified() {
 
 bool CZD573_UtilityDlg::LoginUsable() const { return login_->isVisible() && !login_->DisabledState(); }
 
+SkinnedDialog* CZD573_UtilityDlg::OpenSheet() const {
+  // A finished sheet's overlay is hidden at once, before either is deleted.
+  for (SkinnedDialog* sheet : findChildren<SkinnedDialog*>())
+    if (sheet->isVisibleTo(this)) return sheet;
+  return nullptr;
+}
+
 void CZD573_UtilityDlg::ShowSheetOver(QWidget* under, SkinnedDialog* sheet) {
-  sheet_ = ShowSheet(under, sheet);
+  ShowSheet(under, sheet);
   connect(sheet, &SkinnedDialog::finished, sheet, &QObject::deleteLater);
 }
 
 void CZD573_UtilityDlg::OnLogin() {
-  if (!LoginUsable() || sheet_ || page_) return;
+  if (!LoginUsable() || OpenSheet() || page_) return;
   if (!context_.FromDevice(context_.Settings().Text("OU")).isEmpty()) {
     auto* sheet = new LoginPage(context_, nullptr);
     connect(sheet, &SkinnedDialog::finished, this, &CZD573_UtilityDlg::OnLoginSheetDone);
@@ -412,7 +419,7 @@ void CZD573_UtilityDlg::OnReadComplete() {
   StopRead();
   ShowLoginButton(false);
   // The keyboard goes back where Login was (greyed, it lost the focus during the read).
-  if (menu_->isVisible() && !sheet_) logout_->setFocus(Qt::OtherFocusReason);
+  if (menu_->isVisible() && !OpenSheet()) logout_->setFocus(Qt::OtherFocusReason);
   EnableLogin(false);
   EnablePageButtons(true);
   SetStatus(kReadCorrect);
@@ -433,7 +440,7 @@ void CZD573_UtilityDlg::OnReadFailed() {
 }
 
 void CZD573_UtilityDlg::OnLogout() {
-  if (sheet_ || page_) return;
+  if (OpenSheet() || page_) return;
   StopRead();
   loginTimer_.stop();
   ToNoDevice();
@@ -459,7 +466,7 @@ void CZD573_UtilityDlg::OnDeviceChange() {
 }
 
 void CZD573_UtilityDlg::EndSession() {
-  if (sheet_) sheet_->reject();
+  if (SkinnedDialog* sheet = OpenSheet()) sheet->reject();
   if (page_) page_->Abandon();
   StopRead();
   loginTimer_.stop();
@@ -472,7 +479,7 @@ void CZD573_UtilityDlg::EndSession() {
 }
 
 void CZD573_UtilityDlg::OnSettings() {
-  if (sheet_ || page_) return;
+  if (OpenSheet() || page_) return;
   auto* sheet = new SetupPage(context_, nullptr);
   connect(sheet, &SkinnedDialog::finished, this, [this] {
     if (context_.languageChanged) {
@@ -489,7 +496,7 @@ void CZD573_UtilityDlg::OnPageButton(int id) {
     return;
   }
   // One page at a time, and none over a sheet.
-  if (page_ || sheet_) return;
+  if (page_ || OpenSheet()) return;
   CGdipButton* button = Button(id);
   if (!button || button->DisabledState()) return;
   PageFrame* page = MakePage(id, context_, this);
@@ -519,7 +526,7 @@ void CZD573_UtilityDlg::mousePressEvent(QMouseEvent* event) {
 
 void CZD573_UtilityDlg::keyPressEvent(QKeyEvent* event) {
   // Escape with nothing of the page focused still leaves it.
-  if (event->key() == Qt::Key_Escape && page_ && !sheet_) {
+  if (event->key() == Qt::Key_Escape && page_ && !OpenSheet()) {
     event->accept();
     page_->Back();
     return;

@@ -89,7 +89,8 @@ class CZD573_UtilityDlg : public QWidget {
   // The page shown in the menu's place, or none.
   PageFrame* OpenPage() const { return page_; }
   // The sheet shown over the menu or the page, or none.
-  SkinnedDialog* OpenSheet() const { return sheet_; }
+  // The sheet showing, whoever opened it (the window, or a page over itself).
+  SkinnedDialog* OpenSheet() const;
   // The view that holds the menu's controls.
   QWidget* Menu() const { return menu_; }
 
@@ -149,7 +150,6 @@ class CZD573_UtilityDlg : public QWidget {
   QString watchedDir_;
   QStringList ttys_;
   QPointer<PageFrame> page_;
-  QPointer<SkinnedDialog> sheet_;
   // The port search pauses per matching port: it runs off the window thread.
   BackgroundTask search_{this};
   QWidget* menu_ = nullptr;

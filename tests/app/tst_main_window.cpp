@@ -10,7 +10,9 @@
 #include "device/device_port.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
+#include "pages/InfoPage.h"
 #include "pages/LoginPage.h"
+#include "pages/PasswordPage.h"
 #include "pages/PageRegistry.h"
 #include "pages/SetupPage.h"
 #include "settings/ini_file.h"
@@ -397,14 +399,15 @@ class TestMainWindow : public QObject {
   // value read from it can be sent to another tracker.
   void deviceChangeAfterLogin_data() {
     QTest::addColumn<bool>("unplug");
-    QTest::addColumn<bool>("pageOpen");
-    QTest::newRow("another device comes") << false << false;
-    QTest::newRow("tracker unplugged on the menu") << true << false;
-    QTest::newRow("tracker unplugged with a page open") << true << true;
+    QTest::addColumn<QString>("open");
+    QTest::newRow("another device comes") << false << "";
+    QTest::newRow("tracker unplugged on the menu") << true << "";
+    QTest::newRow("tracker unplugged with a page open") << true << "page";
+    QTest::newRow("tracker unplugged with the password sheet open") << true << "password";
   }
   void deviceChangeAfterLogin() {
     QFETCH(bool, unplug);
-    QFETCH(bool, pageOpen);
+    QFETCH(QString, open);
     ShellEnv env;
     env.StartTracker();
     auto w = MakeWindow(env);
@@ -412,11 +415,20 @@ class TestMainWindow : public QObject {
     LoginWith(*w, {QStringLiteral("4071")}, false);
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadCorrect), kWait);
     QPointer<PageFrame> page;
-    if (pageOpen) {
+    QPointer<PasswordPage> sheet;
+    if (open == QLatin1String("page")) {
       QTest::mouseClick(w->Button(Dlg::kGprsButton), Qt::LeftButton);
       page = w->OpenPage();
       QVERIFY(page);
       page->findChild<QLineEdit*>()->setText(QStringLiteral("edited"));
+    } else if (open == QLatin1String("password")) {
+      QTest::mouseClick(w->Button(Dlg::kInfoButton), Qt::LeftButton);
+      auto* info = qobject_cast<InfoPage*>(w->OpenPage());
+      QVERIFY(info);
+      page = info;
+      QTest::mouseClick(info->ChangePassword(), Qt::LeftButton);
+      sheet = w->findChild<PasswordPage*>();
+      QVERIFY(sheet && w->OpenSheet() == sheet);
     }
     if (unplug) {
       env.Tree().Unplug("ttyACM0");
@@ -433,7 +445,10 @@ class TestMainWindow : public QObject {
     }
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kNoDevice), kWait);
     QTRY_VERIFY(!page);
-    QVERIFY(w->Menu()->isVisible());
+    // A sheet opened over the page goes with it: nothing typed there can reach the next tracker.
+    QTRY_VERIFY(!sheet);
+    QVERIFY(!w->OpenSheet());
+    QVERIFY(w->Menu()->isVisible() && w->Menu()->isEnabled());
     QVERIFY(w->Button(Dlg::kLoginButton)->isVisible());
     QVERIFY(!PageButtonsEnabled(*w));
     QVERIFY(env.questions.empty());
