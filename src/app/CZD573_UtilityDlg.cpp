@@ -220,7 +220,7 @@ QStringList CZD573_UtilityDlg::TtyNames() const {
 }
 
 void CZD573_UtilityDlg::ApplyTexts() {
-  context_.Refresh();
+  // The context has the language's texts already: every caller has just set it.
   const QString title = context_.Text("STR_MAINPAGE_APPNAME", "ZD-573 Utility");
   appName_->SetLabelText(title);
   logo_->SetSpokenName(title);
@@ -234,7 +234,6 @@ void CZD573_UtilityDlg::ApplyTexts() {
         context_.Text(settings::FamilyKey("STR_MAINPAGE_DEVICE%d", i + 1), kStatusDefaults[static_cast<std::size_t>(i)]);
   }
   ShowStatus();
-  context_.leaveQuestion = context_.Text("STR_GLOBAL_CHANGE", "Change");
   minimise_->SetSpokenName(context_.Text("STR_GLOBAL_MINIMISE", "Minimise"));
   close_->SetSpokenName(context_.Text("STR_GLOBAL_CLOSE", "Close"));
   // A page button is named by the caption under it.
@@ -503,7 +502,6 @@ void CZD573_UtilityDlg::OnPageButton(int id) {
   if (!page) return;
   page_ = page;
   connect(page, &PageFrame::closed, this, [this, id] { OnPageClosed(id); });
-  connect(page, &PageFrame::titleChanged, this, [this] { ShowTitle(); });
   // The page takes the menu's place; nothing of the menu can be reached.
   menu_->hide();
   page->show();

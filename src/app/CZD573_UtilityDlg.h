@@ -65,7 +65,6 @@ class CZD573_UtilityDlg : public QWidget {
   // The six page buttons in caption order; the first five open pages.
   static constexpr std::array<int, 6> kPageButtons{kInfoButton, kMsgButton, kGprsButton,
                                                    kRingButton, kLoggerButton, kSettingsButton};
-  static constexpr QRect kDragBand = BandDrag::kBand;
 
   explicit CZD573_UtilityDlg(AppContext& context, QWidget* parent = nullptr);
   ~CZD573_UtilityDlg() override;

@@ -72,16 +72,6 @@ bool CGdipButton::FocusRingShown() const {
   return hasFocus() && qApp && FocusVisibility::Instance().Keyboard();
 }
 
-void CGdipButton::focusInEvent(QFocusEvent* event) {
-  QAbstractButton::focusInEvent(event);
-  update();
-}
-
-void CGdipButton::focusOutEvent(QFocusEvent* event) {
-  QAbstractButton::focusOutEvent(event);
-  update();
-}
-
 void CGdipButton::keyPressEvent(QKeyEvent* event) {
   // Enter presses the focused button as Space does.
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {

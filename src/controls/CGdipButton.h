@@ -79,8 +79,6 @@ class CGdipButton : public QAbstractButton {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  void focusInEvent(QFocusEvent* event) override;
-  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   bool Load(std::unique_ptr<CGdiPlusBitmapResource>& slot, int id);

@@ -433,14 +433,4 @@ void CLabel::paintEvent(QPaintEvent*) {
   if (hasFocus() && focusPolicy() != Qt::NoFocus) DrawFocusRing(p, rect(), 5);
 }
 
-void CLabel::focusInEvent(QFocusEvent* event) {
-  QLabel::focusInEvent(event);
-  update();
-}
-
-void CLabel::focusOutEvent(QFocusEvent* event) {
-  QLabel::focusOutEvent(event);
-  update();
-}
-
 }  // namespace zd573

@@ -79,7 +79,7 @@ class AppContext {
   // Where the last export went; the next save dialog starts there.
   QString exportFolder;
   Durations durations;
-  Notifier notifier = MessageBoxNotifier();
+  Notifier notifier;  // MessageBoxes() unless a test replaces it
   // Message boxes captioned with the program's name in the current language: the default notifier.
   Notifier MessageBoxes();
   // Ends the program with an exit code; the default leaves the event loop.

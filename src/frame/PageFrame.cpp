@@ -46,7 +46,6 @@ void PageFrame::Open(const PageIdentity& identity) {
   background_.Load(this);
   CreatePageControls();
   LoadFrameTexts();
-  LoadPageTexts();
   Fill(context_.Settings().Snapshot());
   PrepareForKeyboard();
 }
@@ -189,7 +188,6 @@ void PageFrame::LoadFrameTexts() {
   const QString imei = context_.FromDevice(context_.Imei());
   imei_->SetLabelText(Utf8(settings::FormatWithText(format.toStdString(), imei.toStdString())));
   ShowDeviceName(context_.deviceUserName);
-  emit titleChanged(PlainCaption(title_text_));
 }
 
 std::function<void(int, int)> PageFrame::ProgressReporter(const BackgroundTask::Relay& relay,

@@ -56,7 +56,6 @@ class PageFrame : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr QRect kDragBand = BandDrag::kBand;
   static constexpr QSize kSize{802, 602};
 
   PageFrame(AppContext& context, QWidget* window, PageLook look);
@@ -107,8 +106,6 @@ class PageFrame : public QWidget {
  signals:
   // The page has been left (Back); it deletes itself next.
   void closed();
-  // The title changed (a language change while the page is open).
-  void titleChanged(const QString& title);
 
  protected:
   FieldBinder& Fields() { return binder_; }
@@ -116,7 +113,6 @@ class PageFrame : public QWidget {
 
   // The page's own controls and texts.
   virtual void CreatePageControls() {}
-  virtual void LoadPageTexts() {}
   // What the binding cannot do: fill, store and compare the page's special
   // controls. Each runs after the bound fields have been handled.
   virtual void FillFromSettings(const DeviceValues& /*values*/) {}
