@@ -8,19 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-pkgs=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64)
-missing=()
-for p in "${pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  echo "Installing: ${missing[*]}" >&2
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install-deps.sh --only cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64
 
 # -O2: GCC 12 warns falsely (-Wrestrict) inside std::string at -O3.
 cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \

@@ -27,6 +27,11 @@ PKGS=(
 if [ "${1:-}" = "--extras" ]; then
   PKGS+=(clang debootstrap xvfb xauth strace)
 fi
+# --only PKG...: just these (a script that needs a few of them, on its own).
+if [ "${1:-}" = "--only" ]; then
+  shift
+  PKGS=("$@")
+fi
 
 missing=()
 for p in "${PKGS[@]}"; do
