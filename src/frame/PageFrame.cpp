@@ -268,6 +268,19 @@ void PageFrame::Apply() {
       });
 }
 
+void PageFrame::SendDeviceQuery(const Sentence& query) {
+  if (Busy()) return;
+  const std::string port = context_.portName;
+  const std::chrono::milliseconds pause = context_.durations.setSentencePause;
+  RunDeviceWork(
+      [port, query, pause](std::stop_token stop, const BackgroundTask::Relay&) {
+        return SendQuery(port, query, WriteOptions{pause, {}, stop});
+      },
+      [this](Status sent) {
+        if (!sent) context_.ShowFailure(this, sent.failure());
+      });
+}
+
 bool PageFrame::Back() {
   if (Busy()) return false;
   if (Changed() && !context_.AskYesNo(this, context_.leaveQuestion)) return false;

@@ -140,6 +140,9 @@ class PageFrame : public QWidget {
       done(std::move(result));
     });
   }
+  // Sends one sentence (a tone, an erase) as device work; a failure is shown.
+  // Nothing is sent while the page is busy.
+  void SendDeviceQuery(const Sentence& query);
   // The device name in the band, shortened to fit.
   void ShowDeviceName(const std::string& name);
   // The progress line: "Writing n of m", or how the work ended.

@@ -334,18 +334,7 @@ void LoggerPage::WriteExport() {
       });
 }
 
-void LoggerPage::DeleteLog() {
-  if (Busy()) return;
-  const std::string port = context_.portName;
-  const std::chrono::milliseconds pause = context_.durations.setSentencePause;
-  RunDeviceWork(
-      [port, pause](std::stop_token stop, const BackgroundTask::Relay&) {
-        return SendQuery(port, BuildLogEraseQuery(), WriteOptions{pause, {}, stop});
-      },
-      [this](Status sent) {
-        if (!sent) context_.ShowFailure(this, sent.failure());
-      });
-}
+void LoggerPage::DeleteLog() { SendDeviceQuery(BuildLogEraseQuery()); }
 
 void LoggerPage::paintEvent(QPaintEvent* event) {
   PageFrame::paintEvent(event);

@@ -108,9 +108,9 @@ void RingPage::CreatePageControls() {
   stop_ = AddTextButton(QRect(515, 175, 105, 21), Text("STR_RINGPAGE_STOP", "Stop"), 8);
   connect(play_, &QAbstractButton::clicked, this, [this] {
     // No ring tone selected plays melody 0, which the tracker takes as stop.
-    SendMelodyQuery(BuildMelodyPlayQuery(ringTone_->currentIndex() + 1));
+    SendDeviceQuery(BuildMelodyPlayQuery(ringTone_->currentIndex() + 1));
   });
-  connect(stop_, &QAbstractButton::clicked, this, [this] { SendMelodyQuery(BuildMelodyStopQuery()); });
+  connect(stop_, &QAbstractButton::clicked, this, [this] { SendDeviceQuery(BuildMelodyStopQuery()); });
 
   auto choices = [this](int y, const char* labelKey, const char* labelEnglish, const char* family,
                         const char* const (&english)[4]) {
@@ -263,19 +263,6 @@ void RingPage::ApplyRowVisibility() {
     row.recurrence = mode == kRecurrence;
     update(QRect(kRepaintFrom, kBandY[r], kRepaintTo - kRepaintFrom, kBandHeight));
   }
-}
-
-void RingPage::SendMelodyQuery(const Sentence& query) {
-  if (Busy()) return;
-  const std::string port = context_.portName;
-  const std::chrono::milliseconds pause = context_.durations.setSentencePause;
-  RunDeviceWork(
-      [port, query, pause](std::stop_token stop, const BackgroundTask::Relay&) {
-        return SendQuery(port, query, WriteOptions{pause, {}, stop});
-      },
-      [this](Status status) {
-        if (!status) context_.ShowFailure(this, status.failure());
-      });
 }
 
 void RingPage::paintEvent(QPaintEvent* event) {

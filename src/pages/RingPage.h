@@ -69,7 +69,6 @@ class RingPage : public PageFrame {
   // has no item for it.
   int RowMode(const AlarmRow& row) const;
   void ApplyRowVisibility();
-  void SendMelodyQuery(const Sentence& query);
 
   QComboBox* ringTone_ = nullptr;
   QButtonGroup* vibrate_ = nullptr;
