@@ -218,22 +218,15 @@ int PrepareAssignments(const Options& o, const std::vector<std::pair<std::string
 }
 
 // Writes one page's sentences on the session's port, the one the tracker was
-// identified on and that has stayed open since; the pages' own ApplyPage
-// would open the port by name again, and find whatever tracker is there now.
+// identified on and that has stayed open since; ApplyPage would open the port
+// by name again, and find whatever tracker is there now.
 Status WritePage(Options& o, DeviceSession& session, Page page, const DeviceValues& edited) {
-  DeviceValues values = edited;
-  auto sentences = BuildPageTransaction(page, values);
-  if (!sentences) return Error{sentences.error(), ErrorCode::BadValue, {}};
-  const int total = static_cast<int>(sentences->size());
-  WriteOutcome written = WriteTransaction(*session.HeldPort(), *sentences, o.write);
-  if (written.status) return {};
-  Error e = written.status.failure();
-  e.detail = e.code == ErrorCode::Disconnected
-                 ? e.message + "; the tracker identified on " + PortPath(session.Port()) +
-                       " went away, and nothing more is sent to whatever is there now"
-                 : e.message;
-  e.message = "Writing the " + std::string(PageName(page)) + " settings failed after " +
-              std::to_string(written.written) + " of " + std::to_string(total) + (total == 1 ? " sentence" : " sentences");
+  ApplyResult applied = ApplyPageOn(*session.HeldPort(), page, session.Settings(), edited, o.write);
+  if (applied.status) return {};
+  Error e = applied.status.failure();
+  if (e.kind == MessageKind::WriteFailedAfter && e.code == ErrorCode::Disconnected)
+    e.detail += "; the tracker identified on " + PortPath(session.Port()) +
+                " went away, and nothing more is sent to whatever is there now";
   return e;
 }
 

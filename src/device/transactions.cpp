@@ -116,25 +116,23 @@ WriteOutcome WriteTransaction(DevicePort& port, const std::vector<Sentence>& sen
   return out;
 }
 
-ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& settings, const DeviceValues& edited,
-                      const WriteOptions& options) {
-  ApplyResult result;
-  DeviceValues values = edited;
+namespace {
+
+// The page's sentences, or the value that cannot be sent (BadValue).
+Expected<std::vector<Sentence>> BuildForApply(Page page, DeviceValues& values) {
   auto sentences = BuildPageTransaction(page, values);
-  if (!sentences) {
-    Error e = sentences.failure();
-    e.code = ErrorCode::BadValue;
-    result.status = e;
-    return result;
-  }
-  result.total = static_cast<int>(sentences->size());
-  auto port = OpenComPort(portName);
-  if (!port) {
-    result.status = port.failure();
-    return result;
-  }
+  if (sentences) return sentences;
+  Error e = sentences.failure();
+  e.code = ErrorCode::BadValue;
+  return e;
+}
+
+// Writes the built sentences on an open port; each sentence's values count as
+// stored once it is on the line.
+void WriteBuilt(DevicePort& port, Page page, DeviceSettings& settings, const DeviceValues& values,
+                const std::vector<Sentence>& sentences, const WriteOptions& options, ApplyResult& result) {
+  result.total = static_cast<int>(sentences.size());
   result.portOpened = true;
-  // Each sentence's values count as stored once it is on the line.
   auto store = [&](const Sentence& sentence) {
     settings.Update([&](DeviceValues& record) {
       for (const std::string& key : SentenceKeys(sentence)) {
@@ -148,8 +146,7 @@ ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& se
       }
     });
   };
-  WriteOutcome written = WriteTransaction(**port, *sentences, options, store);
-  (*port)->Close();
+  WriteOutcome written = WriteTransaction(port, sentences, options, store);
   result.written = written.written;
   if (!written.status) {
     Error e = written.status.failure();
@@ -164,6 +161,40 @@ ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& se
     result.status = e;
   }
   result.stored = settings.Snapshot();
+}
+
+}  // namespace
+
+ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& settings, const DeviceValues& edited,
+                      const WriteOptions& options) {
+  ApplyResult result;
+  DeviceValues values = edited;
+  auto sentences = BuildForApply(page, values);
+  if (!sentences) {
+    result.status = sentences.failure();
+    return result;
+  }
+  result.total = static_cast<int>(sentences->size());
+  auto port = OpenComPort(portName);
+  if (!port) {
+    result.status = port.failure();
+    return result;
+  }
+  WriteBuilt(**port, page, settings, values, *sentences, options, result);
+  (*port)->Close();
+  return result;
+}
+
+ApplyResult ApplyPageOn(DevicePort& port, Page page, DeviceSettings& settings, const DeviceValues& edited,
+                        const WriteOptions& options) {
+  ApplyResult result;
+  DeviceValues values = edited;
+  auto sentences = BuildForApply(page, values);
+  if (!sentences) {
+    result.status = sentences.failure();
+    return result;
+  }
+  WriteBuilt(port, page, settings, values, *sentences, options, result);
   return result;
 }
 

@@ -78,6 +78,10 @@ struct ApplyResult {
 ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& settings, const DeviceValues& edited,
                       const WriteOptions& options = {});
 
+// The same on a port the caller holds open, and keeps open.
+ApplyResult ApplyPageOn(DevicePort& port, Page page, DeviceSettings& settings, const DeviceValues& edited,
+                        const WriteOptions& options = {});
+
 // Opens the port, writes one query, pauses, closes (melody play/stop, log erase).
 Status SendQuery(const std::string& portName, const Sentence& query, const WriteOptions& options = {});
 
