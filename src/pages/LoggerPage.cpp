@@ -182,7 +182,6 @@ void LoggerPage::Export() {
     return;
   }
   rawPath_ = download_->RawPath();
-  fill_ = 0;
   lastProgress_.reset();
   barValue_->setValue(0);
   preview_->hide();
@@ -190,23 +189,27 @@ void LoggerPage::Export() {
   writtenFile_->SetLabelText({});
   ShowProgress({});
   update(kBar);
-  SetBusy(true);
+  SetDownloading(true);
 }
 
+int LoggerPage::BarFill() const { return barValue_->value(); }
+
 void LoggerPage::CancelDownload() {
-  if (!busy_ || !download_) return;
-  // The reader is joined and the port closed; the unfinished raw file is
-  // dropped and every earlier file stays as it was.
-  download_.reset();
-  fill_ = 0;
-  barValue_->setValue(0);
-  update(kBar);
-  SetBusy(false);
+  if (!download_) return;
+  EndDownload();
   ShowProgress(Text("STR_LOGGERPAGE_CANCELLED", "Download cancelled"));
 }
 
-void LoggerPage::SetBusy(bool busy) {
-  busy_ = busy;
+void LoggerPage::EndDownload() {
+  // The reader is joined and the port closed; an unfinished raw file is
+  // dropped and every earlier file stays as it was.
+  download_.reset();
+  barValue_->setValue(0);
+  update(kBar);
+  SetDownloading(false);
+}
+
+void LoggerPage::SetDownloading(bool busy) {
   // The drop-no-fix box, minimise and close stay usable while the log comes in.
   // Image buttons show their grey face while they cannot be pressed.
   // The frame's own work (an export being written) keeps them grey too.
@@ -221,20 +224,18 @@ void LoggerPage::SetBusy(bool busy) {
 void LoggerPage::StopPageWork() {
   // The reader is joined and the port closed; what it still reports is dropped.
   download_.reset();
-  busy_ = false;
 }
 
 void LoggerPage::SetPageBusy(bool busy) {
   // Writing the export or sending a sentence: nothing else may start meanwhile.
-  for (CGdipButton* b : {export_, delete_}) b->SetDisabledState(busy || busy_);
+  for (CGdipButton* b : {export_, delete_}) b->SetDisabledState(busy || download_);
 }
 
 void LoggerPage::OnProgress(Progress progress) {
   lastProgress_ = progress;
   if (progress.total == 0) return;
-  fill_ = static_cast<int>(std::min<std::uint64_t>(std::uint64_t{progress.done} * kBar.width() / progress.total,
-                                                    kBar.width() - 1));
-  barValue_->setValue(fill_);
+  barValue_->setValue(static_cast<int>(
+      std::min<std::uint64_t>(std::uint64_t{progress.done} * kBar.width() / progress.total, kBar.width() - 1)));
   update(kBar);
 }
 
@@ -281,11 +282,7 @@ void LoggerPage::OnEnded(int code) {
     }
     default: break;
   }
-  download_.reset();
-  fill_ = 0;
-  barValue_->setValue(0);
-  update(kBar);
-  SetBusy(false);
+  EndDownload();
 }
 
 namespace {
@@ -347,7 +344,7 @@ void LoggerPage::paintEvent(QPaintEvent* event) {
                  QRectF(0, 0, width * ratio, kBar.height() * ratio));
   };
   if (const QPixmap& track = track_.For(this); !track.isNull()) draw(track, kBar.width());
-  if (const QPixmap& bar = bar_.For(this); !bar.isNull() && fill_ > 0) draw(bar, fill_);
+  if (const QPixmap& bar = bar_.For(this); !bar.isNull() && BarFill() > 0) draw(bar, BarFill());
 }
 
 }  // namespace zd573

@@ -41,9 +41,9 @@ class LoggerPage : public PageFrame {
   CGdipButton* CancelButton() const { return cancel_; }
   TrackPreview* Preview() const { return preview_; }
   CLabel* WrittenLine() const { return written_; }
-  int BarFill() const { return fill_; }
+  int BarFill() const;
   // The download, or the page's other work, is running.
-  bool Busy() const override { return busy_ || PageFrame::Busy(); }
+  bool Busy() const override { return download_ || PageFrame::Busy(); }
 
   // The Export button: save dialog, then the download on the shared worker.
   void Export();
@@ -60,7 +60,10 @@ class LoggerPage : public PageFrame {
 
  private:
   logger::ExportFormat ChosenFormat() const;
-  void SetBusy(bool busy);
+  // The page's controls while the log comes in (or after).
+  void SetDownloading(bool busy);
+  // Drops the download (its port freed) and empties the bar.
+  void EndDownload();
   void SetPageBusy(bool busy) override;
   void StopPageWork() override;
   void OnProgress(Progress progress);
@@ -80,10 +83,8 @@ class LoggerPage : public PageFrame {
   CLabel* writtenFile_ = nullptr;
   SkinPicture track_;
   SkinPicture bar_;
-  int fill_ = 0;
   // What the download said last: how many records came of how many (a time-out tells it).
   std::optional<Progress> lastProgress_;
-  bool busy_ = false;
   QString exportPath_;
   std::string rawPath_;
   // The relay outlives the download that reports to it.
