@@ -25,4 +25,12 @@ std::string UniqueSuffix() {
   return text;
 }
 
+bool NewFile::CreateUnique(const std::function<std::string(const std::string& suffix)>& nameFor) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (Create(nameFor(UniqueSuffix()))) return true;
+    if (!NameTaken()) return false;
+  }
+  return false;
+}
+
 }  // namespace zd573::files

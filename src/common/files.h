@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,6 +79,9 @@ class NewFile {
 
   // False when `path` exists or cannot be created; Reason() tells why.
   bool Create(const std::string& path);
+  // Creates the file named by `nameFor(UniqueSuffix())`, with a new suffix
+  // while the name is taken (100 tries); false as Create.
+  bool CreateUnique(const std::function<std::string(const std::string& suffix)>& nameFor);
   bool IsOpen() const { return handle_ != kNone; }
   bool Write(const void* data, std::size_t size);
   // Gives the file the permission bits of an existing `other` file (POSIX only).

@@ -47,11 +47,10 @@ bool LogStreamReceiver::OpenFile() {
   }
   const std::filesystem::path raw = files::PathFromUtf8(rawPath_);
   const std::string base = files::PathToUtf8(raw.filename());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const auto temp = raw.parent_path() / files::PathFromUtf8("." + base + "." + files::UniqueSuffix() + ".part");
-    if (file_.Create(files::PathToUtf8(temp))) return true;
-    if (!file_.NameTaken()) break;
-  }
+  const bool created = file_.CreateUnique([&](const std::string& suffix) {
+    return files::PathToUtf8(raw.parent_path() / files::PathFromUtf8("." + base + "." + suffix + ".part"));
+  });
+  if (created) return true;
   FailFile("Cannot create", file_.Reason());
   return false;
 }

@@ -45,12 +45,10 @@ bool ReplacingFile::Open(const std::string& target) {
   std::string base = files::PathToUtf8(path.filename());
   if (base.empty()) return Fail("Is a directory");
   if (base.size() > 200) base.resize(200);  // leave room for the suffix within NAME_MAX
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const fs::path temp = path.parent_path() / files::PathFromUtf8("." + base + "." + files::UniqueSuffix() + ".tmp");
-    if (file_.Create(files::PathToUtf8(temp))) break;
-    if (!file_.NameTaken()) return Fail(file_.Reason());
-  }
-  if (!file_.IsOpen()) return Fail(file_.Reason());
+  const bool created = file_.CreateUnique([&](const std::string& suffix) {
+    return files::PathToUtf8(path.parent_path() / files::PathFromUtf8("." + base + "." + suffix + ".tmp"));
+  });
+  if (!created) return Fail(file_.Reason());
   // A replaced file keeps its permissions.
   replacing_ = kind == files::Kind::Regular;
   if (replacing_) file_.CopyModeOf(final_);

@@ -158,12 +158,7 @@ Status ReplaceFile(const fs::path& path, const std::string& content) {
   const std::string name = files::PathToUtf8(target);
 
   files::NewFile file;
-  bool created = false;
-  for (int attempt = 0; attempt < 100 && !created; ++attempt) {
-    created = file.Create(name + "." + files::UniqueSuffix());
-    if (!created && !file.NameTaken()) break;
-  }
-  if (!created)
+  if (!file.CreateUnique([&](const std::string& suffix) { return name + "." + suffix; }))
     return Error{"cannot create a temporary file for " + name + ": " + file.Reason(), ErrorCode::File}.Names(
         MessageKind::FileUnwritable, name, {file.Reason()});
   file.CopyModeOf(name);  // a replaced file keeps its mode; a new one gets the umask's
