@@ -28,10 +28,8 @@ const QRect kFieldLabelLarge{32, 88, 386, 190};
 const QColor kActiveTab{0, 0, 0};
 const QColor kInactiveTab{255, 255, 255};
 
-// The locale a language's own section names.
-std::string LocaleOf(const std::string& language) {
-  return LanguageLocaleName(settings::TextLookup(settings::LanguagesPath(), language));
-}
+// Each language's item carries its section and the locale it names.
+constexpr int kLocaleRole = Qt::UserRole + 1;
 
 }  // namespace
 
@@ -71,17 +69,26 @@ SetupPage::SetupPage(AppContext& context, QWidget* mainWindow)
   languages_ = new QComboBox(this);
   languages_->setObjectName(QStringLiteral("languages"));
   languages_->setGeometry(175, 104, 230, 28);
-  std::vector<std::pair<QString, QString>> names;
+  struct Offered {
+    QString shown, section;
+    std::string locale;
+  };
+  std::vector<Offered> offered;
   for (const std::string& section : context_.Lookup().Languages()) {
-    const std::string own =
-        settings::TextLookup(settings::LanguagesPath(), section).Text("STR_GLOBAL_LANGUAGENAME", section);
-    names.emplace_back(QString::fromStdString(own.empty() ? section : own), QString::fromStdString(section));
+    settings::TextLookup lookup(settings::LanguagesPath(), section);
+    lookup.Load();  // one read of the file per language
+    const std::string own = lookup.Text("STR_GLOBAL_LANGUAGENAME", section);
+    offered.push_back({QString::fromStdString(own.empty() ? section : own), QString::fromStdString(section),
+                       LanguageLocaleName(lookup)});
   }
   QCollator collator;
   collator.setCaseSensitivity(Qt::CaseInsensitive);
-  std::stable_sort(names.begin(), names.end(),
-                   [&collator](const auto& a, const auto& b) { return collator.compare(a.first, b.first) < 0; });
-  for (const auto& [shown, section] : names) languages_->addItem(shown, section);
+  std::stable_sort(offered.begin(), offered.end(),
+                   [&collator](const auto& a, const auto& b) { return collator.compare(a.shown, b.shown) < 0; });
+  for (const Offered& o : offered) {
+    languages_->addItem(o.shown, o.section);
+    languages_->setItemData(languages_->count() - 1, QString::fromStdString(o.locale), kLocaleRole);
+  }
   languages_->setCurrentIndex(languages_->findData(QString::fromStdString(context_.Language())));
 
   // The encoding of texts sent to the device (names, numbers, passwords).
@@ -97,6 +104,7 @@ SetupPage::SetupPage(AppContext& context, QWidget* mainWindow)
     if (page.number == current) codePages_->setCurrentIndex(codePages_->count() - 1);
   }
   followed_ = current;
+  codePageChosen_ = settings::ChosenDeviceCodePage(context_.SystemIni()).has_value();
   connect(languages_, &QComboBox::currentIndexChanged, this, &SetupPage::FollowLanguage);
 
   ConfirmCaption()->SetLabelText(context_.Text("STR_GLOBAL_CONFIRM", "Confirm"));
@@ -146,10 +154,15 @@ std::string SetupPage::SelectedLanguage() const {
   return languages_->currentIndex() < 0 ? context_.Language() : languages_->currentData().toString().toStdString();
 }
 
+std::string SetupPage::SelectedLocale() const {
+  if (languages_->currentIndex() < 0) return context_.LocaleName();
+  return languages_->currentData(kLocaleRole).toString().toStdString();
+}
+
 void SetupPage::FollowLanguage() {
-  if (settings::ChosenDeviceCodePage(context_.SystemIni())) return;
+  if (codePageChosen_) return;
   if (codePages_->currentData().toInt() != followed_) return;  // the user picked one here
-  followed_ = settings::DefaultDeviceCodePage(LocaleOf(SelectedLanguage()));
+  followed_ = settings::DefaultDeviceCodePage(SelectedLocale());
   if (const int at = codePages_->findData(followed_); at >= 0) codePages_->setCurrentIndex(at);
 }
 
@@ -162,7 +175,7 @@ void SetupPage::Confirm() {
     const int chosen = codePages_->currentData().toInt();
     // Only an encoding other than the one in force is a choice: the language's
     // own stays unwritten and follows a later change of language.
-    if (chosen != settings::DeviceCodePage(ini, LocaleOf(language))) {
+    if (chosen != settings::DeviceCodePage(ini, SelectedLocale())) {
       // The encoding is read back from the file: one that cannot be saved is not in force.
       if (Status s = settings::WriteDeviceCodePage(ini, chosen); !s)
         context_.ShowFailure(this, Because(Error{context_.Text("STR_SETUPPAGE_CODEPAGEFAILED",

@@ -45,6 +45,8 @@ class SetupPage : public SkinnedDialog {
   // Shows the encoding the chosen language brings, while none has been picked.
   void FollowLanguage();
   std::string SelectedLanguage() const;
+  // The locale the selected language names (the current one while none is selected).
+  std::string SelectedLocale() const;
 
   Mode mode_ = Mode::Options;
   SkinPicture optionsPanel_;
@@ -57,6 +59,7 @@ class SetupPage : public SkinnedDialog {
   QComboBox* codePages_ = nullptr;
   QString languageText_;
   QString aboutText_;
+  bool codePageChosen_ = false;  // system.ini names one: the list no longer follows the language
   int followed_ = 0;  // the encoding the list shows for the language, not picked by the user
 };
 
