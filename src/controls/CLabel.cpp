@@ -10,6 +10,7 @@
 #include <QPalette>
 
 #include "controls/CMemDC.h"
+#include "controls/Caption.h"
 #include "controls/FocusRing.h"
 #include "controls/ColorMath.h"
 
@@ -44,15 +45,8 @@ CLabel::~CLabel() = default;
 
 namespace {
 
-// "&&" shows one "&": a screen reader says the text as it shows.
-QString SpokenText(const QString& text) {
-  QString out;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    if (text[i] == QLatin1Char('&') && i + 1 < text.size() && text[i + 1] == QLatin1Char('&')) ++i;
-    out += text[i];
-  }
-  return out.trimmed();
-}
+// A screen reader says the text as it shows.
+QString SpokenText(const QString& text) { return PlainCaption(text).trimmed(); }
 
 // A label as a screen reader sees it: static text, a status line or a tab,
 // by the role its owner gave it.
@@ -101,13 +95,17 @@ void CLabel::SetAccessibleRole(QAccessible::Role role) {
 
 void CLabel::Activate() {
   if (linkKind_ == LinkKind::None) return;
+  FollowLink();
+  emit clicked();
+}
+
+void CLabel::FollowLink() {
   if (notifyParent_) {
     emit notify(controlId_, kNotifyCode);
   } else {
     const QUrl url = LinkUrl();
     if (url.isValid() && !url.isEmpty()) Opener()(url);
   }
-  emit clicked();
 }
 
 void CLabel::keyPressEvent(QKeyEvent* event) {
@@ -330,12 +328,7 @@ void CLabel::mousePressEvent(QMouseEvent* event) {
     return;
   }
   pressedInside_ = true;
-  if (notifyParent_) {
-    emit notify(controlId_, kNotifyCode);
-  } else {
-    const QUrl url = LinkUrl();
-    if (url.isValid() && !url.isEmpty()) Opener()(url);
-  }
+  FollowLink();
   event->accept();
 }
 

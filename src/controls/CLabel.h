@@ -112,6 +112,8 @@ class CLabel : public QLabel {
   void changeEvent(QEvent* event) override;
 
  private:
+  // A pressed link: the parent is told, or the address opened.
+  void FollowLink();
   void Init();
   QAccessible::Role role_ = QAccessible::StaticText;
   void Redraw();

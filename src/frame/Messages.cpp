@@ -145,9 +145,18 @@ QString KindText(const AppContext& context, MessageKind kind, const Error& e) {
   return {};
 }
 
-// The common reasons, for recognising them at the end of a text the core made.
-constexpr int kCommonErrors[] = {ENOENT, EACCES, EPERM, EBUSY, EAGAIN, EIO, ENXIO,
-                                 ENODEV, ENOSPC, EROFS, EISDIR, ENOTDIR, EINVAL};
+// The common reasons, each with its text in the language file; also for
+// recognising them at the end of a text the core made.
+struct CommonError {
+  int number;
+  const char* key;
+};
+constexpr CommonError kCommonErrors[] = {
+    {ENOENT, "STR_GLOBAL_ENOENT"}, {EACCES, "STR_GLOBAL_EACCES"}, {EPERM, "STR_GLOBAL_EPERM"},
+    {EBUSY, "STR_GLOBAL_EBUSY"},   {EAGAIN, "STR_GLOBAL_EAGAIN"}, {EIO, "STR_GLOBAL_EIO"},
+    {ENXIO, "STR_GLOBAL_ENXIO"},   {ENODEV, "STR_GLOBAL_ENODEV"}, {ENOSPC, "STR_GLOBAL_ENOSPC"},
+    {EROFS, "STR_GLOBAL_EROFS"},   {EISDIR, "STR_GLOBAL_EISDIR"}, {ENOTDIR, "STR_GLOBAL_ENOTDIR"},
+    {EINVAL, "STR_GLOBAL_EINVAL"}};
 
 // A reason the core wrote as " is read-only" after a path (the export
 // writers'), or as the system gave it, in the language's words.
@@ -232,31 +241,18 @@ QString CodePageName(const AppContext& context, int codePage) {
 }
 
 QString SystemReason(const AppContext& context, int systemError) {
-  switch (systemError) {
-    case ENOENT: return context.Text("STR_GLOBAL_ENOENT");
-    case EACCES: return context.Text("STR_GLOBAL_EACCES");
-    case EPERM: return context.Text("STR_GLOBAL_EPERM");
-    case EBUSY: return context.Text("STR_GLOBAL_EBUSY");
-    case EAGAIN: return context.Text("STR_GLOBAL_EAGAIN");
-    case EIO: return context.Text("STR_GLOBAL_EIO");
-    case ENXIO: return context.Text("STR_GLOBAL_ENXIO");
-    case ENODEV: return context.Text("STR_GLOBAL_ENODEV");
-    case ENOSPC: return context.Text("STR_GLOBAL_ENOSPC");
-    case EROFS: return context.Text("STR_GLOBAL_EROFS");
-    case EISDIR: return context.Text("STR_GLOBAL_EISDIR");
-    case ENOTDIR: return context.Text("STR_GLOBAL_ENOTDIR");
-    case EINVAL: return context.Text("STR_GLOBAL_EINVAL");
-    default: return {};
-  }
+  for (const CommonError& e : kCommonErrors)
+    if (e.number == systemError) return context.Text(e.key);
+  return {};
 }
 
 QString SystemWords(const AppContext& context, const std::string& text) {
   const QString all = FromUtf8(text);
-  for (int err : kCommonErrors) {
-    const QString words = QString::fromLocal8Bit(std::strerror(err));
-    if (all == words) return SystemReason(context, err);
+  for (const CommonError& e : kCommonErrors) {
+    const QString words = QString::fromLocal8Bit(std::strerror(e.number));
+    if (all == words) return context.Text(e.key);
     if (all.endsWith(QStringLiteral(": ") + words))
-      return PlaceReason(context, all.chopped(words.size() + 2), SystemReason(context, err));
+      return PlaceReason(context, all.chopped(words.size() + 2), context.Text(e.key));
   }
   return all;
 }
