@@ -32,8 +32,6 @@ constexpr PageEntry::Pictures kSettingsPictures{168, 169, 170};
 constexpr std::array<std::string_view, 8> kStatusDefaults{
     "Search Device...",     "IMEI: %s",         "Reading Setting ...", "Read Setting Correct",
     "Read Setting  Failure", "Password Correct", "Password Error",      "No Device"};
-constexpr std::array<std::string_view, 6> kCaptionDefaults{
-    "Device Information", "Contacts && Message", "GPRS Parameter", "Ringing && Alarm", "Logger", "Settings"};
 
 // Page buttons sit in a grid of three columns and two rows.
 constexpr int kGridLeft = 270;
@@ -225,10 +223,11 @@ void CZD573_UtilityDlg::ApplyTexts() {
   appName_->SetLabelText(title);
   logo_->SetSpokenName(title);
   ShowTitle();
-  for (int i = 0; i < 6; ++i) {
-    captions_[static_cast<std::size_t>(i)]->SetLabelText(context_.Text(
-        settings::FamilyKey("STR_MAINPAGE_STR%d", i + 1), kCaptionDefaults[static_cast<std::size_t>(i)]));
-  }
+  // A page's button says the page's title; the last is Settings.
+  const std::span<const PageEntry> pages = ConfigurationPages();
+  for (std::size_t i = 0; i < pages.size(); ++i)
+    captions_[i]->SetLabelText(context_.Text(pages[i].titleKey, pages[i].titleDefault));
+  captions_.back()->SetLabelText(context_.Text("STR_MAINPAGE_STR6", "Settings"));
   for (int i = 0; i < kStatusCount; ++i) {
     statusTexts_[static_cast<std::size_t>(i)] =
         context_.Text(settings::FamilyKey("STR_MAINPAGE_DEVICE%d", i + 1), kStatusDefaults[static_cast<std::size_t>(i)]);

@@ -16,11 +16,11 @@ PageFrame* Make(AppContext& context, QWidget* window) {
 }
 
 constexpr PageEntry kPages[] = {
-    {1002, {171, 172, 173}, 1, "STR_MAINPAGE_STR1", "Device Information", Page::Info, &Make<InfoPage>, &InfoPage::staticMetaObject},
-    {1005, {150, 151, 152}, 2, "STR_MAINPAGE_STR2", "Contacts && Message", Page::Contacts, &Make<MsgPage>, &MsgPage::staticMetaObject},
-    {1006, {153, 154, 155}, 3, "STR_MAINPAGE_STR3", "GPRS Parameter", Page::Gprs, &Make<GPRSPage>, &GPRSPage::staticMetaObject},
-    {1007, {156, 157, 158}, 4, "STR_MAINPAGE_STR4", "Ringing && Alarm", Page::Ring, &Make<RingPage>, &RingPage::staticMetaObject},
-    {1008, {159, 160, 161}, 5, "STR_MAINPAGE_STR5", "Logger", Page::Logger, &Make<LoggerPage>, &LoggerPage::staticMetaObject},
+    {1002, {171, 172, 173}, "STR_MAINPAGE_STR1", "Device Information", Page::Info, &Make<InfoPage>, &InfoPage::staticMetaObject},
+    {1005, {150, 151, 152}, "STR_MAINPAGE_STR2", "Contacts && Message", Page::Contacts, &Make<MsgPage>, &MsgPage::staticMetaObject},
+    {1006, {153, 154, 155}, "STR_MAINPAGE_STR3", "GPRS Parameter", Page::Gprs, &Make<GPRSPage>, &GPRSPage::staticMetaObject},
+    {1007, {156, 157, 158}, "STR_MAINPAGE_STR4", "Ringing && Alarm", Page::Ring, &Make<RingPage>, &RingPage::staticMetaObject},
+    {1008, {159, 160, 161}, "STR_MAINPAGE_STR5", "Logger", Page::Logger, &Make<LoggerPage>, &LoggerPage::staticMetaObject},
 };
 
 }  // namespace

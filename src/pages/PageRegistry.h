@@ -21,8 +21,7 @@ struct PageEntry {
   struct Pictures {
     int normal, pressed, disabled;
   } pictures;
-  int captionIndex;  // "STR_MAINPAGE_STR%d": the button's caption and the page's title
-  std::string_view titleKey;
+  std::string_view titleKey;  // the page's title and its button's caption
   std::string_view titleDefault;
   std::optional<Page> sends;
   PageFrame* (*make)(AppContext& context, QWidget* window);
