@@ -241,13 +241,13 @@ int WritePages(Options& o, DeviceSession& session, const std::map<std::string, P
     Fail("O2 is sent to the tracker only while logging is on: add OX=1");
     return kBadValue;
   }
+  std::vector<std::string> keys;
+  for (const auto& change : changes) keys.push_back(change.first);
   std::vector<std::string> written;
-  for (Page page : kAllPages) {
-    bool carries = allPages;
-    for (const auto& change : changes) carries |= PageSends(page, change.first);
-    if (!carries) continue;
-    Say(o, "Writing the " + std::string(PageName(page)) + " settings...");
-    if (Status s = WritePage(o, session, page, edited); !s) {
+  // A restore's changes hold every key a page sends, so it writes every page.
+  for (const PageRow* page : PagesSending(keys)) {
+    Say(o, "Writing the " + std::string(page->name) + " settings...");
+    if (Status s = WritePage(o, session, page->id, edited); !s) {
       std::string done;
       for (const auto& w : written) done += (done.empty() ? "" : ", ") + w;
       std::string advice(PortAdvice(s.code()));
@@ -255,7 +255,7 @@ int WritePages(Options& o, DeviceSession& session, const std::map<std::string, P
            (advice.empty() ? "" : "\n" + advice));
       return ExitCodeFor(s.code());
     }
-    written.emplace_back(PageName(page));
+    written.emplace_back(page->name);
   }
   return kOk;
 }

@@ -10,30 +10,18 @@
 namespace zd573 {
 namespace {
 
-constexpr std::optional<Page> kOnlyRead = std::nullopt;
-constexpr KeyInfo T(std::string_view k, int cap, std::optional<Page> page) {
-  return {k, FieldKind::Text, cap, AcceptRule::Any, page};
-}
-constexpr KeyInfo N(std::string_view k, FieldKind kind, AcceptRule rule, std::optional<Page> page) {
-  return {k, kind, 0, rule, page};
-}
-constexpr KeyInfo B(std::string_view k, std::optional<Page> page) { return N(k, FieldKind::Byte, AcceptRule::Any, page); }
-constexpr KeyInfo B01(std::string_view k, std::optional<Page> page) {
-  return N(k, FieldKind::Byte, AcceptRule::ZeroOne, page);
-}
-constexpr KeyInfo I32(std::string_view k, std::optional<Page> page) { return N(k, FieldKind::I32, AcceptRule::Any, page); }
-constexpr KeyInfo Name(std::string_view k) { return T(k, 23, Page::Contacts); }
-constexpr KeyInfo Phone(std::string_view k) { return T(k, 19, Page::Contacts); }
-
-constexpr Page kInfo = Page::Info;
-constexpr Page kRing = Page::Ring;
-constexpr Page kGprs = Page::Gprs;
-constexpr Page kLogger = Page::Logger;
+constexpr KeyInfo T(std::string_view k, int cap) { return {k, FieldKind::Text, cap, AcceptRule::Any}; }
+constexpr KeyInfo N(std::string_view k, FieldKind kind, AcceptRule rule) { return {k, kind, 0, rule}; }
+constexpr KeyInfo B(std::string_view k) { return N(k, FieldKind::Byte, AcceptRule::Any); }
+constexpr KeyInfo B01(std::string_view k) { return N(k, FieldKind::Byte, AcceptRule::ZeroOne); }
+constexpr KeyInfo I32(std::string_view k) { return N(k, FieldKind::I32, AcceptRule::Any); }
+constexpr KeyInfo Name(std::string_view k) { return T(k, 23); }
+constexpr KeyInfo Phone(std::string_view k) { return T(k, 19); }
 
 constexpr std::array<KeyInfo, kKeyCount> kKeys = {{
-    T("B2", 15, kOnlyRead), T("OU", 15, Page::Password),
-    T("B0", 7, kInfo), T("B1", 19, kInfo), T("F4", 15, kInfo), B01("F5", kInfo), B01("F6", kInfo), B01("F7", kInfo),
-    N("O6", FieldKind::I32, AcceptRule::TimeZone, kInfo),
+    T("B2", 15), T("OU", 15),
+    T("B0", 7), T("B1", 19), T("F4", 15), B01("F5"), B01("F6"), B01("F7"),
+    N("O6", FieldKind::I32, AcceptRule::TimeZone),
     Name("Va"), Name("Vb"), Name("Vc"), Name("Vd"), Name("Ve"),
     Name("Vf"), Name("Vg"), Name("Vh"), Name("Vi"), Name("Vj"),
     Name("Vk"), Name("Vl"), Name("Vm"), Name("Vn"), Name("Vo"),
@@ -42,29 +30,18 @@ constexpr std::array<KeyInfo, kKeyCount> kKeys = {{
     Phone("VF"), Phone("VG"), Phone("VH"), Phone("VI"), Phone("VJ"),
     Phone("VK"), Phone("VL"), Phone("VM"), Phone("VN"), Phone("VO"),
     Phone("VP"), Phone("VQ"), Phone("VR"), Phone("VS"), Phone("VT"),
-    Phone("F0"), N("H2", FieldKind::U16, AcceptRule::U16Range, Page::Contacts),
+    Phone("F0"), N("H2", FieldKind::U16, AcceptRule::U16Range),
     Phone("G0"), Phone("G1"), Phone("G2"), Phone("G3"), Phone("G4"), Phone("G5"),
-    T("D1", 31, kGprs), T("D2", 31, kGprs), T("D3", 31, kGprs), T("D4", 31, kGprs), T("D5", 31, kGprs),
-    T("E0", 31, kOnlyRead), N("E1", FieldKind::U16, AcceptRule::Port, kOnlyRead),
-    T("E2", 31, kOnlyRead), N("E3", FieldKind::U16, AcceptRule::Port, kOnlyRead),
-    B("F8", kRing), B("FB", kRing), B("FE", kRing),
-    I32("XB", kRing), B("XC", kRing), B("XD", kRing),
-    I32("YB", kRing), B("YC", kRing), B("YD", kRing),
-    I32("ZB", kRing), B("ZC", kRing), B("ZD", kRing),
-    N("O2", FieldKind::U16, AcceptRule::U16Range, kLogger), N("OX", FieldKind::Byte, AcceptRule::U16Range, kLogger),
-    B01("F2", Page::Contacts), B("XA", kRing), B("YA", kRing), B("ZA", kRing), B("OZ", kOnlyRead),
+    T("D1", 31), T("D2", 31), T("D3", 31), T("D4", 31), T("D5", 31),
+    T("E0", 31), N("E1", FieldKind::U16, AcceptRule::Port),
+    T("E2", 31), N("E3", FieldKind::U16, AcceptRule::Port),
+    B("F8"), B("FB"), B("FE"),
+    I32("XB"), B("XC"), B("XD"),
+    I32("YB"), B("YC"), B("YD"),
+    I32("ZB"), B("ZC"), B("ZD"),
+    N("O2", FieldKind::U16, AcceptRule::U16Range), N("OX", FieldKind::Byte, AcceptRule::U16Range),
+    B01("F2"), B("XA"), B("YA"), B("ZA"), B("OZ"),
 }};
-
-// What messages call the fields that are not one of a numbered series.
-constexpr std::pair<std::string_view, std::string_view> kLabels[] = {
-    {"B2", "IMEI"}, {"OU", "password"}, {"B0", "SIM card PIN code"}, {"B1", "device phone number"},
-    {"F4", "date format"}, {"F5", "time format"}, {"F6", "daylight saving"}, {"F7", "automatic key lock"},
-    {"O6", "time zone"}, {"F0", "SMS report number"}, {"H2", "report interval"}, {"D1", "GPRS APN"},
-    {"D2", "GPRS user name"}, {"D3", "GPRS password"}, {"D4", "DNS 1"}, {"D5", "DNS 2"},
-    {"E0", "server IP address"}, {"E1", "server port"}, {"E2", "second server address"},
-    {"E3", "second server port"}, {"F8", "vibrate mode"}, {"FB", "ringing volume"}, {"FE", "ring tone"},
-    {"O2", "logging interval"}, {"OX", "logging"}, {"F2", "SMS format"}, {"OZ", "number of melodies"},
-};
 
 constexpr bool TableMatchesProtocol() {
   for (int i = 0; i < kTableKeyCount; ++i)
@@ -113,23 +90,6 @@ const KeyInfo* FindKey(std::string_view key) {
 int TableIndex(std::string_view key) {
   int s = SlotOf(key);
   return s < 2 ? -1 : s - 2;
-}
-
-std::string FieldLabel(std::string_view key) {
-  const std::string code = " (" + std::string(key) + ")";
-  if (key.size() == 2) {
-    const char c = key[1];
-    if (key[0] == 'V' && c >= 'a' && c <= 't') return "name of contact " + std::to_string(c - 'a' + 1) + code;
-    if (key[0] == 'V' && c >= 'A' && c <= 'T') return "phone number of contact " + std::to_string(c - 'A' + 1) + code;
-    if (key[0] == 'G' && c >= '0' && c <= '5') return "emergency number " + std::to_string(c - '0' + 1) + code;
-    if (c >= 'A' && c <= 'D' && key[0] >= 'X' && key[0] <= 'Z') {
-      static constexpr std::string_view kPart[] = {"melody", "time", "mode", "weekdays"};
-      return "alarm " + std::to_string(key[0] - 'X' + 1) + " " + std::string(kPart[c - 'A']) + code;
-    }
-  }
-  for (const auto& [k, label] : kLabels)
-    if (k == key) return std::string(label) + code;
-  return std::string(key);
 }
 
 std::int32_t ConvertDecimal(std::string_view text) {
@@ -210,11 +170,6 @@ void DeviceSettings::StoreReplyPairs(
 DeviceValues DeviceSettings::Snapshot() const {
   std::lock_guard lock(mutex_);
   return values_;
-}
-
-void DeviceSettings::Assign(const DeviceValues& values) {
-  std::lock_guard lock(mutex_);
-  values_ = values;
 }
 
 void DeviceSettings::Update(const std::function<void(DeviceValues&)>& change) {

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,15 +28,11 @@ enum class AcceptRule : std::uint8_t {
   TimeZone,   // -43200 to 46800 seconds east of UTC
 };
 
-// The configuration pages; each writes its keys in one transaction.
-enum class Page : std::uint8_t { Info, Contacts, Gprs, Ring, Logger, Password };
-
 struct KeyInfo {
   std::string_view key;
   FieldKind kind;
   int capacity;  // bytes, texts only
   AcceptRule rule;
-  std::optional<Page> page;  // the page whose transaction sends the key; none for keys only read
 };
 
 inline constexpr int kKeyCount = 85;  // B2, OU and the table
@@ -49,8 +44,6 @@ std::span<const KeyInfo> TableKeys();
 const KeyInfo* FindKey(std::string_view key);
 // Position in the table, or -1 for B2, OU and unknown keys.
 int TableIndex(std::string_view key);
-// How messages name a field: "GPRS APN (D1)", "name of contact 3 (Vc)".
-std::string FieldLabel(std::string_view key);
 
 // Decimal conversion as the device's firmware tools do it: leading blanks and a
 // sign accepted, stops at the first non-digit, 0 without digits, saturates at
@@ -97,7 +90,6 @@ class DeviceSettings {
   void StoreReplyPairs(std::span<const std::pair<std::string_view, std::string_view>> pairs);
 
   DeviceValues Snapshot() const;
-  void Assign(const DeviceValues& values);
   void Update(const std::function<void(DeviceValues&)>& change);
   std::string Text(std::string_view key) const;
   std::int32_t Number(std::string_view key) const;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "device/device_settings.h"
+#include "device/page_table.h"
 #include "device/protocol.h"
 
 namespace zd573 {
@@ -18,7 +19,6 @@ void Pair(std::string& s, std::string_view key, std::string_view value) {
   s += '=';
   s += value;
 }
-void Pair(std::string& s, std::string_view key, int value) { Pair(s, key, std::to_string(value)); }
 
 std::string SetHead(char kind, int index) {
   return kSetHead + kind + "," + std::to_string(index);
@@ -28,12 +28,6 @@ std::string End(std::string s) { return s += proto::kTerminator; }
 
 std::string Query(std::string_view command) {
   return kQueryHead + std::string(command) + std::string(proto::kTerminator);
-}
-
-Status CheckAll(std::initializer_list<std::pair<std::string_view, std::string_view>> fields) {
-  for (const auto& [key, value] : fields)
-    if (auto s = CheckFramingSafe(key, value); !s) return s;
-  return {};
 }
 
 }  // namespace
@@ -63,105 +57,73 @@ Status CheckFramingSafe(std::string_view key, std::string_view value) {
   return {};
 }
 
+Expected<Sentence> BuildSetSentence(const SentenceCut& cut, const std::function<std::string(std::string_view)>& value) {
+  std::string out = SetHead(cut.part, cut.number);
+  for (std::string_view key : cut.keys) {
+    const std::string v = value(key);
+    if (auto s = CheckFramingSafe(key, v); !s) return s.failure();
+    Pair(out, key, v);
+  }
+  return End(std::move(out));
+}
+
+namespace {
+
+// The page's sentences with the given values, one per key in sentence order.
+Expected<std::vector<Sentence>> BuildInOrder(Page page, const std::vector<std::string>& values) {
+  std::vector<Sentence> out;
+  std::size_t next = 0;
+  for (const SentenceCut& cut : FindPageRow(page)->sentences) {
+    auto s = BuildSetSentence(cut, [&](std::string_view) { return next < values.size() ? values[next++] : std::string(); });
+    if (!s) return s.failure();
+    out.push_back(std::move(*s));
+  }
+  return out;
+}
+
+Expected<Sentence> OnlySentence(Page page, const std::vector<std::string>& values) {
+  auto all = BuildInOrder(page, values);
+  if (!all) return all.failure();
+  return std::move(all->front());
+}
+
+std::string Num(int v) { return std::to_string(v); }
+
+}  // namespace
+
 Expected<Sentence> BuildInfoSentence(int f5, int f7, std::string_view b0, std::string_view b1, int f6,
                                      std::string_view f4, int o6) {
-  if (auto s = CheckAll({{"B0", b0}, {"B1", b1}, {"F4", f4}}); !s) return s.failure();
-  std::string out = SetHead(proto::kPartOnly, 0);
-  Pair(out, "F5", f5);
-  Pair(out, "F7", f7);
-  Pair(out, "B0", b0);
-  Pair(out, "B1", b1);
-  Pair(out, "F6", f6);
-  Pair(out, "F4", f4);
-  Pair(out, "O6", o6);
-  return End(std::move(out));
+  return OnlySentence(Page::Info, {Num(f5), Num(f7), std::string(b0), std::string(b1), Num(f6), std::string(f4), Num(o6)});
 }
 
 Expected<Sentence> BuildGprsSentence(const std::array<std::string_view, 5>& d) {
-  static constexpr std::string_view kKeys[5] = {"D1", "D2", "D3", "D4", "D5"};
-  std::string out = SetHead(proto::kPartOnly, 0);
-  for (int i = 0; i < 5; ++i) {
-    if (auto s = CheckFramingSafe(kKeys[i], d[i]); !s) return s.failure();
-    Pair(out, kKeys[i], d[i]);
-  }
-  return End(std::move(out));
+  return OnlySentence(Page::Gprs, {d.begin(), d.end()});
 }
 
-Sentence BuildLoggerOnSentence(int o2, int ox) {
-  std::string out = SetHead(proto::kPartOnly, 0);
-  Pair(out, "O2", o2);
-  Pair(out, "OX", ox);
-  return End(std::move(out));
-}
+Sentence BuildLoggerOnSentence(int o2, int ox) { return *OnlySentence(Page::Logger, {Num(o2), Num(ox)}); }
 
 Sentence BuildLoggerOffSentence() {
-  std::string out = SetHead(proto::kPartOnly, 0);
-  Pair(out, "OX", 0);
-  return End(std::move(out));
+  DeviceValues off;  // logging off: the logger page sends OX=0 alone
+  return BuildRowTransaction(*FindPageRow(Page::Logger), off)->front();
 }
 
 Expected<Sentence> BuildPasswordSentence(std::string_view password) {
-  if (auto s = CheckFramingSafe("OU", password); !s) return s.failure();
-  std::string out = SetHead(proto::kPartOnly, 0);
-  Pair(out, "OU", password);
-  return End(std::move(out));
+  return OnlySentence(Page::Password, {std::string(password)});
 }
 
 std::vector<Sentence> BuildRingTransaction(const RingValues& v) {
-  const auto& x = v.alarms[0];
-  const auto& y = v.alarms[1];
-  const auto& z = v.alarms[2];
-  std::string first = SetHead(proto::kPartFirst, 0);
-  Pair(first, "FE", v.fe);
-  Pair(first, "F8", v.f8);
-  Pair(first, "FB", v.fb);
-  Pair(first, "XB", x.time);
-  Pair(first, "XC", x.mode);
-  Pair(first, "XD", x.weekdays);
-  Pair(first, "XA", x.melody);
-  Pair(first, "YA", y.melody);  // the device takes alarm 2's melody with the first half
-  std::string second = SetHead(proto::kPartLast, 1);
-  Pair(second, "YB", y.time);
-  Pair(second, "YC", y.mode);
-  Pair(second, "YD", y.weekdays);
-  Pair(second, "ZB", z.time);
-  Pair(second, "ZC", z.mode);
-  Pair(second, "ZD", z.weekdays);
-  Pair(second, "ZA", z.melody);
-  return {End(std::move(first)), End(std::move(second))};
+  const auto& [x, y, z] = v.alarms;
+  return *BuildInOrder(Page::Ring, {Num(v.fe), Num(v.f8), Num(v.fb), Num(x.time), Num(x.mode), Num(x.weekdays),
+                                    Num(x.melody), Num(y.melody), Num(y.time), Num(y.mode), Num(y.weekdays),
+                                    Num(z.time), Num(z.mode), Num(z.weekdays), Num(z.melody)});
 }
 
 Expected<std::vector<Sentence>> BuildContactsTransaction(const ContactValues& v) {
-  std::vector<Sentence> out;
-  out.reserve(10);
-  char key[3] = {'V', 'a', 0};
-  // Sentences 0..7: five contacts each, names first (Va..Vt), then numbers (VA..VT).
-  for (int part = 0; part < 8; ++part) {
-    std::string s = SetHead(part == 0 ? proto::kPartFirst : proto::kPartMiddle, part);
-    const bool names = part < 4;
-    for (int i = 0; i < 5; ++i) {
-      int contact = (part % 4) * 5 + i;
-      key[1] = static_cast<char>((names ? 'a' : 'A') + contact);
-      const std::string& value = names ? v.names[contact] : v.numbers[contact];
-      if (auto c = CheckFramingSafe(key, value); !c) return c.failure();
-      Pair(s, key, value);
-    }
-    out.push_back(End(std::move(s)));
-  }
-  std::string g = SetHead(proto::kPartMiddle, 8);
-  for (int slot = 0; slot < 6; ++slot) {
-    char gkey[3] = {'G', static_cast<char>('0' + slot), 0};
-    if (auto c = CheckFramingSafe(gkey, v.emergency[slot]); !c) return c.failure();
-    Pair(g, gkey, v.emergency[slot]);
-  }
-  out.push_back(End(std::move(g)));
-  if (auto c = CheckFramingSafe("F0", v.f0); !c) return c.failure();
-  std::string last = SetHead(proto::kPartLast, 9);
-  Pair(last, "H2", v.h2);
-  Pair(last, "F0", v.f0);
-  Pair(last, "F2", v.f2);
-  out.push_back(End(std::move(last)));
-  return out;
+  std::vector<std::string> values(v.names.begin(), v.names.end());
+  values.insert(values.end(), v.numbers.begin(), v.numbers.end());
+  values.insert(values.end(), v.emergency.begin(), v.emergency.end());
+  values.insert(values.end(), {Num(v.h2), v.f0, Num(v.f2)});
+  return BuildInOrder(Page::Contacts, values);
 }
 
 Sentence BuildIdentifyQuery() { return Query("L1(B2,OU)"); }

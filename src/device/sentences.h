@@ -2,6 +2,8 @@
 // The sentences the program sends to the tracker, byte for byte, and the reply parse.
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,7 +23,20 @@ using Sentence = std::string;
 // is fine: phone codes such as "*31#" need them.
 Status CheckFramingSafe(std::string_view key, std::string_view value);
 
-// Set sentences. Texts are byte strings in the device encoding.
+// The shape of one set sentence: its part mark (proto::kPartOnly, kPartFirst,
+// kPartMiddle, kPartLast), its number in the transaction and its keys in order.
+struct SentenceCut {
+  char part;
+  int number;
+  std::span<const std::string_view> keys;
+};
+
+// The sentence of `cut`, each key followed by `value(key)`; a value that
+// cannot be framed builds nothing.
+Expected<Sentence> BuildSetSentence(const SentenceCut& cut, const std::function<std::string(std::string_view)>& value);
+
+// Each page's sentences from plain values, built from the page table's cut.
+// Texts are byte strings in the device encoding.
 Expected<Sentence> BuildInfoSentence(int f5, int f7, std::string_view b0, std::string_view b1, int f6,
                                      std::string_view f4, int o6);
 Expected<Sentence> BuildGprsSentence(const std::array<std::string_view, 5>& d1ToD5);

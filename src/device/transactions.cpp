@@ -5,72 +5,15 @@
 #include "device/device_job.h"
 
 namespace zd573 {
-std::string_view PageName(Page page) {
-  switch (page) {
-    case Page::Info: return "device information";
-    case Page::Contacts: return "contacts and messages";
-    case Page::Gprs: return "GPRS";
-    case Page::Ring: return "ringing and alarms";
-    case Page::Logger: return "logger";
-    case Page::Password: return "password";
-  }
-  return "";
+Expected<std::vector<Sentence>> BuildPageTransaction(Page page, DeviceValues& values) {
+  const PageRow* row = FindPageRow(page);
+  if (!row) return Error{"Unknown page"};
+  return BuildRowTransaction(*row, values);
 }
 
-std::optional<Page> PageOfKey(std::string_view key) {
-  const KeyInfo* k = FindKey(key);
-  return k ? k->page : std::nullopt;
-}
+namespace {
 
-bool PageSends(Page page, std::string_view key) { return PageOfKey(key) == page; }
-
-Expected<std::vector<Sentence>> BuildPageTransaction(Page page, DeviceValues& v) {
-  auto one = [](Expected<Sentence> s) -> Expected<std::vector<Sentence>> {
-    if (!s) return s.failure();
-    return std::vector<Sentence>{std::move(s.value())};
-  };
-  switch (page) {
-    case Page::Info:
-      return one(BuildInfoSentence(v.Number("F5"), v.Number("F7"), v.Text("B0"), v.Text("B1"), v.Number("F6"),
-                                   v.Text("F4"), v.Number("O6")));
-    case Page::Contacts: {
-      if (v.Number("H2") <= 3) v.SetNumber("H2", 3);  // the device cannot report more often
-      ContactValues c;
-      char key[3] = {'V', 0, 0};
-      for (int i = 0; i < 20; ++i) {
-        key[1] = static_cast<char>('a' + i);
-        c.names[i] = v.Text(key);
-        key[1] = static_cast<char>('A' + i);
-        c.numbers[i] = v.Text(key);
-      }
-      for (int i = 0; i < 6; ++i) c.emergency[i] = v.Text(std::string{'G', static_cast<char>('0' + i)});
-      c.h2 = v.Number("H2");
-      c.f0 = v.Text("F0");
-      c.f2 = v.Number("F2");
-      return BuildContactsTransaction(c);
-    }
-    case Page::Gprs:
-      return one(BuildGprsSentence({v.Text("D1"), v.Text("D2"), v.Text("D3"), v.Text("D4"), v.Text("D5")}));
-    case Page::Ring: {
-      RingValues r{v.Number("FE"), v.Number("F8"), v.Number("FB"), {}};
-      const char letters[3] = {'X', 'Y', 'Z'};
-      for (int i = 0; i < 3; ++i) {
-        auto k = [&](char field) { return std::string{letters[i], field}; };
-        r.alarms[i] = {v.Number(k('B')), v.Number(k('C')), v.Number(k('D')), v.Number(k('A'))};
-      }
-      return BuildRingTransaction(r);
-    }
-    case Page::Logger:
-      if (v.Number("OX") == 0) return std::vector<Sentence>{BuildLoggerOffSentence()};
-      v.SetNumber("OX", 1);
-      if (v.Number("O2") <= 0) v.SetNumber("O2", 1);
-      return std::vector<Sentence>{BuildLoggerOnSentence(v.Number("O2"), v.Number("OX"))};
-    case Page::Password:
-      return one(BuildPasswordSentence(v.Text("OU")));
-  }
-  return Error{"Unknown page"};
-}
-
+// The keys a set sentence carries (",KEY=value" fields).
 std::vector<std::string> SentenceKeys(const Sentence& sentence) {
   std::vector<std::string> keys;
   std::size_t field = sentence.find(',');
@@ -82,8 +25,6 @@ std::vector<std::string> SentenceKeys(const Sentence& sentence) {
   }
   return keys;
 }
-
-namespace {
 
 Error Stopped() {
   return Error{"Stopped before every sentence was written", ErrorCode::Stopped}.Names(MessageKind::Stopped);
@@ -137,7 +78,7 @@ void WriteBuilt(DevicePort& port, Page page, DeviceSettings& settings, const Dev
     settings.Update([&](DeviceValues& record) {
       for (const std::string& key : SentenceKeys(sentence)) {
         const KeyInfo* k = FindKey(key);
-        if (!k || k->page != page) continue;
+        if (!k || !PageSends(page, key)) continue;
         if (k->kind == FieldKind::Text) {
           record.SetText(k->key, values.Text(k->key));
         } else {
@@ -163,10 +104,10 @@ void WriteBuilt(DevicePort& port, Page page, DeviceSettings& settings, const Dev
   result.stored = settings.Snapshot();
 }
 
-}  // namespace
-
-ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& settings, const DeviceValues& edited,
-                      const WriteOptions& options) {
+// Builds first, so a value that cannot be sent never touches a port; then
+// writes on the port the caller holds, or on `portName` opened for the write.
+ApplyResult Apply(DevicePort* held, const std::string& portName, Page page, DeviceSettings& settings,
+                  const DeviceValues& edited, const WriteOptions& options) {
   ApplyResult result;
   DeviceValues values = edited;
   auto sentences = BuildForApply(page, values);
@@ -175,27 +116,31 @@ ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& se
     return result;
   }
   result.total = static_cast<int>(sentences->size());
-  auto port = OpenComPort(portName);
-  if (!port) {
-    result.status = port.failure();
-    return result;
+  std::unique_ptr<DevicePort> opened;
+  if (!held) {
+    auto port = OpenComPort(portName);
+    if (!port) {
+      result.status = port.failure();
+      return result;
+    }
+    opened = std::move(*port);
+    held = opened.get();
   }
-  WriteBuilt(**port, page, settings, values, *sentences, options, result);
-  (*port)->Close();
+  WriteBuilt(*held, page, settings, values, *sentences, options, result);
+  if (opened) opened->Close();
   return result;
+}
+
+}  // namespace
+
+ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& settings, const DeviceValues& edited,
+                      const WriteOptions& options) {
+  return Apply(nullptr, portName, page, settings, edited, options);
 }
 
 ApplyResult ApplyPageOn(DevicePort& port, Page page, DeviceSettings& settings, const DeviceValues& edited,
                         const WriteOptions& options) {
-  ApplyResult result;
-  DeviceValues values = edited;
-  auto sentences = BuildForApply(page, values);
-  if (!sentences) {
-    result.status = sentences.failure();
-    return result;
-  }
-  WriteBuilt(port, page, settings, values, *sentences, options, result);
-  return result;
+  return Apply(&port, {}, page, settings, edited, options);
 }
 
 Status SendQuery(const std::string& portName, const Sentence& query, const WriteOptions& options) {

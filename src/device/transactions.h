@@ -13,19 +13,11 @@
 #include "common/result.h"
 #include "device/device_port.h"
 #include "device/device_settings.h"
+#include "device/page_table.h"
 #include "device/sentences.h"
 #include "device/timing.h"
 
 namespace zd573 {
-
-inline constexpr Page kAllPages[] = {Page::Info, Page::Contacts, Page::Gprs, Page::Ring, Page::Logger, Page::Password};
-
-std::string_view PageName(Page page);
-// The page whose transaction sends KEY (from the key table); none for keys
-// that are only read (B2, E0..E3, OZ).
-std::optional<Page> PageOfKey(std::string_view key);
-// Whether the page's transaction sends KEY.
-bool PageSends(Page page, std::string_view key);
 
 // The six date formats the tracker knows, sent as F4 whatever the display language.
 inline constexpr std::string_view kDateFormats[6] = {"mm-dd-yy", "dd-mm-yy", "yy-mm-dd",
@@ -33,8 +25,8 @@ inline constexpr std::string_view kDateFormats[6] = {"mm-dd-yy", "dd-mm-yy", "yy
 
 // Applies the page's own rules to the values it is about to send (a report
 // interval of at most 3 becomes 3; logging is stored as 0 or 1 and an interval
-// of 0 becomes 1 while logging is on) and builds its sentences. Nothing is
-// built when a text cannot be framed.
+// of 0 becomes 1 while logging is on) and builds its sentences from its row of
+// the page table. Nothing is built when a text cannot be framed.
 Expected<std::vector<Sentence>> BuildPageTransaction(Page page, DeviceValues& values);
 
 struct WriteOptions {
@@ -45,9 +37,6 @@ struct WriteOptions {
   // A stop ends the writing between sentences, or cuts a pause short.
   std::stop_token stop;
 };
-
-// The keys a set sentence carries (",KEY=value" fields).
-std::vector<std::string> SentenceKeys(const Sentence& sentence);
 
 struct WriteOutcome {
   Status status;

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "device/page_table.h"
 #include "device/sentences.h"
 #include "device/transactions.h"
 #include "settings/text_encoding.h"
@@ -59,8 +60,10 @@ Error NotANumber(const KeyInfo& k, std::string_view text) {
 }
 
 // The two intervals are typed into edit boxes and read the way the pages
-// always have: blanks, a sign, digits, and whatever follows is ignored.
-Expected<PreparedValue> PrepareInterval(const KeyInfo& k, std::string_view text, const ValueRules& rules) {
+// always have: blanks, a sign, digits, and whatever follows is ignored. Their
+// pages' floors apply.
+Expected<PreparedValue> PrepareInterval(const KeyInfo& k, const ValueFloor& floor, std::string_view text,
+                                        const ValueRules& rules) {
   std::int64_t typed = 0;
   if (!rules.wholeIntervals) {
     typed = ConvertDecimal(text);
@@ -71,9 +74,8 @@ Expected<PreparedValue> PrepareInterval(const KeyInfo& k, std::string_view text,
     return Bad(FieldLabel(k.key) + " is too large: " + std::to_string(typed) + " (at most 65535)",
                MessageKind::TooLarge, k.key, {std::to_string(typed), "65535"});
   PreparedValue out;
-  const bool report = k.key == "H2";
-  const std::int64_t least = report ? 3 : 1;
-  const bool raise = report ? typed <= 3 : typed <= 0;
+  const std::int64_t least = floor.sentAs;
+  const bool raise = typed <= floor.atMost;
   out.number = raise ? least : typed;
   if (raise && std::to_string(out.number) != text)
     out.note = "the " + FieldLabel(k.key) + " is sent as " + std::to_string(least) + ", the shortest the tracker takes";
@@ -136,9 +138,9 @@ Expected<PreparedValue> PrepareText(const KeyInfo& k, std::string_view utf8, con
 Expected<PreparedValue> PrepareValue(std::string_view key, std::string_view utf8, const ValueRules& rules) {
   const KeyInfo* k = FindKey(key);
   if (!k) return Bad("unknown key " + std::string(key));
-  if (!k->page) return Bad(FieldLabel(key) + " is read from the tracker and cannot be set");
+  if (!PageOfKey(key)) return Bad(FieldLabel(key) + " is read from the tracker and cannot be set");
   if (k->kind == FieldKind::Text) return PrepareText(*k, utf8, rules);
-  if (key == "H2" || key == "O2") return PrepareInterval(*k, utf8, rules);
+  if (const ValueFloor* floor = FloorOf(key)) return PrepareInterval(*k, *floor, utf8, rules);
   auto number = PrepareNumber(*k, utf8);
   // Logging is on or off; the logger page sends any other value as on.
   if (number && key == "OX" && number->number > 1) {

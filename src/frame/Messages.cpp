@@ -8,6 +8,7 @@
 #include "device/device_port.h"
 #include "device/device_settings.h"
 #include "device/log_download.h"
+#include "device/page_table.h"
 #include "device/transactions.h"
 #include "frame/AppContext.h"
 #include "logger/log_export.h"
@@ -27,37 +28,11 @@ struct KeyText {
   std::string_view text;
 };
 
-// Fields named alike whatever their number are formed below; these have names of their own.
-constexpr KeyText kFieldNames[] = {
-    {"B2", "STR_DEVICEPAGE_FIELDIMEI"},       {"OU", "STR_PASSWORDPAGE_FIELDPASSWORD"},
-    {"B0", "STR_DEVICEPAGE_FIELDPIN"},        {"B1", "STR_DEVICEPAGE_FIELDPHONE"},
-    {"F4", "STR_DEVICEPAGE_FIELDDATEFORMAT"}, {"F5", "STR_DEVICEPAGE_FIELDTIMEFORMAT"},
-    {"F6", "STR_DEVICEPAGE_FIELDDAYLIGHT"},   {"F7", "STR_DEVICEPAGE_FIELDKEYLOCK"},
-    {"O6", "STR_DEVICEPAGE_FIELDTIMEZONE"},   {"F0", "STR_MSGSPAGE_FIELDREPORTNUMBER"},
-    {"H2", "STR_MSGSPAGE_FIELDINTERVAL"},     {"F2", "STR_MSGSPAGE_FIELDFORMAT"},
-    {"D1", "STR_GPRSPAGE_FIELDAPN"},          {"D2", "STR_GPRSPAGE_FIELDUSER"},
-    {"D3", "STR_GPRSPAGE_FIELDPASSWORD"},     {"D4", "STR_GPRSPAGE_FIELDDNS1"},
-    {"D5", "STR_GPRSPAGE_FIELDDNS2"},         {"E0", "STR_GPRSPAGE_FIELDIP"},
-    {"E1", "STR_GPRSPAGE_FIELDPORT"},         {"E2", "STR_GPRSPAGE_FIELDIP2"},
-    {"E3", "STR_GPRSPAGE_FIELDPORT2"},        {"F8", "STR_RINGPAGE_FIELDVIBRATE"},
-    {"FB", "STR_RINGPAGE_FIELDVOLUME"},       {"FE", "STR_RINGPAGE_FIELDRINGTONE"},
-    {"OZ", "STR_RINGPAGE_FIELDMELODIES"},     {"O2", "STR_LOGGERPAGE_FIELDINTERVAL"},
-    {"OX", "STR_LOGGERPAGE_FIELDLOGGING"},
-};
-
-constexpr std::string_view kAlarmFields[] = {"STR_RINGPAGE_FIELDALARMMELODY", "STR_RINGPAGE_FIELDALARMTIME",
-                                             "STR_RINGPAGE_FIELDALARMMODE", "STR_RINGPAGE_FIELDALARMDAYS"};
-
-// What the core's PageName() says, by the key of the page's own name.
+// The name of the settings a failed write was about, from the page the core named.
 QString SettingsName(const AppContext& context, const QString& coreName) {
-  static constexpr std::pair<Page, std::string_view> kNames[] = {
-      {Page::Info, "STR_DEVICEPAGE_SETTINGS"}, {Page::Contacts, "STR_MSGSPAGE_SETTINGS"},
-      {Page::Gprs, "STR_GPRSPAGE_SETTINGS"},   {Page::Ring, "STR_RINGPAGE_SETTINGS"},
-      {Page::Logger, "STR_LOGGERPAGE_SETTINGS"}, {Page::Password, "STR_PASSWORDPAGE_SETTINGS"},
-  };
-  for (const auto& [page, key] : kNames)
-    if (coreName == FromUtf8(PageName(page))) return context.Text(key);
-  return coreName;
+  const QByteArray name = coreName.toUtf8();
+  const PageRow* row = PageNamed(std::string_view(name.constData(), static_cast<std::size_t>(name.size())));
+  return row ? context.Text(row->nameKey) : coreName;
 }
 
 QString CharacterName(const AppContext& context, const std::string& c) {
@@ -217,18 +192,10 @@ QString FillIn(const QString& format, const QStringList& args) {
 }
 
 QString FieldName(const AppContext& context, std::string_view key) {
-  if (key.size() == 2) {
-    const char c = key[1];
-    const QStringList number{QString::number(c - (c >= 'a' ? 'a' : c >= 'A' ? 'A' : '0') + 1)};
-    if (key[0] == 'V' && c >= 'a' && c <= 't') return FillIn(context.Text("STR_MSGSPAGE_FIELDNAME"), number);
-    if (key[0] == 'V' && c >= 'A' && c <= 'T') return FillIn(context.Text("STR_MSGSPAGE_FIELDNUMBER"), number);
-    if (key[0] == 'G' && c >= '0' && c <= '5') return FillIn(context.Text("STR_MSGSPAGE_FIELDEMERGENCY"), number);
-    if (key[0] >= 'X' && key[0] <= 'Z' && c >= 'A' && c <= 'D')
-      return FillIn(context.Text(kAlarmFields[c - 'A']), {QString::number(key[0] - 'X' + 1)});
-  }
-  for (const auto& [k, text] : kFieldNames)
-    if (k == key) return context.Text(text);
-  return FromUtf8(FieldLabel(key));
+  const std::optional<FieldNaming> naming = NameOfField(key);
+  if (!naming) return FromUtf8(key);
+  const QString name = context.Text(naming->text->textKey);
+  return naming->number == 0 ? name : FillIn(name, {QString::number(naming->number)});
 }
 
 QString CodePageName(const AppContext& context, int codePage) {

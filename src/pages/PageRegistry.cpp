@@ -15,26 +15,39 @@ PageFrame* Make(AppContext& context, QWidget* window) {
   return new P(context, window);
 }
 
-constexpr PageEntry kPages[] = {
-    {1002, {171, 172, 173}, "STR_MAINPAGE_STR1", "Device Information", Page::Info, &Make<InfoPage>, &InfoPage::staticMetaObject},
-    {1005, {150, 151, 152}, "STR_MAINPAGE_STR2", "Contacts && Message", Page::Contacts, &Make<MsgPage>, &MsgPage::staticMetaObject},
-    {1006, {153, 154, 155}, "STR_MAINPAGE_STR3", "GPRS Parameter", Page::Gprs, &Make<GPRSPage>, &GPRSPage::staticMetaObject},
-    {1007, {156, 157, 158}, "STR_MAINPAGE_STR4", "Ringing && Alarm", Page::Ring, &Make<RingPage>, &RingPage::staticMetaObject},
-    {1008, {159, 160, 161}, "STR_MAINPAGE_STR5", "Logger", Page::Logger, &Make<LoggerPage>, &LoggerPage::staticMetaObject},
-};
+std::span<const PageEntry> Entries() {
+  static const PageEntry kPages[] = {
+      {1002, {171, 172, 173}, Page::Info, &Make<InfoPage>, &InfoPage::staticMetaObject},
+      {1005, {150, 151, 152}, Page::Contacts, &Make<MsgPage>, &MsgPage::staticMetaObject},
+      {1006, {153, 154, 155}, Page::Gprs, &Make<GPRSPage>, &GPRSPage::staticMetaObject},
+      {1007, {156, 157, 158}, Page::Ring, &Make<RingPage>, &RingPage::staticMetaObject},
+      {1008, {159, 160, 161}, Page::Logger, &Make<LoggerPage>, &LoggerPage::staticMetaObject},
+  };
+  return kPages;
+}
 
 }  // namespace
 
-std::span<const PageEntry> ConfigurationPages() { return kPages; }
+PageEntry::PageEntry(int button, Pictures faces, Page page, Maker maker, const QMetaObject* pageClass)
+    : buttonId(button),
+      pictures(faces),
+      core(FindPageRow(page)),
+      titleKey(core->titleKey),
+      titleDefault(core->titleDefault),
+      sends(page),
+      make(maker),
+      type(pageClass) {}
+
+std::span<const PageEntry> ConfigurationPages() { return Entries(); }
 
 const PageEntry* FindPage(int buttonId) {
-  for (const PageEntry& e : kPages)
+  for (const PageEntry& e : Entries())
     if (e.buttonId == buttonId) return &e;
   return nullptr;
 }
 
 const PageEntry* FindPage(const QMetaObject& type) {
-  for (const PageEntry& e : kPages)
+  for (const PageEntry& e : Entries())
     if (e.type == &type) return &e;
   return nullptr;
 }

@@ -1,12 +1,13 @@
 #pragma once
-// Every configuration page, named once: its main-window button and pictures,
-// its title, the transaction its Apply sends and how it is made. The main
-// window, the page factory and the tests all read this table.
+// Every configuration page of the window: its main-window button and
+// pictures, the core's row of the page (its name, title and what its Apply
+// sends) and how its class is made. The main window, the page factory and the
+// tests all read this table.
 #include <optional>
 #include <span>
 #include <string_view>
 
-#include "device/device_settings.h"
+#include "device/page_table.h"
 
 class QWidget;
 struct QMetaObject;
@@ -17,14 +18,20 @@ class AppContext;
 class PageFrame;
 
 struct PageEntry {
-  int buttonId;  // the main window's button (and the page's id)
+  using Maker = PageFrame* (*)(AppContext& context, QWidget* window);
   struct Pictures {
     int normal, pressed, disabled;
-  } pictures;
-  std::string_view titleKey;  // the page's title and its button's caption
+  };
+  PageEntry(int button, Pictures faces, Page page, Maker maker, const QMetaObject* pageClass);
+
+  int buttonId;  // the main window's button (and the page's id)
+  Pictures pictures;
+  const PageRow* core;  // the page's row in the core's page table
+  // From the core's row: the page's title and its button's caption, and the transaction its Apply sends.
+  std::string_view titleKey;
   std::string_view titleDefault;
   std::optional<Page> sends;
-  PageFrame* (*make)(AppContext& context, QWidget* window);
+  Maker make;
   const QMetaObject* type;  // the page's class
 };
 

@@ -29,7 +29,6 @@ class IniFile {
   IniFile() = default;
   explicit IniFile(std::filesystem::path path) : path_(std::move(path)) {}
 
-  void SetPath(std::filesystem::path path) { path_ = std::move(path); }
   const std::filesystem::path& path() const { return path_; }
 
   // The stored value, trimmed and cut to kMaxValueChars, or `fallback` when the
