@@ -217,6 +217,9 @@ void LoggerPage::SetDownloading(bool busy) {
   for (CGdipButton* b : {export_, delete_}) b->SetCaptionColor(busy ? skin::kHintColour : skin::kDialogTextColour);
   for (QWidget* w : std::initializer_list<QWidget*>{interval_, logging_}) w->setEnabled(!busy);
   for (QAbstractButton* choice : formats_->buttons()) choice->setEnabled(!busy);
+  // The keyboard goes back to Export, which started the download, never on to
+  // Delete when Cancel disappears.
+  if (!busy && window()->focusWidget() == cancel_) export_->setFocus(Qt::OtherFocusReason);
   cancel_->setVisible(busy);
   if (busy) cancel_->setFocus(Qt::OtherFocusReason);
 }
@@ -331,7 +334,19 @@ void LoggerPage::WriteExport() {
       });
 }
 
-void LoggerPage::DeleteLog() { SendDeviceQuery(BuildLogEraseQuery()); }
+void LoggerPage::DeleteLog() {
+  if (Busy() || download_) return;
+  // The erase cannot be undone: ask, with No as what Enter means.
+  if (!context_.AskYesNo(this,
+                         Text("STR_LOGGERPAGE_DELETEASK", "Delete every record of the GPS data log in the tracker? "
+                                                          "They cannot be recovered."),
+                         true))
+    return;
+  SendDeviceQuery(BuildLogEraseQuery(), [this] {
+    context_.ShowMessage(this, Text("STR_LOGGERPAGE_DELETESENT", "The tracker was told to delete its GPS data log."),
+                         MessageIcon::Information);
+  });
+}
 
 void LoggerPage::paintEvent(QPaintEvent* event) {
   PageFrame::paintEvent(event);

@@ -251,7 +251,7 @@ class TestDialogs : public QObject {
     QCOMPARE(page.FieldLabel()->text(), QStringLiteral("Language:"));
     QTest::mouseClick(page.AboutTab(), Qt::LeftButton);
     QCOMPARE(page.CurrentMode(), SetupPage::Mode::About);
-    QCOMPARE(page.FieldLabel()->text(), QStringLiteral("First line.\nSecond line.\r"));
+    QCOMPARE(page.FieldLabel()->text(), QStringLiteral("First line.\nSecond line.\r\n\nVersion " ZD573_VERSION));
     QCOMPARE(page.OptionsTab()->Foreground(), QColor(255, 255, 255));
     QCOMPARE(page.AboutTab()->Foreground(), QColor(0, 0, 0));
     QVERIFY(!page.LanguageList()->isVisible());

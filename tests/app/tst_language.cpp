@@ -198,7 +198,7 @@ class TestLanguage : public QObject {
         {"export-not-a-file", "不是一般檔案", "is not a regular file."},
         {"name-not-saved", "無法儲存裝置名稱", "The device name could not be saved"},
         {"encoding-not-saved", "無法儲存文字編碼", "The text encoding could not be saved"},
-        {"leave-question", "確定要放棄變更", "Change"},
+        {"leave-question", "確定要放棄變更", "Discard them and leave the page?"},
         {"passwords-differ", "錯誤", "Error"},
     };
     for (const auto& row : rows) {

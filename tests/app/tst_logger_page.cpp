@@ -285,7 +285,7 @@ class TestLoggerPage : public QObject {
   }
 
   // Apply by the logging box, the interval rule and the refreshed box; Delete
-  // sends one "LC"; the leave test counts the interval only while logging.
+  // asks, then sends one "LC"; the leave test counts the interval only while logging.
   void applyAndDelete() {
     LoggerEnv t;
     QVERIFY(t.tracker);
@@ -303,7 +303,18 @@ class TestLoggerPage : public QObject {
     ApplyAndWait(page);
     QCOMPARE(page->Interval()->text(), QStringLiteral("1"));  // untouched while logging is off, and refilled
     QVERIFY(!page->Changed());
+    // Delete asks first, No by default: No sends nothing, Yes sends one "LC" and says so.
     PressAndWait(page, page->DeleteButton());
+    QCOMPARE(t.env.questions.size(), std::size_t(1));
+    QVERIFY(t.env.questions[0].contains(QStringLiteral("cannot be recovered")));
+    QCOMPARE(t.env.noDefaults[0], true);
+    QTest::qWait(200);
+    QCOMPARE(t.tracker->ClearCount(), 0);
+    t.env.answerYes = true;
+    PressAndWait(page, page->DeleteButton());
+    QTRY_COMPARE(t.env.messages.size(), std::size_t(1));
+    QVERIFY(t.env.messages[0].text.contains(QStringLiteral("delete its GPS data log")));
+    t.env.answerYes = false;
     const auto sets = SetSentences(*t.tracker);
     QCOMPARE(sets.size(), std::size_t(2));
     QCOMPARE(sets[0].bytes, std::string("KVS,KestrovinZD-573,3,0,O2=1,OX=1*QQ!\r\n"));
