@@ -23,6 +23,7 @@
 #include "frame/Skin.h"
 #include "pages/TrackPreview.h"
 #include "settings/language.h"
+#include "settings/paths.h"
 
 namespace zd573 {
 
@@ -39,6 +40,9 @@ struct FormatLook {
   const char* filter;
   const char* suffix;
 };
+// [SYSTEM] ExportFormat in system.ini: csv, kml or gpx.
+constexpr std::string_view kExportFormatKey = "ExportFormat";
+
 constexpr FormatLook kFormats[] = {
     {logger::ExportFormat::Csv, "STR_LOGGERPAGE_FORMAT1", "CSV", "STR_LOGGERPAGE_FILTER1", "Csv file(*.csv)", "csv"},
     {logger::ExportFormat::Kml, "STR_LOGGERPAGE_FORMAT2", "KML", "STR_LOGGERPAGE_FILTER2", "Google file(*.kml)", "kml"},
@@ -122,7 +126,9 @@ void LoggerPage::CreatePageControls() {
 void LoggerPage::FillFromSettings(const DeviceValues& values) {
   // The interval shows whatever logging says; only a click on the box disables it.
   interval_->setText(QString::number(values.Number("O2")));
-  formats_->button(0)->setChecked(true);
+  // The format chosen at the last export, else CSV.
+  const auto kept = logger::ParseExportFormat(context_.SystemIni().Read(settings::kSystemSection, kExportFormatKey, ""));
+  Choice(kept.value_or(logger::ExportFormat::Csv))->setChecked(true);
 }
 
 Status LoggerPage::StoreControls(DeviceValues& edited) const {
@@ -156,6 +162,8 @@ void LoggerPage::Export() {
   if (path.isEmpty()) return;  // Cancel: nothing is sent
   const QFileInfo target(path);
   context_.exportFolder = target.absolutePath();
+  // Kept for next time; a system.ini that cannot be written costs only that.
+  (void)context_.SystemIni().Write(settings::kSystemSection, kExportFormatKey, logger::ExportFormatName(look.format));
   if (!logger::CheckExportTarget(path.toStdString())) {
     // Writing to a pipe or a device would wait for a reader forever.
     context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_ERROR"),

@@ -116,7 +116,7 @@ class TestLoggerPage : public QObject {
     LoggerEnv t(WithLog(300));
     QVERIFY(t.tracker);
     LoggerPage* page = t.Open();
-    QVERIFY(page->Choice(ExportFormat::Csv)->isChecked());  // CSV on every opening
+    QVERIFY(page->Choice(ExportFormat::Csv)->isChecked());  // CSV until a format has been used
     page->Choice(ExportFormat(format))->click();
     t.exportName = name;
     page->Export();
@@ -136,6 +136,9 @@ class TestLoggerPage : public QObject {
     page->Export();
     QVERIFY(t.WaitIdle());
     QCOMPARE(t.dialogs.back()[0], QFileInfo(t.env.Path(name)).absolutePath());
+    // The next opening offers the format used last.
+    page = t.Open();
+    QVERIFY(page->Choice(ExportFormat(format))->isChecked());
   }
 
   // A download at the real line rate: the bar fills in steps while the page
