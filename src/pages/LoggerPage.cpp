@@ -191,6 +191,7 @@ void LoggerPage::Export() {
   }
   rawPath_ = download_->RawPath();
   lastProgress_.reset();
+  downloadClock_.start();
   barValue_->setValue(0);
   preview_->hide();
   written_->SetLabelText({});
@@ -245,6 +246,18 @@ void LoggerPage::SetPageBusy(bool busy) {
 void LoggerPage::OnProgress(Progress progress) {
   lastProgress_ = progress;
   if (progress.total == 0) return;
+  // The count comes from the tracker's own header; the time left once the
+  // rate has settled a little.
+  QString line = FillIn(Text("STR_LOGGERPAGE_COUNT", "%1 of %2 records"),
+                        {QLocale().toString(qulonglong{progress.done}), QLocale().toString(qulonglong{progress.total})});
+  const qint64 elapsed = downloadClock_.elapsed();
+  if (progress.done > 0 && progress.done < progress.total && elapsed >= kEstimateAfterMs) {
+    const qint64 left = elapsed * qint64(progress.total - progress.done) / qint64(progress.done) / 1000 + 1;
+    line += QStringLiteral("  ") +
+            FillIn(Text("STR_LOGGERPAGE_TIMELEFT", "about %1 left"),
+                   {QStringLiteral("%1:%2").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0'))});
+  }
+  ShowProgress(line);
   barValue_->setValue(static_cast<int>(
       std::min<std::uint64_t>(std::uint64_t{progress.done} * kBar.width() / progress.total, kBar.width() - 1)));
   update(kBar);
@@ -253,6 +266,7 @@ void LoggerPage::OnProgress(Progress progress) {
 void LoggerPage::OnEnded(int code) {
   // The reader has ended; join it and close the port before anything else.
   if (download_) download_->Stop();
+  ShowProgress({});
   const QString errorCaption = context_.Text("STR_GLOBAL_ERROR");
   switch (code) {
     case kLogComplete: WriteExport(); break;

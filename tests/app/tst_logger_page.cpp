@@ -145,8 +145,8 @@ class TestLoggerPage : public QObject {
   // is busy, with exactly the listed controls disabled; the drop-no-fix box
   // stays usable and its state at the end decides the file.
   void busyStateAndProgress() {
-    sim::Options slow = WithLog(600);
-    slow.baud = 115200;  // about 13 KB: a second on the line
+    sim::Options slow = WithLog(1200);
+    slow.baud = 115200;  // about 26 KB: two seconds on the line
     LoggerEnv t(slow);
     QVERIFY(t.tracker);
     LoggerPage* page = t.Open();
@@ -162,10 +162,13 @@ class TestLoggerPage : public QObject {
     QTest::keyClick(page->CancelButton(), Qt::Key_Escape);
     QVERIFY(page->Busy() && !page->isHidden());
     std::vector<int> fills;
+    QStringList lines;
     QElapsedTimer clock;
     clock.start();
     while (page->Busy() && clock.elapsed() < 20000) {
       if (fills.empty() || fills.back() != page->BarFill()) fills.push_back(page->BarFill());
+      const QString line = page->ProgressLine()->text();
+      if (lines.empty() || lines.back() != line) lines.push_back(line);
       // A screen reader reads the bar's value as it is drawn.
       QCOMPARE(page->findChild<QProgressBar*>()->value(), page->BarFill());
       if (page->BarFill() > 250 && !page->DropNoFix()->isChecked()) {
@@ -178,6 +181,12 @@ class TestLoggerPage : public QObject {
     QVERIFY2(fills.size() >= 4, qPrintable(QString::number(fills.size())));
     QVERIFY(std::is_sorted(fills.begin(), fills.end() - 1));
     QVERIFY(*std::max_element(fills.begin(), fills.end()) <= 501);
+    // The line under the bar counts records of the tracker's total and, once it
+    // can, says how long is left.
+    QVERIFY2(!lines.filter(QRegularExpression(QStringLiteral("^[1-9][\\d,]* of 1,200 records$"))).isEmpty(),
+             qPrintable(lines.join(QLatin1Char('|'))));
+    QVERIFY2(!lines.filter(QRegularExpression(QStringLiteral("of 1,200 records  about \\d+:\\d\\d left$"))).isEmpty(),
+             qPrintable(lines.join(QLatin1Char('|'))));
     QCOMPARE(page->BarFill(), 0);
     QVERIFY(t.Written() == t.Expected(ExportFormat::Csv, true));
     QVERIFY(page->Interval()->isEnabled() && page->ExportButton()->isEnabled() && page->BackButton()->isEnabled());
