@@ -151,7 +151,7 @@ void PageFrame::CreateFrameControls() {
   icon_ = skin::MakeButton(this, look_.iconId, look_.pressedIconId ? look_.pressedIconId : look_.iconId,
                            QRect(5, 89, 48, 48));
   icon_->setCursor(Qt::ArrowCursor);
-  icon_->setFocusPolicy(Qt::NoFocus);
+  MarkDecorative(icon_);
 
   auto label = [this](const QRect& at, const QColor& colour, int points, bool bold = false) {
     auto* l = new CLabel(this);
