@@ -13,6 +13,7 @@
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
+#include "frame/Accessibility.h"
 #include "device/device_port.h"
 #include "device/port_finder.h"
 #include "frame/PageFrame.h"
@@ -135,7 +136,7 @@ void CZD573_UtilityDlg::CreateControls() {
 
   logo_ = skin::MakeButton(view, skin::kLogo, skin::kLogo, QRect(76, 140, 96, 96));
   logo_->setCursor(Qt::ArrowCursor);
-  logo_->setFocusPolicy(Qt::NoFocus);
+  MarkDecorative(logo_);
 
   const std::span<const PageEntry> pages = ConfigurationPages();
   for (std::size_t i = 0; i < kPageButtons.size(); ++i) {

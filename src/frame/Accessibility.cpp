@@ -1,6 +1,7 @@
 #include "frame/Accessibility.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QLabel>
@@ -107,15 +108,46 @@ class ViewAccessible : public QAccessibleWidget {
   }
 };
 
+constexpr char kDecorative[] = "zd573Decorative";
+
+// A list named by its label, its selection its value. (Qt's own list says its
+// selection as its name on Linux and leaves the label to a relation, which
+// readers then skip: "GMT +8" instead of "Time Zone".)
+class ListAccessible : public QAccessibleWidget {
+ public:
+  explicit ListAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::ComboBox) {}
+  QComboBox* List() const { return static_cast<QComboBox*>(widget()); }
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Value) return List()->currentText();
+    if (t == QAccessible::Name && !widget()->accessibleName().isEmpty()) return widget()->accessibleName();
+    return QAccessibleWidget::text(t);
+  }
+  // The drop-down list, as Qt's own interface offers it.
+  int childCount() const override { return List()->view() ? 1 : 0; }
+  QAccessibleInterface* child(int index) const override {
+    return index == 0 && List()->view() ? QAccessible::queryAccessibleInterface(List()->view()) : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    return child && List()->view() && child->object() == List()->view() ? 0 : -1;
+  }
+};
+
 QAccessibleInterface* ViewFactory(const QString& className, QObject* object) {
   if (!object || !object->isWidgetType()) return nullptr;
   auto* w = static_cast<QWidget*>(object);
+  if (className == QLatin1String("QComboBox") && !static_cast<QComboBox*>(w)->isEditable()) return new ListAccessible(w);
+  if (w->property(kDecorative).toBool()) return new QAccessibleWidget(w, QAccessible::Graphic);
   if (className == QLatin1String("zd573::SkinnedDialog")) return new ViewAccessible(w, QAccessible::Dialog);
   if (className == QLatin1String("zd573::PageFrame")) return new ViewAccessible(w, QAccessible::Pane);
   if (className == QLatin1String("zd573::CZD573_UtilityDlg")) return new ViewAccessible(w, QAccessible::Window);
   return nullptr;
 }
 }  // namespace
+
+void MarkDecorative(QWidget* picture) {
+  picture->setProperty(kDecorative, true);
+  picture->setFocusPolicy(Qt::NoFocus);
+}
 
 void InstallAccessibleRoles() {
   static const bool installed = [] {

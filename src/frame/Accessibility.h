@@ -40,6 +40,11 @@ void InstallAccessibleRoles();
 // Tells assistive tools that a sheet opened or closed.
 void AnnounceSheet(QWidget* sheet, bool opened);
 
+// A picture drawn by an image button that does nothing when pressed (a page's
+// icon, the logo, a row's badge): a graphic for screen readers, out of the
+// focus chain.
+void MarkDecorative(QWidget* picture);
+
 // Text as a screen reader should say a caption or a label: "&&" as "&", no
 // trailing colon.
 QString SpokenLabel(const QString& text);

@@ -41,8 +41,9 @@ Notifier MessageBoxNotifier(std::function<QString()> programName) {
     QMessageBox box(BoxIcon(icon), BoxCaption(), text, QMessageBox::Ok, parent);
     box.exec();
   };
-  n.askYesNo = [BoxCaption](QWidget* parent, const QString& text) {
+  n.askYesNo = [BoxCaption](QWidget* parent, const QString& text, bool noByDefault) {
     QMessageBox box(QMessageBox::Warning, BoxCaption(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(noByDefault ? QMessageBox::No : QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
   };
   n.captioned = [](QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) {
@@ -143,8 +144,8 @@ QString AppContext::AskSaveFile(QWidget* parent, const QString& folder, const QS
   return notifier.saveFile ? notifier.saveFile(parent, folder, filter, suffix) : QString();
 }
 
-bool AppContext::AskYesNo(QWidget* parent, const QString& text) const {
-  return notifier.askYesNo ? notifier.askYesNo(parent, text) : true;
+bool AppContext::AskYesNo(QWidget* parent, const QString& text, bool noByDefault) const {
+  return notifier.askYesNo ? notifier.askYesNo(parent, text, noByDefault) : !noByDefault;
 }
 
 void AppContext::Exit(int code) const {

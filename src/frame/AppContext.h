@@ -44,8 +44,9 @@ enum class MessageIcon { None, Error, Warning, Information };
 // install their own so nothing blocks.
 struct Notifier {
   std::function<void(QWidget* parent, const QString& text, MessageIcon icon)> message;
-  // The leave question: Yes/No with a warning icon; true for Yes.
-  std::function<bool(QWidget* parent, const QString& text)> askYesNo;
+  // A Yes/No question with a warning icon; true for Yes. `noByDefault` makes
+  // No the button Enter presses (an act that cannot be undone).
+  std::function<bool(QWidget* parent, const QString& text, bool noByDefault)> askYesNo;
   // A message box with a caption of its own ("Error", "Info"); unset, `message` is used.
   std::function<void(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon)> captioned;
   // The save dialog: the chosen path, or empty for Cancel. It asks before
@@ -124,7 +125,7 @@ class AppContext {
   QString AskSaveFile(QWidget* parent, const QString& folder, const QString& filter, const QString& suffix) const;
   // The error's message, the system's reason and, for a port, what to do about it.
   void ShowFailure(QWidget* parent, const Error& error) const;
-  bool AskYesNo(QWidget* parent, const QString& text) const;
+  bool AskYesNo(QWidget* parent, const QString& text, bool noByDefault = false) const;
   void Exit(int code) const;
   bool StartWindowMove(QWidget* window) const;
 

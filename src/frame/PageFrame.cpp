@@ -151,7 +151,7 @@ void PageFrame::CreateFrameControls() {
   icon_ = skin::MakeButton(this, look_.iconId, look_.pressedIconId ? look_.pressedIconId : look_.iconId,
                            QRect(5, 89, 48, 48));
   icon_->setCursor(Qt::ArrowCursor);
-  icon_->setFocusPolicy(Qt::NoFocus);
+  MarkDecorative(icon_);
 
   auto label = [this](const QRect& at, const QColor& colour, int points, bool bold = false) {
     auto* l = new CLabel(this);
@@ -268,7 +268,7 @@ void PageFrame::Apply() {
       });
 }
 
-void PageFrame::SendDeviceQuery(const Sentence& query) {
+void PageFrame::SendDeviceQuery(const Sentence& query, std::function<void()> sent) {
   if (Busy()) return;
   const std::string port = context_.portName;
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;
@@ -276,8 +276,12 @@ void PageFrame::SendDeviceQuery(const Sentence& query) {
       [port, query, pause](std::stop_token stop, const BackgroundTask::Relay&) {
         return SendQuery(port, query, WriteOptions{pause, {}, stop});
       },
-      [this](Status sent) {
-        if (!sent) context_.ShowFailure(this, sent.failure());
+      [this, sent = std::move(sent)](Status status) {
+        if (!status) {
+          context_.ShowFailure(this, status.failure());
+        } else if (sent) {
+          sent();
+        }
       });
 }
 

@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <vector>
 #include <string>
@@ -140,9 +141,9 @@ class PageFrame : public QWidget {
       done(std::move(result));
     });
   }
-  // Sends one sentence (a tone, an erase) as device work; a failure is shown.
-  // Nothing is sent while the page is busy.
-  void SendDeviceQuery(const Sentence& query);
+  // Sends one sentence (a tone, an erase) as device work; a failure is shown,
+  // `sent` is called once it is on the line. Nothing is sent while the page is busy.
+  void SendDeviceQuery(const Sentence& query, std::function<void()> sent = {});
   // The device name in the band, shortened to fit.
   void ShowDeviceName(const std::string& name);
   // The progress line: "Writing n of m", or how the work ended.

@@ -21,7 +21,7 @@ SkinnedDialog::SkinnedDialog(AppContext& context, QWidget* parent, QSize size, i
   background_ = SkinPicture(backgroundId, SkinPicture::Backing::Transparent);
 
   icon_ = skin::MakeButton(this, iconId, iconId, QRect(12, 14, 24, 24));
-  icon_->setFocusPolicy(Qt::NoFocus);
+  MarkDecorative(icon_);
   icon_->setCursor(Qt::ArrowCursor);
   title_ = new CLabel(this);
   title_->SetControlId(dialog_id::kTitle);

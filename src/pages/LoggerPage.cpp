@@ -23,6 +23,7 @@
 #include "frame/Skin.h"
 #include "pages/TrackPreview.h"
 #include "settings/language.h"
+#include "settings/paths.h"
 
 namespace zd573 {
 
@@ -39,6 +40,9 @@ struct FormatLook {
   const char* filter;
   const char* suffix;
 };
+// [SYSTEM] ExportFormat in system.ini: csv, kml or gpx.
+constexpr std::string_view kExportFormatKey = "ExportFormat";
+
 constexpr FormatLook kFormats[] = {
     {logger::ExportFormat::Csv, "STR_LOGGERPAGE_FORMAT1", "CSV", "STR_LOGGERPAGE_FILTER1", "Csv file(*.csv)", "csv"},
     {logger::ExportFormat::Kml, "STR_LOGGERPAGE_FORMAT2", "KML", "STR_LOGGERPAGE_FILTER2", "Google file(*.kml)", "kml"},
@@ -122,7 +126,9 @@ void LoggerPage::CreatePageControls() {
 void LoggerPage::FillFromSettings(const DeviceValues& values) {
   // The interval shows whatever logging says; only a click on the box disables it.
   interval_->setText(QString::number(values.Number("O2")));
-  formats_->button(0)->setChecked(true);
+  // The format chosen at the last export, else CSV.
+  const auto kept = logger::ParseExportFormat(context_.SystemIni().Read(settings::kSystemSection, kExportFormatKey, ""));
+  Choice(kept.value_or(logger::ExportFormat::Csv))->setChecked(true);
 }
 
 Status LoggerPage::StoreControls(DeviceValues& edited) const {
@@ -156,6 +162,8 @@ void LoggerPage::Export() {
   if (path.isEmpty()) return;  // Cancel: nothing is sent
   const QFileInfo target(path);
   context_.exportFolder = target.absolutePath();
+  // Kept for next time; a system.ini that cannot be written costs only that.
+  (void)context_.SystemIni().Write(settings::kSystemSection, kExportFormatKey, logger::ExportFormatName(look.format));
   if (!logger::CheckExportTarget(path.toStdString())) {
     // Writing to a pipe or a device would wait for a reader forever.
     context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_ERROR"),
@@ -183,6 +191,7 @@ void LoggerPage::Export() {
   }
   rawPath_ = download_->RawPath();
   lastProgress_.reset();
+  downloadClock_.start();
   barValue_->setValue(0);
   preview_->hide();
   written_->SetLabelText({});
@@ -217,6 +226,9 @@ void LoggerPage::SetDownloading(bool busy) {
   for (CGdipButton* b : {export_, delete_}) b->SetCaptionColor(busy ? skin::kHintColour : skin::kDialogTextColour);
   for (QWidget* w : std::initializer_list<QWidget*>{interval_, logging_}) w->setEnabled(!busy);
   for (QAbstractButton* choice : formats_->buttons()) choice->setEnabled(!busy);
+  // The keyboard goes back to Export, which started the download, never on to
+  // Delete when Cancel disappears.
+  if (!busy && window()->focusWidget() == cancel_) export_->setFocus(Qt::OtherFocusReason);
   cancel_->setVisible(busy);
   if (busy) cancel_->setFocus(Qt::OtherFocusReason);
 }
@@ -234,6 +246,18 @@ void LoggerPage::SetPageBusy(bool busy) {
 void LoggerPage::OnProgress(Progress progress) {
   lastProgress_ = progress;
   if (progress.total == 0) return;
+  // The count comes from the tracker's own header; the time left once the
+  // rate has settled a little.
+  QString line = FillIn(Text("STR_LOGGERPAGE_COUNT", "%1 of %2 records"),
+                        {QLocale().toString(qulonglong{progress.done}), QLocale().toString(qulonglong{progress.total})});
+  const qint64 elapsed = downloadClock_.elapsed();
+  if (progress.done > 0 && progress.done < progress.total && elapsed >= kEstimateAfterMs) {
+    const qint64 left = elapsed * qint64(progress.total - progress.done) / qint64(progress.done) / 1000 + 1;
+    line += QStringLiteral("  ") +
+            FillIn(Text("STR_LOGGERPAGE_TIMELEFT", "about %1 left"),
+                   {QStringLiteral("%1:%2").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0'))});
+  }
+  ShowProgress(line);
   barValue_->setValue(static_cast<int>(
       std::min<std::uint64_t>(std::uint64_t{progress.done} * kBar.width() / progress.total, kBar.width() - 1)));
   update(kBar);
@@ -242,6 +266,7 @@ void LoggerPage::OnProgress(Progress progress) {
 void LoggerPage::OnEnded(int code) {
   // The reader has ended; join it and close the port before anything else.
   if (download_) download_->Stop();
+  ShowProgress({});
   const QString errorCaption = context_.Text("STR_GLOBAL_ERROR");
   switch (code) {
     case kLogComplete: WriteExport(); break;
@@ -331,7 +356,19 @@ void LoggerPage::WriteExport() {
       });
 }
 
-void LoggerPage::DeleteLog() { SendDeviceQuery(BuildLogEraseQuery()); }
+void LoggerPage::DeleteLog() {
+  if (Busy() || download_) return;
+  // The erase cannot be undone: ask, with No as what Enter means.
+  if (!context_.AskYesNo(this,
+                         Text("STR_LOGGERPAGE_DELETEASK", "Delete every record of the GPS data log in the tracker? "
+                                                          "They cannot be recovered."),
+                         true))
+    return;
+  SendDeviceQuery(BuildLogEraseQuery(), [this] {
+    context_.ShowMessage(this, Text("STR_LOGGERPAGE_DELETESENT", "The tracker was told to delete its GPS data log."),
+                         MessageIcon::Information);
+  });
+}
 
 void LoggerPage::paintEvent(QPaintEvent* event) {
   PageFrame::paintEvent(event);

@@ -2,6 +2,7 @@
 // The logger page: whether the tracker logs GPS fixes and how often, the
 // download of its log with progress and the export to CSV, KML or GPX, the
 // erase of the log, and a preview of what the last export wrote.
+#include <QElapsedTimer>
 #include <QPixmap>
 
 #include <memory>
@@ -85,6 +86,8 @@ class LoggerPage : public PageFrame {
   SkinPicture bar_;
   // What the download said last: how many records came of how many (a time-out tells it).
   std::optional<Progress> lastProgress_;
+  QElapsedTimer downloadClock_;  // since the request, for the time left
+  static constexpr qint64 kEstimateAfterMs = 1000;
   QString exportPath_;
   std::string rawPath_;
   // The relay outlives the download that reports to it.

@@ -157,7 +157,7 @@ void MsgPage::CreateContactControls() {
     CGdipButton* badge =
         skin::MakeButton(this, kFirstBadge + i, kFirstBadge + i, QRect(cell.x(), cell.y() + 1, 20, 20));
     badge->setCursor(Qt::ArrowCursor);
-    badge->setFocusPolicy(Qt::NoFocus);
+    MarkDecorative(badge);
     badges_[static_cast<std::size_t>(i)] = badge;
   }
   up_ = skin::MakeButton(this, kUpNormal, kUpPressed, kUpAt);

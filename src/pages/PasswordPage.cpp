@@ -5,6 +5,7 @@
 #include "controls/CLabel.h"
 #include "device/transactions.h"
 #include "device/user_values.h"
+#include "frame/Messages.h"
 #include "frame/Skin.h"
 
 namespace zd573 {
@@ -30,17 +31,20 @@ PasswordPage::PasswordPage(AppContext& context, QWidget* parent)
 
 void PasswordPage::ApplyPassword() {
   const QString typed = new_->text();
+  // "Error" first, as the tracker's utility always said, then which fault it is.
   if (typed != again_->text()) {
-    context_.ShowError(this, errorText_);
+    context_.ShowError(this, errorText_ + QStringLiteral("\n\n") +
+                                 context_.Text("STR_PASSWORDPAGE_DIFFER", "The two entries differ."));
     return;
   }
   // Too long in the device encoding, not encodable at all, or carrying a
   // character that would break the sentence: all refused alike.
   DeviceValues edited = context_.Settings().Snapshot();
   const QByteArray utf8 = typed.toUtf8();
-  if (!StoreUserValue(edited, "OU", std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
-                      context_.Rules())) {
-    context_.ShowError(this, errorText_);
+  if (auto stored = StoreUserValue(edited, "OU", std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
+                                     context_.Rules());
+      !stored) {
+    context_.ShowError(this, errorText_ + QStringLiteral("\n\n") + ErrorText(context_, stored.failure()));
     return;
   }
   if (task_.Running()) return;

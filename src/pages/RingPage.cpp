@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QKeyEvent>
 #include <QTimeEdit>
 
 #include "controls/CGdiPlusBitmap.h"
@@ -87,6 +88,31 @@ class DayBox : public QCheckBox {
     painter.drawPrimitive(QStyle::PE_IndicatorCheckBox, option);
   }
   bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
+// An alarm time that can be typed: digits go to the hour and minute whichever
+// part the cursor is on (the AM/PM part comes first and takes no digits), and
+// A or P picks the half of the day in any language.
+class AlarmTimeEdit : public QTimeEdit {
+ public:
+  using QTimeEdit::QTimeEdit;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    const QString typed = event->text();
+    if (typed.size() == 1 && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+      const QChar c = typed.front().toUpper();
+      if (c == QLatin1Char('A') || c == QLatin1Char('P')) {
+        const QTime now = time();
+        const bool pm = c == QLatin1Char('P');
+        if ((now.hour() >= 12) != pm) setTime(now.addSecs(pm ? 12 * 3600 : -12 * 3600));
+        event->accept();
+        return;
+      }
+      if (c.isDigit() && currentSection() == QDateTimeEdit::AmPmSection) setSelectedSection(QDateTimeEdit::HourSection);
+    }
+    QTimeEdit::keyPressEvent(event);
+  }
 };
 
 }  // namespace
@@ -176,7 +202,7 @@ void RingPage::CreateAlarmRows(int melodies) {
     row.melody = AddList(QRect(kMelodyX, y, kMelodyWidth, kListHeight));
     for (int i = 1; i <= melodies; ++i) row.melody->addItem(QString::number(i));
 
-    row.time = new QTimeEdit(this);
+    row.time = new AlarmTimeEdit(this);
     row.time->setGeometry(kTimeX, y, kTimeWidth, kListHeight);
     row.time->setDisplayFormat(QStringLiteral("AP hh:mm"));
     row.time->setLocale(context_.Locale());  // AM/PM in the user's language

@@ -53,8 +53,9 @@ class ShellEnv {
     context_.notifier.message = [this](QWidget*, const QString& text, MessageIcon icon) {
       messages.push_back({text, icon});
     };
-    context_.notifier.askYesNo = [this](QWidget*, const QString& text) {
+    context_.notifier.askYesNo = [this](QWidget*, const QString& text, bool noByDefault) {
       questions.push_back(text);
+      noDefaults.push_back(noByDefault);
       return answerYes;
     };
     context_.exitProgram = [this](int code) { exitCodes.push_back(code); };
@@ -103,6 +104,7 @@ class ShellEnv {
 
   std::vector<Message> messages;
   std::vector<QString> questions;
+  std::vector<bool> noDefaults;  // per question: No was the default
   std::vector<int> exitCodes;
   bool answerYes = false;
 

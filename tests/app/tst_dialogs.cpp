@@ -95,18 +95,20 @@ class TestDialogs : public QObject {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("again");
     QTest::addColumn<int>("codePage");
-    QTest::newRow("entries differ") << "abc" << "abd" << 1252;
-    QTest::newRow("letter case differs") << "abc" << "ABC" << 1252;
-    QTest::newRow("16 characters") << "0123456789abcdef" << "0123456789abcdef" << 1252;
-    QTest::newRow("8 Big5 characters = 16 bytes") << "密碼密碼密碼密碼" << "密碼密碼密碼密碼" << 950;
-    QTest::newRow("not in the code page") << "密碼" << "密碼" << 1252;
-    QTest::newRow("comma breaks the sentence") << "ab,cd" << "ab,cd" << 1252;
-    QTest::newRow("asterisk breaks the sentence") << "ab*QQ!" << "ab*QQ!" << 1252;
+    QTest::addColumn<QString>("why");
+    QTest::newRow("entries differ") << "abc" << "abd" << 1252 << "The two entries differ.";
+    QTest::newRow("letter case differs") << "abc" << "ABC" << 1252 << "The two entries differ.";
+    QTest::newRow("16 characters") << "0123456789abcdef" << "0123456789abcdef" << 1252 << "too long: 16 bytes";
+    QTest::newRow("8 Big5 characters = 16 bytes") << "密碼密碼密碼密碼" << "密碼密碼密碼密碼" << 950 << "too long: 16 bytes";
+    QTest::newRow("not in the code page") << "密碼" << "密碼" << 1252 << "cannot write";
+    QTest::newRow("comma breaks the sentence") << "ab,cd" << "ab,cd" << 1252 << "a comma";
+    QTest::newRow("asterisk breaks the sentence") << "ab*QQ!" << "ab*QQ!" << 1252 << "sentence end";
   }
   void passwordRefused() {
     QFETCH(QString, entry);
     QFETCH(QString, again);
     QFETCH(int, codePage);
+    QFETCH(QString, why);
     ShellEnv env;
     QVERIFY(settings::WriteDeviceCodePage(env.Context().SystemIni(), codePage));
     sim::Simulator* tracker = env.StartTracker();
@@ -118,7 +120,9 @@ class TestDialogs : public QObject {
     page.ConfirmEdit()->setText(again);
     QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
     QCOMPARE(env.messages.size(), std::size_t(1));
-    QCOMPARE(env.messages[0].text, QStringLiteral("Error"));
+    // The first line as it always was, then the reason.
+    QVERIFY2(env.messages[0].text.startsWith(QStringLiteral("Error\n\n")) && env.messages[0].text.contains(why),
+             qPrintable(env.messages[0].text));
     QCOMPARE(env.messages[0].icon, MessageIcon::Error);
     QVERIFY(page.isVisible());
     QCOMPARE(page.NewEdit()->text(), entry);
@@ -251,7 +255,7 @@ class TestDialogs : public QObject {
     QCOMPARE(page.FieldLabel()->text(), QStringLiteral("Language:"));
     QTest::mouseClick(page.AboutTab(), Qt::LeftButton);
     QCOMPARE(page.CurrentMode(), SetupPage::Mode::About);
-    QCOMPARE(page.FieldLabel()->text(), QStringLiteral("First line.\nSecond line.\r"));
+    QCOMPARE(page.FieldLabel()->text(), QStringLiteral("First line.\nSecond line.\r\n\nVersion " ZD573_VERSION));
     QCOMPARE(page.OptionsTab()->Foreground(), QColor(255, 255, 255));
     QCOMPARE(page.AboutTab()->Foreground(), QColor(0, 0, 0));
     QVERIFY(!page.LanguageList()->isVisible());

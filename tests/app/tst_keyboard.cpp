@@ -50,6 +50,20 @@ void ExpectNamed(QWidget* view) {
     const QString name = Name(w);
     QVERIFY2(!name.trimmed().isEmpty(), qPrintable(QStringLiteral("no name: ") + Describe(w)));
     QVERIFY2(!name.contains(QStringLiteral("&&")), qPrintable(QStringLiteral("doubled ampersand: ") + Describe(w)));
+    // "Ringing & Alarm", not "Ringing  Alarm": an ampersand is said once, never dropped.
+    QVERIFY2(!name.contains(QStringLiteral("  ")), qPrintable(QStringLiteral("lost ampersand: ") + Describe(w)));
+    // A list is named by its label; its selection is its value.
+    if (auto* list = qobject_cast<QComboBox*>(w); list && !list->currentText().isEmpty()) {
+      QCOMPARE(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Value), list->currentText());
+      QVERIFY2(name != list->currentText(), qPrintable(QStringLiteral("named by its value: ") + Describe(w)));
+    }
+  }
+  // A picture is a graphic, not a button without a name.
+  for (CGdipButton* b : view->findChildren<CGdipButton*>()) {
+    if (!b->isVisibleTo(view->window())) continue;
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(b);
+    QVERIFY2(a->role() != QAccessible::PushButton || !a->text(QAccessible::Name).trimmed().isEmpty(),
+             qPrintable(QStringLiteral("nameless button: ") + Describe(b)));
   }
 }
 

@@ -198,8 +198,9 @@ class TestLanguage : public QObject {
         {"export-not-a-file", "不是一般檔案", "is not a regular file."},
         {"name-not-saved", "無法儲存裝置名稱", "The device name could not be saved"},
         {"encoding-not-saved", "無法儲存文字編碼", "The text encoding could not be saved"},
-        {"leave-question", "確定要放棄變更", "Change"},
-        {"passwords-differ", "錯誤", "Error"},
+        {"leave-question", "確定要放棄變更", "Discard them and leave the page?"},
+        {"passwords-differ", "兩次輸入的密碼不同", "The two entries differ."},
+        {"password-too-long", "太長", "too long"},
     };
     for (const auto& row : rows) {
       QTest::addRow("%s", row.how) << row.how << kChinese << QString::fromUtf8(row.chinese);
@@ -287,11 +288,12 @@ class TestLanguage : public QObject {
       const int pick = env.Context().CodePage() == 1252 ? 950 : 1252;
       page.CodePageList()->setCurrentIndex(page.CodePageList()->findData(pick));
       QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
-    } else if (how == QLatin1String("passwords-differ")) {
+    } else if (how.startsWith(QLatin1String("password"))) {
       PasswordPage page(env.Context(), nullptr);
       page.show();
-      page.NewEdit()->setText(QStringLiteral("1234"));
-      page.ConfirmEdit()->setText(QStringLiteral("4321"));
+      const QString typed = how == QLatin1String("passwords-differ") ? QStringLiteral("1234") : QStringLiteral("1234567890123456");
+      page.NewEdit()->setText(typed);
+      page.ConfirmEdit()->setText(how == QLatin1String("passwords-differ") ? QStringLiteral("4321") : typed);
       QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
     }
 

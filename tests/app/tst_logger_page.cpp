@@ -116,7 +116,7 @@ class TestLoggerPage : public QObject {
     LoggerEnv t(WithLog(300));
     QVERIFY(t.tracker);
     LoggerPage* page = t.Open();
-    QVERIFY(page->Choice(ExportFormat::Csv)->isChecked());  // CSV on every opening
+    QVERIFY(page->Choice(ExportFormat::Csv)->isChecked());  // CSV until a format has been used
     page->Choice(ExportFormat(format))->click();
     t.exportName = name;
     page->Export();
@@ -136,14 +136,17 @@ class TestLoggerPage : public QObject {
     page->Export();
     QVERIFY(t.WaitIdle());
     QCOMPARE(t.dialogs.back()[0], QFileInfo(t.env.Path(name)).absolutePath());
+    // The next opening offers the format used last.
+    page = t.Open();
+    QVERIFY(page->Choice(ExportFormat(format))->isChecked());
   }
 
   // A download at the real line rate: the bar fills in steps while the page
   // is busy, with exactly the listed controls disabled; the drop-no-fix box
   // stays usable and its state at the end decides the file.
   void busyStateAndProgress() {
-    sim::Options slow = WithLog(600);
-    slow.baud = 115200;  // about 13 KB: a second on the line
+    sim::Options slow = WithLog(1200);
+    slow.baud = 115200;  // about 26 KB: two seconds on the line
     LoggerEnv t(slow);
     QVERIFY(t.tracker);
     LoggerPage* page = t.Open();
@@ -159,10 +162,13 @@ class TestLoggerPage : public QObject {
     QTest::keyClick(page->CancelButton(), Qt::Key_Escape);
     QVERIFY(page->Busy() && !page->isHidden());
     std::vector<int> fills;
+    QStringList lines;
     QElapsedTimer clock;
     clock.start();
     while (page->Busy() && clock.elapsed() < 20000) {
       if (fills.empty() || fills.back() != page->BarFill()) fills.push_back(page->BarFill());
+      const QString line = page->ProgressLine()->text();
+      if (lines.empty() || lines.back() != line) lines.push_back(line);
       // A screen reader reads the bar's value as it is drawn.
       QCOMPARE(page->findChild<QProgressBar*>()->value(), page->BarFill());
       if (page->BarFill() > 250 && !page->DropNoFix()->isChecked()) {
@@ -175,6 +181,12 @@ class TestLoggerPage : public QObject {
     QVERIFY2(fills.size() >= 4, qPrintable(QString::number(fills.size())));
     QVERIFY(std::is_sorted(fills.begin(), fills.end() - 1));
     QVERIFY(*std::max_element(fills.begin(), fills.end()) <= 501);
+    // The line under the bar counts records of the tracker's total and, once it
+    // can, says how long is left.
+    QVERIFY2(!lines.filter(QRegularExpression(QStringLiteral("^[1-9][\\d,]* of 1,200 records$"))).isEmpty(),
+             qPrintable(lines.join(QLatin1Char('|'))));
+    QVERIFY2(!lines.filter(QRegularExpression(QStringLiteral("of 1,200 records  about \\d+:\\d\\d left$"))).isEmpty(),
+             qPrintable(lines.join(QLatin1Char('|'))));
     QCOMPARE(page->BarFill(), 0);
     QVERIFY(t.Written() == t.Expected(ExportFormat::Csv, true));
     QVERIFY(page->Interval()->isEnabled() && page->ExportButton()->isEnabled() && page->BackButton()->isEnabled());
@@ -285,7 +297,7 @@ class TestLoggerPage : public QObject {
   }
 
   // Apply by the logging box, the interval rule and the refreshed box; Delete
-  // sends one "LC"; the leave test counts the interval only while logging.
+  // asks, then sends one "LC"; the leave test counts the interval only while logging.
   void applyAndDelete() {
     LoggerEnv t;
     QVERIFY(t.tracker);
@@ -303,7 +315,18 @@ class TestLoggerPage : public QObject {
     ApplyAndWait(page);
     QCOMPARE(page->Interval()->text(), QStringLiteral("1"));  // untouched while logging is off, and refilled
     QVERIFY(!page->Changed());
+    // Delete asks first, No by default: No sends nothing, Yes sends one "LC" and says so.
     PressAndWait(page, page->DeleteButton());
+    QCOMPARE(t.env.questions.size(), std::size_t(1));
+    QVERIFY(t.env.questions[0].contains(QStringLiteral("cannot be recovered")));
+    QCOMPARE(t.env.noDefaults[0], true);
+    QTest::qWait(200);
+    QCOMPARE(t.tracker->ClearCount(), 0);
+    t.env.answerYes = true;
+    PressAndWait(page, page->DeleteButton());
+    QTRY_COMPARE(t.env.messages.size(), std::size_t(1));
+    QVERIFY(t.env.messages[0].text.contains(QStringLiteral("delete its GPS data log")));
+    t.env.answerYes = false;
     const auto sets = SetSentences(*t.tracker);
     QCOMPARE(sets.size(), std::size_t(2));
     QCOMPARE(sets[0].bytes, std::string("KVS,KestrovinZD-573,3,0,O2=1,OX=1*QQ!\r\n"));

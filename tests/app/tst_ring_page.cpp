@@ -45,6 +45,14 @@ void CheckDays(RingPage* page, int row, const std::vector<int>& days) {
   for (int k : days) page->Weekday(row, k)->setChecked(true);
 }
 
+// Keys typed into the first alarm's picker as a keyboard user reaches it.
+void TypeTime(RingPage* page, const QString& keys) {
+  page->activateWindow();
+  if (!QTest::qWaitForWindowActive(page->window())) QFAIL("the page's window never became active");
+  page->Time(0)->setFocus(Qt::TabFocusReason);
+  QTest::keyClicks(page->Time(0), keys);
+}
+
 // A record where every ring value is known; each case overrides some.
 const QStringList kBase{"FE=2", "F8=1", "FB=2", "OZ=5",     "XC=0", "XB=0", "XD=0", "XA=1",
                         "YC=0", "YB=0", "YD=0", "YA=1", "ZC=0", "ZB=0", "ZD=0", "ZA=1"};
@@ -68,6 +76,13 @@ const std::map<QString, std::function<void(RingPage*)>> kEdits = {
        p->Weekday(0, 0)->setChecked(false);
      }},
     {"late time", [](RingPage* p) { p->Time(0)->setTime(QTime(23, 59, 59)); }},
+    // Typed from where the picker starts (its AM/PM part), in either language.
+    {"typed time", [](RingPage* p) { TypeTime(p, QStringLiteral("0745p")); }},
+    {"typed time TChinese",
+     [](RingPage* p) {
+       p->Time(0)->setLocale(QLocale(QStringLiteral("zh_TW")));
+       TypeTime(p, QStringLiteral("0745p"));
+     }},
 };
 
 }  // namespace
@@ -164,6 +179,9 @@ class TestRingPage : public QObject {
     QTest::newRow("time edited, date kept") << QStringList{"XC=1", "XB=90123"} << "late time"
                                             << "FE=2,F8=1,FB=2,XB=172799,XC=1,XD=0,XA=1,YA=1"
                                             << "YB=0,YC=0,YD=0,ZB=0,ZC=0,ZD=0,ZA=1";
+    for (const char* typed : {"typed time", "typed time TChinese"})
+      QTest::newRow(typed) << QStringList{"XC=1", "XB=90123"} << typed
+                           << "FE=2,F8=1,FB=2,XB=157503,XC=1,XD=0,XA=1,YA=1" << "YB=0,YC=0,YD=0,ZB=0,ZC=0,ZD=0,ZA=1";
     QTest::newRow("no melodies") << QStringList{"OZ=0", "FE=3", "XC=1", "XA=2", "YC=2", "YA=4", "ZA=5"} << "none"
                                  << "FE=3,F8=1,FB=2,XB=0,XC=1,XD=0,XA=2,YA=4"
                                  << "YB=0,YC=2,YD=0,ZB=0,ZC=0,ZD=0,ZA=5";
