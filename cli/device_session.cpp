@@ -200,7 +200,11 @@ int DeviceSession::ReadKeys(const std::vector<std::string_view>& keys, DeviceSet
 int DeviceSession::ConnectFor(const std::vector<std::string_view>& keys) {
   if (int rc = Identify(); rc != kOk) return rc;
   if (int rc = Login(); rc != kOk) return rc;
-  return Read(ReadKind::Keys, keys, settings_);
+  // The password came with the identification.
+  std::vector<std::string_view> table;
+  for (std::string_view k : keys)
+    if (k != "OU") table.push_back(k);
+  return Read(ReadKind::Keys, table, settings_);
 }
 
 int DeviceSession::Connect() {
