@@ -285,12 +285,20 @@ std::string UtcNow() {
 
 constexpr char kReportHeader[] = "time_utc,imei,name,pages_written,result,reason\n";
 
+// Whether a port is there: listed as the tracker's when searched for, else
+// listed at all or its device node present (a port given by path).
+bool PortPresent(const std::string& port, bool searched) {
+  for (const SerialPortInfo& p : ListSerialPorts())
+    if (p.name == port && (p.matches || !searched)) return true;
+  return !searched && files::KindOf(PortPath(port)) != files::Kind::Missing;
+}
+
 // Waits for a tracker's port: the one given, or the first the search finds.
 bool WaitForTracker(const Options& given, std::string& port) {
   for (;;) {
     if (InterruptGuard::Interrupted()) return false;
     if (!given.port.empty()) {
-      if (files::KindOf(PortPath(given.port)) != files::Kind::Missing) {
+      if (PortPresent(given.port, false)) {
         port = given.port;
         return true;
       }
@@ -299,13 +307,6 @@ bool WaitForTracker(const Options& given, std::string& port) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(250));
   }
-}
-
-bool StillListed(const std::string& port, bool searched) {
-  if (!searched) return files::KindOf(PortPath(port)) != files::Kind::Missing;
-  for (const SerialPortInfo& p : ListSerialPorts())
-    if (p.matches && p.name == port) return true;
-  return false;
 }
 
 // Waits until the tracker that was set up is gone: its port hung up, or no
@@ -320,7 +321,7 @@ void WaitUntilGone(DeviceSession& session, bool searched) {
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    if (!StillListed(session.Port(), searched)) return;
+    if (!PortPresent(session.Port(), searched)) return;
   }
 }
 
