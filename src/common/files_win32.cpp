@@ -29,7 +29,7 @@ bool IsMissingError(DWORD error) {
 // A security descriptor whose access list grants this user alone full
 // access and inherits nothing from the folder.
 struct OwnerOnlyAccess {
-  SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+  SECURITY_ATTRIBUTES attributes{static_cast<DWORD>(sizeof(SECURITY_ATTRIBUTES)), nullptr, FALSE};
   SECURITY_DESCRIPTOR descriptor{};
   std::vector<unsigned char> user;  // TOKEN_USER
   std::vector<unsigned char> acl;
