@@ -174,6 +174,13 @@ struct Applied {
   std::string message;  // what happened, for the person and the report
 };
 
+// The logger page sends the interval only while logging is on: say so rather
+// than let a file's O2 pass unnoticed.
+void NoteUnsent(const Options& o, const LoadedFile& file, const DeviceValues& target) {
+  if (target.Number("OX") == 0 && file.profile.Find("O2"))
+    Say(o, "Note: " + file.path + " gives O2, which is sent to the tracker only while logging is on (OX=1)");
+}
+
 // Compares the file with what the session read, writes only the pages that
 // differ, then reads their keys back and compares them with what was sent.
 Applied WriteDifferences(Options& o, DeviceSession& session, const LoadedFile& file) {
@@ -185,6 +192,7 @@ Applied WriteDifferences(Options& o, DeviceSession& session, const LoadedFile& f
     Fail(out.message);
     return out;
   }
+  NoteUnsent(o, file, plan->target);
   if (plan->Empty()) {
     out.message = "The tracker already holds every value of " + file.path + "; nothing was sent";
     Say(o, out.message);
@@ -419,9 +427,9 @@ int CmdDiff(Options& o, const std::vector<std::string>& words, const ProfileArgs
     return kUsage;
   }
   LoadedFile file;
-  Options quiet = o;
-  quiet.yes = true;  // nothing is written: an empty password is only shown
-  if (int rc = LoadFile(quiet, args, words[1], false, file); rc != kOk) return rc;
+  Options showOnly = o;
+  showOnly.yes = true;  // nothing is written: an empty password is only shown
+  if (int rc = LoadFile(showOnly, args, words[1], false, file); rc != kOk) return rc;
   DeviceSession session(o);
   if (int rc = session.ConnectFor(KeysOfPages(PagesOf(file.values))); rc != kOk) return rc;
   if (const std::string imei = ToUtf8(o, session.Settings().Text("B2")); file.profile.hasImei && file.profile.imei != imei)
@@ -431,6 +439,7 @@ int CmdDiff(Options& o, const std::vector<std::string>& words, const ProfileArgs
     Fail(Describe(plan.failure()));
     return kBadValue;
   }
+  NoteUnsent(o, file, plan->target);
   for (const PageChange& page : plan->pages) {
     std::cout << "[" << PageName(page.page) << "]\n";
     for (const KeyChange& k : page.keys)
