@@ -8,7 +8,6 @@
 
 #include "console.h"
 #include "device/port_finder.h"
-#include "device/settings_reader.h"
 #include "settings/ini_file.h"
 #include "settings/paths.h"
 #include "settings/text_encoding.h"
@@ -57,7 +56,16 @@ void Say(const Options& o, const std::string& text) {
   if (!o.quiet) std::cerr << text << "\n";
 }
 
-void Fail(const std::string& text) { std::cerr << "zd573: " << text << "\n"; }
+namespace {
+std::string lastFailure;
+}  // namespace
+
+void Fail(const std::string& text) {
+  lastFailure = text;
+  std::cerr << "zd573: " << text << "\n";
+}
+
+const std::string& LastFailure() { return lastFailure; }
 
 int ExitCodeFor(ErrorCode code) {
   switch (code) {
@@ -138,9 +146,9 @@ int DeviceSession::Login() {
   return kOk;
 }
 
-int DeviceSession::FullRead() {
-  // The device needs a moment after the identification before it answers again.
-  std::this_thread::sleep_for(timing::kLoginPause);
+int DeviceSession::FullRead() { return Read(ReadKind::FullRead, {}, settings_); }
+
+int DeviceSession::Read(ReadKind kind, const std::vector<std::string_view>& keys, DeviceSettings& into) {
   Waiter waiter;
   const bool showProgress = !o_.quiet && IsTerminal(Stream::Err);
   if (showProgress) {
@@ -151,18 +159,29 @@ int DeviceSession::FullRead() {
   }
   ReadOptions options;
   options.fullReadStall = std::chrono::milliseconds(0);  // the overall time limit decides
+  options.keys.assign(keys.begin(), keys.end());
   // What the tracker said meanwhile is stale, as it would be on a fresh open.
   port_->Purge();
-  SettingsReader reader(settings_, waiter, options);
-  if (Status s = reader.StartReadThread(ReadKind::FullRead, BorrowPort(*port_)); !s) return FailWith(s.failure());
+  SettingsReader reader(into, waiter, options);
+  if (Status s = reader.StartReadThread(kind, BorrowPort(*port_)); !s) return FailWith(s.failure());
   bool finished = waiter.Wait(o_.readTimeout);
   reader.Stop();
   if (showProgress) std::fprintf(stderr, "\n");
   if (!finished) {
     std::string missing;
-    for (auto k : settings_.MissingKeys(kTableKeyCount)) missing += (missing.empty() ? "" : ",") + std::string(k);
+    int count = 0;
+    if (kind == ReadKind::FullRead) {
+      for (auto k : into.MissingKeys(kTableKeyCount)) missing += (missing.empty() ? "" : ",") + std::string(k);
+      count = kTableKeyCount - into.ReceivedCount();
+    } else {
+      for (auto k : keys)
+        if (TableIndex(k) < 0 || !into.Received(k)) {
+          missing += (missing.empty() ? "" : ",") + std::string(k);
+          ++count;
+        }
+    }
     Fail("The settings read did not complete within " + std::to_string(o_.readTimeout.count()) + " s; " +
-         std::to_string(kTableKeyCount - settings_.ReceivedCount()) + " keys did not arrive: " + missing);
+         std::to_string(count) + " keys did not arrive: " + missing);
     return kTimedOut;
   }
   if (!waiter.failure_.empty()) {
@@ -170,6 +189,22 @@ int DeviceSession::FullRead() {
     return kNoDevice;
   }
   return kOk;
+}
+
+int DeviceSession::ReadKeys(const std::vector<std::string_view>& keys, DeviceSettings& into) {
+  if (!port_) return kNoDevice;
+  into.SetCodePage(o_.codePage);
+  return Read(ReadKind::Keys, keys, into);
+}
+
+int DeviceSession::ConnectFor(const std::vector<std::string_view>& keys) {
+  if (int rc = Identify(); rc != kOk) return rc;
+  if (int rc = Login(); rc != kOk) return rc;
+  // The password came with the identification.
+  std::vector<std::string_view> table;
+  for (std::string_view k : keys)
+    if (k != "OU") table.push_back(k);
+  return Read(ReadKind::Keys, table, settings_);
 }
 
 int DeviceSession::Connect() {

@@ -3,8 +3,11 @@
 // identify the tracker, log in and read its settings, each bounded in time.
 #include <chrono>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "device/device_settings.h"
+#include "device/settings_reader.h"
 #include "device/transactions.h"
 
 namespace zd573::cli {
@@ -35,6 +38,8 @@ int FailWith(const Error& error);
 // Messages go to stderr unless quiet; errors always do.
 void Say(const Options& o, const std::string& text);
 void Fail(const std::string& text);
+// The text of the last Fail, for a report that keeps what went wrong.
+const std::string& LastFailure();
 
 class DeviceSession {
  public:
@@ -47,6 +52,11 @@ class DeviceSession {
   int Identify();
   // Identify, log in with the password, full read.
   int Connect();
+  // Identify, log in, and read only `keys` (those some pages send): a command
+  // that writes or compares a few pages needs no more.
+  int ConnectFor(const std::vector<std::string_view>& keys);
+  // After Connect or ConnectFor: reads `keys` again into `into` (a read-back).
+  int ReadKeys(const std::vector<std::string_view>& keys, DeviceSettings& into);
 
   const std::string& Port() const { return o_.port; }
   // The port the tracker was identified on, open since; null before Identify.
@@ -57,6 +67,7 @@ class DeviceSession {
  private:
   int Login();
   int FullRead();
+  int Read(ReadKind kind, const std::vector<std::string_view>& keys, DeviceSettings& into);
 
   Options& o_;
   std::unique_ptr<DevicePort> port_;

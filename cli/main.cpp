@@ -2,19 +2,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "common/files.h"
 #include "console.h"
 #include "device/port_finder.h"
 #include "device/sentences.h"
-#include "device/user_values.h"
 #include "device_session.h"
-#include "logger/replacing_file.h"
 #include "log_commands.h"
+#include "profile_commands.h"
 #include "settings/ini_file.h"
 #include "settings/paths.h"
 #include "settings/text_encoding.h"
@@ -30,9 +26,18 @@ const char kHelp[] =
     "  identify                 print the IMEI and the stored device name\n"
     "  read [--json]            log in and print all settings as KEY=value (or JSON)\n"
     "  set KEY=VALUE...         change settings; each page that carries a key is written whole\n"
-    "  backup FILE              save all settings to an ini file\n"
-    "  restore FILE             write the settings of a backup file to the tracker\n"
-    "  password NEW             change the device password\n"
+    "  backup FILE [--profile] [--keys K,K] [--without K,K]\n"
+    "                           save all settings to an ini file; --profile leaves out the tracker's\n"
+    "                           own values (B2 IMEI, OU password, B0 SIM PIN, B1 own number), --keys\n"
+    "                           saves only these, --without all but these\n"
+    "  diff FILE                print the values of FILE that differ from the tracker's, by page\n"
+    "  apply FILE               write the values of FILE (any of the keys) that differ: only the pages\n"
+    "                           holding a difference are written, then read back and compared\n"
+    "  restore FILE             the same for a backup, which must hold every value\n"
+    "  provision FILE --report REPORT.csv [--count N]\n"
+    "                           apply FILE to each tracker plugged in, one after another, until\n"
+    "                           Ctrl+C or N trackers; one report line per tracker\n"
+    "  password NEW             change the device password (an empty one needs --yes)\n"
     "  melody play N | stop     play melody N on the tracker, or stop it\n"
     "  log download OUT [--format csv|kml|gpx] [--drop-no-fix] [--raw FILE]\n"
     "                           download the GPS log and export it (format from OUT's extension);\n"
@@ -49,16 +54,21 @@ const char kHelp[] =
     "  --quiet                  no messages except errors\n"
     "  --force                  replace a read-only export or backup file\n"
     "  --raw FILE               log download: also keep the raw log in FILE\n"
+    "  --any-tracker            apply, restore, provision: write a file saved from another tracker\n"
+    "  --with-password          apply, restore, provision: send the file's password (OU) too\n"
+    "  --yes                    log erase without asking; allow setting an empty password\n"
     "  --help                   show this help and exit\n"
     "  --version                show the version and exit\n"
     "\n"
     "Exit codes: 0 ok, 1 usage, 2 no device or port, 3 wrong password, 4 time-out,\n"
-    "5 bad value or data, 130 a download ended by Ctrl+C.\n";
+    "5 bad value or data, 10 diff found differences, 11 the tracker did not take a value\n"
+    "as sent (provision: a tracker was not set up), 130 a download ended by Ctrl+C.\n";
 
 struct Args {
   Options options;
   std::vector<std::string> words;
   LogArgs log;
+  ProfileArgs profile;
 };
 
 // Returns an exit code when the command line is not usable, else -1.
@@ -122,6 +132,33 @@ int Parse(const std::vector<std::string>& argv, Args& a) {
       a.options.force = true;
     } else if (arg == "--drop-no-fix") {
       a.log.dropNoFix = true;
+    } else if (arg == "--profile") {
+      a.profile.profile = true;
+    } else if (arg == "--keys" || arg == "--without") {
+      std::string list;
+      if (!next(list)) return kUsage;
+      auto& into = arg == "--keys" ? a.profile.keys : a.profile.without;
+      for (std::size_t start = 0; start <= list.size();) {
+        std::size_t comma = std::min(list.find(',', start), list.size());
+        if (comma > start) into.push_back(list.substr(start, comma - start));
+        start = comma + 1;
+      }
+    } else if (arg == "--any-tracker") {
+      a.profile.anyTracker = true;
+    } else if (arg == "--with-password") {
+      a.profile.withPassword = true;
+    } else if (arg == "--report") {
+      if (!next(a.profile.report)) return kUsage;
+    } else if (arg == "--count") {
+      std::string t;
+      if (!next(t)) return kUsage;
+      char* end = nullptr;
+      long n = std::strtol(t.c_str(), &end, 10);
+      if (t.empty() || *end || n <= 0 || n > 1000000) {
+        Fail("--count needs a number of trackers from 1 to 1000000");
+        return kUsage;
+      }
+      a.profile.count = n;
     } else if (arg.rfind("--", 0) == 0) {
       Fail("unknown option " + arg + " (see --help)");
       return kUsage;
@@ -198,231 +235,6 @@ int CmdRead(Options& o) {
   return kOk;
 }
 
-// KEY=value typed by a person, prepared as the pages prepare what is typed
-// into them. Everything is checked before the tracker is touched.
-int PrepareAssignments(const Options& o, const std::vector<std::pair<std::string, std::string>>& pairs,
-                       std::map<std::string, PreparedValue>& prepared, const std::string& origin,
-                       bool anyDateFormat = false) {
-  // Unlike a page's interval box, the command line takes only whole numbers: "O2=abc" is a mistake, not 1.
-  const ValueRules rules{o.codePage, anyDateFormat, true};
-  for (const auto& [key, value] : pairs) {
-    auto p = PrepareValue(key, value, rules);
-    if (!p) {
-      Fail(origin + p.error());
-      return kBadValue;
-    }
-    if (!p->note.empty()) Say(o, "Note: " + p->note);
-    prepared[key] = std::move(*p);
-  }
-  return kOk;
-}
-
-// Writes one page's sentences on the session's port, the one the tracker was
-// identified on and that has stayed open since; ApplyPage would open the port
-// by name again, and find whatever tracker is there now.
-Status WritePage(Options& o, DeviceSession& session, Page page, const DeviceValues& edited) {
-  ApplyResult applied = ApplyPageOn(*session.HeldPort(), page, session.Settings(), edited, o.write);
-  if (applied.status) return {};
-  Error e = applied.status.failure();
-  if (e.kind == MessageKind::WriteFailedAfter && e.code == ErrorCode::Disconnected)
-    e.detail += "; the tracker identified on " + PortPath(session.Port()) +
-                " went away, and nothing more is sent to whatever is there now";
-  return e;
-}
-
-// Writes every page that carries one of the keys, whole, with the other values as read.
-int WritePages(Options& o, DeviceSession& session, const std::map<std::string, PreparedValue>& changes,
-               bool allPages) {
-  DeviceValues edited = session.Settings().Snapshot();
-  for (const auto& [key, value] : changes) StorePrepared(edited, key, value);
-  // The logger page sends the interval only while logging is on; say so rather
-  // than report a change that never reaches the tracker.
-  if (!allPages && changes.count("O2") && edited.Number("OX") == 0) {
-    Fail("O2 is sent to the tracker only while logging is on: add OX=1");
-    return kBadValue;
-  }
-  std::vector<std::string> keys;
-  for (const auto& change : changes) keys.push_back(change.first);
-  std::vector<std::string> written;
-  // A restore's changes hold every key a page sends, so it writes every page.
-  for (const PageRow* page : PagesSending(keys)) {
-    Say(o, "Writing the " + std::string(page->name) + " settings...");
-    if (Status s = WritePage(o, session, page->id, edited); !s) {
-      std::string done;
-      for (const auto& w : written) done += (done.empty() ? "" : ", ") + w;
-      std::string advice(PortAdvice(s.code()));
-      Fail(Describe(s.failure()) + (done.empty() ? "" : "; written before: " + done) +
-           (advice.empty() ? "" : "\n" + advice));
-      return ExitCodeFor(s.code());
-    }
-    written.emplace_back(page->name);
-  }
-  return kOk;
-}
-
-int CmdSet(Options& o, const std::vector<std::string>& words) {
-  if (words.size() < 2) {
-    Fail("set needs KEY=VALUE arguments");
-    return kUsage;
-  }
-  std::vector<std::pair<std::string, std::string>> pairs;
-  for (std::size_t i = 1; i < words.size(); ++i) {
-    auto eq = words[i].find('=');
-    if (eq == std::string::npos || eq == 0) {
-      Fail("not a KEY=VALUE assignment: " + words[i]);
-      return kUsage;
-    }
-    pairs.emplace_back(words[i].substr(0, eq), words[i].substr(eq + 1));
-  }
-  std::map<std::string, PreparedValue> changes;
-  if (int rc = PrepareAssignments(o, pairs, changes, ""); rc != kOk) return rc;
-  DeviceSession session(o);
-  if (int rc = session.Connect(); rc != kOk) return rc;
-  return WritePages(o, session, changes, false);
-}
-
-// The backup file: an ini file with one section, [DEVICE], holding the IMEI and
-// KEY=value for every value. Keys are case-sensitive here (Va is a contact name,
-// VA its number), so the file is written and read by these two functions rather
-// than the case-insensitive settings files' code.
-constexpr char kBackupSection[] = "DEVICE";
-
-std::string QuoteBackupValue(const std::string& v) {
-  bool padded = !v.empty() && (v.front() == ' ' || v.front() == '\t' || v.back() == ' ' || v.back() == '\t');
-  bool quoted = v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
-  return padded || quoted ? "\"" + v + "\"" : v;
-}
-
-std::string UnquoteBackupValue(std::string v) {
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-  while (!v.empty() && blank(v.back())) v.pop_back();
-  std::size_t b = 0;
-  while (b < v.size() && blank(v[b])) ++b;
-  v.erase(0, b);
-  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.substr(1, v.size() - 2);
-  return v;
-}
-
-// A backup holds 85 short values: a few kilobytes. Anything much larger is
-// not a backup (a pipe, /dev/zero) and is refused before memory runs out.
-constexpr std::size_t kMaxBackupBytes = 64 * 1024;
-
-// KEY -> value of the [DEVICE] section.
-Expected<std::map<std::string, std::string>> ReadBackup(const std::string& path) {
-  files::ReadResult file = files::ReadWholeFile(path, kMaxBackupBytes, true);
-  if (file.problem == files::ReadProblem::NotRegular)
-    return Error{path + " is not a backup: it is not a regular file", ErrorCode::File};
-  if (file.problem == files::ReadProblem::TooLarge)
-    return Error{path + " is not a backup: it is larger than " + std::to_string(kMaxBackupBytes / 1024) + " KiB",
-                 ErrorCode::File};
-  if (file.problem != files::ReadProblem::None) return Error{"Cannot read a backup from " + path, ErrorCode::File};
-  const std::string content(file.bytes.begin(), file.bytes.end());
-  std::map<std::string, std::string> values;
-  std::istringstream lines(content);
-  std::string line;
-  bool inSection = false;
-  while (std::getline(lines, line)) {
-    if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
-    std::string t = UnquoteBackupValue(line);
-    if (!t.empty() && t.front() == '[') {
-      std::string name = t.substr(1, t.find(']') - 1);
-      inSection = settings::SameIniName(name, kBackupSection);
-      continue;
-    }
-    auto eq = line.find('=');
-    if (!inSection || eq == std::string::npos || t.empty() || t.front() == ';' || t.front() == '#') continue;
-    std::string key = UnquoteBackupValue(line.substr(0, eq));
-    values.emplace(key, UnquoteBackupValue(line.substr(eq + 1)));
-  }
-  if (values.empty()) return Error{"Cannot read a backup from " + path, ErrorCode::File};
-  return values;
-}
-
-int CmdBackup(Options& o, const std::vector<std::string>& words) {
-  if (words.size() != 2) {
-    Fail("backup needs one FILE");
-    return kUsage;
-  }
-  // The file is checked, and its temporary twin created, before the long read.
-  if (Status target = logger::CheckExportTarget(words[1]); !target) {
-    Fail(Describe(target.failure()));
-    return kBadValue;
-  }
-  if (!o.force && logger::IsReadOnlyFile(words[1])) {
-    Fail("Cannot write " + words[1] + ": the file is read-only (--force replaces it)");
-    return kBadValue;
-  }
-  // A failure half-way keeps an older backup whole.
-  logger::ReplacingFile out;
-  if (!out.Open(words[1])) {
-    Fail("Cannot write " + words[1] + ": " + out.Reason());
-    return kBadValue;
-  }
-  DeviceSession session(o);
-  if (int rc = session.Connect(); rc != kOk) return rc;
-  DeviceValues v = session.Settings().Snapshot();
-  std::string text = "[" + std::string(kBackupSection) + "]\n";
-  text += "IMEI=" + QuoteBackupValue(ToUtf8(o, v.Text("B2"))) + "\n";
-  for (const auto& k : AllKeys()) {
-    std::string value = ToUtf8(o, v.Format(k.key));
-    if (value.find_first_of("\r\n") != std::string::npos) {
-      // A line break cannot live in the file, nor be sent back to the tracker.
-      for (char& c : value)
-        if (c == '\r' || c == '\n') c = ' ';
-      Say(o, "Note: the line break in " + std::string(k.key) + " was saved as a blank");
-    }
-    text += std::string(k.key) + "=" + QuoteBackupValue(value) + "\n";
-  }
-  if (!out.Write(text.data(), text.size()) || !out.Commit()) {
-    Fail("Cannot write " + words[1] + ": " + out.Reason());
-    return kBadValue;
-  }
-  Say(o, "Saved " + std::to_string(AllKeys().size()) + " values to " + words[1]);
-  return kOk;
-}
-
-int CmdRestore(Options& o, const std::vector<std::string>& words) {
-  if (words.size() != 2) {
-    Fail("restore needs one FILE");
-    return kUsage;
-  }
-  auto backup = ReadBackup(words[1]);
-  if (!backup) {
-    Fail(backup.error());
-    return kBadValue;
-  }
-  const auto& file = *backup;
-  std::vector<std::pair<std::string, std::string>> pairs;
-  for (const auto& k : AllKeys()) {
-    if (!PageOfKey(k.key)) continue;
-    auto it = file.find(std::string(k.key));
-    if (it == file.end()) {
-      Fail(words[1] + ": the value of " + std::string(k.key) + " is missing");
-      return kBadValue;
-    }
-    pairs.emplace_back(it->first, it->second);
-  }
-  std::map<std::string, PreparedValue> changes;
-  if (int rc = PrepareAssignments(o, pairs, changes, words[1] + ": ", true); rc != kOk) return rc;
-  DeviceSession session(o);
-  if (int rc = session.Connect(); rc != kOk) return rc;
-  if (auto imei = file.find("IMEI"); imei != file.end() && imei->second != ToUtf8(o, session.Settings().Text("B2")))
-    Say(o, "Note: the backup was made from the tracker with IMEI " + imei->second);
-  return WritePages(o, session, changes, true);
-}
-
-int CmdPassword(Options& o, const std::vector<std::string>& words) {
-  if (words.size() != 2) {
-    Fail("password needs the NEW password");
-    return kUsage;
-  }
-  std::map<std::string, PreparedValue> changes;
-  if (int rc = PrepareAssignments(o, {{"OU", words[1]}}, changes, "new password: "); rc != kOk) return rc;
-  DeviceSession session(o);
-  if (int rc = session.Connect(); rc != kOk) return rc;
-  return WritePages(o, session, changes, false);
-}
-
 int CmdMelody(Options& o, const std::vector<std::string>& words) {
   Sentence query;
   if (words.size() == 3 && words[1] == "play") {
@@ -464,8 +276,11 @@ int Run(int argc, char** argv) {
   if (cmd == "identify") return CmdIdentify(o);
   if (cmd == "read") return CmdRead(o);
   if (cmd == "set") return CmdSet(o, a.words);
-  if (cmd == "backup") return CmdBackup(o, a.words);
-  if (cmd == "restore") return CmdRestore(o, a.words);
+  if (cmd == "backup") return CmdBackup(o, a.words, a.profile);
+  if (cmd == "restore") return CmdRestore(o, a.words, a.profile);
+  if (cmd == "apply") return CmdApply(o, a.words, a.profile);
+  if (cmd == "diff") return CmdDiff(o, a.words, a.profile);
+  if (cmd == "provision") return CmdProvision(o, a.words, a.profile);
   if (cmd == "password") return CmdPassword(o, a.words);
   if (cmd == "melody") return CmdMelody(o, a.words);
   if (cmd == "log") return RunLogCommand(o, a.words, a.log);

@@ -77,6 +77,9 @@ class NewFile {
   NewFile(const NewFile&) = delete;
   NewFile& operator=(const NewFile&) = delete;
 
+  // Files created from now on are readable and writable by their owner
+  // alone (mode 0600; on Windows an access list naming only the owner).
+  void SetOwnerOnly(bool ownerOnly) { ownerOnly_ = ownerOnly; }
   // False when `path` exists or cannot be created; Reason() tells why.
   bool Create(const std::string& path);
   // Creates the file named by `nameFor(UniqueSuffix())`, with a new suffix
@@ -104,6 +107,7 @@ class NewFile {
   std::intptr_t handle_ = kNone;
   std::string path_;
   int error_ = 0;
+  bool ownerOnly_ = false;
 };
 
 }  // namespace zd573::files

@@ -134,8 +134,9 @@ NewFile::~NewFile() { Remove(); }
 bool NewFile::Create(const std::string& path) {
   Remove();
   // O_EXCL never follows a link and never opens a file that is already there;
-  // 0666 lets the umask decide, as for any new file.
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+  // 0666 lets the umask decide, as for any new file; a secret's file is the owner's from the start.
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                        ownerOnly_ ? 0600 : 0666);
   if (fd < 0) {
     error_ = errno;
     return false;

@@ -26,6 +26,37 @@ bool IsMissingError(DWORD error) {
          error == ERROR_BAD_NETPATH;
 }
 
+// A security descriptor whose access list grants this user alone full
+// access and inherits nothing from the folder.
+struct OwnerOnlyAccess {
+  SECURITY_ATTRIBUTES attributes{static_cast<DWORD>(sizeof(SECURITY_ATTRIBUTES)), nullptr, FALSE};
+  SECURITY_DESCRIPTOR descriptor{};
+  std::vector<unsigned char> user;  // TOKEN_USER
+  std::vector<unsigned char> acl;
+
+  bool Build() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    user.resize(size);
+    const BOOL got = size && ::GetTokenInformation(token, TokenUser, user.data(), size, &size);
+    ::CloseHandle(token);
+    if (!got) return false;
+    PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    acl.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + ::GetLengthSid(sid));
+    auto* list = reinterpret_cast<ACL*>(acl.data());
+    if (!::InitializeAcl(list, static_cast<DWORD>(acl.size()), ACL_REVISION) ||
+        !::AddAccessAllowedAce(list, ACL_REVISION, FILE_ALL_ACCESS, sid) ||
+        !::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+        !::SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE) ||
+        !::SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+      return false;
+    attributes.lpSecurityDescriptor = &descriptor;
+    return true;
+  }
+};
+
 }  // namespace
 
 fs::path PathFromUtf8(std::string_view utf8) { return fs::path(win32::Wide(utf8)); }
@@ -169,8 +200,13 @@ NewFile::~NewFile() { Remove(); }
 bool NewFile::Create(const std::string& path) {
   Remove();
   // CREATE_NEW never opens a file, or a link, that is already there.
-  const HANDLE h = ::CreateFileW(win32::Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  OwnerOnlyAccess owner;
+  if (ownerOnly_ && !owner.Build()) {
+    error_ = static_cast<int>(::GetLastError());
+    return false;
+  }
+  const HANDLE h = ::CreateFileW(win32::Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                 ownerOnly_ ? &owner.attributes : nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     error_ = static_cast<int>(::GetLastError());
     return false;

@@ -48,15 +48,16 @@ Status SettingsReader::StartReadThread(ReadKind kind, const std::string& portNam
 
 Status SettingsReader::StartReadThread(ReadKind kind, std::unique_ptr<DevicePort> port) {
   Stop();
-  if (kind != ReadKind::Identify && kind != ReadKind::FullRead) {
+  if (kind != ReadKind::Identify && kind != ReadKind::FullRead && kind != ReadKind::Keys) {
     port->Close();
     return Error{std::string(kUnableToCreateThread), ErrorCode::Thread, {}}.Names(MessageKind::ThreadFailed);
   }
   Status started = kind == ReadKind::Identify
                        ? worker_.Start(std::move(port),
                                        [this](DevicePort& p, std::stop_token stop) { ReadThreadMainPage(p, stop); })
-                       : worker_.Start(std::move(port),
-                                       [this](DevicePort& p, std::stop_token stop) { ReadThreadOtherPage(p, stop); });
+                       : worker_.Start(std::move(port), [this, kind](DevicePort& p, std::stop_token stop) {
+                           ReadThreadOtherPage(kind, p, stop);
+                         });
   if (!started) {
     return Error{std::string(kind == ReadKind::Identify ? "Unable to create ReadThreadMainPage"
                                                         : "Unable to create ReadThreadOtherPage") +
@@ -67,7 +68,27 @@ Status SettingsReader::StartReadThread(ReadKind kind, std::unique_ptr<DevicePort
   return {};
 }
 
+std::vector<std::string_view> SettingsReader::MissingAsked(std::size_t max) const {
+  std::vector<std::string_view> keys;
+  for (std::size_t i = 0; i < options_.keys.size() && keys.size() < max; ++i)
+    if (!got_[i]) keys.push_back(options_.keys[i]);
+  return keys;
+}
+
 bool SettingsReader::HandleLine(ReadKind kind, DevicePort& port, const std::string& line) {
+  if (kind == ReadKind::Keys) {
+    std::string scratch;
+    ReplyFields fields = SplitReply(line, scratch);
+    if (fields.pairs.empty()) return false;
+    settings_.StoreReplyPairs(fields.pairs);
+    for (const auto& pair : fields.pairs)
+      for (std::size_t i = 0; i < options_.keys.size(); ++i)
+        if (options_.keys[i] == pair.first) got_[i] = true;
+    if (!MissingAsked(1).empty()) return false;
+    port.Close();
+    observer_.ReadComplete();
+    return true;
+  }
   std::uint8_t result = ParseReply(line, settings_);
   if (kind == ReadKind::Identify) {
     if (result != kReplyLastImei && result != kReplyLastPassword) return false;
@@ -85,7 +106,11 @@ bool SettingsReader::HandleLine(ReadKind kind, DevicePort& port, const std::stri
 
 void SettingsReader::ReadLoop(ReadKind kind, DevicePort& port, std::stop_token stop) {
   using clock = std::chrono::steady_clock;
-  constexpr auto kTotal = static_cast<std::uint32_t>(kTableKeyCount);
+  const auto total = static_cast<std::uint32_t>(kind == ReadKind::Keys ? options_.keys.size() : kTableKeyCount);
+  auto receivedCount = [&] {
+    return kind == ReadKind::Keys ? static_cast<int>(std::count(got_.begin(), got_.end(), true))
+                                  : settings_.ReceivedCount();
+  };
   LineAssembler lines;
   int lineCount = 0;
   int lastReceived = 0;
@@ -96,9 +121,15 @@ void SettingsReader::ReadLoop(ReadKind kind, DevicePort& port, std::stop_token s
   bool asked = false;
   auto lastProgress = clock::now();
   auto lastByte = lastProgress;
-  if (kind == ReadKind::FullRead) {
+  if (kind != ReadKind::Identify) {
     settings_.ClearReceived();
-    observer_.ReadProgress({0, kTotal});
+    got_.assign(options_.keys.size(), false);
+    observer_.ReadProgress({0, total});
+    if (kind == ReadKind::Keys && options_.keys.empty()) {
+      port.Close();
+      observer_.ReadComplete();
+      return;
+    }
   }
   std::uint8_t chunk[64];
   std::string line;
@@ -106,7 +137,9 @@ void SettingsReader::ReadLoop(ReadKind kind, DevicePort& port, std::stop_token s
   while (!done && !stop.stop_requested() && port.IsOpen()) {
     // The device talks on its own; ask only once it has said more than ten lines.
     if (lineCount > 10) {
-      std::string query = kind == ReadKind::Identify ? BuildIdentifyQuery() : BuildKeysQuery(settings_.MissingKeys(5));
+      std::string query = kind == ReadKind::Identify ? BuildIdentifyQuery()
+                          : kind == ReadKind::Keys   ? BuildKeysQuery(MissingAsked(5))
+                                                     : BuildKeysQuery(settings_.MissingKeys(5));
       (void)port.Write(query, stop);
       if (kind == ReadKind::Identify) {
         std::this_thread::yield();
@@ -135,12 +168,12 @@ void SettingsReader::ReadLoop(ReadKind kind, DevicePort& port, std::stop_token s
       done = HandleLine(kind, port, line);
     }
     if (done) break;
-    if (kind == ReadKind::FullRead) {
-      int received = settings_.ReceivedCount();
+    if (kind != ReadKind::Identify) {
+      int received = receivedCount();
       if (received != lastReceived) {
         lastReceived = received;
         lastProgress = clock::now();
-        observer_.ReadProgress({static_cast<std::uint32_t>(received), kTotal});
+        observer_.ReadProgress({static_cast<std::uint32_t>(received), total});
       } else if (options_.fullReadStall.count() > 0) {
         const auto now = clock::now();
         const bool stalled = asked && now - lastProgress >= options_.fullReadStall;

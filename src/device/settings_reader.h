@@ -1,10 +1,12 @@
 #pragma once
 // The two-stage read of the tracker's settings on a worker thread:
-// identification (B2 and OU) and the full read of the 83 table keys.
+// identification (B2 and OU), then the full read of the 83 table keys or a
+// read of only the keys some pages send.
 #include <chrono>
 #include <functional>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 #include "common/result.h"
 #include "device/device_job.h"
@@ -30,14 +32,15 @@ class LineAssembler {
   std::string buffer_;
 };
 
-enum class ReadKind { Identify = 0, FullRead = 1 };
+enum class ReadKind { Identify = 0, FullRead = 1, Keys = 2 };
 
 // Called on the reader's own thread; a GUI re-posts each call to its own thread.
 class ReadObserver : public JobObserver {
  public:
   // Identification done; userName is the name stored for this IMEI, or empty.
   virtual void Identified(const std::string& imei, const std::string& userName) = 0;
-  // Keys of the full read received so far, of all the table's keys.
+  // Keys of the full read received so far, of all the table's keys (of the
+  // keys asked for, for a read of some keys).
   virtual void ReadProgress(Progress) {}
   virtual void ReadComplete() = 0;
   // The read gave up: the port failed, or the full read made no progress for too long.
@@ -51,6 +54,8 @@ struct ReadOptions {
   // key but not before the first query, gives up; so does one that gets no
   // byte at all for this long (0 = never).
   std::chrono::milliseconds fullReadStall{30000};
+  // ReadKind::Keys: the keys to read (table keys or OU), asked five to a query.
+  std::vector<std::string> keys;
 };
 
 class SettingsReader {
@@ -61,7 +66,7 @@ class SettingsReader {
   SettingsReader& operator=(const SettingsReader&) = delete;
 
   // Opens the port and starts ReadThreadMainPage (Identify) or
-  // ReadThreadOtherPage (FullRead). A read still running is stopped first, so
+  // ReadThreadOtherPage (FullRead, Keys). A read still running is stopped first, so
   // no port is ever left open. The error is one of the fixed messages, with
   // the reason as its detail.
   Status StartReadThread(ReadKind kind, const std::string& portName);
@@ -73,15 +78,18 @@ class SettingsReader {
 
  private:
   void ReadThreadMainPage(DevicePort& port, std::stop_token stop) { ReadLoop(ReadKind::Identify, port, stop); }
-  void ReadThreadOtherPage(DevicePort& port, std::stop_token stop) { ReadLoop(ReadKind::FullRead, port, stop); }
+  void ReadThreadOtherPage(ReadKind kind, DevicePort& port, std::stop_token stop) { ReadLoop(kind, port, stop); }
   void ReadLoop(ReadKind kind, DevicePort& port, std::stop_token stop);
   // Returns true when the stage is done.
   bool HandleLine(ReadKind kind, DevicePort& port, const std::string& line);
+  // The asked keys not received yet, at most `max`, in the order asked.
+  std::vector<std::string_view> MissingAsked(std::size_t max) const;
 
   DeviceSettings& settings_;
   ReadObserver& observer_;
   ReadOptions options_;
   DeviceWorker worker_;
+  std::vector<bool> got_;  // ReadKind::Keys: which of options_.keys arrived
 };
 
 }  // namespace zd573

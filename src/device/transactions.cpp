@@ -11,9 +11,6 @@ Expected<std::vector<Sentence>> BuildPageTransaction(Page page, DeviceValues& va
   return BuildRowTransaction(*row, values);
 }
 
-namespace {
-
-// The keys a set sentence carries (",KEY=value" fields).
 std::vector<std::string> SentenceKeys(const Sentence& sentence) {
   std::vector<std::string> keys;
   std::size_t field = sentence.find(',');
@@ -25,6 +22,8 @@ std::vector<std::string> SentenceKeys(const Sentence& sentence) {
   }
   return keys;
 }
+
+namespace {
 
 Error Stopped() {
   return Error{"Stopped before every sentence was written", ErrorCode::Stopped}.Names(MessageKind::Stopped);

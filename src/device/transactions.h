@@ -38,6 +38,9 @@ struct WriteOptions {
   std::stop_token stop;
 };
 
+// The keys a set sentence carries (",KEY=value" fields).
+std::vector<std::string> SentenceKeys(const Sentence& sentence);
+
 struct WriteOutcome {
   Status status;
   int written = 0;  // sentences that reached the line

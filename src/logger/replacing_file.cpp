@@ -30,7 +30,7 @@ bool ReplacingFile::Fail(std::string reason) {
   return false;
 }
 
-bool ReplacingFile::Open(const std::string& target) {
+bool ReplacingFile::Open(const std::string& target, bool ownerOnly) {
   Abandon();
   reason_.clear();
   final_ = target;
@@ -45,13 +45,14 @@ bool ReplacingFile::Open(const std::string& target) {
   std::string base = files::PathToUtf8(path.filename());
   if (base.empty()) return Fail("Is a directory");
   if (base.size() > 200) base.resize(200);  // leave room for the suffix within NAME_MAX
+  file_.SetOwnerOnly(ownerOnly);
   const bool created = file_.CreateUnique([&](const std::string& suffix) {
     return files::PathToUtf8(path.parent_path() / files::PathFromUtf8("." + base + "." + suffix + ".tmp"));
   });
   if (!created) return Fail(file_.Reason());
   // A replaced file keeps its permissions.
   replacing_ = kind == files::Kind::Regular;
-  if (replacing_) file_.CopyModeOf(final_);
+  if (replacing_ && !ownerOnly) file_.CopyModeOf(final_);
   return true;
 }
 

@@ -22,7 +22,9 @@ class ReplacingFile {
   // a directory in the way) or is not a regular file: a pipe or a device
   // cannot be replaced, and writing into one could wait for ever. A symbolic
   // link is followed, so the link stays.
-  bool Open(const std::string& target);
+  // With `ownerOnly` the new file is readable by its owner alone (it holds a
+  // secret), whatever the old one allowed.
+  bool Open(const std::string& target, bool ownerOnly = false);
   bool Write(const void* data, std::size_t size);
   // Puts the new contents in place, made durable first when they replace an
   // old file. False leaves the old file as it was.

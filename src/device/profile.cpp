@@ -1,0 +1,241 @@
+#include "device/profile.h"
+
+#include <algorithm>
+#include <map>
+
+#include "common/files.h"
+#include "device/transactions.h"
+#include "settings/text_encoding.h"
+
+namespace zd573 {
+namespace {
+
+// A settings file holds 85 short values: a few kilobytes. Anything much larger
+// is not one (a pipe, /dev/zero) and is refused before memory runs out.
+constexpr std::size_t kMaxProfileBytes = 64 * 1024;
+
+std::string Trim(std::string_view v) {
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  while (!v.empty() && blank(v.back())) v.remove_suffix(1);
+  while (!v.empty() && blank(v.front())) v.remove_prefix(1);
+  return std::string(v);
+}
+
+std::string Unquote(std::string_view raw) {
+  std::string v = Trim(raw);
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.substr(1, v.size() - 2);
+  return v;
+}
+
+// Blanks at either end, or quotes around the whole, would be lost on reading: quote.
+std::string Quote(const std::string& v) {
+  bool padded = !v.empty() && (v.front() == ' ' || v.front() == '\t' || v.back() == ' ' || v.back() == '\t');
+  bool quoted = v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
+  return padded || quoted ? "\"" + v + "\"" : v;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+Error FileError(std::string text) { return Error{std::move(text), ErrorCode::File}; }
+
+std::string Twice(const std::string& name, const std::string& what, int first, int second) {
+  return name + ": " + what + " appears twice, on lines " + std::to_string(first) + " and " + std::to_string(second) +
+         "; which one is meant cannot be known";
+}
+
+// The keys `page` sends with `values`, after its rules: none when it cannot be built.
+Expected<std::vector<std::string>> SentKeys(Page page, DeviceValues& values) {
+  auto sentences = BuildPageTransaction(page, values);
+  if (!sentences) {
+    Error e = sentences.failure();
+    e.code = ErrorCode::BadValue;
+    return e;
+  }
+  std::vector<std::string> keys;
+  for (const Sentence& s : *sentences)
+    for (std::string& k : SentenceKeys(s))
+      if (PageSends(page, k)) keys.push_back(std::move(k));
+  return keys;
+}
+
+}  // namespace
+
+bool IsPerUnitKey(std::string_view key) {
+  return std::find(kPerUnitKeys.begin(), kPerUnitKeys.end(), key) != kPerUnitKeys.end();
+}
+
+bool IsSecretKey(std::string_view key) { return key == "OU" || key == "B0"; }
+
+const ProfileLine* Profile::Find(std::string_view key) const {
+  for (const ProfileLine& l : values)
+    if (l.key == key) return &l;
+  return nullptr;
+}
+
+Expected<Profile> ParseProfile(std::string_view text, const std::string& name) {
+  Profile profile;
+  std::map<std::string, int> seen;  // key -> line
+  int sectionLine = 0;
+  bool inSection = false;
+  int number = 0;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    pos = end + 1;
+    ++number;
+    if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.remove_prefix(3);
+    const std::string t = Trim(line);
+    if (t.empty() || t.front() == ';' || t.front() == '#') continue;
+    if (t.front() == '[') {
+      const std::string section = t.substr(1, t.find(']') - 1);
+      inSection = SameName(Trim(section), kProfileSection);
+      if (inSection) {
+        if (sectionLine) return FileError(Twice(name, "the section [DEVICE]", sectionLine, number));
+        sectionLine = number;
+      }
+      continue;
+    }
+    const std::size_t eq = line.find('=');
+    if (!inSection || eq == std::string_view::npos) continue;
+    std::string key = Unquote(line.substr(0, eq));
+    if (auto [it, added] = seen.emplace(key, number); !added)
+      return FileError(Twice(name, key, it->second, number));
+    std::string value = Unquote(line.substr(eq + 1));
+    if (key == "IMEI" || key == "B2") {
+      // The same tracker named twice over is fine; two different ones are not.
+      if (profile.hasImei && profile.imei != value)
+        return FileError(name + " line " + std::to_string(number) + ": IMEI and B2 name different trackers");
+      profile.hasImei = true;
+      profile.imei = std::move(value);
+      continue;
+    }
+    const KeyInfo* info = FindKey(key);
+    if (!info)
+      return FileError(name + " line " + std::to_string(number) + ": " + key + " is not a setting of the tracker");
+    if (!PageOfKey(info->key)) continue;  // read only: a backup carries it, nothing sends it
+    profile.values.push_back({std::move(key), std::move(value), number});
+  }
+  if (!sectionLine) return FileError(name + " holds no [DEVICE] section");
+  return profile;
+}
+
+Expected<Profile> ReadProfile(const std::string& path) {
+  files::ReadResult file = files::ReadWholeFile(path, kMaxProfileBytes, true);
+  switch (file.problem) {
+    case files::ReadProblem::None: break;
+    case files::ReadProblem::NotRegular: return FileError(path + " is not a backup: it is not a regular file");
+    case files::ReadProblem::TooLarge:
+      return FileError(path + " is not a backup: it is larger than " + std::to_string(kMaxProfileBytes / 1024) + " KiB");
+    case files::ReadProblem::Missing: return FileError("Cannot read " + path + ": No such file or directory");
+    case files::ReadProblem::Failed: return FileError("Cannot read " + path + ": " + file.reason);
+  }
+  return ParseProfile(std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()), path);
+}
+
+std::string FormatProfile(const DeviceValues& values, const std::vector<std::string_view>& keys, int codePage,
+                          std::vector<std::string>* notes) {
+  auto chosen = [&](std::string_view k) { return std::find(keys.begin(), keys.end(), k) != keys.end(); };
+  auto line = [&](std::string_view key, std::string_view shownAs) {
+    std::string value = settings::DecodeDeviceText(values.Format(key), codePage);
+    if (value.find_first_of("\r\n") != std::string::npos) {
+      std::replace_if(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+      if (notes) notes->push_back("the line break in " + std::string(key) + " was saved as a blank");
+    }
+    return std::string(shownAs) + "=" + Quote(value) + "\n";
+  };
+  std::string text = "[" + std::string(kProfileSection) + "]\n";
+  if (chosen("B2")) text += line("B2", "IMEI");
+  for (const KeyInfo& k : AllKeys())
+    if (chosen(k.key)) text += line(k.key, k.key);
+  return text;
+}
+
+Expected<PreparedProfile> PrepareProfile(const Profile& profile, const ValueRules& rules, const std::string& name,
+                                         std::vector<std::string>* notes) {
+  PreparedProfile prepared;
+  for (const ProfileLine& l : profile.values) {
+    auto p = PrepareValue(l.key, l.value, rules);
+    if (!p) {
+      Error e = p.failure();
+      e.message = name + " line " + std::to_string(l.line) + ": " + e.message;
+      return e;
+    }
+    if (notes && !p->note.empty()) notes->push_back(p->note);
+    prepared.emplace_back(l.key, std::move(*p));
+  }
+  return prepared;
+}
+
+std::vector<Page> ProfilePlan::Pages() const {
+  std::vector<Page> out;
+  for (const PageChange& p : pages) out.push_back(p.page);
+  return out;
+}
+
+std::vector<Page> PagesOf(const PreparedProfile& values) {
+  std::vector<Page> out;
+  for (const PageRow& row : PageTable())
+    if (std::any_of(values.begin(), values.end(), [&](const auto& v) { return PageSends(row.id, v.first); }))
+      out.push_back(row.id);
+  return out;
+}
+
+Expected<ProfilePlan> PlanProfile(const DeviceValues& tracker, const PreparedProfile& values) {
+  ProfilePlan plan;
+  plan.target = tracker;
+  for (const auto& [key, value] : values) StorePrepared(plan.target, key, value);
+  for (Page page : PagesOf(values)) {
+    auto keys = SentKeys(page, plan.target);  // the page's rules land in the target
+    if (!keys) return keys.failure();
+    PageChange change{page, {}};
+    for (const std::string& k : *keys)
+      if (plan.target.Format(k) != tracker.Format(k)) change.keys.push_back({k, tracker.Format(k), plan.target.Format(k)});
+    if (!change.keys.empty()) plan.pages.push_back(std::move(change));
+  }
+  // Pages left alone keep the tracker's values, rules or not.
+  for (const PageRow& row : PageTable()) {
+    const Page page = row.id;
+    const auto& p = plan.pages;
+    if (std::any_of(p.begin(), p.end(), [&](const PageChange& c) { return c.page == page; })) continue;
+    for (const KeyInfo& k : AllKeys()) {
+      if (PageOfKey(k.key) != page) continue;
+      if (k.kind == FieldKind::Text) {
+        plan.target.SetText(k.key, tracker.Text(k.key));
+      } else {
+        plan.target.SetNumber(k.key, tracker.Number(k.key));
+      }
+    }
+  }
+  return plan;
+}
+
+std::vector<std::string_view> KeysOfPages(const std::vector<Page>& pages) {
+  std::vector<std::string_view> keys;
+  for (const KeyInfo& k : TableKeys())
+    if (auto page = PageOfKey(k.key); page && std::find(pages.begin(), pages.end(), *page) != pages.end())
+      keys.push_back(k.key);
+  if (std::find(pages.begin(), pages.end(), Page::Password) != pages.end()) keys.push_back("OU");
+  return keys;
+}
+
+std::vector<std::string> UntakenKeys(const DeviceValues& sent, const DeviceValues& readBack,
+                                     const std::vector<Page>& pages) {
+  std::vector<std::string> untaken;
+  DeviceValues built = sent;
+  for (Page page : pages) {
+    auto keys = SentKeys(page, built);
+    if (!keys) continue;  // it was sent, so it builds
+    for (const std::string& k : *keys)
+      if (built.Format(k) != readBack.Format(k)) untaken.push_back(k);
+  }
+  return untaken;
+}
+
+}  // namespace zd573

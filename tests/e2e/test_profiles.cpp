@@ -1,0 +1,260 @@
+// Settings files onto trackers: diff, apply, restore's guards, shared profiles,
+// secrets kept private, and the provisioning loop, against the simulated tracker.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "cli_fixture.h"
+#include "device/device_settings.h"
+#include "device/page_table.h"
+
+namespace zd573 {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The keys the tracker was asked for by key queries ("L1(k,k,)"), the
+// identification's "L1(B2,OU)" aside.
+std::set<std::string> QueriedKeys(const sim::Simulator& tracker) {
+  std::set<std::string> keys;
+  for (const auto& e : tracker.Journal()) {
+    const auto open = e.bytes.find(",L1("), close = e.bytes.find(",)");
+    if (e.bytes.rfind("KVC,", 0) != 0 || open == std::string::npos || close == std::string::npos) continue;
+    for (std::size_t k = open + 4; k < close; k += 3) keys.insert(e.bytes.substr(k, 2));
+  }
+  return keys;
+}
+
+std::set<std::string> KeysOf(std::initializer_list<Page> pages) {
+  std::set<std::string> keys;
+  for (const KeyInfo& k : TableKeys())
+    for (Page p : pages)
+      if (PageOfKey(k.key) == p) keys.insert(std::string(k.key));
+  return keys;
+}
+
+class Profiles : public Cli {
+ protected:
+  fs::path File(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ / name) << text;
+    return dir_ / name;
+  }
+  std::size_t Sets() const { return Received(*sim_, "KVS,").size(); }
+};
+
+TEST_F(Profiles, ApplyWritesOnlyThePagesThatDifferAndVerifies) {
+  StartSim();
+  sim_->SetValue("F5", "1");
+  const fs::path profile = File("p.ini", "[DEVICE]\nD1=apn.p\nD2=user.p\nF5=0\n");
+  RunResult diff = Zd573({"diff", profile.string(), "--password", "4071"});
+  EXPECT_EQ(diff.rc, 10) << diff.err;
+  EXPECT_NE(diff.out.find("D1  GPRS APN: \"internet\" -> \"apn.p\""), std::string::npos) << diff.out;
+  EXPECT_EQ(Sets(), 0u);
+
+  RunResult r = Zd573({"apply", profile.string(), "--password", "4071"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_NE(r.err.find("2 pages written, verified"), std::string::npos) << r.err;
+  auto sets = Received(*sim_, "KVS,");
+  ASSERT_EQ(sets.size(), 2u);
+  EXPECT_NE(sets[0].find(",F5=0,"), std::string::npos) << sets[0];
+  EXPECT_NE(sets[1].find(",D1=apn.p,D2=user.p,"), std::string::npos) << sets[1];
+  // Only the two pages' keys were read, before and after the writing.
+  EXPECT_EQ(QueriedKeys(*sim_), KeysOf({Page::Info, Page::Gprs}));
+
+  // The same file again: nothing to send, nothing to show.
+  RunResult again = Zd573({"apply", profile.string(), "--password", "4071"});
+  EXPECT_EQ(again.rc, 0) << again.err;
+  EXPECT_NE(again.err.find("nothing was sent"), std::string::npos) << again.err;
+  RunResult same = Zd573({"diff", profile.string(), "--password", "4071"});
+  EXPECT_EQ(same.rc, 0) << same.err;
+  EXPECT_EQ(same.out, "");
+  EXPECT_EQ(Sets(), 2u);
+}
+
+TEST_F(Profiles, SetReadsOnlyItsPage) {
+  StartSim();
+  RunResult r = Zd573({"set", "D1=x", "--password", "4071"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(QueriedKeys(*sim_), KeysOf({Page::Gprs}));
+  EXPECT_EQ(sim_->Value("D1"), "x");
+}
+
+struct Refused {
+  const char* name;
+  std::vector<std::string> args;  // FILE stands for the file below
+  std::string file;               // empty: a backup of the tracker, altered by `edit`
+  std::function<void(std::string&)> edit;
+  int rc;
+  const char* mention;
+};
+
+TEST_F(Profiles, FilesThatCannotBeMeantSendNothing) {
+  // Every occurrence: IMEI= and B2= both name the tracker.
+  auto replace = [](const std::string& from, const std::string& to) {
+    return [=](std::string& text) {
+      for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    };
+  };
+  const Refused rows[] = {
+      {"a value a page refuses", {"apply", "FILE"}, "[DEVICE]\nD1=ok\nF5=7\n", {}, 5, "line 3"},
+      {"a text that breaks a sentence", {"apply", "FILE"}, "[DEVICE]\nVa=a,b\n", {}, 5, "comma"},
+      {"another tracker's backup", {"restore", "FILE"}, "", replace("356895037533210", "356000000000009"), 5,
+       "--any-tracker"},
+      {"a key twice", {"restore", "FILE", "--with-password"}, "", replace("OU=4071\n", "OU=9999\nOU=4071\n"), 5,
+       "OU appears twice, on lines"},
+      {"the section twice", {"restore", "FILE"}, "", [](std::string& t) { t += "[DEVICE]\n"; }, 5,
+       "section [DEVICE] appears twice"},
+      {"a missing value", {"restore", "FILE"}, "[DEVICE]\nD1=x\n", {}, 5, "is missing"},
+      {"an empty password", {"apply", "FILE", "--with-password"}, "[DEVICE]\nOU=\n", {}, 1, "--yes"},
+      {"password \"\"", {"password", ""}, "", {}, 1, "An empty password lets anyone"},
+  };
+  StartSim();
+  const fs::path backup = dir_ / "backup.ini";
+  ASSERT_EQ(Zd573({"backup", backup.string(), "--password", "4071"}).rc, 0);
+  const std::string saved = test::Slurp(backup.string());
+  for (const Refused& row : rows) {
+    std::string text = row.file.empty() ? saved : row.file;
+    if (row.edit) row.edit(text);
+    const fs::path file = File("f.ini", text);
+    std::vector<std::string> args = row.args;
+    for (auto& a : args)
+      if (a == "FILE") a = file.string();
+    args.insert(args.end(), {"--password", "4071"});
+    RunResult r = Zd573(args);
+    EXPECT_EQ(r.rc, row.rc) << row.name << ": " << r.err;
+    EXPECT_NE(r.err.find(row.mention), std::string::npos) << row.name << ": " << r.err;
+  }
+  EXPECT_EQ(Sets(), 0u);
+  EXPECT_EQ(sim_->Value("OU"), "4071");
+}
+
+TEST_F(Profiles, PasswordGoesOutOnlyWhenAsked) {
+  StartSim();
+  const fs::path backup = dir_ / "backup.ini";
+  ASSERT_EQ(Zd573({"backup", backup.string(), "--password", "4071"}).rc, 0);
+  std::string text = test::Slurp(backup.string());
+  text.replace(text.find("OU=4071"), 7, "OU=1234");
+  for (auto at = text.find("356895037533210"); at != std::string::npos; at = text.find("356895037533210"))
+    text.replace(at, 15, "356000000000009");
+  const fs::path other = File("other.ini", text);
+  RunResult r = Zd573({"restore", other.string(), "--any-tracker", "--password", "4071"});
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_NE(r.err.find("--with-password"), std::string::npos) << r.err;
+  EXPECT_EQ(sim_->Value("OU"), "4071");
+  EXPECT_EQ(Sets(), 0u);  // all else equal
+  RunResult with = Zd573({"restore", other.string(), "--any-tracker", "--with-password", "--password", "4071"});
+  EXPECT_EQ(with.rc, 0) << with.err;
+  EXPECT_NE(with.err.find("1 page written, verified"), std::string::npos) << with.err;
+  EXPECT_EQ(sim_->Value("OU"), "1234");
+}
+
+TEST_F(Profiles, SharedProfilesLeaveTheTrackersOwnValuesOutAndSecretsArePrivate) {
+  struct Row {
+    std::vector<std::string> options;
+    std::vector<std::string> present, absent;
+    bool ownerOnly;
+  };
+  const Row rows[] = {
+      {{}, {"IMEI=", "\nOU=", "\nB0=", "\nB1=", "\nD1="}, {}, true},
+      {{"--profile"}, {"\nD1=", "\nVa=", "\nOX="}, {"IMEI=", "\nB2=", "\nOU=", "\nB0=", "\nB1=", "\nE1="}, false},
+      {{"--keys", "D1,OU"}, {"\nD1=", "\nOU="}, {"\nD2=", "IMEI="}, true},
+      {{"--without", "OU,B0"}, {"IMEI=", "\nB1=", "\nD1="}, {"\nOU=", "\nB0="}, false},
+  };
+  StartSim();
+  for (const Row& row : rows) {
+    const fs::path file = dir_ / "saved.ini";
+    std::ofstream(file) << "old\n";
+    ::chmod(file.c_str(), 0644);  // a replaced file does not lend its mode to a secret
+    std::vector<std::string> args{"backup", file.string(), "--password", "4071"};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    RunResult r = Zd573(args);
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const std::string text = test::Slurp(file.string());
+    for (const auto& p : row.present) EXPECT_NE(text.find(p), std::string::npos) << p << " in\n" << text;
+    for (const auto& a : row.absent) EXPECT_EQ(text.find(a), std::string::npos) << a << " in\n" << text;
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    if (row.ownerOnly) {
+      EXPECT_EQ(st.st_mode & 0777, 0600u) << text;
+    } else {
+      EXPECT_EQ(st.st_mode & 0777, 0644u) << "a file without secrets keeps its mode";
+    }
+  }
+  EXPECT_EQ(Zd573({"backup", (dir_ / "x.ini").string(), "--keys", "D1,ZZ"}).rc, 1);
+}
+
+// Trackers plugged in one after another on a fake USB tree: each is found,
+// written once and reported; one unplugged midway is reported as failed and
+// not confused with the next one, which takes its port name at once.
+TEST_F(Profiles, ProvisionSetsUpEachTrackerPluggedIn) {
+  const fs::path sys = dir_ / "sys", dev = dir_ / "dev";
+  fs::create_directories(sys / "class" / "tty");
+  fs::create_directories(dev);
+  auto plug = [&](const std::string& imei) {
+    sim::Options o;
+    o.lineMs = 40;
+    auto tracker = std::make_unique<sim::Simulator>(o);
+    std::string err;
+    EXPECT_TRUE(tracker->Start(&err)) << err;
+    tracker->SetValue("B2", imei);
+    const fs::path usb = sys / "devices" / "usb1", intf = usb / "1-1:1.0";
+    fs::create_directories(intf);
+    std::ofstream(usb / "idVendor") << "0483\n";
+    std::ofstream(usb / "product") << "STM32 Virtual ComPort\n";
+    fs::create_directories(sys / "class" / "tty" / "ttyACM0");
+    fs::create_directory_symlink(intf, sys / "class" / "tty" / "ttyACM0" / "device");
+    fs::create_symlink(tracker->SlavePath(), dev / "ttyACM0");
+    return tracker;
+  };
+  auto unplug = [&](std::unique_ptr<sim::Simulator>& tracker) {
+    fs::remove_all(sys / "class" / "tty" / "ttyACM0");
+    fs::remove(dev / "ttyACM0");
+    tracker->Stop();
+  };
+  const fs::path report = dir_ / "report.csv";
+  auto rows = [&] {
+    const std::string text = test::Slurp(report.string());
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  auto waitFor = [&](const std::function<bool()>& done) {
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    while (!done() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return done();
+  };
+  // Contacts (10 sentences) and GPRS (1).
+  const fs::path profile = File("p.ini", "[DEVICE]\nVa=Mum\nD1=apn.p\n");
+  test::Spawned cli(ZD573_CLI, {"provision", profile.string(), "--report", report.string(), "--count", "3",
+                                "--password", "4071", "--timeout", "30"},
+                    Env(true, {"ZD573_SYSFS_ROOT=" + sys.string(), "ZD573_DEV_ROOT=" + dev.string()}));
+  auto first = plug("356000000000001");
+  ASSERT_TRUE(waitFor([&] { return rows() == 2; }));
+  unplug(first);
+  auto second = plug("356000000000002");
+  ASSERT_TRUE(waitFor([&] { return Received(*second, "KVS,").size() >= 2; }));
+  unplug(second);
+  auto third = plug("356000000000003");
+  RunResult r = cli.Wait();
+  EXPECT_EQ(r.rc, 11) << r.err;
+  EXPECT_EQ(Received(*first, "KVS,").size(), 11u);
+  EXPECT_LT(Received(*second, "KVS,").size(), 11u);
+  EXPECT_EQ(Received(*third, "KVS,").size(), 11u);
+  EXPECT_EQ(third->Value("Va"), "Mum");
+  std::ifstream in(report);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 4u) << r.err;
+  EXPECT_EQ(lines[0], "time_utc,imei,name,pages_written,result,reason");
+  const std::string expected[] = {",356000000000001,,2,ok,\"2 pages written, verified\"", ",356000000000002,,0,failed,",
+                                   ",356000000000003,,2,ok,"};
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(lines[i + 1].find(expected[i]), 20u) << lines[i + 1];
+  EXPECT_NE(lines[2].find("went away"), std::string::npos) << lines[2];
+  EXPECT_EQ(test::Slurp(report.string()).find("4071"), std::string::npos) << "no password in the report";
+}
+
+}  // namespace
+}  // namespace zd573
