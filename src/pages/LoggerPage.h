@@ -68,7 +68,10 @@ class LoggerPage : public PageFrame {
   void StopPageWork() override;
   void OnProgress(Progress progress);
   void OnEnded(int code);
-  void WriteExport();
+  // Exports the download's own records; `note`, when not empty, is told once the export is written.
+  void WriteExport(QString note);
+  // What a complete download tells beside the export: records left out or beyond the count.
+  QString CompleteNote() const;
 
   QLineEdit* interval_ = nullptr;
   QCheckBox* logging_ = nullptr;
@@ -84,7 +87,6 @@ class LoggerPage : public PageFrame {
   SkinPicture track_;
   SkinPicture bar_;
   // What the download said last: how many records came of how many (a time-out tells it).
-  std::optional<Progress> lastProgress_;
   QString exportPath_;
   std::string rawPath_;
   // The relay outlives the download that reports to it.
