@@ -3,6 +3,7 @@
 #include <array>
 
 #include "settings/ini_file.h"
+#include "settings/paths.h"
 
 namespace zd573::settings {
 namespace {
@@ -169,6 +170,7 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_GLOBAL_ERROR", "Error"},
     {"STR_GLOBAL_INFO", "Info"},
     {"STR_GLOBAL_IMAGEFAILED", "Failure loading image"},
+    {"STR_GLOBAL_FILENOTREAD", "%1"},
     // Values that cannot be stored or sent (%1 the field's name)
     {"STR_GLOBAL_BADCHARACTER", "The %1 contains %2, which the tracker's sentences cannot carry."},
     {"STR_GLOBAL_CHARCOMMA", "a comma (\",\")"},
@@ -370,6 +372,16 @@ std::string TextLookup::FamilyText(std::string_view family, int index) const {
 }
 
 std::vector<std::string> TextLookup::Languages() const { return IniFile(file_).SectionNames(); }
+
+std::vector<std::string> RefusedFiles(const std::vector<std::filesystem::path>& files) {
+  std::vector<std::string> refusals;
+  for (const auto& file : files)
+    if (Status usable = IniFile(file).Check(); !usable)
+      refusals.push_back(usable.error() + ": it is not read; the defaults are used");
+  return refusals;
+}
+
+std::vector<std::string> RefusedStartupFiles() { return RefusedFiles({SystemIniPath(), LanguagesPath()}); }
 
 std::string FormatWithText(std::string_view format, std::string_view text) {
   return Substitute(format, 's', text);
