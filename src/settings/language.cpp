@@ -171,6 +171,9 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_GLOBAL_INFO", "Info"},
     {"STR_GLOBAL_IMAGEFAILED", "Failure loading image"},
     {"STR_GLOBAL_FILENOTREAD", "%1"},
+    {"STR_GLOBAL_CLOSEWHILEWRITING",
+     "The %1 settings are still being written to the tracker.\\n\\nYes: finish writing, then close.\\n"
+     "No: stop now and leave the %1 page half-written."},
     // Values that cannot be stored or sent (%1 the field's name)
     {"STR_GLOBAL_BADCHARACTER", "The %1 contains %2, which the tracker's sentences cannot carry."},
     {"STR_GLOBAL_CHARCOMMA", "a comma (\",\")"},
