@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "console.h"
+#include "device/login_rule.h"
 #include "device/port_finder.h"
 #include "settings/ini_file.h"
 #include "settings/paths.h"
@@ -49,6 +50,9 @@ class Waiter final : public ReadObserver {
   std::condition_variable done_cv_;
   bool done_ = false;
 };
+
+// What the identification's values hold until a reply sets them: no tracker sends it.
+constexpr std::string_view kUnread = "\x01";
 
 }  // namespace
 
@@ -109,29 +113,50 @@ int DeviceSession::Identify() {
   auto port = OpenComPort(o_.port);
   if (!port) return FailWith(port.failure());
   port_ = std::move(port.value());
+  settings_.Update([](DeviceValues& v) {
+    v.SetText("B2", kUnread);
+    v.SetText("OU", kUnread);
+  });
   SettingsReader reader(settings_, waiter, options);
   if (Status s = reader.StartReadThread(ReadKind::Identify, BorrowPort(*port_)); !s) return FailWith(s.failure());
   bool finished = waiter.Wait(o_.identifyTimeout);
   reader.Stop();
   if (!finished) {
-    Fail("No identification reply (IMEI and password) arrived from the tracker on " + PortPath(o_.port) +
-         " within " + std::to_string(o_.identifyTimeout.count()) + " s");
+    Fail("no valid reply from the tracker on " + PortPath(o_.port) + ": no identification (IMEI and password) within " +
+         std::to_string(o_.identifyTimeout.count()) + " s");
     return kTimedOut;
   }
   if (!waiter.failure_.empty()) {
     Fail(waiter.failure_);
     return kNoDevice;
   }
+  // A reply cut short or run into other text is no answer: judging a
+  // password by it would call a right one wrong.
+  if (!IdentificationReadable()) {
+    Fail("no valid reply from the tracker on " + PortPath(o_.port) + ": its IMEI and password could not be read");
+    return kTimedOut;
+  }
   userName_ = waiter.userName_;
   return kOk;
 }
 
+bool DeviceSession::IdentificationReadable() const {
+  // Each was set to kUnread before the identification; the tracker's own
+  // lines start with '$': a value still unread, or holding a '$' or another
+  // control character, ran into other text.
+  for (const char* key : {"B2", "OU"})
+    for (unsigned char c : settings_.Text(key))
+      if (c < 0x20 || c == 0x7F || c == '$') return false;
+  return true;
+}
+
 int DeviceSession::Login() {
   const std::string devicePassword = settings_.Text("OU");
-  if (devicePassword.empty()) return kOk;  // no password set: the device lets anyone in
   std::string typed;
   if (o_.havePassword) {
     typed = o_.password;
+  } else if (devicePassword.empty()) {
+    typed.clear();  // the empty entry opens a tracker without a password
   } else if (IsTerminal(Stream::In)) {
     typed = ReadHiddenLine("Device password: ");
   } else {
@@ -139,10 +164,18 @@ int DeviceSession::Login() {
     return kWrongPassword;
   }
   auto bytes = settings::EncodeDeviceText(typed, o_.codePage);
-  if (!bytes || *bytes != devicePassword) {
+  if (!bytes || !PasswordOpens(*bytes, devicePassword)) {
     Fail("Password Error");
     return kWrongPassword;
   }
+  return kOk;
+}
+
+int DeviceSession::Authorize() {
+  if (int rc = Identify(); rc != kOk) return rc;
+  if (int rc = Login(); rc != kOk) return rc;
+  // The command opens the port again by its name.
+  port_.reset();
   return kOk;
 }
 

@@ -13,7 +13,16 @@
 namespace zd573::cli {
 
 // Exit codes, as documented in --help and the README.
-enum ExitCode { kOk = 0, kUsage = 1, kNoDevice = 2, kWrongPassword = 3, kTimedOut = 4, kBadValue = 5, kInterrupted = 130 };
+enum ExitCode {
+  kOk = 0,
+  kUsage = 1,
+  kNoDevice = 2,
+  kWrongPassword = 3,
+  kTimedOut = 4,
+  kBadValue = 5,
+  kDamagedLeftOut = 6,  // a download was exported without the records of its damaged packets
+  kInterrupted = 130
+};
 
 struct Options {
   std::string port;                  // --port; empty: search
@@ -57,6 +66,9 @@ class DeviceSession {
   int ConnectFor(const std::vector<std::string_view>& keys);
   // After Connect or ConnectFor: reads `keys` again into `into` (a read-back).
   int ReadKeys(const std::vector<std::string_view>& keys, DeviceSettings& into);
+  // Identify and log in, then let the port go: for the commands that send a
+  // query of their own on the port named by Port().
+  int Authorize();
 
   const std::string& Port() const { return o_.port; }
   // The port the tracker was identified on, open since; null before Identify.
@@ -68,6 +80,8 @@ class DeviceSession {
   int Login();
   int FullRead();
   int Read(ReadKind kind, const std::vector<std::string_view>& keys, DeviceSettings& into);
+  // Both values of the identification came in a reply that could be read.
+  bool IdentificationReadable() const;
 
   Options& o_;
   std::unique_ptr<DevicePort> port_;

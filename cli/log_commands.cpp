@@ -88,15 +88,11 @@ int CheckTarget(const std::string& path) {
   return kOk;
 }
 
-int Export(const Options& o, const std::string& raw, const std::string& out, ExportFormat format, const LogArgs& args) {
-  auto log = logger::LoadRawLog(raw);
-  if (!log) {
-    Fail(Describe(log.failure()));
-    return kBadValue;
-  }
+int Export(const Options& o, const logger::RawLog& log, const std::string& out, ExportFormat format,
+           const LogArgs& args) {
   if (!args.rawCopy.empty()) {
     logger::ReplacingFile copy;
-    const auto& bytes = log->bytes();
+    const auto& bytes = log.bytes();
     if (!copy.Open(args.rawCopy) || !copy.Write(bytes.data(), bytes.size()) || !copy.Commit()) {
       Fail("Cannot write " + args.rawCopy + ": " + copy.Reason());
       return kBadValue;
@@ -106,12 +102,34 @@ int Export(const Options& o, const std::string& raw, const std::string& out, Exp
   options.dropNoFix = args.dropNoFix;
   options.localOffset = logger::LocalStandardOffsetSeconds();
   options.replaceReadOnly = o.force;
-  if (Status s = logger::WriteExport(format, out, *log, options); !s) {
+  if (Status s = logger::WriteExport(format, out, log, options); !s) {
     Fail(Describe(s.failure()) + (o.force ? "" : IsReadOnlyHint(out)));
     return kBadValue;
   }
-  Say(o, "Wrote " + std::to_string(log->size()) + " records to " + out);
+  Say(o, "Wrote " + std::to_string(log.size()) + " records to " + out);
   return kOk;
+}
+
+int Convert(const Options& o, const std::string& raw, const std::string& out, ExportFormat format,
+            const LogArgs& args) {
+  auto log = logger::LoadRawLog(raw);
+  if (!log) {
+    Fail(Describe(log.failure()));
+    return kBadValue;
+  }
+  return Export(o, *log, out, format, args);
+}
+
+// Exports the records the download kept (its own, not temp.log, which another
+// download may be replacing meanwhile).
+int ExportDownloaded(const Options& o, const LogDownload& download, const std::string& out, ExportFormat format,
+                     const LogArgs& args) {
+  auto log = logger::RawLog::FromBytes(download.Records());
+  if (!log) {
+    Fail(Describe(log.failure()));
+    return kBadValue;
+  }
+  return Export(o, *log, out, format, args);
 }
 
 int Download(Options& o, const std::string& out, ExportFormat format, const LogArgs& args) {
@@ -120,7 +138,7 @@ int Download(Options& o, const std::string& out, ExportFormat format, const LogA
     if (int rc = CheckTarget(args.rawCopy); rc != kOk) return rc;
   }
   DeviceSession session(o);
-  if (int rc = session.ResolvePort(); rc != kOk) return rc;
+  if (int rc = session.Authorize(); rc != kOk) return rc;
   // The raw log goes to the user's cache folder, not beside the export.
   DownloadWaiter waiter(!o.quiet && IsTerminal(Stream::Err));
   LogDownload download(waiter);
@@ -131,10 +149,28 @@ int Download(Options& o, const std::string& out, ExportFormat format, const LogA
   const std::string detail = download.EndDetail();
   const std::string& raw = download.RawPath();
   switch (code) {
-    case kLogComplete: return Export(o, raw, out, format, args);
+    case kLogComplete: {
+      const int rc = ExportDownloaded(o, download, out, format, args);
+      if (rc == kOk && !detail.empty()) Say(o, "Note: " + detail);
+      return rc;
+    }
+    case kLogCompleteWithLosses: {
+      const int rc = ExportDownloaded(o, download, out, format, args);
+      if (rc != kOk) return rc;
+      Fail("the download is incomplete: " + detail);
+      return kDamagedLeftOut;
+    }
     case kLogNoData: Say(o, std::string(kNoDataMessage)); return kOk;
     case kLogFileFailed: Fail(detail.empty() ? "Cannot create " + raw : detail); return kBadValue;
-    case kLogTimedOut: Fail(std::string(kTimeoutMessage) + (detail.empty() ? "" : " " + detail)); return kTimedOut;
+    case kLogTimedOut:
+      Fail(detail);
+      if (args.keepPartial && download.EndTally().received > 0) {
+        if (int rc = ExportDownloaded(o, download, out, format, args); rc != kOk) return rc;
+        Say(o, "The export holds only the records that arrived.");
+      } else if (download.EndTally().received > 0) {
+        Say(o, "Nothing was written (--keep-partial exports the records that arrived).");
+      }
+      return kTimedOut;
     case kLogRequestFailed:
       return FailWith(download.RequestFailure().value_or(Error{"Unable to send the download request to the tracker"}));
     default: Fail(std::string(kAbortMessage)); return waiter.interrupted_ ? kInterrupted : kNoDevice;
@@ -156,7 +192,7 @@ int Erase(Options& o) {
     }
   }
   DeviceSession session(o);
-  if (int rc = session.ResolvePort(); rc != kOk) return rc;
+  if (int rc = session.Authorize(); rc != kOk) return rc;
   if (Status s = SendQuery(session.Port(), BuildLogEraseQuery(), o.write); !s) return FailWith(s.failure());
   Say(o, "GPS log erased.");
   return kOk;
@@ -171,13 +207,14 @@ int RunLogCommand(Options& o, const std::vector<std::string>& words, const LogAr
     if (int rc = ChooseFormat(args.format, words[2], chosen); rc != kOk) return rc;
     return Download(o, words[2], chosen, args);
   }
-  if (!args.rawCopy.empty()) {
-    Fail("--raw is for log download; log convert reads the raw file it is given");
+  if (!args.rawCopy.empty() || args.keepPartial) {
+    Fail(std::string(args.keepPartial ? "--keep-partial" : "--raw") +
+         " is for log download; log convert reads the raw file it is given");
     return kUsage;
   }
   if (sub == "convert" && words.size() == 4) {
     if (int rc = ChooseFormat(args.format, words[3], chosen); rc != kOk) return rc;
-    return Export(o, words[2], words[3], chosen, args);
+    return Convert(o, words[2], words[3], chosen, args);
   }
   if (sub == "erase" && words.size() == 2) return Erase(o);
   Fail("usage: log download OUT | log convert RAW OUT | log erase (see --help)");

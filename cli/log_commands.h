@@ -10,6 +10,7 @@ struct LogArgs {
   std::string format;    // --format; empty: from the export file's extension
   bool dropNoFix = false;
   std::string rawCopy;   // --raw: where a download also keeps the raw log
+  bool keepPartial = false;  // --keep-partial: a download that stops short still exports what arrived
 };
 
 // "log download", "log convert", "log erase".

@@ -39,7 +39,7 @@ const char kHelp[] =
     "                           Ctrl+C or N trackers; one report line per tracker\n"
     "  password NEW             change the device password (an empty one needs --yes)\n"
     "  melody play N | stop     play melody N on the tracker, or stop it\n"
-    "  log download OUT [--format csv|kml|gpx] [--drop-no-fix] [--raw FILE]\n"
+    "  log download OUT [--format csv|kml|gpx] [--drop-no-fix] [--raw FILE] [--keep-partial]\n"
     "                           download the GPS log and export it (format from OUT's extension);\n"
     "                           the raw log goes to temp.log in the cache folder, and to FILE with --raw\n"
     "  log convert RAW OUT [--format csv|kml|gpx] [--drop-no-fix]\n"
@@ -57,12 +57,15 @@ const char kHelp[] =
     "  --any-tracker            apply, restore, provision: write a file saved from another tracker\n"
     "  --with-password          apply, restore, provision: send the file's password (OU) too\n"
     "  --yes                    log erase without asking; allow setting an empty password\n"
+    "  --keep-partial           log download: when the tracker stops before its count, export\n"
+    "                           the records that arrived (exit code 4 all the same)\n"
     "  --help                   show this help and exit\n"
     "  --version                show the version and exit\n"
     "\n"
-    "Exit codes: 0 ok, 1 usage, 2 no device or port, 3 wrong password, 4 time-out,\n"
-    "5 bad value or data, 10 diff found differences, 11 the tracker did not take a value\n"
-    "as sent (provision: a tracker was not set up), 130 a download ended by Ctrl+C.\n";
+    "Exit codes: 0 ok, 1 usage, 2 no device or port, 3 wrong password, 4 time-out or no\n"
+    "valid reply, 5 bad value or data, 6 a log exported without the records of damaged\n"
+    "packets, 10 diff found differences, 11 the tracker did not take a value as sent\n"
+    "(provision: a tracker was not set up), 130 a download ended by Ctrl+C.\n";
 
 struct Args {
   Options options;
@@ -130,6 +133,8 @@ int Parse(const std::vector<std::string>& argv, Args& a) {
       if (!next(a.log.rawCopy)) return kUsage;
     } else if (arg == "--force") {
       a.options.force = true;
+    } else if (arg == "--keep-partial") {
+      a.log.keepPartial = true;
     } else if (arg == "--drop-no-fix") {
       a.log.dropNoFix = true;
     } else if (arg == "--profile") {
@@ -252,7 +257,7 @@ int CmdMelody(Options& o, const std::vector<std::string>& words) {
     return kUsage;
   }
   DeviceSession session(o);
-  if (int rc = session.ResolvePort(); rc != kOk) return rc;
+  if (int rc = session.Authorize(); rc != kOk) return rc;
   if (Status s = SendQuery(session.Port(), query, o.write); !s) return FailWith(s.failure());
   return kOk;
 }
@@ -268,8 +273,10 @@ int Run(int argc, char** argv) {
   // A settings file that is not one (a FIFO, a huge file) is not read: say so, and go on with the defaults.
   if (Status usable = systemIni.Check(); !usable) Fail(usable.error() + ": it is not read; the defaults are used");
   a.options.codePage = settings::DeviceCodePage(systemIni);
+#ifdef ZD573_TEST_KNOBS
   // Tests may shorten the pause after each set sentence; the device needs the full second.
   if (const char* ms = std::getenv("ZD573_SET_PAUSE_MS")) a.options.write.pause = std::chrono::milliseconds(std::atoi(ms));
+#endif
   const std::string& cmd = a.words[0];
   Options& o = a.options;
   if (cmd == "ports") return CmdPorts(o);

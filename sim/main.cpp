@@ -35,6 +35,8 @@ constexpr const char* kUsage =
     "  --noise                  stray bytes between log packets\n"
     "  --pause-in-packet N      stop after N bytes of each longer log packet\n"
     "  --pause-ms M             for M ms (default 400)\n"
+    "  --count-offset N         announce N records more (negative: fewer) than the log holds\n"
+    "  --reply-fault F          replies that cannot be read: unterminated or garbage\n"
     "  --seed S                 seed of the generated log and of the randomness\n"
     "  --link PATH              also make PATH a symbolic link to the slave\n"
     "  --write-log FILE         write a generated raw log (--records N) and exit\n"
@@ -157,6 +159,11 @@ int main(int argc, char** argv) {
     } else if (arg == "--pause-ms") {
       ok = number(0, 60'000, &n);
       options.pauseMs = static_cast<int>(n);
+    } else if (arg == "--count-offset") {
+      ok = number(-10'000'000, 10'000'000, &n);
+      options.countOffset = static_cast<int>(n);
+    } else if (arg == "--reply-fault") {
+      ok = text(&options.replyFault);
     } else if (arg == "--seed") {
       ok = number(0, UINT_MAX, &n);
       options.seed = static_cast<unsigned>(n);

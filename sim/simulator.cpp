@@ -142,6 +142,10 @@ bool Simulator::Impl::Start(std::string* error) {
     *error = "simulator already started";
     return false;
   }
+  if (!opt_.replyFault.empty() && opt_.replyFault != "unterminated" && opt_.replyFault != "garbage") {
+    *error = "unknown reply fault " + opt_.replyFault + " (unterminated or garbage)";
+    return false;
+  }
   if (opt_.lineMs < 0 || opt_.baud < 0 || opt_.badCheckEvery < 0 || opt_.pauseMs < 0) {
     *error = "line interval, baud rate, bad-check interval and pause must not be negative";
     return false;
@@ -420,6 +424,18 @@ void Simulator::Impl::EnqueueStatus(bool droppable) {
 }
 
 void Simulator::Impl::EnqueueReply(const std::vector<std::pair<std::string, std::string>>& pairs) {
+  if (opt_.replyFault == "unterminated") {
+    std::string reply = BuildReply(pairs);
+    reply.resize(reply.size() - proto::kTerminator.size());
+    Enqueue({std::move(reply), false, false});
+    return;
+  }
+  if (opt_.replyFault == "garbage") {
+    std::string junk;
+    for (int k = rng_.Int(8, 40); k > 0; --k) junk += static_cast<char>(rng_.Int(0x21, 0x7E));
+    Enqueue({junk + "\r\n", false, false});
+    return;
+  }
   if (!opt_.splitReplies) {
     Enqueue({BuildReply(pairs), false, false});
     return;
@@ -440,7 +456,7 @@ void Simulator::Impl::EnqueueLogStream(const std::vector<std::uint8_t>& log) {
   auto text = [this](std::string s) { Enqueue({std::move(s), false, true}); };
   text("GPS data log\r\n");
   text("Firmware ZD573 V1.08\r\n");
-  text(std::string(proto::kCountPrefix) + std::to_string(total) + "\r\n");
+  text(std::string(proto::kCountPrefix) + std::to_string(std::max(0, total + opt_.countOffset)) + "\r\n");
   if (total == 0) return;
   text("Sending records\r\n");
   text(std::string(proto::kMarkerLine));

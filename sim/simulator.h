@@ -14,7 +14,7 @@
 //   value as the text given; a sentence with a field that is not KEY=value (a
 //   trailing comma, say) is applied not at all;
 // - "LC" erases the log, "LL(n)" remembers n, "LB" sends two text lines,
-//   "dataCount=N\r\n" (and nothing more when N is 0), a text line, "===\r\n" and
+//   "dataCount=N\r\n" (N off by countOffset; nothing more when the log is empty), a text line, "===\r\n" and
 //   packets of up to 12 records, sequence numbers from 0 (with pauseInPacket,
 //   each packet longer than that stops for pauseMs after that many bytes);
 // - every received line is journaled, well formed or not (malformed ones have
@@ -45,6 +45,10 @@ struct Options {
   bool noise = false;          // stray bytes between packets
   int pauseInPacket = -1;      // pause after this many bytes of every log packet longer than that (-1 = never)
   int pauseMs = 400;           // how long that pause is
+  int countOffset = 0;         // the count line announces this many records more (or fewer) than follow
+  // Replies that cannot be read: "unterminated" (no "*QQ!\r\n", so the next
+  // line runs into them) or "garbage" (random bytes and a line end instead).
+  std::string replyFault;
   unsigned seed = 1;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <signal.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include "controls/CGdiPlusBitmap.h"
 #include "device/device_port.h"
 #include "frame/AppContext.h"
+#include "settings/language.h"
 
 namespace zd573 {
 
@@ -112,6 +114,13 @@ int CZD573_UtilityApp::Run(int argc, char** argv) {
     if (!options->port.empty()) window.SetFixedPort(options->port);
     window.WatchDeviceDirectory(QString::fromStdString(DevRoot()));
     window.show();
+    // A settings or language file refused at start is told once, naming it and why.
+    for (const std::string& refusal : settings::RefusedStartupFiles()) {
+      QTimer::singleShot(0, &window, [&context, &window, why = QString::fromStdString(refusal)] {
+        context.ShowMessage(&window, context.Text("STR_GLOBAL_FILENOTREAD").replace(QStringLiteral("%1"), why),
+                            MessageIcon::Warning);
+      });
+    }
     code = QApplication::exec();
   }
   SetImageFailureNotifier({});

@@ -534,7 +534,14 @@ void CZD573_UtilityDlg::keyPressEvent(QKeyEvent* event) {
 
 void CZD573_UtilityDlg::closeEvent(QCloseEvent* event) {
   // A close request from the desktop leaves an open page through its leave
-  // test; the band's close button ends the program without one.
+  // test; the band's close button ends the program without one. Sentences
+  // still being written are finished first, or stopped, as the user says.
+  if (page_ && !page_->MayClose([window = QPointer<QWidget>(this)] {
+        if (window) window->close();
+      })) {
+    event->ignore();
+    return;
+  }
   if (page_ && !page_->Back()) {
     event->ignore();
     return;

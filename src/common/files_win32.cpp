@@ -21,6 +21,24 @@ HANDLE OpenForQuery(const std::wstring& path) {
                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
+// A path too long for the classic calls goes to the system in its long form
+// ("\\?\C:\..." or "\\?\UNC\server\..."), which takes neither '/' nor
+// relative parts: it is made full first. Shorter paths go as they are, so
+// device names (NUL, COM5) keep their meaning.
+std::wstring SystemPath(std::string_view utf8) {
+  std::wstring wide = win32::Wide(utf8);
+  constexpr std::size_t kClassicLimit = MAX_PATH - 12;  // a folder must leave room for an 8.3 name
+  if (wide.size() < kClassicLimit || wide.starts_with(L"\\\\?\\") || wide.starts_with(L"\\\\.\\")) return wide;
+  const DWORD need = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (need == 0) return wide;
+  std::wstring full(need, L'\0');
+  const DWORD n = ::GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
+  if (n == 0 || n >= need) return wide;
+  full.resize(n);
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
 bool IsMissingError(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
          error == ERROR_BAD_NETPATH;
@@ -69,7 +87,7 @@ std::string EnvVar(const char* name) {
 }
 
 Kind KindOf(const std::string& path) {
-  const std::wstring wide = win32::Wide(path);
+  const std::wstring wide = SystemPath(path);
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return Kind::Directory;
   // Devices (NUL, CON, COM1) and pipes answer attribute queries oddly; what
@@ -82,7 +100,7 @@ Kind KindOf(const std::string& path) {
 }
 
 bool IsReadOnlyFile(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesW(win32::Wide(path).c_str());
+  const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
          (attributes & FILE_ATTRIBUTE_READONLY) && KindOf(path) == Kind::Regular;
 }
@@ -90,7 +108,7 @@ bool IsReadOnlyFile(const std::string& path) {
 bool IsWritableDir(const std::string& path) {
   if (path.empty() || KindOf(path) != Kind::Directory) return false;
   // Access lists decide on Windows: try it with a file that goes when closed.
-  const std::wstring probe = win32::Wide(path) + L"\\.zd573-probe-" + win32::Wide(UniqueSuffix());
+  const std::wstring probe = SystemPath(path + "\\.zd573-probe-" + UniqueSuffix());
   const HANDLE h = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
@@ -128,7 +146,7 @@ std::string CreateDirectories(const std::string& path, bool /*privateDirs: the u
   if (p.has_parent_path() && p.parent_path() != p && p.parent_path() != p.root_path()) {
     if (std::string why = CreateDirectories(PathToUtf8(p.parent_path()), false); !why.empty()) return why;
   }
-  if (!::CreateDirectoryW(p.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+  if (!::CreateDirectoryW(SystemPath(path).c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
     return path + ": " + ErrorText(static_cast<int>(::GetLastError()));
   if (KindOf(path) != Kind::Directory) return path + ": " + ErrorText(ERROR_DIRECTORY);
   return {};
@@ -138,7 +156,7 @@ std::string ErrorText(int error) { return win32::ErrorMessage(static_cast<DWORD>
 
 ReadResult ReadWholeFile(const std::string& path, std::size_t maxBytes, bool regularOnly) {
   ReadResult r;
-  const HANDLE h = ::CreateFileW(win32::Wide(path).c_str(), GENERIC_READ,
+  const HANDLE h = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
@@ -205,7 +223,7 @@ bool NewFile::Create(const std::string& path) {
     error_ = static_cast<int>(::GetLastError());
     return false;
   }
-  const HANDLE h = ::CreateFileW(win32::Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+  const HANDLE h = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                  ownerOnly_ ? &owner.attributes : nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     error_ = static_cast<int>(::GetLastError());
@@ -257,7 +275,7 @@ bool NewFile::Close() {
 
 bool NewFile::RenameOver(const std::string& target) {
   if (!Close() || path_.empty()) return false;
-  const std::wstring to = win32::Wide(target);
+  const std::wstring to = SystemPath(target);
   // A read-only file (the user said to replace it) cannot be moved over;
   // the new one takes its place and its read-only mark, as a replaced file
   // keeps its mode on POSIX.
@@ -265,7 +283,7 @@ bool NewFile::RenameOver(const std::string& target) {
   const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
   if (readOnly) ::SetFileAttributesW(to.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   // Replaces the target in one step and returns only once the move is on disk.
-  if (!::MoveFileExW(win32::Wide(path_).c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!::MoveFileExW(SystemPath(path_).c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     error_ = static_cast<int>(::GetLastError());
     if (readOnly) ::SetFileAttributesW(to.c_str(), attributes);
     return false;
@@ -278,7 +296,7 @@ bool NewFile::RenameOver(const std::string& target) {
 void NewFile::Remove() {
   if (handle_ != kNone) ::CloseHandle(AsHandle(handle_));
   handle_ = kNone;
-  if (!path_.empty()) ::DeleteFileW(win32::Wide(path_).c_str());
+  if (!path_.empty()) ::DeleteFileW(SystemPath(path_).c_str());
   path_.clear();
 }
 

@@ -141,6 +141,8 @@ bool LogStreamReceiver::StepCount() {
     counted_ = true;
     total_ = total;
     received_ = 0;
+    damaged_ = 0;
+    records_.clear();
     state_ = State::WaitMarker;
     progressed_ = true;
     observer_.LogProgress({0, total_});
@@ -181,12 +183,22 @@ bool LogStreamReceiver::StepPackets() {
       continue;
     }
     if (i + len > n) break;  // not wholly here yet
+    const std::size_t payload = len - proto::kPacketOverhead;
+    const bool logPacket = p[3] == proto::kLogPacketType && payload % proto::kRecordSize == 0;
     if (!WholePacket(p, len)) {
-      ++i;
+      // Framed like a log packet but failing its check: its records are lost,
+      // yet they count toward the total, so one damaged packet costs only itself.
+      if (logPacket && payload > 0 && p[len - 1] == proto::kPacketEnd) {
+        damaged_ += static_cast<std::uint32_t>(payload / proto::kRecordSize);
+        progressed_ = true;
+        ReportProgress();
+        i += len;
+      } else {
+        ++i;
+      }
       continue;
     }
-    const std::size_t payload = len - proto::kPacketOverhead;
-    if (p[3] == proto::kLogPacketType && payload % proto::kRecordSize == 0) {
+    if (logPacket) {
       if (payload > 0 && !file_.Write(p + 6, payload)) {
         // A full disk: the partial file goes, so it does not keep the space.
         FailFile("Cannot write", file_.Reason());
@@ -194,22 +206,31 @@ bool LogStreamReceiver::StepPackets() {
         End(kLogFileFailed);
         return false;
       }
+      records_.insert(records_.end(), p + 6, p + 6 + payload);
       received_ += static_cast<std::uint32_t>(payload / proto::kRecordSize);
       // Only records move a download on: a stream of empty packets must still time out.
-      if (payload > 0) progressed_ = true;
-      if (received_ >= total_) {
-        Remove(i + len);
-        state_ = State::WaitCount;
-        End(CommitFile() ? kLogComplete : kLogFileFailed);
-        return false;
+      if (payload > 0) {
+        progressed_ = true;
+        ReportProgress();
       }
-      observer_.LogProgress({received_, total_});
     }
     i += len;
   }
   // Keep an incomplete packet from i on; bytes before it belong to no packet.
   Remove(i);
   return false;
+}
+
+void LogStreamReceiver::ReportProgress() {
+  const std::uint64_t done = std::uint64_t{received_} + damaged_;
+  observer_.LogProgress({static_cast<std::uint32_t>(std::min<std::uint64_t>(done, total_)), total_});
+}
+
+bool LogStreamReceiver::Settle(bool evenMidPacket) {
+  if (ended_ || !CountReached() || (AwaitingPacket() && !evenMidPacket)) return false;
+  state_ = State::WaitCount;
+  End(!CommitFile() ? kLogFileFailed : damaged_ > 0 ? kLogCompleteWithLosses : kLogComplete);
+  return true;
 }
 
 bool LogStreamReceiver::WholePacket(const std::uint8_t* p, std::size_t len) {
@@ -259,12 +280,47 @@ std::string LogDownload::EndDetail() const {
   return endDetail_;
 }
 
-void LogDownload::Finish(LogStreamReceiver& receiver, int code, std::string detail) {
-  receiver.DiscardFile();
-  {
-    std::lock_guard lock(detailMutex_);
-    endDetail_ = std::move(detail);
+std::vector<std::uint8_t> LogDownload::Records() const {
+  std::lock_guard lock(detailMutex_);
+  return records_;
+}
+
+LogDownload::Tally LogDownload::EndTally() const {
+  std::lock_guard lock(detailMutex_);
+  return tally_;
+}
+
+namespace {
+
+std::string Count(std::uint32_t n, std::string_view what) {
+  return std::to_string(n) + " " + std::string(what) + (n == 1 ? "" : "s");
+}
+
+// What the user is told about a download that reached its count.
+std::string CompleteDetail(const LogStreamReceiver& r) {
+  std::string detail;
+  if (r.Damaged() > 0)
+    detail = Count(r.Damaged(), "record") + " of " + std::to_string(r.Total()) +
+             " came in damaged packets and were left out.";
+  if (r.Received() > r.Total()) {
+    detail += (detail.empty() ? "" : " ") + Count(r.Received(), "record") + " arrived, more than the " +
+              std::to_string(r.Total()) + " the tracker announced; all were kept.";
   }
+  return detail;
+}
+
+}  // namespace
+
+void LogDownload::Keep(const LogStreamReceiver& receiver, std::string detail, bool silent) {
+  std::lock_guard lock(detailMutex_);
+  endDetail_ = std::move(detail);
+  records_ = receiver.Records();
+  tally_ = {receiver.Received(), receiver.Damaged(), receiver.Total(), receiver.CountSeen(), silent};
+}
+
+void LogDownload::Finish(LogStreamReceiver& receiver, int code, std::string detail, bool silent) {
+  receiver.DiscardFile();
+  Keep(receiver, std::move(detail), silent);
   observer_.LogEnded(code);
 }
 
@@ -297,9 +353,9 @@ void LogDownload::Run(DevicePort& port, std::stop_token stop) {
     explicit Relay(LogDownload& download) : download_(download) {}
     void LogProgress(Progress progress) override { download_.observer_.LogProgress(progress); }
     void LogEnded(int code) override {
-      {
-        std::lock_guard lock(download_.detailMutex_);
-        download_.endDetail_ = receiver ? receiver->FileFailure() : std::string();
+      if (receiver) {
+        const bool complete = code == kLogComplete || code == kLogCompleteWithLosses;
+        download_.Keep(*receiver, complete ? CompleteDetail(*receiver) : receiver->FileFailure());
       }
       download_.observer_.LogEnded(code);
     }
@@ -331,15 +387,29 @@ void LogDownload::Run(DevicePort& port, std::stop_token stop) {
     receiver.Feed(chunk, static_cast<std::size_t>(n));
     if (receiver.TakeProgress()) lastProgress = now;
     if (receiver.Ended()) break;
-    if (now - lastByte >= options_.silenceLimit || now - lastProgress >= options_.stallLimit) {
-      // How far it got tells a stalled tracker from corrupt packets.
-      Finish(receiver, kLogTimedOut,
-             receiver.CountSeen() ? std::to_string(receiver.Received()) + " of " +
-                                        std::to_string(receiver.Total()) + " records arrived."
-                                  : std::string("No record count arrived."));
+    // The count is reached: what still comes belongs to this log, so the end
+    // waits until packets stop coming.
+    const auto quiet = now - lastProgress;
+    if (receiver.CountReached() && quiet >= options_.settleLimit &&
+        receiver.Settle(quiet >= 2 * options_.settleLimit))
+      break;
+    const bool silent = now - lastByte >= options_.silenceLimit;
+    if (silent || now - lastProgress >= options_.stallLimit) {
+      Finish(receiver, kLogTimedOut, UnfinishedDetail(receiver, silent), silent);
       break;
     }
   }
+}
+
+std::string LogDownload::UnfinishedDetail(const LogStreamReceiver& r, bool silent) {
+  if (!r.CountSeen())
+    return silent ? "The tracker sent nothing after the download request."
+                  : "The tracker did not say how many records it holds.";
+  std::string detail = std::string(silent ? "The tracker went silent" : "The tracker stopped sending records") +
+                       " before the count it announced was reached: " + std::to_string(r.Received()) + " of " +
+                       std::to_string(r.Total()) + " records arrived.";
+  if (r.Damaged() > 0) detail += " " + Count(r.Damaged(), "record") + " came in damaged packets.";
+  return detail;
 }
 
 }  // namespace zd573

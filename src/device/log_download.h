@@ -8,6 +8,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/files.h"
 #include "common/result.h"
@@ -24,6 +25,7 @@ enum LogEndCode : int {
   kLogAborted = 4,     // "Abort download process."
   kLogTimedOut = 5,    // "Download timeout."
   kLogRequestFailed = 6,  // the request did not reach the tracker: RequestFailure() says why
+  kLogCompleteWithLosses = 7,  // the count was reached, some of it in packets that failed their check
 };
 
 // Messages shown for the end codes that have one.
@@ -45,6 +47,9 @@ struct LogDownloadOptions {
   std::string rawPath;
   std::chrono::milliseconds silenceLimit{10000};  // no byte at all for this long: timed out
   std::chrono::milliseconds stallLimit{30000};    // no count line or record for this long: timed out
+  // Once the count is reached, the download ends when no packet has come for
+  // this long: records beyond a count that was too small are kept.
+  std::chrono::milliseconds settleLimit{500};
 };
 
 // The receive side of the download stream: count line, marker line, packets.
@@ -72,8 +77,15 @@ class LogStreamReceiver {
   void Feed(const std::uint8_t* bytes, std::size_t count);
   // True once an end code has been reported.
   bool Ended() const { return ended_; }
-  // True when a count line or an accepted record moved the download on since the last call.
+  // True when a count line or a packet of records (good or damaged) moved the
+  // download on since the last call.
   bool TakeProgress();
+  // The records received and damaged together have reached the count.
+  bool CountReached() const { return counted_ && std::uint64_t{received_} + damaged_ >= total_; }
+  // Ends a download whose count is reached, unless a packet is still on its
+  // way: the raw file is committed and kLogComplete or kLogCompleteWithLosses
+  // reported. Returns true when it ended.
+  bool Settle(bool evenMidPacket = false);
   // Drops the records of an unfinished download: the private file is closed
   // and removed, the raw file left as it was.
   void DiscardFile();
@@ -81,6 +93,10 @@ class LogStreamReceiver {
   bool CountSeen() const { return counted_; }
   std::uint32_t Total() const { return total_; }
   std::uint32_t Received() const { return received_; }
+  // Records in packets that failed their check: lost, but counted toward the total.
+  std::uint32_t Damaged() const { return damaged_; }
+  // The payloads accepted so far, in order (the raw log's bytes).
+  const std::vector<std::uint8_t>& Records() const { return records_; }
   // Why the raw file failed (kLogFileFailed): "Cannot write <path>: <reason>".
   const std::string& FileFailure() const { return fileFailure_; }
 
@@ -96,6 +112,7 @@ class LogStreamReceiver {
   // Drops a start still waiting when a whole packet follows it; true when it did.
   bool SkipFalseStart();
   static bool WholePacket(const std::uint8_t* p, std::size_t len);
+  void ReportProgress();
   bool OpenFile();
   bool CommitFile();
   void FailFile(std::string_view what, const std::string& reason);
@@ -112,6 +129,8 @@ class LogStreamReceiver {
   bool counted_ = false;
   std::uint32_t total_ = 0;
   std::uint32_t received_ = 0;
+  std::uint32_t damaged_ = 0;
+  std::vector<std::uint8_t> records_;
   bool ended_ = false;
   bool progressed_ = false;
 };
@@ -137,22 +156,41 @@ class LogDownload {
   void Stop() { worker_.Stop(); }
   bool Running() const { return worker_.Running(); }
   // What the user is told beside the end code's own message, set before the
-  // end is reported: "N of M records arrived." for a time-out, the failure
-  // with its reason for the raw file; empty otherwise.
+  // end is reported: why an unfinished download ended and how many records
+  // arrived, how many records were damaged and left out, how many came beyond
+  // the count, or the raw file's failure with its reason; empty otherwise.
   std::string EndDetail() const;
+  // The records that arrived, complete or not, once the download has ended:
+  // an export is made from these, never from the shared raw file another
+  // download may be replacing meanwhile.
+  std::vector<std::uint8_t> Records() const;
+  // Records received, damaged and announced, as they stood at the end.
+  struct Tally {
+    std::uint32_t received = 0;
+    std::uint32_t damaged = 0;
+    std::uint32_t total = 0;
+    bool counted = false;
+    bool silent = false;  // an unfinished download: no byte came at all, rather than no record
+  };
+  Tally EndTally() const;
   // Why the request was not sent (kLogRequestFailed): "Unable to send the
   // download request to the tracker" with the port's reason.
   std::optional<Error> RequestFailure() const;
 
  private:
   void Run(DevicePort& port, std::stop_token stop);
-  void Finish(LogStreamReceiver& receiver, int code, std::string detail);
+  void Finish(LogStreamReceiver& receiver, int code, std::string detail, bool silent = false);
+  // Keeps what the receiver has for the caller, before the end is reported.
+  void Keep(const LogStreamReceiver& receiver, std::string detail, bool silent = false);
+  static std::string UnfinishedDetail(const LogStreamReceiver& receiver, bool silent);
 
   LogObserver& observer_;
   LogDownloadOptions options_;
   std::atomic<bool> cancel_{false};
   mutable std::mutex detailMutex_;
   std::string endDetail_;
+  std::vector<std::uint8_t> records_;
+  Tally tally_;
   std::optional<Error> requestFailure_;
   DeviceWorker worker_;
 };

@@ -8,6 +8,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
+#include <QTimer>
+
+#include <utility>
 
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
@@ -172,7 +175,10 @@ void PageFrame::CreateFrameControls() {
 
   connect(minimise_, &QAbstractButton::clicked, this, [this] { window()->showMinimized(); });
   // The close button ends the program at once: no question, nothing written.
-  connect(close_, &QAbstractButton::clicked, this, [this] { context_.Exit(1); });
+  connect(close_, &QAbstractButton::clicked, this, [this] {
+    AppContext* context = &context_;
+    if (MayClose([context] { context->Exit(0); })) context->Exit(0);
+  });
   connect(back_, &QAbstractButton::clicked, this, [this] { Back(); });
   connect(apply_, &QAbstractButton::clicked, this, &PageFrame::Apply);
 }
@@ -226,6 +232,11 @@ void PageFrame::SetBusy(bool busy) {
   // Wayland client can crash while animating one.
   for (CGdipButton* b : {back_, apply_}) b->SetDisabledState(busy);
   SetPageBusy(busy);
+  if (!busy && closeAfterWork_) {
+    // The user chose to finish writing before the window closes: close it now.
+    QTimer::singleShot(0, std::exchange(closeAfterWork_, nullptr));
+    return;
+  }
   if (!busy && focusBeforeBusy_ && (!QApplication::focusWidget() || qobject_cast<CGdipButton*>(focusBeforeBusy_)))
     focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
 }
@@ -289,6 +300,20 @@ bool PageFrame::Back() {
   if (Busy()) return false;
   if (Changed() && !context_.AskYesNo(this, context_.leaveQuestion)) return false;
   Leave();
+  return true;
+}
+
+bool PageFrame::MayClose(std::function<void()> closeLater) {
+  if (!busy_) return true;
+  if (closeAfterWork_) return false;  // already finishing, then closing
+  const QString question =
+      QString::fromStdString(settings::ExpandLineBreakEscapes(context_.Text("STR_GLOBAL_CLOSEWHILEWRITING").toStdString()))
+          .replace(QStringLiteral("%1"), Title());
+  if (context_.AskYesNo(this, question)) {
+    closeAfterWork_ = std::move(closeLater);
+    return false;
+  }
+  Abandon();
   return true;
 }
 

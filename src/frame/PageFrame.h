@@ -79,6 +79,11 @@ class PageFrame : public QWidget {
   // Leaves without the leave test (the tracker that was read is gone); work
   // still running is stopped first.
   void Abandon();
+  // Whether the window may close now. While sentences are being written the
+  // user is asked: finish writing (the default), after which `closeLater`
+  // runs and this returns false, or stop now, leaving the page half-written
+  // (named in the question): the page is abandoned and this returns true.
+  bool MayClose(std::function<void()> closeLater);
   // Whether the controls differ from the record: the bound fields are stored
   // into a copy and compared, then the page's own rules are asked.
   bool Changed() const;
@@ -192,6 +197,7 @@ class PageFrame : public QWidget {
   QWidget* firstField_ = nullptr;
   QPointer<QWidget> focusBeforeBusy_;
   bool leaving_ = false;
+  std::function<void()> closeAfterWork_;  // set while the writing is finished before a close
   BackgroundTask task_{this};
   CGdipButton* minimise_ = nullptr;
   CGdipButton* close_ = nullptr;

@@ -190,7 +190,6 @@ void LoggerPage::Export() {
     return;
   }
   rawPath_ = download_->RawPath();
-  lastProgress_.reset();
   downloadClock_.start();
   barValue_->setValue(0);
   preview_->hide();
@@ -244,7 +243,6 @@ void LoggerPage::SetPageBusy(bool busy) {
 }
 
 void LoggerPage::OnProgress(Progress progress) {
-  lastProgress_ = progress;
   if (progress.total == 0) return;
   // The count comes from the tracker's own header; the time left once the
   // rate has settled a little.
@@ -269,7 +267,8 @@ void LoggerPage::OnEnded(int code) {
   ShowProgress({});
   const QString errorCaption = context_.Text("STR_GLOBAL_ERROR");
   switch (code) {
-    case kLogComplete: WriteExport(); break;
+    case kLogComplete:
+    case kLogCompleteWithLosses: WriteExport(CompleteNote()); break;
     case kLogNoData:
       context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_INFO"), context_.Text("STR_LOGGERPAGE_NODATA"),
                              MessageIcon::Information);
@@ -281,14 +280,19 @@ void LoggerPage::OnEnded(int code) {
       if (auto failure = download_ ? download_->RequestFailure() : std::nullopt) context_.ShowFailure(this, *failure);
       break;
     case kLogTimedOut: {
-      // How many records came tells a stalled tracker from a bad line.
-      const QString arrived =
-          lastProgress_ ? FillIn(context_.Text("STR_LOGGERPAGE_ARRIVED"),
-                                 {QString::number(lastProgress_->done), QString::number(lastProgress_->total)})
-                        : context_.Text("STR_LOGGERPAGE_NOCOUNT");
-      context_.ShowCaptioned(this, errorCaption,
-                             context_.Text("STR_LOGGERPAGE_TIMEOUT") + QStringLiteral("\n\n") + arrived,
-                             MessageIcon::Error);
+      // The cause, and how many records came: a stalled tracker is told from a bad line.
+      const LogDownload::Tally tally = download_ ? download_->EndTally() : LogDownload::Tally{};
+      QString text = context_.Text("STR_LOGGERPAGE_NOCOUNT");
+      if (tally.counted) {
+        text = context_.Text(tally.silent ? "STR_LOGGERPAGE_WENTSILENT" : "STR_LOGGERPAGE_STOPPED") +
+               QStringLiteral("\n\n") +
+               FillIn(context_.Text("STR_LOGGERPAGE_ARRIVED"),
+                      {QString::number(tally.received), QString::number(tally.total)});
+        if (tally.damaged > 0)
+          text += QLatin1Char('\n') + FillIn(context_.Text("STR_LOGGERPAGE_DAMAGED"),
+                                             {QString::number(tally.damaged), QString::number(tally.total)});
+      }
+      context_.ShowCaptioned(this, errorCaption, text, MessageIcon::Error);
       break;
     }
     case kLogFileFailed: {
@@ -318,16 +322,29 @@ struct ExportOutcome {
 };
 }  // namespace
 
-void LoggerPage::WriteExport() {
+QString LoggerPage::CompleteNote() const {
+  const LogDownload::Tally tally = download_ ? download_->EndTally() : LogDownload::Tally{};
+  QStringList lines;
+  if (tally.damaged > 0)
+    lines << FillIn(context_.Text("STR_LOGGERPAGE_DAMAGED"),
+                    {QString::number(tally.damaged), QString::number(tally.total)});
+  if (tally.received > tally.total)
+    lines << FillIn(context_.Text("STR_LOGGERPAGE_SURPLUS"),
+                    {QString::number(tally.received), QString::number(tally.total)});
+  return lines.join(QLatin1Char('\n'));
+}
+
+void LoggerPage::WriteExport(QString note) {
   logger::ExportOptions options;
   // The box is read now: a change during the download counts.
   options.dropNoFix = dropNoFix_->isChecked();
   // A large log takes a moment to convert: off the window thread.
   RunDeviceWork(
-      [raw = rawPath_, path = exportPath_.toStdString(), format = ChosenFormat(), options](
-          std::stop_token, const BackgroundTask::Relay&) {
+      // The download's own records, not temp.log: another download may be replacing it.
+      [records = download_ ? download_->Records() : std::vector<std::uint8_t>{}, path = exportPath_.toStdString(),
+       format = ChosenFormat(), options](std::stop_token, const BackgroundTask::Relay&) mutable {
         ExportOutcome out;
-        auto log = logger::LoadRawLog(raw);
+        auto log = logger::RawLog::FromBytes(std::move(records));
         if (!log) {
           out.status = log.failure();
           return out;
@@ -341,7 +358,7 @@ void LoggerPage::WriteExport() {
         out.log = std::move(*log);
         return out;
       },
-      [this](ExportOutcome out) {
+      [this, note](ExportOutcome out) {
         if (!out.status) {
           context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_ERROR"), ErrorText(context_, out.status.failure()),
                                  MessageIcon::Error);
@@ -353,6 +370,8 @@ void LoggerPage::WriteExport() {
                                                                          Qt::ElideMiddle, writtenFile_->width()));
         preview_->SetTrack(out.log);
         preview_->show();
+        if (!note.isEmpty())
+          context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_INFO"), note, MessageIcon::Warning);
       });
 }
 

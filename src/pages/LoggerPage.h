@@ -69,7 +69,10 @@ class LoggerPage : public PageFrame {
   void StopPageWork() override;
   void OnProgress(Progress progress);
   void OnEnded(int code);
-  void WriteExport();
+  // Exports the download's own records; `note`, when not empty, is told once the export is written.
+  void WriteExport(QString note);
+  // What a complete download tells beside the export: records left out or beyond the count.
+  QString CompleteNote() const;
 
   QLineEdit* interval_ = nullptr;
   QCheckBox* logging_ = nullptr;
@@ -84,8 +87,6 @@ class LoggerPage : public PageFrame {
   CLabel* writtenFile_ = nullptr;
   SkinPicture track_;
   SkinPicture bar_;
-  // What the download said last: how many records came of how many (a time-out tells it).
-  std::optional<Progress> lastProgress_;
   QElapsedTimer downloadClock_;  // since the request, for the time left
   static constexpr qint64 kEstimateAfterMs = 1000;
   QString exportPath_;

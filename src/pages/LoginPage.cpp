@@ -3,6 +3,7 @@
 #include <QLineEdit>
 
 #include "controls/CLabel.h"
+#include "device/login_rule.h"
 #include "frame/Skin.h"
 
 namespace zd573 {
@@ -23,8 +24,7 @@ LoginPage::LoginPage(AppContext& context, QWidget* mainWindow)
 }
 
 bool LoginPage::Matches(const QString& typed, const QString& device) {
-  if (typed == device) return true;
-  return device.isEmpty() && typed == QLatin1String(kDefaultPassword);
+  return PasswordOpens(typed.toStdString(), device.toStdString());
 }
 
 void LoginPage::Check() {

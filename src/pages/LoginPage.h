@@ -16,8 +16,6 @@ class LoginPage : public SkinnedDialog {
   static constexpr int kPasswordEdit = 1105;
   static constexpr int kPasswordLabel = 1103;
   static constexpr int kHintLabel = 1104;
-  // Accepted when the device has no password.
-  static constexpr const char* kDefaultPassword = "4071";
 
   LoginPage(AppContext& context, QWidget* mainWindow);
 

@@ -1,6 +1,7 @@
 #include "settings/ini_file.h"
 
 #include <optional>
+#include <unordered_set>
 
 #include "common/files.h"
 
@@ -83,11 +84,35 @@ struct Loaded {
   std::string problem;  // why there is no content
 };
 
+// Why a file has more parts than any real one, or nothing: one pass, no copies.
+std::string TooManyParts(std::string_view content) {
+  std::size_t sections = 0, keys = 0;
+  for (bool first = true; !content.empty(); first = false) {
+    const auto nl = content.find('\n');
+    const Parsed p = Classify(content.substr(0, nl), first);
+    content.remove_prefix(nl == std::string_view::npos ? content.size() : nl + 1);
+    if (p.kind == Kind::kSection) {
+      keys = 0;
+      if (++sections > IniFile::kMaxSections)
+        return " has more than " + std::to_string(IniFile::kMaxSections) +
+               " sections, more than any settings or language file";
+    } else if (p.kind == Kind::kEntry && ++keys > IniFile::kMaxSectionKeys) {
+      return " has more than " + std::to_string(IniFile::kMaxSectionKeys) +
+             " keys in one section, more than any settings or language file";
+    }
+  }
+  return {};
+}
+
 Loaded Load(const fs::path& path) {
   const std::string name = files::PathToUtf8(path);
   files::ReadResult r = files::ReadWholeFile(name, IniFile::kMaxFileBytes, true);
   switch (r.problem) {
-    case files::ReadProblem::None: return {std::string(r.bytes.begin(), r.bytes.end()), {}};
+    case files::ReadProblem::None: {
+      std::string content(r.bytes.begin(), r.bytes.end());
+      if (std::string why = TooManyParts(content); !why.empty()) return {std::nullopt, name + why};
+      return {std::move(content), {}};
+    }
     case files::ReadProblem::Missing: return {std::string(), {}};
     case files::ReadProblem::NotRegular: return {std::nullopt, name + " is not a regular file (a pipe or a device)"};
     case files::ReadProblem::TooLarge:
@@ -233,6 +258,10 @@ Status IniFile::Write(std::string_view section, std::string_view key,
 
   const std::size_t header = FindSection(lines, section);
   if (header == lines.size()) {
+    if (SectionNames().size() >= kMaxSections)
+      return Error{"cannot add a section to " + files::PathToUtf8(path_) + ": it has " +
+                       std::to_string(kMaxSections) + " already",
+                   ErrorCode::File};
     if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = eol;
     if (!lines.empty() && !Trim(lines.back().text).empty()) lines.push_back({"", eol});
     lines.push_back({"[" + std::string(Trim(section)) + "]", eol});
@@ -242,6 +271,7 @@ Status IniFile::Write(std::string_view section, std::string_view key,
 
   const std::size_t end = SectionEnd(lines, header);
   std::size_t insertAt = header + 1;
+  std::size_t keys = 0;
   for (std::size_t i = header + 1; i < end; ++i) {
     const Parsed p = Classify(lines[i].text, false);
     if (p.kind != Kind::kEntry) continue;
@@ -250,7 +280,12 @@ Status IniFile::Write(std::string_view section, std::string_view key,
       return ReplaceFile(path_, Join(lines));
     }
     insertAt = i + 1;
+    ++keys;
   }
+  if (keys >= kMaxSectionKeys)
+    return Error{"cannot add a key to [" + std::string(Trim(section)) + "] of " + files::PathToUtf8(path_) +
+                     ": it has " + std::to_string(kMaxSectionKeys) + " already",
+                 ErrorCode::File};
   if (lines[insertAt - 1].ending.empty()) lines[insertAt - 1].ending = eol;
   lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
                Line{std::string(Trim(key)) + "=" + encoded, eol});
@@ -266,12 +301,13 @@ Status IniFile::Check() const {
 std::vector<std::string> IniFile::SectionNames() const {
   const auto lines = LoadLines(path_);
   std::vector<std::string> names;
+  std::unordered_set<std::string> seen;  // lower case
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const Parsed p = Classify(lines[i].text, i == 0);
     if (p.kind != Kind::kSection) continue;
-    bool seen = false;
-    for (const auto& n : names) seen = seen || SameIniName(n, p.name);
-    if (!seen) names.emplace_back(p.name);
+    std::string lower(p.name);
+    for (char& c : lower) c = AsciiLower(c);
+    if (seen.insert(std::move(lower)).second) names.emplace_back(p.name);
   }
   return names;
 }

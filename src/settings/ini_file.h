@@ -25,6 +25,11 @@ class IniFile {
   // larger file, or one that is not a regular file (a FIFO, a device), is
   // not read at all, so no file can hang or flood the program.
   static constexpr std::size_t kMaxFileBytes = std::size_t{1} << 20;
+  // Likewise for its parts: the language file holds a handful of sections of
+  // a few hundred keys. More sections, or more keys in one, are refused as a
+  // larger file is, and a write never makes a file that would be.
+  static constexpr std::size_t kMaxSections = 256;
+  static constexpr std::size_t kMaxSectionKeys = 4096;
 
   IniFile() = default;
   explicit IniFile(std::filesystem::path path) : path_(std::move(path)) {}

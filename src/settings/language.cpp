@@ -3,6 +3,7 @@
 #include <array>
 
 #include "settings/ini_file.h"
+#include "settings/paths.h"
 
 namespace zd573::settings {
 namespace {
@@ -169,6 +170,10 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_GLOBAL_ERROR", "Error"},
     {"STR_GLOBAL_INFO", "Info"},
     {"STR_GLOBAL_IMAGEFAILED", "Failure loading image"},
+    {"STR_GLOBAL_FILENOTREAD", "%1"},
+    {"STR_GLOBAL_CLOSEWHILEWRITING",
+     "The %1 settings are still being written to the tracker.\\n\\nYes: finish writing, then close.\\n"
+     "No: stop now and leave the %1 page half-written."},
     // Values that cannot be stored or sent (%1 the field's name)
     {"STR_GLOBAL_BADCHARACTER", "The %1 contains %2, which the tracker's sentences cannot carry."},
     {"STR_GLOBAL_CHARCOMMA", "a comma (\",\")"},
@@ -264,6 +269,10 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_LOGGERPAGE_TIMEOUT", "Download timeout."},
     {"STR_LOGGERPAGE_ARRIVED", "%1 of %2 records arrived."},
     {"STR_LOGGERPAGE_NOCOUNT", "No record count arrived."},
+    {"STR_LOGGERPAGE_WENTSILENT", "The tracker went silent before the count it announced was reached."},
+    {"STR_LOGGERPAGE_STOPPED", "The tracker stopped sending records before the count it announced was reached."},
+    {"STR_LOGGERPAGE_DAMAGED", "%1 of %2 records came in damaged packets and were left out."},
+    {"STR_LOGGERPAGE_SURPLUS", "%1 records arrived, more than the %2 the tracker announced; all were kept."},
     {"STR_LOGGERPAGE_RAWFAILED", "Cannot create %s"},
     {"STR_LOGGERPAGE_CANTGENERATE", "Can't generate output file."},
     {"STR_LOGGERPAGE_READONLY", "%s is read-only."},
@@ -366,6 +375,16 @@ std::string TextLookup::FamilyText(std::string_view family, int index) const {
 }
 
 std::vector<std::string> TextLookup::Languages() const { return IniFile(file_).SectionNames(); }
+
+std::vector<std::string> RefusedFiles(const std::vector<std::filesystem::path>& files) {
+  std::vector<std::string> refusals;
+  for (const auto& file : files)
+    if (Status usable = IniFile(file).Check(); !usable)
+      refusals.push_back(usable.error() + ": it is not read; the defaults are used");
+  return refusals;
+}
+
+std::vector<std::string> RefusedStartupFiles() { return RefusedFiles({SystemIniPath(), LanguagesPath()}); }
 
 std::string FormatWithText(std::string_view format, std::string_view text) {
   return Substitute(format, 's', text);

@@ -60,6 +60,14 @@ class TextLookup {
   std::shared_ptr<const std::unordered_map<std::string, std::string>> loaded_;
 };
 
+// The files read at start that are refused (a pipe or a device, or more
+// bytes, sections or keys than any real one), each as the command line tells
+// it: "<file> <why>: it is not read; the defaults are used". Empty when both
+// are usable or missing.
+std::vector<std::string> RefusedFiles(const std::vector<std::filesystem::path>& files);
+// The same for system.ini and Languages.lng.
+std::vector<std::string> RefusedStartupFiles();
+
 // Texts from the language file may be used as formats ("IMEI: %s"). They are
 // never handed to printf: only the first conversion of the expected kind is
 // replaced, "%%" gives "%", and every other '%' sequence is shown as written.

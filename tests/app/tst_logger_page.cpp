@@ -141,6 +141,23 @@ class TestLoggerPage : public QObject {
     QVERIFY(page->Choice(ExportFormat(format))->isChecked());
   }
 
+  // Damaged packets cost only their own records: the rest is exported, and
+  // the page says how many were left out.
+  void damagedPacketsAreLeftOutAndSaid() {
+    sim::Options o = WithLog(600);
+    o.badCheckEvery = 4;
+    LoggerEnv t(o);
+    QVERIFY(t.tracker);
+    LoggerPage* page = t.Open();
+    t.exportName = QStringLiteral("damaged.csv");
+    page->Export();
+    QTRY_VERIFY_WITH_TIMEOUT(!t.boxes.empty(), 20000);
+    QVERIFY(t.WaitIdle());
+    QCOMPARE(t.boxes.size(), std::size_t(1));
+    QCOMPARE(t.boxes[0].text, QStringLiteral("144 of 600 records came in damaged packets and were left out."));
+    QCOMPARE(page->WrittenLine()->text(), QStringLiteral("456 records written to"));
+  }
+
   // A download at the real line rate: the bar fills in steps while the page
   // is busy, with exactly the listed controls disabled; the drop-no-fix box
   // stays usable and its state at the end decides the file.
@@ -200,7 +217,9 @@ class TestLoggerPage : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("icon");
     QTest::newRow("empty log") << "empty" << "Info" << "No data in device." << int(MessageIcon::Information);
-    QTest::newRow("stalled") << "stall" << "Error" << "Download timeout.\n\n24 of 600 records arrived."
+    QTest::newRow("stalled") << "stall" << "Error"
+                             << "The tracker went silent before the count it announced was reached.\n\n"
+                                "24 of 600 records arrived."
                               << int(MessageIcon::Error);
     QTest::newRow("unplugged") << "unplug" << "Error" << "Abort download process." << int(MessageIcon::Error);
   }

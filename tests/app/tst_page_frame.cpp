@@ -304,15 +304,50 @@ class TestPageFrame : public QObject {
     QVERIFY(tracker->Journal().empty());
   }
 
-  void closeButtonEndsProgramWithCodeOne() {
+  void closeButtonEndsProgramWithCodeZero() {
     ShellEnv env;
     Seed(env);
     Hosted h = OpenInWindow(env);
     FrameTestPage& page = *h.page;
     page.apn->setText(QStringLiteral("unsent"));
     QTest::mouseClick(page.CloseButton(), Qt::LeftButton);
-    QCOMPARE(env.exitCodes, std::vector<int>{1});
+    QCOMPARE(env.exitCodes, std::vector<int>{0});
     QVERIFY(env.questions.empty());
+  }
+
+  // Closing while the contacts' ten sentences are being written asks, naming
+  // the page: finishing (Yes) writes them all, then ends; stopping (No) ends
+  // at once. Either way the program ends with 0.
+  void closingWhileWritingAsks_data() {
+    QTest::addColumn<bool>("finish");
+    QTest::newRow("finish writing") << true;
+    QTest::newRow("stop now") << false;
+  }
+  void closingWhileWritingAsks() {
+    QFETCH(bool, finish);
+    ShellEnv env;
+    Seed(env);
+    env.Context().durations.setSentencePause = std::chrono::milliseconds(300);
+    sim::Simulator* tracker = env.StartTracker();
+    env.Context().portName = "ttyACM0";
+    Hosted h = OpenInWindow(env, Page::Contacts);
+    FrameTestPage& page = *h.page;
+    page.interval->setText(QStringLiteral("2"));
+    QTest::mouseClick(page.ApplyButton(), Qt::LeftButton);
+    QVERIFY(tracker->WaitForSentences(1, 5000));
+    env.answerYes = finish;
+    QTest::mouseClick(page.CloseButton(), Qt::LeftButton);
+    QCOMPARE(env.questions.size(), std::size_t(1));
+    QVERIFY2(env.questions[0].contains(page.Title()), qPrintable(env.questions[0]));
+    QTRY_COMPARE_WITH_TIMEOUT(env.exitCodes, std::vector<int>{0}, 10000);
+    QTest::qWait(400);
+    const std::size_t written = tracker->Journal().size();
+    if (finish) {
+      QCOMPARE(written, std::size_t(10));
+    } else {
+      QVERIFY2(written < 10, qPrintable(QString::number(written)));
+    }
+    QCOMPARE(env.exitCodes, std::vector<int>{0});
   }
 
   void minimiseMinimisesTheWindow() {

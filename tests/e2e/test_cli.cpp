@@ -212,10 +212,10 @@ TEST_F(Cli, TimeOutsAndMissingPortsAreClear) {
 
 TEST_F(Cli, MelodyAndLogCommands) {
   StartSim();
-  ASSERT_EQ(Zd573({"melody", "play", "3"}).rc, 0);
-  ASSERT_EQ(Zd573({"melody", "stop"}).rc, 0);
+  ASSERT_EQ(Zd573({"melody", "play", "3", "--password", "4071"}).rc, 0);
+  ASSERT_EQ(Zd573({"melody", "stop", "--password", "4071"}).rc, 0);
   fs::path csv = dir_ / "track.csv";
-  RunResult d = Zd573({"log", "download", csv.string()});
+  RunResult d = Zd573({"log", "download", csv.string(), "--password", "4071"});
   ASSERT_EQ(d.rc, 0) << d.err;
   ASSERT_TRUE(fs::exists(RawLog()));
   EXPECT_EQ(fs::file_size(RawLog()), 250u * 20);
@@ -241,11 +241,11 @@ TEST_F(Cli, MelodyAndLogCommands) {
   EXPECT_NE(zero.err.find("not a backup"), std::string::npos) << zero.err;
   EXPECT_EQ(Zd573({"log", "erase"}).rc, 1);  // no terminal, no --yes: refuse
   EXPECT_EQ(sim_->ClearCount(), 0);
-  ASSERT_EQ(Zd573({"log", "erase", "--yes"}).rc, 0);
+  ASSERT_EQ(Zd573({"log", "erase", "--yes", "--password", "4071"}).rc, 0);
   EXPECT_EQ(sim_->ClearCount(), 1);
-  std::vector<std::string> queries;
+  std::vector<std::string> queries;  // beside the identification's
   for (const auto& e : sim_->Journal())
-    if (e.bytes.rfind("KVC,", 0) == 0) queries.push_back(e.bytes);
+    if (e.bytes.rfind("KVC,", 0) == 0 && e.bytes.find("L1(B2,OU)") == std::string::npos) queries.push_back(e.bytes);
   EXPECT_EQ(queries, (std::vector<std::string>{"KVC,KestrovinZD-573,LL(3)*QQ!\r\n", "KVC,KestrovinZD-573,LL(0)*QQ!\r\n",
                                                "KVC,KestrovinZD-573,LB*QQ!\r\n", "KVC,KestrovinZD-573,LC*QQ!\r\n"}));
 }
@@ -342,7 +342,8 @@ TEST_F(Cli, RawLogGoesToTheCacheFolder) {
   fs::create_directories(out);
   for (const Row& row : rows) {
     const fs::path copy = out / "copy.log";
-    test::Spawned cli(ZD573_CLI, WithPort({"log", "download", (out / "t.gpx").string(), "--raw", copy.string()}),
+    test::Spawned cli(ZD573_CLI,
+                      WithPort({"log", "download", (out / "t.gpx").string(), "--raw", copy.string(), "--password", "4071"}),
                       Env(true, row.env));
     RunResult r = cli.Wait();
     ASSERT_EQ(r.rc, 0) << r.err;
@@ -372,7 +373,7 @@ TEST_F(Cli, CtrlCEndsADownloadCleanly) {
   slow.baud = 115200;  // 3000 records take about five seconds
   slow.records = 3000;
   StartSim(slow);
-  test::Spawned cli(ZD573_CLI, WithPort({"log", "download", (dir_ / "t.csv").string()}), Env());
+  test::Spawned cli(ZD573_CLI, WithPort({"log", "download", (dir_ / "t.csv").string(), "--password", "4071"}), Env());
   const fs::path cache = dir_ / "cache" / "zd573";
   auto partial = [&] {
     std::error_code ec;
@@ -391,6 +392,140 @@ TEST_F(Cli, CtrlCEndsADownloadCleanly) {
   EXPECT_FALSE(partial());
   EXPECT_FALSE(fs::exists(cache / "temp.log"));
   EXPECT_FALSE(fs::exists(dir_ / "t.csv"));
+}
+
+// One login rule for every command that talks to the tracker: a password
+// that does not open it ends with 3 before anything but the identification
+// is sent.
+TEST_F(Cli, EveryCommandChecksThePassword) {
+  struct Row {
+    const char* device;  // the tracker's password
+    std::vector<std::string> args;
+    int rc;
+  };
+  const std::string csv = (dir_ / "t.csv").string();
+  const Row rows[] = {
+      {"4071", {"read", "--password", "9999"}, 3},
+      {"4071", {"log", "download", csv, "--password", "9999"}, 3},
+      {"4071", {"log", "erase", "--yes", "--password", "9999"}, 3},
+      {"4071", {"melody", "play", "3", "--password", "9999"}, 3},
+      {"4071", {"melody", "stop", "--password", "9999"}, 3},
+      {"4071", {"melody", "stop"}, 3},  // no terminal to ask on
+      {"", {"read", "--password", "9999"}, 3},
+      {"", {"log", "erase", "--yes", "--password", "9999"}, 3},
+      {"", {"melody", "stop", "--password", "4071"}, 0},
+      {"", {"melody", "stop", "--password", ""}, 0},
+      {"", {"melody", "stop"}, 0},
+  };
+  StartSim();
+  for (const Row& row : rows) {
+    std::string line;
+    for (const auto& a : row.args) line += a + " ";
+    sim_->SetValue("OU", row.device);
+    const std::size_t before = sim_->Journal().size();
+    RunResult r = Zd573(row.args);
+    EXPECT_EQ(r.rc, row.rc) << line << r.err;
+    const auto journal = sim_->Journal();
+    std::size_t others = 0;
+    for (std::size_t i = before; i < journal.size(); ++i) others += journal[i].bytes.find("L1(B2,OU)") == std::string::npos;
+    EXPECT_EQ(others, row.rc == 0 ? 1u : 0u) << line;
+    if (row.rc == 3) {
+      EXPECT_NE(r.err.find(row.args.back() == "9999" ? "Password Error" : "--password"), std::string::npos) << r.err;
+    }
+  }
+  EXPECT_FALSE(fs::exists(csv));
+  EXPECT_EQ(sim_->ClearCount(), 0);
+}
+
+// A reply that cannot be read is no answer, and says so; it never calls a
+// right password wrong.
+TEST_F(Cli, UnreadableRepliesAreNoAnswer) {
+  for (const char* fault : {"unterminated", "garbage"}) {
+    sim::Options o;
+    o.replyFault = fault;
+    StartSim(o);
+    RunResult r = Zd573({"read", "--password", "4071", "--timeout", "2"});
+    EXPECT_EQ(r.rc, 4) << fault << r.err;
+    EXPECT_NE(r.err.find("no valid reply from the tracker"), std::string::npos) << fault << r.err;
+    EXPECT_EQ(r.err.find("Password Error"), std::string::npos) << fault << r.err;
+  }
+}
+
+// Damaged packets cost only their own records; a count that is wrong either
+// way loses nothing that arrived.
+TEST_F(Cli, DownloadsKeepWhatArrived) {
+  struct Row {
+    const char* name;
+    std::function<void(sim::Options&)> fault;
+    std::vector<std::string> more;
+    int rc;
+    int exported;  // records in the export, -1: no export
+    const char* says;
+  };
+  const Row rows[] = {
+      {"every fourth packet damaged", [](auto& o) { o.badCheckEvery = 4; }, {}, 6, 456,
+       "144 records of 600 came in damaged packets and were left out"},
+      {"count too small", [](auto& o) { o.countOffset = -100; }, {}, 0, 600,
+       "600 records arrived, more than the 500 the tracker announced"},
+      {"stops short", [](auto& o) { o.stallAfterRecords = 300; }, {}, 4, -1, "300 of 600 records arrived"},
+      {"stops short, kept", [](auto& o) { o.stallAfterRecords = 300; }, {"--keep-partial"}, 4, 300,
+       "300 of 600 records arrived"},
+  };
+  for (const Row& row : rows) {
+    sim::Options o;
+    o.records = 600;
+    row.fault(o);
+    StartSim(o);
+    const fs::path csv = dir_ / "t.csv";
+    fs::remove(csv);
+    std::vector<std::string> args{"log", "download", csv.string(), "--password", "4071"};
+    args.insert(args.end(), row.more.begin(), row.more.end());
+    RunResult r = Zd573(args);
+    EXPECT_EQ(r.rc, row.rc) << row.name << r.err;
+    EXPECT_NE(r.err.find(row.says), std::string::npos) << row.name << r.err;
+    EXPECT_EQ(r.err.find("timeout"), std::string::npos) << row.name << r.err;
+    if (row.exported < 0) {
+      EXPECT_FALSE(fs::exists(csv)) << row.name;
+    } else {
+      EXPECT_NE(r.err.find("Wrote " + std::to_string(row.exported) + " records"), std::string::npos) << row.name << r.err;
+    }
+  }
+}
+
+// Two trackers, two downloads at once, one cache folder: each export holds
+// its own tracker's log, and temp.log is one of the two logs whole.
+TEST_F(Cli, TwoDownloadsAtOnceDoNotMix) {
+  std::vector<std::unique_ptr<sim::Simulator>> trackers;
+  std::vector<std::unique_ptr<test::Spawned>> runs;
+  const int records[] = {1500, 2000};
+  for (int i = 0; i < 2; ++i) {
+    sim::Options o;
+    o.records = records[i];
+    o.seed = 7 + i;
+    o.baud = 230400;  // both take a few seconds, side by side
+    o.lineMs = 40;
+    trackers.push_back(std::make_unique<sim::Simulator>(o));
+    std::string err;
+    ASSERT_TRUE(trackers.back()->Start(&err)) << err;
+    runs.push_back(std::make_unique<test::Spawned>(
+        ZD573_CLI,
+        std::vector<std::string>{"--port", trackers.back()->SlavePath(), "log", "download",
+                                 (dir_ / ("t" + std::to_string(i) + ".csv")).string(), "--raw",
+                                 (dir_ / ("raw" + std::to_string(i))).string(), "--password", "4071"},
+        Env()));
+  }
+  for (int i = 0; i < 2; ++i) {
+    RunResult r = runs[i]->Wait();
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const auto bytes = trackers[i]->LogBytes();
+    EXPECT_TRUE(test::Slurp((dir_ / ("raw" + std::to_string(i))).string()) == std::string(bytes.begin(), bytes.end()))
+        << i;
+  }
+  const std::string raw = test::Slurp(RawLog().string());
+  const auto a = trackers[0]->LogBytes(), b = trackers[1]->LogBytes();
+  EXPECT_TRUE(raw == std::string(a.begin(), a.end()) || raw == std::string(b.begin(), b.end()));
+  for (const auto& e : fs::directory_iterator(RawLog().parent_path()))
+    EXPECT_EQ(e.path().filename(), "temp.log") << "left behind";
 }
 
 TEST_F(Cli, UsageErrors) {

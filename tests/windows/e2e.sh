@@ -91,9 +91,9 @@ fi
 mkdir -p "$work/out"
 for tz in Asia/Kolkata America/New_York; do
   for format in csv kml gpx; do
-    TZ=$tz win --quiet log download "$work/out/win.$format" --raw "$work/out/win.log" ||
+    TZ=$tz win --quiet --password 4071 log download "$work/out/win.$format" --raw "$work/out/win.log" ||
       fail "download $format exited with $?"
-    TZ=$tz linux --quiet log download "$work/out/linux.$format" --raw "$work/out/linux.log"
+    TZ=$tz linux --quiet --password 4071 log download "$work/out/linux.$format" --raw "$work/out/linux.log"
     if cmp -s "$work/out/win.$format" "$work/out/linux.$format" && cmp -s "$work/out/win.log" "$work/out/linux.log" &&
       [ "$(stat -c %s "$work/out/win.log")" -eq 8000 ]; then
       pass "download $format, TZ=$tz: byte-identical"
@@ -109,6 +109,22 @@ if [ -n "$cache" ]; then pass "the raw log in %LOCALAPPDATA%\\zd573"; else fail 
 name=$'\xe8\xbb\x8c\xe8\xb7\xa1'  # "軌跡"
 "$ZD573_WINE" "$exe" --quiet log convert "$work/out/win.log" "$work/out/$name.gpx" || fail "convert exited with $?"
 if cmp -s "$work/out/$name.gpx" "$work/out/linux.gpx"; then pass "non-ASCII file name"; else fail "non-ASCII file name"; fi
+
+# --- paths over 260 characters: the export and its raw copy -------------------
+long=$work/out/$(printf 'a%.0s' $(seq 120))/$(printf 'b%.0s' $(seq 120))
+mkdir -p "$long"
+if "$ZD573_WINE" "$exe" --quiet log convert "$work/out/win.log" "$long/track.gpx" 2>"$work/err.txt" &&
+  cmp -s "$long/track.gpx" "$work/out/linux.gpx"; then
+  pass "export to a path of ${#long} characters"
+else
+  fail "export to a long path: $(cat "$work/err.txt")"
+fi
+if TZ=America/New_York win --quiet --password 4071 log download "$long/track.csv" --raw "$long/raw.log" \
+  2>"$work/err.txt" && cmp -s "$long/raw.log" "$work/out/linux.log"; then
+  pass "download with its raw copy on a long path"
+else
+  fail "download to a long path: $(cat "$work/err.txt")"
+fi
 
 # --- a device is no export target ------------------------------------------
 if "$ZD573_WINE" "$exe" log convert "$work/out/win.log" NUL --format csv 2>"$work/err.txt"; then
@@ -129,7 +145,7 @@ if [ $rc -eq 0 ] || [ $rc -eq 2 ]; then pass "ports (exit $rc)"; else fail "port
 # --- Ctrl+C ends a download cleanly -----------------------------------------
 slow=$(start_sim "$work/slow.out" --records 5000 --baud 115200)
 ln -sfn "$slow" "$WINEPREFIX/dosdevices/com6"
-"$ZD573_WINE" "$exe" --port COM6 log download "$work/out/slow.csv" 2>"$work/ctrlc.txt" &
+"$ZD573_WINE" "$exe" --port COM6 --password 4071 log download "$work/out/slow.csv" 2>"$work/ctrlc.txt" &
 download=$!
 part=""
 for _ in $(seq 200); do

@@ -87,6 +87,8 @@ class Receiver : public ::testing::Test {
       r.Feed(reinterpret_cast<const std::uint8_t*>(stream.data() + off), n);
       off += n;
     }
+    // The line goes quiet: a download whose count is reached ends.
+    r.Settle();
   }
   fs::path dir_, raw_;
 };
@@ -138,7 +140,7 @@ TEST_F(Receiver, ProgressPerPacketAndOvershootingLastPacket) {
   for (int p = 0; p < 4; ++p) stream += Packet(3, 1 + 3 * p);
   Feed(r, stream, {7, 64, 1});
   EXPECT_EQ(e.code, kLogComplete);
-  std::vector<Progress> expected{{0, 10}, {3, 10}, {6, 10}, {9, 10}};
+  std::vector<Progress> expected{{0, 10}, {3, 10}, {6, 10}, {9, 10}, {10, 10}};
   EXPECT_EQ(e.progress, expected);
   EXPECT_EQ(ReadFile(raw_).size(), 240u);
   EXPECT_EQ(502u * 3 / 10, 150u);  // the page's bar fill for the first notice
@@ -148,14 +150,16 @@ TEST_F(Receiver, CorruptShortAndForeignPacketsAreSkipped) {
   Events e;
   LogStreamReceiver r(e, raw_.string());
   std::string stream = "dataCount=3\r\n===\r\n";
-  stream += Packet(2, 1, false);                  // bad check: not counted
+  stream += Packet(2, 1, false);                  // bad check: counted as damaged
   stream += std::string("\x02$\x03\x02$\x00", 6);  // lengths below 8 describe nothing
   stream += Packet(0, 0);                          // empty packet: accepted, adds nothing
   stream += Packet(1, 9, true, 0xB2);             // another type
   stream += "noise!";
   stream += Packet(3, 20);
   Feed(r, stream, {13});
-  EXPECT_EQ(e.code, kLogComplete);
+  // The damaged packet's two records are lost, and counted.
+  EXPECT_EQ(e.code, kLogCompleteWithLosses);
+  EXPECT_EQ(r.Damaged(), 2u);
   auto bytes = ReadFile(raw_);
   ASSERT_EQ(bytes.size(), 60u);
   EXPECT_EQ(bytes[0], 20);
@@ -207,6 +211,7 @@ INSTANTIATE_TEST_SUITE_P(Offsets, PauseInPacket, ::testing::Values(3, 8, 200, 24
 struct FalseStartCase {
   const char* name;
   std::string before;
+  int code;  // a damaged packet before it costs its own records
 };
 
 class FalseStart : public Receiver, public ::testing::WithParamInterface<FalseStartCase> {};
@@ -216,7 +221,8 @@ TEST_P(FalseStart, DoesNotHoldUpTheLastPacket) {
   LogStreamReceiver r(e, raw_.string());
   Feed(r, "dataCount=1\r\n===\r\n" + GetParam().before + Packet(1, 5));
   r.Feed(nullptr, 0);  // and then nothing more comes
-  EXPECT_EQ(e.code, kLogComplete);
+  r.Settle();
+  EXPECT_EQ(e.code, GetParam().code);
   EXPECT_EQ(ReadFile(raw_), std::vector<std::uint8_t>(20, 5));
 }
 
@@ -228,12 +234,13 @@ std::string CorruptWithStart() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Before, FalseStart,
-                         ::testing::Values(FalseStartCase{"stray", std::string("\x02$\xF0", 3)},
-                                           FalseStartCase{"corrupt_packet", CorruptWithStart()},
-                                           FalseStartCase{"short_stray", std::string("ab\x02$\x30\xA1", 6)}),
+                         ::testing::Values(FalseStartCase{"stray", std::string("\x02$\xF0", 3), kLogComplete},
+                                           FalseStartCase{"corrupt_packet", CorruptWithStart(), kLogCompleteWithLosses},
+                                           FalseStartCase{"short_stray", std::string("ab\x02$\x30\xA1", 6),
+                                                          kLogComplete}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Only a count line or records move a download on; the time-out counts from them.
+// Only a count line or records, received or damaged, move a download on; the time-out counts from them.
 struct ProgressCase {
   const char* name;
   std::string bytes;
@@ -256,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
     Packets, ProgressRule,
     ::testing::Values(ProgressCase{"records", Packet(2, 1), true},
                       ProgressCase{"empty_packets", Packet(0, 0) + Packet(0, 1) + Packet(0, 2), false},
-                      ProgressCase{"bad_check", Packet(2, 1, false), false},
+                      ProgressCase{"bad_check", Packet(2, 1, false), true},
                       ProgressCase{"other_type", Packet(2, 1, true, 0xB2), false},
                       ProgressCase{"text", "status line\r\n", false}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -266,7 +273,8 @@ struct DownloadCase {
   const char* name;
   sim::Options sim;
   int code;
-  bool identical;      // temp.log equals the simulator's log
+  int kept;            // records the download gives, -1: the whole log, which temp.log then equals
+  bool rawWritten;     // temp.log was replaced
   std::string detail;  // what the user is told beside the end code's message
 };
 
@@ -300,11 +308,18 @@ TEST_P(Download, EndsWithItsCode) {
   download.Stop();
   EXPECT_FALSE(download.Running());
   EXPECT_EQ(download.EndDetail(), c.detail);
-  if (c.identical) {
+  const auto records = download.Records();
+  if (c.kept < 0) {
+    EXPECT_EQ(records, s.LogBytes());
     EXPECT_EQ(ReadFile(options.rawPath), s.LogBytes());
   } else {
+    EXPECT_EQ(records.size(), 20u * c.kept);
     // An unfinished download leaves nothing: no partial raw file, no temporary file.
-    EXPECT_FALSE(fs::exists(options.rawPath));
+    if (c.rawWritten) {
+      EXPECT_EQ(ReadFile(options.rawPath), records);
+    } else {
+      EXPECT_FALSE(fs::exists(options.rawPath));
+    }
   }
   EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
   EXPECT_TRUE(OpenComPort(s.SlavePath()).ok()) << "the port was left open";
@@ -321,18 +336,25 @@ sim::Options Sim(int records, std::function<void(sim::Options&)> change = {}) {
 
 INSTANTIATE_TEST_SUITE_P(
     Streams, Download,
-    ::testing::Values(DownloadCase{"normal", Sim(5000), kLogComplete, true, ""},
-                      DownloadCase{"noise", Sim(700, [](auto& o) { o.noise = true; }), kLogComplete, true, ""},
-                      DownloadCase{"fragment", Sim(700, [](auto& o) { o.fragment = true; }), kLogComplete, true, ""},
-                      // A pause of 0.4 s after byte 245 of every full packet.
-                      DownloadCase{"pause_in_packet", Sim(100, [](auto& o) { o.pauseInPacket = 245; }),
-                                   kLogComplete, true, ""},
-                      DownloadCase{"empty", Sim(0), kLogNoData, false, ""},
-                      // 50 packets, every 7th corrupt: 7 of them, 84 records lost.
-                      DownloadCase{"badcheck", Sim(600, [](auto& o) { o.badCheckEvery = 7; }), kLogTimedOut, false,
-                                   "516 of 600 records arrived."},
-                      DownloadCase{"stall", Sim(600, [](auto& o) { o.stallAfterRecords = 300; }), kLogTimedOut,
-                                   false, "300 of 600 records arrived."}),
+    ::testing::Values(
+        DownloadCase{"normal", Sim(5000), kLogComplete, -1, true, ""},
+        DownloadCase{"noise", Sim(700, [](auto& o) { o.noise = true; }), kLogComplete, -1, true, ""},
+        DownloadCase{"fragment", Sim(700, [](auto& o) { o.fragment = true; }), kLogComplete, -1, true, ""},
+        // A pause of 0.4 s after byte 245 of every full packet.
+        DownloadCase{"pause_in_packet", Sim(100, [](auto& o) { o.pauseInPacket = 245; }), kLogComplete, -1, true,
+                     ""},
+        DownloadCase{"empty", Sim(0), kLogNoData, 0, false, ""},
+        // 50 packets, every 4th damaged: 12 of them, 144 records lost, the rest kept.
+        DownloadCase{"badcheck", Sim(600, [](auto& o) { o.badCheckEvery = 4; }), kLogCompleteWithLosses, 456, true,
+                     "144 records of 600 came in damaged packets and were left out."},
+        DownloadCase{"stall", Sim(600, [](auto& o) { o.stallAfterRecords = 300; }), kLogTimedOut, 300, false,
+                     "The tracker went silent before the count it announced was reached: 300 of 600 records "
+                     "arrived."},
+        DownloadCase{"count_too_large", Sim(600, [](auto& o) { o.countOffset = 40; }), kLogTimedOut, 600, false,
+                     "The tracker stopped sending records before the count it announced was reached: 600 of 640 "
+                     "records arrived."},
+        DownloadCase{"count_too_small", Sim(600, [](auto& o) { o.countOffset = -100; }), kLogComplete, -1, true,
+                     "600 records arrived, more than the 500 the tracker announced; all were kept."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DownloadAbort, TrackerVanishingMidDownloadAborts) {
@@ -515,7 +537,8 @@ TEST(DownloadStall, EmptyPacketsTimeOut) {
   download.Stop();
   EXPECT_EQ(code, kLogTimedOut);
   EXPECT_GE(std::chrono::steady_clock::now() - start, 1000ms);
-  EXPECT_EQ(download.EndDetail(), "2 of 5 records arrived.");
+  EXPECT_EQ(download.EndDetail(),
+            "The tracker stopped sending records before the count it announced was reached: 2 of 5 records arrived.");
   EXPECT_EQ(Leftovers(dir, {}), std::vector<std::string>{});
   fs::remove_all(dir);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "temp_dir.h"
 
 namespace zd573::settings {
@@ -179,13 +181,56 @@ TEST(IniFile, WriteCreatesMissingFolder) {
 // would hang each of them, a huge file flood them. Neither is read; the
 // defaults count, a write is refused, and Check says why, naming the file.
 // (Pipes and devices: ini_file_posix_test.cpp, ini_file_win32_test.cpp.)
-TEST(IniFile, AHugeFileIsRefusedWithAMessage) {
+std::string Sections(int count, int keysEach) {
+  std::string text;
+  for (int s = 0; s < count; ++s) {
+    text += "[L" + std::to_string(s) + "]\n";
+    for (int k = 0; k < keysEach; ++k) text += "K" + std::to_string(k) + "=x\n";
+  }
+  return text;
+}
+
+struct UnusableCase {
+  const char* name;
+  std::function<std::string()> content;
+  const char* why;
+};
+
+class UnusableIni : public ::testing::TestWithParam<UnusableCase> {};
+
+TEST_P(UnusableIni, IsRefusedWithAMessage) {
   TempDir dir;
-  WriteFile(dir / "system.ini", "[SYSTEM]\nDefaultLanguage=TChinese\n" + std::string(IniFile::kMaxFileBytes, ';'));
-  testing::ExpectUnusableIni(dir / "system.ini", "larger than 1 MiB");
+  WriteFile(dir / "system.ini", GetParam().content());
+  testing::ExpectUnusableIni(dir / "system.ini", GetParam().why);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnusableIni,
+    ::testing::Values(
+        UnusableCase{"huge", [] { return "[SYSTEM]\nDefaultLanguage=TChinese\n" + std::string(IniFile::kMaxFileBytes, ';'); },
+                     "larger than 1 MiB"},
+        // 10,000 sections in under 1 MiB: a window offering each as a language would freeze.
+        UnusableCase{"10000_sections", [] { return "[SYSTEM]\nDefaultLanguage=TChinese\n" + Sections(10000, 1); },
+                     "more than 256 sections"},
+        UnusableCase{"keys", [] { return "[SYSTEM]\nDefaultLanguage=TChinese\n" + Sections(1, 4097); },
+                     "more than 4096 keys in one section"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(IniFile, FilesWithinTheLimitsAreUsedAndKeptThere) {
+  TempDir dir;
   EXPECT_TRUE(IniFile(dir / "missing.ini").Check().ok());
   WriteFile(dir / "real.ini", "[A]\nk=1\n");
   EXPECT_TRUE(IniFile(dir / "real.ini").Check().ok());
+  WriteFile(dir / "full.ini", Sections(256, 1) + Sections(0, 0));
+  const IniFile full(dir / "full.ini");
+  ASSERT_TRUE(full.Check().ok());
+  EXPECT_EQ(full.SectionNames().size(), 256u);
+  // A write never makes a file that would be refused.
+  EXPECT_FALSE(full.Write("another", "k", "v").ok());
+  EXPECT_TRUE(full.Write("L0", "K0", "y").ok());
+  WriteFile(dir / "keys.ini", Sections(1, 4096));
+  EXPECT_FALSE(IniFile(dir / "keys.ini").Write("L0", "new", "v").ok());
+  EXPECT_TRUE(IniFile(dir / "keys.ini").Check().ok());
 }
 
 }  // namespace

@@ -114,6 +114,22 @@ TEST_F(LookupTest, LoadedLookupReadsTheFileOnce) {
   EXPECT_EQ(t.Load().Text("STR_GLOBAL_APPLY"), "套用");
 }
 
+// A language file of 10,000 sections (under the size limit) is refused as a
+// huge one is: no language on offer, the built-in texts, and the start says so once.
+TEST_F(LookupTest, AFileWithMoreSectionsThanAnyRealOneIsRefused) {
+  std::string text;
+  for (int s = 0; s < 10000; ++s) text += "[L" + std::to_string(s) + "]\nSTR_GLOBAL_MENU=m" + std::to_string(s) + "\n";
+  ASSERT_LT(text.size(), IniFile::kMaxFileBytes);
+  WriteFile(file_, text);
+  TextLookup t(file_, "L5");
+  EXPECT_TRUE(t.Languages().empty());
+  EXPECT_EQ(t.Load().Text("STR_GLOBAL_MENU"), "Menu");
+  const auto refusals = RefusedFiles({dir_ / "absent.ini", file_});
+  ASSERT_EQ(refusals.size(), 1u);
+  EXPECT_NE(refusals[0].find(file_.string() + " has more than 256 sections"), std::string::npos) << refusals[0];
+  EXPECT_NE(refusals[0].find("the defaults are used"), std::string::npos) << refusals[0];
+}
+
 TEST_F(LookupTest, LanguagesInFileOrder) {
   EXPECT_EQ(TextLookup(file_, "English").Languages(),
             (std::vector<std::string>{"English", "TChinese"}));
