@@ -53,10 +53,10 @@ class PictureView : public QWidget {
   }
 
  protected:
-  void paintEvent(QPaintEvent*) override {
+  void paintEvent(QPaintEvent* event) override {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
-    if (const QPixmap& picture = picture_.For(this); !picture.isNull()) p.drawPixmap(1, 1, picture);
+    picture_.Draw(p, {1, 1}, event->rect(), this);
   }
 
  private:

@@ -1,6 +1,7 @@
 #include "controls/CGdiPlusBitmap.h"
 
 #include <QBuffer>
+#include <QPainter>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMessageBox>
@@ -8,6 +9,10 @@
 #include <QResource>
 #include <QTimer>
 #include <QWidget>
+
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
 
 #include "controls/ColorMath.h"
 #include "controls/SkinCatalogue.h"
@@ -157,40 +162,82 @@ bool SkinPicture::Load(QWidget* widget) {
   return false;
 }
 
+void SkinPicture::TellLateFailure(const QWidget* widget) {
+  // Its header was fine but its pixels are not; told after the paint, not
+  // from inside it.
+  QTimer::singleShot(0, qApp, [target = QPointer<QWidget>(const_cast<QWidget*>(widget))] { TellFailure(target); });
+}
+
 const QPixmap& SkinPicture::For(const QWidget* widget) {
   // A picture that failed once is not retried from a paint.
   if (state_ == State::Failed) return pixmap_;
   const bool checked = state_ == State::Checked;
   At(widget->devicePixelRatioF());
-  if (checked && state_ == State::Failed) {
-    // Its header was fine but its pixels are not; told after the paint, not
-    // from inside it.
-    QTimer::singleShot(0, qApp, [target = QPointer<QWidget>(const_cast<QWidget*>(widget))] { TellFailure(target); });
-  }
+  if (checked && state_ == State::Failed) TellLateFailure(widget);
   return pixmap_;
 }
 
-const QPixmap& SkinPicture::At(qreal ratio) {
-  if (ratio == ratio_ && (state_ == State::Decoded || state_ == State::Failed)) return pixmap_;
+bool SkinPicture::Decode(qreal ratio, QImage& image) {
   ratio_ = ratio;
   CGdiPlusBitmapResource picture;
   if (!picture.LoadFromResource(id_, ratio)) {
     state_ = State::Failed;
     pixmap_ = QPixmap();
-    return pixmap_;
+    return false;
   }
-  QImage image = picture.Image();
+  image = picture.Image();
   picture.Empty();
   state_ = State::Decoded;
-  if (backing_ == Backing::White) {
-    // Opaque now: three bytes a pixel hold it whole, a quarter less memory
-    // for the window-sized backgrounds.
-    image = skin::ComposeOverWhite(std::move(image)).convertToFormat(QImage::Format_RGB888);
-    pixmap_ = QPixmap::fromImage(std::move(image), Qt::NoFormatConversion);
-  } else {
-    pixmap_ = QPixmap::fromImage(std::move(image));
+  // Opaque over white: three bytes a pixel hold it whole.
+  if (backing_ == Backing::White) image = skin::ComposeOverWhite(std::move(image)).convertToFormat(QImage::Format_RGB888);
+  return true;
+}
+
+const QPixmap& SkinPicture::At(qreal ratio) {
+  if (ratio == ratio_ && !pixmap_.isNull()) return pixmap_;
+  if (ratio == ratio_ && state_ == State::Failed) return pixmap_;
+  QImage image;
+  if (Decode(ratio, image)) {
+    pixmap_ = backing_ == Backing::White ? QPixmap::fromImage(std::move(image), Qt::NoFormatConversion)
+                                         : QPixmap::fromImage(std::move(image));
   }
   return pixmap_;
+}
+
+void SkinPicture::Draw(QPainter& painter, QPoint at, const QRect& area, const QWidget* widget) {
+  if (state_ == State::Failed) return;
+  if (widget->devicePixelRatioF() != 1.0 || backing_ != Backing::White) {
+    if (const QPixmap& picture = For(widget); !picture.isNull()) painter.drawPixmap(at, picture);
+    return;
+  }
+  if (rows_.isNull()) {
+    const bool checked = state_ == State::Checked;
+    QImage image;
+    if (!Decode(1.0, image)) {
+      if (checked) TellLateFailure(widget);
+      return;
+    }
+    // Each distinct row once, in the order they first appear.
+    std::unordered_map<std::string_view, int> seen;
+    rowOf_.resize(static_cast<std::size_t>(image.height()));
+    std::vector<int> firsts;
+    for (int y = 0; y < image.height(); ++y) {
+      const std::string_view row(reinterpret_cast<const char*>(image.constScanLine(y)),
+                                 static_cast<std::size_t>(image.width()) * 3);
+      const auto [it, added] = seen.try_emplace(row, static_cast<int>(firsts.size()));
+      if (added) firsts.push_back(y);
+      rowOf_[static_cast<std::size_t>(y)] = it->second;
+    }
+    rows_ = QImage(image.width(), static_cast<int>(firsts.size()), QImage::Format_RGB888);
+    for (std::size_t i = 0; i < firsts.size(); ++i)
+      std::memcpy(rows_.scanLine(static_cast<int>(i)), image.constScanLine(firsts[i]),
+                  static_cast<std::size_t>(image.width()) * 3);
+  }
+  const QRect shown = area.intersected(QRect(at, QSize(rows_.width(), static_cast<int>(rowOf_.size()))));
+  for (int y = shown.top(); y <= shown.bottom(); ++y) {
+    painter.drawImage(QPoint(shown.left(), y), rows_,
+                      QRect(shown.left() - at.x(), rowOf_[static_cast<std::size_t>(y - at.y())], shown.width(), 1));
+  }
 }
 
 }  // namespace zd573

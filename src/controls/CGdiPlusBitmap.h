@@ -5,7 +5,9 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
+class QPainter;
 class QWidget;
 
 namespace zd573 {
@@ -96,6 +98,11 @@ class SkinPicture {
   // changed); null when a load failed.
   const QPixmap& For(const QWidget* widget);
   const QPixmap& At(qreal ratio);
+  // Draws the picture with its top left corner at `at` over `area` (both in
+  // `widget`'s units), as drawing For(widget) there would. At one device
+  // pixel per unit it keeps each distinct row of the picture once instead of
+  // the whole picture (a window's background repeats most of its rows).
+  void Draw(QPainter& painter, QPoint at, const QRect& area, const QWidget* widget);
   // Nothing to draw: never loaded, or the load failed.
   bool IsNull() const { return state_ == State::None || state_ == State::Failed; }
 
@@ -103,9 +110,16 @@ class SkinPicture {
   enum class State { None, Checked, Decoded, Failed };
   int id_;
   Backing backing_;
+  bool Decode(qreal ratio, QImage& image);
+  void TellLateFailure(const QWidget* widget);
+
   State state_ = State::None;
   qreal ratio_ = 0;
   QPixmap pixmap_;
+  // At one device pixel per unit: the distinct rows, and the distinct row of
+  // each row of the picture.
+  QImage rows_;
+  std::vector<int> rowOf_;
 };
 
 }  // namespace zd573
