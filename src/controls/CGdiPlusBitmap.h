@@ -90,9 +90,9 @@ class SkinPicture {
   enum class Backing { White, Transparent };
   explicit SkinPicture(int id = 0, Backing backing = Backing::White) : id_(id), backing_(backing) {}
 
-  // Checks that the picture is there for `widget`'s screen, from its header;
-  // when it is not, tells the user "Failure loading image" and stays null.
-  // The pixels wait for the first For().
+  // Checks that the picture is there for `widget`'s screen (see
+  // PictureSize); when it is not, tells the user "Failure loading image" and
+  // stays null. The pixels wait for the first For() or Draw().
   bool Load(QWidget* widget);
   // The picture for `widget`'s screen now (decoded again when its density
   // changed); null when a load failed.
@@ -100,8 +100,8 @@ class SkinPicture {
   const QPixmap& At(qreal ratio);
   // Draws the picture with its top left corner at `at` over `area` (both in
   // `widget`'s units), as drawing For(widget) there would. At one device
-  // pixel per unit it keeps each distinct row of the picture once instead of
-  // the whole picture (a window's background repeats most of its rows).
+  // pixel per unit a picture over white keeps each distinct row once instead
+  // of the whole picture (a window's background repeats most of its rows).
   void Draw(QPainter& painter, QPoint at, const QRect& area, const QWidget* widget);
   // Nothing to draw: never loaded, or the load failed.
   bool IsNull() const { return state_ == State::None || state_ == State::Failed; }
