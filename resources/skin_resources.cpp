@@ -3,7 +3,10 @@
 #include <QtCore/qglobal.h>
 
 // Declared outside any namespace, as Q_INIT_RESOURCE requires.
-static void InitSkinResourcesOnce() { Q_INIT_RESOURCE(skin); }
+static void InitSkinResourcesOnce() {
+  Q_INIT_RESOURCE(skin);
+  Q_INIT_RESOURCE(skin_menu);
+}
 
 namespace zd573::skin {
 

@@ -54,10 +54,10 @@ class PictureView : public QWidget {
   }
 
  protected:
-  void paintEvent(QPaintEvent*) override {
+  void paintEvent(QPaintEvent* event) override {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
-    if (const QPixmap& picture = picture_.For(this); !picture.isNull()) p.drawPixmap(1, 1, picture);
+    picture_.Draw(p, {1, 1}, event->rect(), this);
   }
 
  private:
@@ -86,9 +86,9 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
   // The menu paints the window's picture; a page or a sheet covers it with its own.
   menu_ = new PictureView(this, skin::kMainBackground);
   menu_->setGeometry(rect());
-  CGdiPlusBitmapResource logo(skin::kLogo);
-  if (logo.HasImage()) setWindowIcon(QIcon(QPixmap::fromImage(logo.Image())));
   CreateControls();
+  // The logo button's picture, decoded once for the button and the icon.
+  if (const QImage logo = logo_->NormalPicture(); !logo.isNull()) setWindowIcon(QIcon(QPixmap::fromImage(logo)));
 
   ShowLoginButton(true);
   EnableLogin(false);
@@ -212,8 +212,9 @@ void CZD573_UtilityDlg::WatchDeviceDirectory(const QString& dir) {
 
 QStringList CZD573_UtilityDlg::TtyNames() const {
   if (watchedDir_.isEmpty()) return {};
-  QStringList names = QDir(watchedDir_).entryList({QStringLiteral("tty*")}, QDir::System | QDir::Files | QDir::Dirs |
-                                                                           QDir::NoDotAndDotDot);
+  // Compared by hand: a name filter would build a regular expression engine for one prefix.
+  QStringList names = QDir(watchedDir_).entryList(QDir::System | QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+  names.removeIf([](const QString& name) { return !name.startsWith(QLatin1String("tty"), Qt::CaseInsensitive); });
   names.sort();
   return names;
 }

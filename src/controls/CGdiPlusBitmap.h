@@ -1,12 +1,13 @@
 #pragma once
 // Pictures of the skin: decoded images loaded from the PNG resources by id.
-#include <QByteArray>
 #include <QImage>
 #include <QPixmap>
 #include <QString>
 
 #include <functional>
+#include <vector>
 
+class QPainter;
 class QWidget;
 
 namespace zd573 {
@@ -24,9 +25,7 @@ class CGdiPlusBitmap {
   // or a null image. QPainter draws it at its size in window units.
   const QImage& Image() const { return image_; }
   // The size in window units, whatever the pixels behind it.
-  int Width() const { return qRound(image_.deviceIndependentSize().width()); }
-  int Height() const { return qRound(image_.deviceIndependentSize().height()); }
-  QSize Size() const { return {Width(), Height()}; }
+  QSize Size() const { return image_.deviceIndependentSize().toSize(); }
 
  protected:
   QImage image_;
@@ -34,8 +33,7 @@ class CGdiPlusBitmap {
 
 // A picture decoded from the PNG resource ":/png/<id>", or on a
 // high-density screen from its variant with twice the pixels,
-// ":/png/<id>@2x". The PNG bytes are kept alongside the image for as long as
-// it exists.
+// ":/png/<id>@2x".
 class CGdiPlusBitmapResource : public CGdiPlusBitmap {
  public:
   CGdiPlusBitmapResource() = default;
@@ -55,20 +53,16 @@ class CGdiPlusBitmapResource : public CGdiPlusBitmap {
   bool LoadFromResource(int id, qreal devicePixelRatio);
   void Empty();
 
-  // What the last load asked for (0 before any).
-  int Id() const { return id_; }
-  qreal RequestedRatio() const { return requestedRatio_; }
+  // Whether LoadFromResource(id, devicePixelRatio) would find a PNG: the
+  // size in window units from the skin's catalogue or else the PNG's header,
+  // without decoding its pixels; empty when there is no PNG.
+  static QSize PictureSize(int id, qreal devicePixelRatio);
 
   static QString ResourcePath(int id);
   static QString HighDensityPath(int id);
   // The highest device pixel ratio of the application's screens, 1 without
   // a GUI application.
   static qreal ScreenRatio();
-
- private:
-  QByteArray buffer_;
-  int id_ = 0;
-  qreal requestedRatio_ = 0;
 };
 
 // The message a page shows when one of its pictures cannot be loaded.
@@ -88,30 +82,44 @@ ImageFailureNotifier SetImageFailureNotifier(ImageFailureNotifier notifier);
 // returns false.
 bool LoadPngAsBitmap(int id, QPixmap& bitmap, QWidget* parent = nullptr);
 
-// A picture a widget draws itself, kept at the density of the widget's
-// screen: a window moved to a screen of another density draws it with that
-// screen's pixels from its next paint on.
+// A picture a widget draws itself, decoded at its first paint and kept at
+// the density of the widget's screen: a window moved to a screen of another
+// density draws it with that screen's pixels from its next paint on.
 class SkinPicture {
  public:
   enum class Backing { White, Transparent };
   explicit SkinPicture(int id = 0, Backing backing = Backing::White) : id_(id), backing_(backing) {}
 
-  // The first load, for `widget`'s screen; tells the user "Failure loading
-  // image" and stays null when the picture cannot be loaded.
+  // Checks that the picture is there for `widget`'s screen (see
+  // PictureSize); when it is not, tells the user "Failure loading image" and
+  // stays null. The pixels wait for the first For() or Draw().
   bool Load(QWidget* widget);
-  // The picture for `widget`'s screen now (reloaded when its density
-  // changed); null when the first load failed.
+  // The picture for `widget`'s screen now (decoded again when its density
+  // changed); null when a load failed.
   const QPixmap& For(const QWidget* widget);
   const QPixmap& At(qreal ratio);
-  // As last loaded, whatever the screen now.
-  const QPixmap& Current() const { return pixmap_; }
-  bool IsNull() const { return pixmap_.isNull(); }
+  // Draws the picture with its top left corner at `at` over `area` (both in
+  // `widget`'s units), as drawing For(widget) there would. At one device
+  // pixel per unit a picture over white keeps each distinct row once instead
+  // of the whole picture (a window's background repeats most of its rows).
+  void Draw(QPainter& painter, QPoint at, const QRect& area, const QWidget* widget);
+  // Nothing to draw: never loaded, or the load failed.
+  bool IsNull() const { return state_ == State::None || state_ == State::Failed; }
 
  private:
+  enum class State { None, Checked, Decoded, Failed };
   int id_;
   Backing backing_;
+  bool Decode(qreal ratio, QImage& image);
+  void TellLateFailure(const QWidget* widget);
+
+  State state_ = State::None;
   qreal ratio_ = 0;
   QPixmap pixmap_;
+  // At one device pixel per unit: the distinct rows, and the distinct row of
+  // each row of the picture.
+  QImage rows_;
+  std::vector<int> rowOf_;
 };
 
 }  // namespace zd573

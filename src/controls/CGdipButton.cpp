@@ -12,7 +12,7 @@
 
 #include "controls/Caption.h"
 #include "controls/FocusRing.h"
-#include "controls/CMemDC.h"
+#include "controls/CGdiPlusBitmap.h"
 #include "controls/ColorMath.h"
 
 namespace zd573 {
@@ -84,27 +84,26 @@ void CGdipButton::keyPressEvent(QKeyEvent* event) {
 
 CGdipButton::~CGdipButton() = default;
 
-bool CGdipButton::Load(std::unique_ptr<CGdiPlusBitmapResource>& slot, int id) {
-  slot = std::make_unique<CGdiPlusBitmapResource>();
-  return slot->LoadFromResource(id, devicePixelRatioF());
+namespace {
+
+std::size_t Index(CGdipButton::Face face) { return static_cast<std::size_t>(face); }
+
+}  // namespace
+
+bool CGdipButton::SetImage(Face face, int id) {
+  Picture& picture = pictures_[Index(face)];
+  picture = Picture();
+  picture.id = id;
+  picture.set = true;
+  const QSize size = CGdiPlusBitmapResource::PictureSize(id, devicePixelRatioF());
+  if (face == Face::Normal) normalSize_ = size;
+  return !size.isEmpty();
 }
 
-bool CGdipButton::SetNormalImage(int id) { return Load(normalImage_, id); }
-
-bool CGdipButton::SetPressedImage(int id) {
-  hasPressedImage_ = true;
-  return Load(pressedImage_, id);
-}
-
-bool CGdipButton::SetHoverImage(int id) {
-  hasHoverImage_ = true;
-  return Load(hoverImage_, id);
-}
-
-bool CGdipButton::SetDisabledImage(int id) {
-  hasDisabledImage_ = true;
-  return Load(disabledImage_, id);
-}
+bool CGdipButton::SetNormalImage(int id) { return SetImage(Face::Normal, id); }
+bool CGdipButton::SetPressedImage(int id) { return SetImage(Face::Pressed, id); }
+bool CGdipButton::SetHoverImage(int id) { return SetImage(Face::Hover, id); }
+bool CGdipButton::SetDisabledImage(int id) { return SetImage(Face::Disabled, id); }
 
 void CGdipButton::SetCaption(const QString& text) {
   if (text.isEmpty()) {
@@ -136,12 +135,6 @@ void CGdipButton::SetCaptionOffset(int x, int y) {
   update();
 }
 
-void CGdipButton::SetTooltip(const QString& text, bool activate) {
-  if (text.isEmpty()) return;
-  tooltipText_ = text;
-  setToolTip(activate ? text : QString());
-}
-
 void CGdipButton::SetDisabledState(bool disabled) {
   disabledState_ = disabled;
   setEnabled(!disabled);
@@ -155,18 +148,14 @@ CGdipButton::Face CGdipButton::CurrentFace() const {
   return Face::Normal;
 }
 
-QImage CGdipButton::FaceImage(Face face) const {
-  switch (face) {
-    case Face::Normal: return normalFace_;
-    case Face::Pressed: return pressedFace_;
-    case Face::Hover: return hoverFace_;
-    case Face::Disabled: return disabledFace_;
-  }
-  return {};
+QImage CGdipButton::FaceImage(Face face) const { return BuiltFace(face); }
+
+QImage CGdipButton::NormalPicture() const {
+  return DecodedAt(Face::Normal, facesReady_ ? facesRatio_ : devicePixelRatioF());
 }
 
 QSize CGdipButton::sizeHint() const {
-  if (normalImage_ && normalImage_->HasImage()) return normalImage_->Size();
+  if (!normalSize_.isEmpty()) return normalSize_;
   return {65, 50};
 }
 
@@ -183,59 +172,61 @@ QImage CGdipButton::CaptureBackground() const {
   return copy;
 }
 
-void CGdipButton::BuildFaces() {
+void CGdipButton::PrepareFaces() {
   const qreal ratio = devicePixelRatioF();
-  if ((facesReady_ && facesRatio_ == ratio) || !normalImage_) return;
-  for (auto* slot : {&normalImage_, &pressedImage_, &hoverImage_, &disabledImage_}) {
-    if (*slot && (*slot)->RequestedRatio() != ratio) (*slot)->LoadFromResource((*slot)->Id(), ratio);
-  }
-  if (background_.isNull() || background_.devicePixelRatio() != ratio) background_ = CaptureBackground();
-
-  const QImage& normal = normalImage_->Image();
-  auto compose = [this](auto drawPicture) {
-    QImage face(background_.size(), QImage::Format_ARGB32_Premultiplied);
-    face.setDevicePixelRatio(background_.devicePixelRatio());
-    QPainter out(&face);
-    {
-      CMemDC memory(&out, rect());
-      memory->setCompositionMode(QPainter::CompositionMode_Source);
-      memory->drawImage(0, 0, background_);
-      memory->setCompositionMode(QPainter::CompositionMode_SourceOver);
-      drawPicture(*memory);
-    }
-    return face;
-  };
-  auto picture = [](const std::unique_ptr<CGdiPlusBitmapResource>& image, QPoint at) {
-    return [&image, at](QPainter& p) {
-      if (image && image->HasImage()) p.drawImage(at, image->Image());
-    };
-  };
-
-  normalFace_ = compose(picture(normalImage_, {0, 0}));
-  pressedFace_ = compose(hasPressedImage_ ? picture(pressedImage_, {0, 0}) : picture(normalImage_, {1, 1}));
-  if (hasHoverImage_) {
-    hoverFace_ = compose(picture(hoverImage_, {0, 0}));
-  } else {
-    const QImage bright = normal.isNull() ? normal : skin::ApplyColorMatrix(skin::kBrighteningMatrix, normal);
-    hoverFace_ = compose([&bright](QPainter& p) { p.drawImage(QPoint(), bright); });
-  }
-  if (hasDisabledImage_) {
-    disabledFace_ = compose(picture(disabledImage_, {0, 0}));
-  } else {
-    const QImage grey = normal.isNull() ? normal : skin::ApplyColorMatrix(skin::kGreyMatrix, normal);
-    disabledFace_ = compose([&grey](QPainter& p) { p.drawImage(QPoint(), grey); });
-  }
+  if ((facesReady_ && facesRatio_ == ratio) || !pictures_[Index(Face::Normal)].set) return;
+  faces_ = {};
   facesReady_ = true;
   facesRatio_ = ratio;
 }
 
-void CGdipButton::paintEvent(QPaintEvent*) {
-  BuildFaces();
-  QPainter p(this);
-  if (facesReady_) {
-    const QImage face = FaceImage(CurrentFace());
-    p.drawImage(0, 0, face);
+const QImage& CGdipButton::DecodedAt(Face face, qreal ratio) const {
+  Picture& picture = pictures_[Index(face)];
+  if (picture.set && (!picture.decoded || picture.ratio != ratio)) {
+    picture.image = CGdiPlusBitmapResource(picture.id, ratio).Image();
+    picture.decoded = true;
+    picture.ratio = ratio;
   }
+  return picture.image;
+}
+
+const QImage& CGdipButton::BuiltFace(Face face) const {
+  QImage& built = faces_[Index(face)];
+  if (!facesReady_ || !built.isNull()) return built;
+  // The parent's pixels under the button with the picture on top.
+  // The copy of the parent is not kept: the parent's pixels under a button
+  // stay as they are, and a face that never shows never needs them.
+  auto compose = [this](const QImage& picture, QPoint at) {
+    QImage out = CaptureBackground();
+    if (!picture.isNull()) QPainter(&out).drawImage(at, picture);
+    return out;
+  };
+  Picture& own = pictures_[Index(face)];
+  if (face == Face::Normal || own.set) {
+    built = compose(DecodedAt(face, facesRatio_), {0, 0});
+    // A face's own picture is not needed again at this ratio; the normal one
+    // stays for the faces made from it.
+    if (face != Face::Normal) own.image = QImage();
+    return built;
+  }
+  const QImage& normal = DecodedAt(Face::Normal, facesRatio_);
+  switch (face) {
+    case Face::Pressed: built = compose(normal, {1, 1}); break;
+    case Face::Hover:
+      built = compose(normal.isNull() ? normal : skin::ApplyColorMatrix(skin::kBrighteningMatrix, normal), {0, 0});
+      break;
+    case Face::Disabled:
+      built = compose(normal.isNull() ? normal : skin::ApplyColorMatrix(skin::kGreyMatrix, normal), {0, 0});
+      break;
+    case Face::Normal: break;
+  }
+  return built;
+}
+
+void CGdipButton::paintEvent(QPaintEvent*) {
+  PrepareFaces();
+  QPainter p(this);
+  if (facesReady_) p.drawImage(0, 0, BuiltFace(CurrentFace()));
   if (hasCaption_) {
     p.setPen(captionColour_);
     p.setFont(font());

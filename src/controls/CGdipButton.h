@@ -1,18 +1,17 @@
 #pragma once
 // A push button drawn from pictures of the skin. Its four faces (normal,
-// pressed, hover, disabled) are composed once, on the first paint, from a
-// copy of the parent's pixels under the button plus the picture, at the
-// screen's device pixel ratio; a paint only copies the current face and
-// draws the caption. They are built again only when the window lands on a
-// screen of another ratio, from the pictures made for it.
+// pressed, hover, disabled) are each composed from a copy of the parent's
+// pixels under the button plus the picture, at the screen's device pixel
+// ratio, the first time the face shows (its picture is decoded then too); a
+// paint only copies the current face and draws the caption. Faces are built
+// again only when the window lands on a screen of another ratio, from the
+// pictures made for it.
 #include <QAbstractButton>
 #include <QColor>
 #include <QImage>
 #include <QString>
 
-#include <memory>
-
-#include "controls/CGdiPlusBitmap.h"
+#include <array>
 
 namespace zd573 {
 
@@ -26,7 +25,9 @@ class CGdipButton : public QAbstractButton {
   explicit CGdipButton(QWidget* parent = nullptr);
   ~CGdipButton() override;
 
-  // Each replaces the picture of its face and returns whether it loaded.
+  // Each replaces the picture of its face and returns whether it can be
+  // loaded (read from its header: the pixels are decoded when a face needs
+  // them).
   // Without a pressed picture the pressed face is the normal picture moved
   // one pixel right and down; without a hover picture it is the normal one
   // brightened; without a disabled picture it is the normal one in grey.
@@ -42,14 +43,9 @@ class CGdipButton : public QAbstractButton {
   QString Caption() const { return caption_; }
   bool HasCaption() const { return hasCaption_; }
   virtual void SetCaptionColor(const QColor& colour);
-  QColor CaptionColor() const { return captionColour_; }
   virtual void SetCaptionPointSize(int points);
   // Moves the caption's rectangle: its left edge right by x, top edge down by y.
   void SetCaptionOffset(int x, int y);
-
-  // An empty text does nothing; otherwise the text becomes the tooltip,
-  // shown when `activate` is set.
-  void SetTooltip(const QString& text, bool activate = true);
 
   // Set by the owner: shows the disabled face and refuses input.
   void SetDisabledState(bool disabled);
@@ -62,8 +58,12 @@ class CGdipButton : public QAbstractButton {
   // The face a paint copies now, chosen in the order disabled, pressed,
   // hover, normal.
   Face CurrentFace() const;
-  // A built face (null before the first paint), for inspection.
+  // A face (null before the first paint), built now if it was not yet, for
+  // inspection.
   QImage FaceImage(Face face) const;
+  // The normal picture at the button's ratio, decoded once for the faces and
+  // whoever else shows it (the window's icon).
+  QImage NormalPicture() const;
 
   QSize sizeHint() const override;
 
@@ -81,34 +81,38 @@ class CGdipButton : public QAbstractButton {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  bool Load(std::unique_ptr<CGdiPlusBitmapResource>& slot, int id);
+  // A face's own picture: its id once set, and the pixels once a face needed
+  // them, at the ratio of the faces.
+  struct Picture {
+    int id = 0;
+    bool set = false;
+    bool decoded = false;
+    qreal ratio = 0;
+    QImage image;
+  };
+
+  bool SetImage(Face face, int id);
+  const QImage& DecodedAt(Face face, qreal ratio) const;
+  const QImage& BuiltFace(Face face) const;
   QImage CaptureBackground() const;
-  void BuildFaces();
+  void PrepareFaces();
   void SetHovering(bool on);
 
   bool facesReady_ = false;
   qreal facesRatio_ = 0;
-  bool hasPressedImage_ = false;
-  bool hasHoverImage_ = false;
-  bool hasDisabledImage_ = false;
   bool disabledState_ = false;
   bool hovering_ = false;
   bool hasCaption_ = false;
   bool spokenName_ = false;
   int captionOffsetX_ = 0;
   int captionOffsetY_ = 0;
-  std::unique_ptr<CGdiPlusBitmapResource> normalImage_;
-  std::unique_ptr<CGdiPlusBitmapResource> pressedImage_;
-  std::unique_ptr<CGdiPlusBitmapResource> hoverImage_;
-  std::unique_ptr<CGdiPlusBitmapResource> disabledImage_;
-  QString tooltipText_;
+  // The size of the normal picture in window units, from its header.
+  QSize normalSize_;
+  // Indexed by Face; decoded and built on first use.
+  mutable std::array<Picture, 4> pictures_;
+  mutable std::array<QImage, 4> faces_;
   QString caption_;
   QColor captionColour_;
-  QImage background_;
-  QImage normalFace_;
-  QImage pressedFace_;
-  QImage hoverFace_;
-  QImage disabledFace_;
 };
 
 }  // namespace zd573

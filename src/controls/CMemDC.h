@@ -21,7 +21,6 @@ class CMemDC {
 
   QPainter* operator->() { return painter_; }
   QPainter& operator*() { return *painter_; }
-  QPainter& Painter() { return *painter_; }
 
   bool IsOffScreen() const { return offScreen_; }
   const QRect& Rect() const { return rect_; }

@@ -27,28 +27,50 @@ QRgb ApplyColorMatrix(const ColorMatrix& m, QRgb pixel) {
 }
 
 QImage ApplyColorMatrix(const ColorMatrix& m, const QImage& image) {
+  // Every product of a channel value with a matrix entry, made once: a pixel
+  // then adds them up in the same order as the single-pixel version, so the
+  // results are the same to the bit, without its divisions and products.
+  std::array<std::array<std::array<float, 256>, 4>, 4> products;
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c)
+      for (int v = 0; v < 256; ++v) products[r][c][v] = v / 255.0f * m[r][c];
   QImage out = image.convertToFormat(QImage::Format_ARGB32);
   for (int y = 0; y < out.height(); ++y) {
     auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-    for (int x = 0; x < out.width(); ++x) line[x] = ApplyColorMatrix(m, line[x]);
+    for (int x = 0; x < out.width(); ++x) {
+      const std::array<int, 4> in{qRed(line[x]), qGreen(line[x]), qBlue(line[x]), qAlpha(line[x])};
+      std::array<int, 4> result{};
+      for (int c = 0; c < 4; ++c) {
+        float v = 0.0f;
+        for (int r = 0; r < 4; ++r) v += products[r][c][in[r]];
+        result[c] = ToByte(v + m[4][c]);
+      }
+      line[x] = qRgba(result[0], result[1], result[2], result[3]);
+    }
   }
   return out;
 }
 
-QImage ComposeOverWhite(const QImage& image) {
-  const QImage src = image.convertToFormat(QImage::Format_ARGB32);
-  QImage out(src.size(), QImage::Format_RGB32);
-  out.setDevicePixelRatio(src.devicePixelRatio());
-  for (int y = 0; y < src.height(); ++y) {
-    const auto* in = reinterpret_cast<const QRgb*>(src.constScanLine(y));
-    auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-    for (int x = 0; x < src.width(); ++x) {
-      const int a = qAlpha(in[x]);
+QImage ComposeOverWhite(QImage image) {
+  // In place when the caller gave its only copy: no second picture in memory.
+  image = std::move(image).convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < image.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      const int a = qAlpha(line[x]);
+      // Most pixels are opaque or clear: the sum below gives the colour itself or white.
+      if (a == 255) continue;
+      if (a == 0) {
+        line[x] = 0xFFFFFFFFu;
+        continue;
+      }
       auto mix = [a](int c) { return (c * a + 255 * (255 - a) + 127) / 255; };
-      line[x] = qRgb(mix(qRed(in[x])), mix(qGreen(in[x])), mix(qBlue(in[x])));
+      line[x] = qRgb(mix(qRed(line[x])), mix(qGreen(line[x])), mix(qBlue(line[x])));
     }
   }
-  return out;
+  // Every pixel is opaque now.
+  image.reinterpretAsFormat(QImage::Format_RGB32);
+  return image;
 }
 
 std::vector<GradientBand> GradientBands(QRgb start, QRgb end, int left, int right) {

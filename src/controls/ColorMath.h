@@ -43,7 +43,7 @@ QImage ApplyColorMatrix(const ColorMatrix& m, const QImage& image);
 // The picture laid over opaque white, as pages that draw pictures
 // themselves show it: transparent pixels become white. The device pixel
 // ratio is kept.
-QImage ComposeOverWhite(const QImage& image);
+QImage ComposeOverWhite(QImage image);
 
 // One band of a label's gradient: fill columns x0 to x1 inclusive.
 struct GradientBand {

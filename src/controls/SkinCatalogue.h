@@ -91,6 +91,13 @@ inline constexpr std::array kCatalogue{
     Picture{242, 670, 90, "spare tall row band"},
 };
 
+// The catalogue's entry for `id`, or none.
+constexpr const Picture* FindPicture(int id) {
+  for (const Picture& p : kCatalogue)
+    if (p.id == id) return &p;
+  return nullptr;
+}
+
 // Where the fixed text colours of the windows meet the pictures: controls on
 // a page paint their own background in the page's panel colour, so the
 // pictures use exactly these colours where controls sit.

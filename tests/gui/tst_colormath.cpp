@@ -57,6 +57,27 @@ class ColorMathTest : public QObject {
     QVERIFY(std::abs(qBlue(half) - qBlue(opaque)) <= 1);
   }
 
+  // The whole-picture path gives every pixel what the one-pixel path gives.
+  void matrixImageMatchesPixel_data() {
+    QTest::addColumn<bool>("grey");
+    QTest::newRow("brightening") << false;
+    QTest::newRow("grey") << true;
+  }
+
+  void matrixImageMatchesPixel() {
+    QFETCH(bool, grey);
+    const ColorMatrix& m = grey ? kGreyMatrix : kBrighteningMatrix;
+    QImage image(256, 64, QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        image.setPixel(x, y, qRgba(x, (x * 7 + y * 13) & 255, (x * 31 + y * 5) & 255, y * 4 + 3));
+    const QImage out = ApplyColorMatrix(m, image);
+    int differing = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) differing += out.pixel(x, y) != ApplyColorMatrix(m, image.pixel(x, y));
+    QCOMPARE(differing, 0);
+  }
+
   void composeOverWhite_data() {
     QTest::addColumn<QRgb>("in");
     QTest::addColumn<QRgb>("expected");

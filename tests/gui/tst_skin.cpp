@@ -115,6 +115,35 @@ class SkinTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // A background drawn from its distinct rows is the picture, pixel for
+  // pixel, over the whole window and over a part of it.
+  void backgroundDrawnByRowsIsThePicture_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QRect>("area");
+    QTest::newRow("main, whole") << 233 << QRect(0, 0, 802, 602);
+    QTest::newRow("main, status line") << 233 << QRect(28, 550, 744, 36);
+    QTest::newRow("page, a button") << 234 << QRect(270, 112, 115, 115);
+  }
+
+  void backgroundDrawnByRowsIsThePicture() {
+    QFETCH(int, id);
+    QFETCH(QRect, area);
+    QWidget window;
+    SkinPicture rows(id);
+    SkinPicture whole(id);
+    QImage drawn(802, 602, QImage::Format_RGB32);
+    QImage expected(802, 602, QImage::Format_RGB32);
+    for (QImage* image : {&drawn, &expected}) image->fill(Qt::black);
+    {
+      QPainter p(&drawn);
+      rows.Draw(p, {1, 1}, area, &window);
+      QPainter q(&expected);
+      q.setClipRect(area);
+      q.drawPixmap(1, 1, whole.For(&window));
+    }
+    QCOMPARE(drawn, expected);
+  }
+
   void catalogueHasUniqueIds() {
     std::set<int> ids;
     for (const auto& p : skin::kCatalogue) QVERIFY2(ids.insert(p.id).second, qPrintable(QString::number(p.id)));
