@@ -3,6 +3,7 @@
 #include <QLineEdit>
 
 #include "controls/CLabel.h"
+#include "device/session.h"
 #include "frame/Skin.h"
 
 namespace zd573 {
@@ -22,15 +23,10 @@ LoginPage::LoginPage(AppContext& context, QWidget* mainWindow)
   CancelCaption()->SetLabelText(context_.Text("STR_LOGINPAGE_STR4", "Cancel"));
 }
 
-bool LoginPage::Matches(const QString& typed, const QString& device) {
-  if (typed == device) return true;
-  return device.isEmpty() && typed == QLatin1String(kDefaultPassword);
-}
-
 void LoginPage::Check() {
   const QString device = context_.FromDevice(context_.Settings().Text("OU"));
-  context_.typedPassword = edit_->text();
-  if (Matches(context_.typedPassword, device)) accept();
+  typed_ = edit_->text();
+  if (PasswordOpens(typed_.toStdString(), device.toStdString())) accept();
 }
 
 }  // namespace zd573

@@ -105,7 +105,7 @@ class TestKeyboard : public QObject {
     Activate(w.get());
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), 10000);
     ReadRecordFrom(env, *tracker);
-    for (int id : Dlg::kPageButtons) w->Button(id)->SetDisabledState(false);
+    for (int id : Dlg::PageButtonIds()) w->Button(id)->SetDisabledState(false);
 
     QWidget* shown = w->Menu();
     QWidget* confirm = nullptr;
@@ -168,7 +168,7 @@ class TestKeyboard : public QObject {
       const int login = walk.indexOf(w->Button(Dlg::kLoginButton));
       QVERIFY2(login >= 0, qPrintable(met.join(QStringLiteral("\n"))));
       for (int i = 0; i < 6; ++i)
-        QCOMPARE(walk.at((login + 1 + i) % walk.size()), w->Button(Dlg::kPageButtons[static_cast<std::size_t>(i)]));
+        QCOMPARE(walk.at((login + 1 + i) % walk.size()), w->Button(Dlg::PageButtonIds()[static_cast<std::size_t>(i)]));
     } else {
       // The fields in reading order, then confirm (Apply), then cancel (Back).
       const int at = walk.indexOf(confirm);
