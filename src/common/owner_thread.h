@@ -59,6 +59,22 @@ class Lifeline {
   std::shared_ptr<std::atomic<bool>> alive_;
 };
 
+// Calls from one run of a job to the owner's thread, under that run's ticket.
+class Relay {
+ public:
+  Relay() = default;
+  Relay(OwnerThread& owner, Lifeline::Ticket ticket) : owner_(&owner), ticket_(std::move(ticket)) {}
+  // From any thread.
+  template <class F>
+  void Post(F call) const {
+    if (owner_) owner_->Post(Lifeline::Guard(ticket_, std::move(call)));
+  }
+
+ private:
+  OwnerThread* owner_ = nullptr;
+  Lifeline::Ticket ticket_;
+};
+
 // An owner's thread for a program without an event loop: it runs the posted
 // calls while it waits.
 class CallQueue final : public OwnerThread {

@@ -17,27 +17,17 @@ bool PasswordOpens(std::string_view typed, std::string_view device) {
 
 // The reader's notices, from its thread to the owner's; those of a read that
 // has been stopped are dropped.
-class Session::Notices final : public ReadObserver {
+class Session::Notices final : public OwnerObserver<ReadObserver> {
  public:
-  explicit Notices(Session& session) : session_(session) {}
+  explicit Notices(Session& session) : OwnerObserver(session.owner_), session_(session) {}
 
-  void JobStarting() override { ticket_ = lifeline_.Renew(); }
-  void JobStopping() override { lifeline_.Cut(); }
   void Identified(const std::string&, const std::string&) override { Post([this] { session_.OnIdentified(); }); }
   void ReadProgress(Progress p) override { Post([this, p] { session_.OnReadProgress(p); }); }
   void ReadComplete() override { Post([this] { session_.OnReadComplete(); }); }
   void ReadFailed(const std::string&) override { Post([this] { session_.OnReadFailed(); }); }
 
  private:
-  template <class F>
-  void Post(F call) {
-    session_.owner_.Post(Lifeline::Guard(ticket_, std::move(call)));
-  }
-
   Session& session_;
-  Lifeline lifeline_;
-  // Written only while no read runs; read by the read that starts after.
-  Lifeline::Ticket ticket_;
 };
 
 Session::Session(DeviceSettings& settings, OwnerThread& owner, SessionOptions options, Listener listener)
@@ -83,11 +73,11 @@ void Session::SearchNow() {
   }
   StopSearch();
   // The search pauses for each matching port: it runs off the owner's thread.
-  auto done = [this, ticket = searchResult_.Renew()](bool found, std::string port) {
-    owner_.Post(Lifeline::Guard(ticket, [this, found, port = std::move(port)]() mutable {
+  auto done = [this, relay = Relay(owner_, searchResult_.Renew())](bool found, std::string port) {
+    relay.Post([this, found, port = std::move(port)]() mutable {
       if (search_.joinable()) search_.join();
       OnSearchDone(found, std::move(port));
-    }));
+    });
   };
   try {
     search_ = std::jthread([done, port = port_, pause = options_.portMatchPause](std::stop_token stop) mutable {
@@ -97,9 +87,7 @@ void Session::SearchNow() {
   } catch (const std::system_error& e) {
     searchResult_.Cut();
     // Searching again would fail the same way: the next device change tries.
-    ToGone(SessionReason::None,
-           Error{std::string(kUnableToCreateThread), ErrorCode::Thread, e.what()}.Names(MessageKind::ThreadFailed),
-           false);
+    ToGone(SessionReason::None, ThreadStartFailure(e), false);
   }
 }
 

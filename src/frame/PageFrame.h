@@ -191,7 +191,11 @@ class PageFrame : public QWidget {
   QWidget* firstField_ = nullptr;
   QPointer<QWidget> focusBeforeBusy_;
   bool leaving_ = false;
-  BackgroundTask task_{this};
+  // A task that cannot start ends at once and says why.
+  BackgroundTask task_{this, [this](const Error& failure) {
+                         SetBusy(false);
+                         context_.ShowFailure(this, failure);
+                       }};
   CGdipButton* minimise_ = nullptr;
   CGdipButton* close_ = nullptr;
   CGdipButton* back_ = nullptr;

@@ -6,6 +6,7 @@
 #include "controls/CLabel.h"
 #include "frame/AppContext.h"
 #include "settings/language.h"
+#include "frame/TextConversion.h"
 
 namespace zd573 {
 
@@ -14,8 +15,6 @@ namespace {
 constexpr std::array<std::string_view, 8> kDefaults{
     "Search Device...",     "IMEI: %s",         "Reading Setting ...", "Read Setting Correct",
     "Read Setting  Failure", "Password Correct", "Password Error",      "No Device"};
-
-QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 }  // namespace
 
@@ -30,9 +29,9 @@ QString StatusLine::Text(int status) const {
   const std::string imei = context_.Imei();
   // The name the user gave this device replaces the IMEI line.
   const std::string name = context_.StoredUserName(imei);
-  if (!name.empty()) return Utf8(name);
+  if (!name.empty()) return FromUtf8(name);
   const std::string format = texts_.at(static_cast<std::size_t>(identified_)).toStdString();
-  return Utf8(settings::FormatWithText(format, context_.FromDevice(imei).toStdString()));
+  return FromUtf8(settings::FormatWithText(format, context_.FromDevice(imei).toStdString()));
 }
 
 void StatusLine::Show(int status) {
@@ -47,7 +46,7 @@ void StatusLine::ShowProgress(Progress progress) {
   // How far the full read is, on the status line, so a screen reader says it too.
   std::string line = context_.Text("STR_MAINPAGE_READPROGRESS", "%d of %d settings read").toStdString();
   line = settings::FormatWithNumber(settings::FormatWithNumber(line, progress.done), progress.total);
-  label_->SetLabelText(texts_.at(static_cast<std::size_t>(reading_)) + QStringLiteral("  ") + Utf8(line));
+  label_->SetLabelText(texts_.at(static_cast<std::size_t>(reading_)) + QStringLiteral("  ") + FromUtf8(line));
 }
 
 }  // namespace zd573

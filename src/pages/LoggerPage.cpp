@@ -300,8 +300,9 @@ void LoggerPage::WriteExport() {
   // A large log takes a moment to convert: off the window thread.
   RunDeviceWork(
       [raw = rawPath_, path = exportPath_.toStdString(), format = ChosenFormat(), options](
-          std::stop_token, const BackgroundTask::Relay&) {
+          std::stop_token stop, const BackgroundTask::Relay&) mutable {
         ExportOutcome out;
+        options.stop = std::move(stop);
         auto log = logger::LoadRawLog(raw);
         if (!log) {
           out.status = log.failure();

@@ -1,4 +1,5 @@
 // The login, password and settings windows through their buttons and Enter.
+#include "qt_warnings.h"
 #include <QSignalSpy>
 #include <QComboBox>
 #include <QLineEdit>
@@ -31,6 +32,8 @@ class TestDialogs : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   void loginMatches_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("device");
@@ -295,19 +298,24 @@ class TestDialogs : public QObject {
     if (confirm) QCOMPARE(env.Context().CodePage(), 1252);
   }
 
-  void setupScreens_data() {
+  void setupTabsShowTheirControls_data() {
     QTest::addColumn<QString>("language");
     QTest::newRow("English") << "English";
     QTest::newRow("TChinese") << "TChinese";
   }
-  void setupScreens() {
+  void setupTabsShowTheirControls() {
     QFETCH(QString, language);
     ShellEnv env;
     env.Context().SetLanguage(language.toStdString());
     SetupPage page(env.Context(), nullptr);
     page.show();
+    // Options: the lists and OK; About: the notice alone, with Cancel to leave.
+    QVERIFY(page.LanguageList()->isVisible() && page.CodePageList()->isVisible());
+    QVERIFY(page.ConfirmButton()->isVisible());
     SaveScreen(&page, QStringLiteral("setup-options-") + language);
     page.ShowAbout();
+    QVERIFY(!page.LanguageList()->isVisible() && !page.CodePageList()->isVisible());
+    QVERIFY(!page.ConfirmButton()->isVisible() && page.CancelButton()->isVisible());
     SaveScreen(&page, QStringLiteral("setup-about-") + language);
   }
 };

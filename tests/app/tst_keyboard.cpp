@@ -1,6 +1,7 @@
 // The window for keyboard and screen-reader users: every control a reader can
 // reach has a name in the current language, Tab walks each view in order and
 // never reaches close, and a whole session works with the keyboard alone.
+#include "qt_warnings.h"
 #include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
@@ -84,6 +85,8 @@ class TestKeyboard : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   void everyViewIsNamedAndWalksInOrder_data() {
     QTest::addColumn<QString>("view");
     QTest::addColumn<QString>("language");

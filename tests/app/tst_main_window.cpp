@@ -1,4 +1,5 @@
 // The main window's states end to end against the simulated tracker on a pty.
+#include "qt_warnings.h"
 #include <QLineEdit>
 #include <QAccessible>
 #include <QComboBox>
@@ -79,6 +80,8 @@ class TestMainWindow : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
 
   void startsSearchingWithEverythingDisabled() {
     ShellEnv env;

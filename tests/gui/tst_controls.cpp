@@ -1,5 +1,6 @@
 // Pictures from resources, the off-screen surface and the image button,
 // checked on grabbed pixels.
+#include "qt_warnings.h"
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTimer>
@@ -57,6 +58,8 @@ class ControlsTest : public QObject {
   };
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   void loadFromResource_data() {
     QTest::addColumn<int>("id");
     QTest::addColumn<bool>("ok");
