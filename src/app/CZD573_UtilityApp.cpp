@@ -1,48 +1,18 @@
 #include "app/CZD573_UtilityApp.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
-#include <QTimer>
-
-#include <signal.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
 
 #include "app/CZD573_UtilityDlg.h"
-#include "app/DemoTracker.h"
+#include "app/StopSignals.h"
 #include "controls/CGdiPlusBitmap.h"
 #include "device/device_port.h"
 #include "frame/AppContext.h"
 #include "settings/language.h"
 
 namespace zd573 {
-
-namespace {
-
-// Ctrl+C and a polite kill end the program through its event loop, so the
-// reader is stopped, the port closed and the demo's folder removed.
-int stopPipe[2] = {-1, -1};
-
-void OnStopSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] ssize_t n = ::write(stopPipe[1], &byte, 1);
-}
-
-std::unique_ptr<QSocketNotifier> CatchStopSignals() {
-  if (::pipe(stopPipe) != 0) return nullptr;
-  auto notifier = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
-  QObject::connect(notifier.get(), &QSocketNotifier::activated, [] { QCoreApplication::exit(130); });
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
-  return notifier;
-}
-
-}  // namespace
 
 Expected<CZD573_UtilityApp::Options> CZD573_UtilityApp::ParseArguments(const QStringList& arguments) {
   Options options;
@@ -68,7 +38,7 @@ Expected<CZD573_UtilityApp::Options> CZD573_UtilityApp::ParseArguments(const QSt
   return options;
 }
 
-int CZD573_UtilityApp::Run(int argc, char** argv) {
+int CZD573_UtilityApp::Run(int argc, char** argv, const DemoStarter& startDemo) {
   // The command line first, so --help and mistakes need no display.
   QStringList arguments;
   for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
@@ -90,14 +60,14 @@ int CZD573_UtilityApp::Run(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("zd573-utility"));
   // Lets a Wayland dock match the window to the installed desktop entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.example.zd573.utility"));
-  const std::unique_ptr<QSocketNotifier> stopSignals = CatchStopSignals();
+  const std::unique_ptr<QObject> stopSignals = CatchStopSignals();
 
   // The simulated tracker must be in place before the first search.
-  std::unique_ptr<DemoTracker> demo;
+  std::shared_ptr<void> demo;
   if (options->demo) {
-    demo = std::make_unique<DemoTracker>();
     std::string error;
-    if (!demo->Start(&error)) {
+    demo = startDemo ? startDemo(&error) : nullptr;
+    if (!demo) {
       std::fprintf(stderr, "zd573-utility: %s\n", error.c_str());
       return 1;
     }

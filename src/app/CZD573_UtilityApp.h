@@ -3,6 +3,8 @@
 // shared context and the main window.
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "common/result.h"
@@ -29,8 +31,16 @@ class CZD573_UtilityApp {
   // Arguments after the program name.
   static Expected<Options> ParseArguments(const QStringList& arguments);
 
+  // Starts the simulated tracker for --demo and keeps it until the returned
+  // object goes; none, with `error` said, when it cannot start.
+  using DemoStarter = std::function<std::shared_ptr<void>(std::string* error)>;
+
   // Runs the program; the result is its exit code.
-  int Run(int argc, char** argv);
+  int Run(int argc, char** argv, const DemoStarter& startDemo);
 };
+
+// The program's demo: the simulated tracker where this build has it
+// (DemoStart.cpp), otherwise a message that it is not available.
+std::shared_ptr<void> StartDemo(std::string* error);
 
 }  // namespace zd573

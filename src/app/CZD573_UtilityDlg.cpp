@@ -1,27 +1,24 @@
 #include "app/CZD573_UtilityDlg.h"
 
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <array>
 #include <span>
 
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
 #include "frame/Accessibility.h"
-#include "device/device_port.h"
-#include "device/port_finder.h"
+#include "frame/BandDrag.h"
 #include "frame/PageFrame.h"
 #include "frame/Skin.h"
 #include "pages/LoginPage.h"
 #include "pages/PageRegistry.h"
 #include "pages/SetupPage.h"
-#include "settings/language.h"
 
 namespace zd573 {
 
@@ -30,11 +27,8 @@ namespace {
 // The settings button's pictures; the pages' come from their registry.
 constexpr PageEntry::Pictures kSettingsPictures{168, 169, 170};
 
-constexpr std::array<std::string_view, 8> kStatusDefaults{
-    "Search Device...",     "IMEI: %s",         "Reading Setting ...", "Read Setting Correct",
-    "Read Setting  Failure", "Password Correct", "Password Error",      "No Device"};
-
-// Page buttons sit in a grid of three columns and two rows.
+// Page buttons sit in a grid of three columns, as many rows as they need.
+constexpr std::size_t kColumns = 3;
 constexpr int kGridLeft = 270;
 constexpr int kGridTop = 112;
 constexpr int kColumnStep = 178;
@@ -64,23 +58,10 @@ class PictureView : public QWidget {
   SkinPicture picture_;
 };
 
-QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
 }  // namespace
 
 CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      context_(context),
-      readNotices_(this, ReadRelay::Handlers{
-                             .identified = [this](const std::string&, const std::string&) { OnIdentified(); },
-                             .progress = [this](Progress p) { OnReadProgress(p); },
-                             .complete = [this] { OnReadComplete(); },
-                             .failed = [this](const std::string&) { OnReadFailed(); },
-                         }) {
-  ReadOptions options;
-  options.fullReadStall = context_.durations.fullReadStall;
-  reader_ = std::make_unique<SettingsReader>(context_.Settings(), readNotices_, options);
-
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), context_(context) {
   // 802 x 602; the window system places it.
   setFixedSize(802, 602);
   // The menu paints the window's picture; a page or a sheet covers it with its own.
@@ -89,37 +70,22 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
   CreateControls();
   // The logo button's picture, decoded once for the button and the icon.
   if (const QImage logo = logo_->NormalPicture(); !logo.isNull()) setWindowIcon(QIcon(QPixmap::fromImage(logo)));
-
-  ShowLoginButton(true);
-  EnableLogin(false);
-  EnablePageButtons(false);
-
-  // Coarse timers may fire a little early; the tracker's pauses are minimums.
-  searchTimer_.setTimerType(Qt::PreciseTimer);
-  loginTimer_.setTimerType(Qt::PreciseTimer);
-  searchTimer_.setSingleShot(true);
-  searchTimer_.setInterval(context_.durations.searchDelay);
-  connect(&searchTimer_, &QTimer::timeout, this, &CZD573_UtilityDlg::OnSearchTimer);
-  loginTimer_.setSingleShot(true);
-  loginTimer_.setInterval(context_.durations.loginPause);
-  connect(&loginTimer_, &QTimer::timeout, this, &CZD573_UtilityDlg::StartFullRead);
-  connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
-    const QStringList now = TtyNames();
-    if (now != ttys_) {
-      ttys_ = now;
-      OnDeviceChange();
-    }
-  });
-
-  searchTimer_.start();
   context_.ReadLanguage();
+  session_ = new SessionHost(context_, this);
+  connect(session_, &SessionHost::changed, this, &CZD573_UtilityDlg::OnSession);
+  ShowAbilities();
   status_ = kSearching;
   ApplyTexts();
 }
 
-CZD573_UtilityDlg::~CZD573_UtilityDlg() {
-  // The worker must be gone before the window it reports to.
-  reader_->Stop();
+// The session's threads end before the window they report to.
+CZD573_UtilityDlg::~CZD573_UtilityDlg() { session_->Get().Stop(); }
+
+std::vector<int> CZD573_UtilityDlg::PageButtonIds() {
+  std::vector<int> ids;
+  for (const PageEntry& page : ConfigurationPages()) ids.push_back(page.buttonId);
+  ids.push_back(kSettingsButton);
+  return ids;
 }
 
 void CZD573_UtilityDlg::CreateControls() {
@@ -139,22 +105,22 @@ void CZD573_UtilityDlg::CreateControls() {
   MarkDecorative(logo_);
 
   const std::span<const PageEntry> pages = ConfigurationPages();
-  for (std::size_t i = 0; i < kPageButtons.size(); ++i) {
-    const bool settings = i == pages.size();
-    const PageEntry::Pictures look = settings ? kSettingsPictures : pages[i].pictures;
-    const int id = settings ? kSettingsButton : pages[i].buttonId;
-    const int x = kGridLeft + static_cast<int>(i % 3) * kColumnStep;
-    const int y = kGridTop + static_cast<int>(i / 3) * kRowStep;
+  const std::vector<int> ids = PageButtonIds();
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    const PageEntry::Pictures look = i < pages.size() ? pages[i].pictures : kSettingsPictures;
+    const int id = ids[i];
+    const int x = kGridLeft + static_cast<int>(i % kColumns) * kColumnStep;
+    const int y = kGridTop + static_cast<int>(i / kColumns) * kRowStep;
     CGdipButton* button = skin::MakeButton(view, look.normal, look.pressed, QRect(x, y, 115, 115));
     button->SetDisabledImage(look.disabled);
     connect(button, &QAbstractButton::clicked, this, [this, id] { OnPageButton(id); });
-    pageButtons_[i] = button;
+    pageButtons_.push_back(button);
     auto* caption = new CLabel(view);
     caption->SetControlId(kFirstCaption + static_cast<int>(i));
     caption->setGeometry(x - 30, y + 120, 175, 26);
     skin::StyleLabel(caption, kCaptionColour, skin::kCaptionPoints, true);
     caption->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    captions_[i] = caption;
+    captions_.push_back(caption);
   }
 
   login_ = skin::MakeButton(view, 178, 179, QRect(54, 262, 140, 40));
@@ -175,6 +141,7 @@ void CZD573_UtilityDlg::CreateControls() {
   skin::StyleLabel(statusLabel_, kStatusColour, 13, true);
   statusLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   statusLabel_->SetAccessibleRole(QAccessible::StatusBar);
+  statusLine_ = std::make_unique<StatusLine>(context_, statusLabel_, kIdentified, kReading);
 
   // Minimise and close stay with the mouse: Tab then Space must never end
   // the program. Login first, then the page buttons in reading order.
@@ -197,26 +164,11 @@ CGdipButton* CZD573_UtilityDlg::Button(int id) const {
     case kLogo: return logo_;
     default: break;
   }
-  for (std::size_t i = 0; i < kPageButtons.size(); ++i) {
-    if (kPageButtons[i] == id) return pageButtons_[i];
+  const std::vector<int> ids = PageButtonIds();
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    if (ids[i] == id) return pageButtons_[i];
   }
   return nullptr;
-}
-
-void CZD573_UtilityDlg::WatchDeviceDirectory(const QString& dir) {
-  if (!watchedDir_.isEmpty()) watcher_.removePath(watchedDir_);
-  watchedDir_ = dir;
-  ttys_ = TtyNames();
-  watcher_.addPath(dir);
-}
-
-QStringList CZD573_UtilityDlg::TtyNames() const {
-  if (watchedDir_.isEmpty()) return {};
-  // Compared by hand: a name filter would build a regular expression engine for one prefix.
-  QStringList names = QDir(watchedDir_).entryList(QDir::System | QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
-  names.removeIf([](const QString& name) { return !name.startsWith(QLatin1String("tty"), Qt::CaseInsensitive); });
-  names.sort();
-  return names;
 }
 
 void CZD573_UtilityDlg::ApplyTexts() {
@@ -230,11 +182,8 @@ void CZD573_UtilityDlg::ApplyTexts() {
   for (std::size_t i = 0; i < pages.size(); ++i)
     captions_[i]->SetLabelText(context_.Text(pages[i].titleKey, pages[i].titleDefault));
   captions_.back()->SetLabelText(context_.Text("STR_MAINPAGE_STR6", "Settings"));
-  for (int i = 0; i < kStatusCount; ++i) {
-    statusTexts_[static_cast<std::size_t>(i)] =
-        context_.Text(settings::FamilyKey("STR_MAINPAGE_DEVICE%d", i + 1), kStatusDefaults[static_cast<std::size_t>(i)]);
-  }
-  ShowStatus();
+  statusLine_->LoadTexts();
+  statusLine_->Show(status_);
   minimise_->SetSpokenName(context_.Text("STR_GLOBAL_MINIMISE", "Minimise"));
   close_->SetSpokenName(context_.Text("STR_GLOBAL_CLOSE", "Close"));
   // A page button is named by the caption under it.
@@ -250,107 +199,56 @@ void CZD573_UtilityDlg::ShowTitle() {
                        : PlainCaption(context_.Text("STR_MAINPAGE_APPNAME", "ZD-573 Utility")));
 }
 
-QString CZD573_UtilityDlg::StatusText() const {
-  if (status_ != kIdentified) return statusTexts_[static_cast<std::size_t>(status_)];
-  const std::string imei = context_.Imei();
-  // The name the user gave this device replaces the IMEI line.
-  const std::string name = context_.StoredUserName(imei);
-  if (!name.empty()) return Utf8(name);
-  const std::string format = statusTexts_[kIdentified].toStdString();
-  return Utf8(settings::FormatWithText(format, context_.FromDevice(imei).toStdString()));
-}
-
 void CZD573_UtilityDlg::SetStatus(int code) {
   status_ = code;
-  ShowStatus();
+  statusLine_->Show(status_);
   emit statusChanged(code);
 }
 
-void CZD573_UtilityDlg::ShowStatus() {
-  if (status_ == kIdentified) {
-    const std::string name = context_.StoredUserName(context_.Imei());
-    context_.deviceUserName = name.empty() ? std::string(settings::kNoDeviceUserName) : name;
-  }
-  statusLabel_->SetLabelText(StatusText());
+void CZD573_UtilityDlg::ShowAbilities() {
+  const Session& session = session_->Get();
+  login_->setVisible(!session.LoggedIn());
+  logout_->setVisible(session.LoggedIn());
+  login_->SetDisabledState(!session.CanLogin());
+  EnablePageButtons(session.LoggedIn());
 }
-
-void CZD573_UtilityDlg::ShowLoginButton(bool loginVisible) {
-  login_->setVisible(loginVisible);
-  logout_->setVisible(!loginVisible);
-}
-
-void CZD573_UtilityDlg::EnableLogin(bool on) { login_->SetDisabledState(!on); }
 
 void CZD573_UtilityDlg::EnablePageButtons(bool on) {
   // The settings button stays usable in every state.
-  for (std::size_t i = 0; i < 5; ++i) pageButtons_[i]->SetDisabledState(!on);
-}
-
-void CZD573_UtilityDlg::RestartSearch() {
-  searchTimer_.stop();
-  searchTimer_.start(context_.durations.searchDelay);
-}
-
-void CZD573_UtilityDlg::StopRead() {
-  // Stopping retires the read's notices at once, so one already queued is dropped.
-  reader_->Stop();
-  readKind_.reset();
-}
-
-void CZD573_UtilityDlg::ToNoDevice() {
-  EnableLogin(false);
-  ShowLoginButton(true);
-  EnablePageButtons(false);
-  SetStatus(kNoDevice);
-}
-
-void CZD573_UtilityDlg::OnSearchTimer() {
-  searchTimer_.stop();
-  if (!fixedPort_.empty()) {
-    OnSearchDone(true, fixedPort_);
-    return;
-  }
-  // The search pauses for each matching port; it runs off the window thread.
-  search_.Run(
-      [pause = context_.durations.portMatchPause, port = context_.portName](std::stop_token stop,
-                                                                            const BackgroundTask::Relay&) mutable {
-        const bool found = FindDevicePort(port, FindOptions{pause, std::move(stop)});
-        return std::pair<bool, std::string>(found, port);
-      },
-      [this](std::pair<bool, std::string> result) { OnSearchDone(result.first, result.second); });
-}
-
-void CZD573_UtilityDlg::OnSearchDone(bool found, const std::string& port) {
-  if (!found) {
-    ToNoDevice();
-    return;
-  }
-  context_.portName = port;
-  // Identifying: the state stays as it is until the device answers.
-  if (Status started = StartRead(ReadKind::Identify); !started) {
-    // The port is there but will not open (no permission, another program
-    // holds it): searching again at once would only fail again. Say why and
-    // what to do, and look again when a device comes or goes. The state is
-    // set first: the message box runs its own event loop.
-    ToNoDevice();
-    context_.ShowFailure(this, started.failure());
-  }
-}
-
-Status CZD573_UtilityDlg::StartRead(ReadKind kind) {
-  StopRead();
-  Status started = reader_->StartReadThread(kind, context_.portName);
-  if (started) readKind_ = kind;
-  return started;
-}
-
-void CZD573_UtilityDlg::OnIdentified() {
-  StopRead();
-  EnableLogin(true);
-  SetStatus(kIdentified);
+  for (std::size_t i = 0; i < ConfigurationPages().size(); ++i) pageButtons_[i]->SetDisabledState(!on);
 }
 
 bool CZD573_UtilityDlg::LoginUsable() const { return login_->isVisible() && !login_->DisabledState(); }
+
+void CZD573_UtilityDlg::OnSession(const SessionNotice& notice) {
+  switch (notice.kind) {
+    case SessionNotice::Kind::Progress: statusLine_->ShowProgress(notice.progress); return;
+    case SessionNotice::Kind::LoginShut: ShowAbilities(); return;
+    case SessionNotice::Kind::Entered: break;
+  }
+  const bool unplugged = notice.reason == SessionReason::Unplugged;
+  if (unplugged) {
+    // Nothing typed or built from this tracker's values can reach the next one.
+    if (SkinnedDialog* sheet = OpenSheet()) sheet->reject();
+    if (page_) page_->Abandon();
+  }
+  ShowAbilities();
+  // The keyboard goes back where Login was (greyed, it lost the focus during the read).
+  if (notice.state == SessionState::Ready && menu_->isVisible() && !OpenSheet())
+    logout_->setFocus(Qt::OtherFocusReason);
+  // The status of each state, in the order of SessionState.
+  constexpr std::array<int, 7> kStatusOf{kSearching, kIdentified, kPasswordCorrect, kReading,
+                                         kReadCorrect, kNoDevice,   kReadFailure};
+  SetStatus(notice.reason == SessionReason::WrongPassword ? kPasswordError
+                                                          : kStatusOf.at(static_cast<std::size_t>(notice.state)));
+  // The state is shown first: a message box runs its own event loop.
+  if (notice.error) context_.ShowFailure(this, *notice.error);
+  if (unplugged)
+    context_.ShowMessage(this,
+                         context_.Text("STR_MAINPAGE_DEVICEGONE",
+                                       "The tracker was unplugged or changed. Log in again to go on."),
+                         MessageIcon::Warning);
+}
 
 SkinnedDialog* CZD573_UtilityDlg::OpenSheet() const {
   // A finished sheet's overlay is hidden at once, before either is deleted.
@@ -366,127 +264,28 @@ void CZD573_UtilityDlg::ShowSheetOver(QWidget* under, SkinnedDialog* sheet) {
 
 void CZD573_UtilityDlg::OnLogin() {
   if (!LoginUsable() || OpenSheet() || page_) return;
-  if (!context_.FromDevice(context_.Settings().Text("OU")).isEmpty()) {
-    auto* sheet = new LoginPage(context_, nullptr);
-    connect(sheet, &SkinnedDialog::finished, this, &CZD573_UtilityDlg::OnLoginSheetDone);
-    ShowSheetOver(menu_, sheet);
+  if (!session_->Get().AsksPassword()) {
+    session_->Get().Login({});
     return;
   }
-  OnLoginSheetDone(SkinnedDialog::Accepted);
-}
-
-void CZD573_UtilityDlg::OnLoginSheetDone(int result) {
-  if (result != SkinnedDialog::Accepted) return;
-  // The search may have run while the sheet was open and found no tracker:
-  // there is nothing left to log in to.
-  if (!LoginUsable()) return;
-  const QString device = context_.FromDevice(context_.Settings().Text("OU"));
-  if (!device.isEmpty() && context_.typedPassword != device) {
-    SetStatus(kPasswordError);
-    return;
-  }
-  SetStatus(kPasswordCorrect);
-  EnableLogin(false);
-  // "Password Correct" stays for a moment before the read starts.
-  loginTimer_.start(context_.durations.loginPause);
-}
-
-void CZD573_UtilityDlg::StartFullRead() {
-  if (Status started = StartRead(ReadKind::FullRead); !started) {
-    // Nothing is being read, and pressing Login again would only fail again
-    // (the tracker was unplugged, or another program took its port). Login
-    // stays disabled until the search identifies the tracker anew; the
-    // search shows what it finds. The state is set before the message box,
-    // which runs its own event loop.
-    SetStatus(kReadFailure);
-    EnableLogin(false);
-    RestartSearch();
-    context_.ShowFailure(this, started.failure());
-    return;
-  }
-  SetStatus(kReading);
-}
-
-void CZD573_UtilityDlg::OnReadProgress(Progress progress) {
-  if (status_ != kReading || progress.total == 0) return;
-  // How far the full read is, on the status line, so a screen reader says it too.
-  std::string line = context_.Text("STR_MAINPAGE_READPROGRESS", "%d of %d settings read").toStdString();
-  line = settings::FormatWithNumber(settings::FormatWithNumber(line, progress.done), progress.total);
-  statusLabel_->SetLabelText(statusTexts_[kReading] + QStringLiteral("  ") + Utf8(line));
-}
-
-void CZD573_UtilityDlg::OnReadComplete() {
-  StopRead();
-  ShowLoginButton(false);
-  // The keyboard goes back where Login was (greyed, it lost the focus during the read).
-  if (menu_->isVisible() && !OpenSheet()) logout_->setFocus(Qt::OtherFocusReason);
-  EnableLogin(false);
-  EnablePageButtons(true);
-  SetStatus(kReadCorrect);
-}
-
-void CZD573_UtilityDlg::OnReadFailed() {
-  const std::optional<ReadKind> kind = readKind_;
-  StopRead();
-  if (kind == ReadKind::FullRead) {
-    // The device stopped giving settings: the login can be tried again.
-    SetStatus(kReadFailure);
-    EnableLogin(true);
-    return;
-  }
-  // The tracker went away while it was being identified: look again.
-  ToNoDevice();
-  RestartSearch();
+  auto* sheet = new LoginPage(context_, nullptr);
+  connect(sheet, &SkinnedDialog::finished, this, [this, sheet](int result) {
+    // The search may have run while the sheet was open and found no tracker:
+    // the session then ignores the login.
+    if (result == SkinnedDialog::Accepted) session_->Get().Login(sheet->Typed().toStdString());
+  });
+  ShowSheetOver(menu_, sheet);
 }
 
 void CZD573_UtilityDlg::OnLogout() {
   if (OpenSheet() || page_) return;
-  StopRead();
-  loginTimer_.stop();
-  ToNoDevice();
-  RestartSearch();
-}
-
-void CZD573_UtilityDlg::OnDeviceChange() {
-  if (!login_->isVisible()) {
-    // Logged in: what was read belongs to the tracker on that port. Other
-    // devices may come and go; if that port went away, the session ends, so
-    // nothing built from this tracker's values can reach another one.
-    if (QFileInfo::exists(QString::fromStdString(PortPath(context_.portName)))) return;
-    EndSession();
-    return;
-  }
-  // No port may stay open: a read still running ends before the new search.
-  StopRead();
-  if (loginTimer_.isActive()) {
-    loginTimer_.stop();
-    EnableLogin(false);
-  }
-  RestartSearch();
-}
-
-void CZD573_UtilityDlg::EndSession() {
-  if (SkinnedDialog* sheet = OpenSheet()) sheet->reject();
-  if (page_) page_->Abandon();
-  StopRead();
-  loginTimer_.stop();
-  ToNoDevice();
-  RestartSearch();
-  context_.ShowMessage(this,
-                       context_.Text("STR_MAINPAGE_DEVICEGONE",
-                                     "The tracker was unplugged or changed. Log in again to go on."),
-                       MessageIcon::Warning);
+  session_->Get().Logout();
 }
 
 void CZD573_UtilityDlg::OnSettings() {
   if (OpenSheet() || page_) return;
   auto* sheet = new SetupPage(context_, nullptr);
-  connect(sheet, &SkinnedDialog::finished, this, [this] {
-    if (context_.languageChanged) {
-      context_.languageChanged = false;
-      ApplyTexts();
-    }
-  });
+  connect(sheet, &SetupPage::languageChanged, this, &CZD573_UtilityDlg::ApplyTexts);
   ShowSheetOver(menu_, sheet);
 }
 
@@ -547,10 +346,7 @@ void CZD573_UtilityDlg::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  searchTimer_.stop();
-  search_.Stop();
-  loginTimer_.stop();
-  StopRead();
+  session_->Get().Stop();
   QWidget::closeEvent(event);
   context_.Exit(0);
 }

@@ -1,35 +1,28 @@
 #pragma once
-// The one window of the utility: its menu watches for the tracker, identifies
-// it, logs in, starts the full settings read, shows a one-line status and
-// opens the pages. Pages replace the menu inside the window, one at a time;
-// the login and settings sheets are drawn over the dimmed menu.
-#include <QFileSystemWatcher>
-#include <QPoint>
+// The one window of the utility: its menu shows the session with the tracker
+// (searching, identified, logging in, reading, ready) on a one-line status,
+// forwards Login and Loginout to it, and opens the pages. Pages replace the
+// menu inside the window, one at a time; the login and settings sheets are
+// drawn over the dimmed menu.
+#include <QString>
 #include <QPointer>
-#include <QStringList>
-#include <QTimer>
 #include <QWidget>
 
-#include <array>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
-#include "device/settings_reader.h"
 #include "frame/AppContext.h"
-#include "frame/BackgroundTask.h"
-#include "frame/BandDrag.h"
-#include "frame/JobRelay.h"
 #include "frame/PageFrame.h"
+#include "frame/SessionHost.h"
 #include "frame/SkinnedDialog.h"
+#include "frame/StatusLine.h"
 
 namespace zd573 {
 
 class CGdipButton;
 class CLabel;
-class PageFrame;
-class SkinnedDialog;
 
 class CZD573_UtilityDlg : public QWidget {
   Q_OBJECT
@@ -60,34 +53,32 @@ class CZD573_UtilityDlg : public QWidget {
   static constexpr int kLoginButton = 1012;
   static constexpr int kLogoutButton = 1013;
   static constexpr int kStatusLabel = 1017;
-  static constexpr int kFirstCaption = 1099;  // to 1104, one under each page button
+  static constexpr int kFirstCaption = 1099;  // one under each page button, in order
   static constexpr int kLogo = 1202;
-  // The six page buttons in caption order; the first five open pages.
-  static constexpr std::array<int, 6> kPageButtons{kInfoButton, kMsgButton, kGprsButton,
-                                                   kRingButton, kLoggerButton, kSettingsButton};
+  // The menu's buttons in caption order: one per registered page, then Settings.
+  static std::vector<int> PageButtonIds();
 
   explicit CZD573_UtilityDlg(AppContext& context, QWidget* parent = nullptr);
   ~CZD573_UtilityDlg() override;
 
   // A port given by the user: the search then only checks nothing and uses it.
-  void SetFixedPort(std::string port) { fixedPort_ = std::move(port); }
+  void SetFixedPort(std::string port) { session_->Get().SetFixedPort(std::move(port)); }
   // Watches `dir` for tty nodes coming and going (the device-change notice).
-  void WatchDeviceDirectory(const QString& dir);
+  void WatchDeviceDirectory(const QString& dir) { session_->WatchDeviceDirectory(dir); }
 
   // Reloads every text from the language table.
   void ApplyTexts();
 
   int StatusCode() const { return status_; }
-  QString StatusText() const;
+  QString StatusText() const { return statusLine_->Text(status_); }
   CGdipButton* Button(int id) const;
   CLabel* StatusLabel() const { return statusLabel_; }
   CLabel* Caption(int index) const { return captions_.at(static_cast<std::size_t>(index)); }
-  bool SearchPending() const { return searchTimer_.isActive(); }
-  bool ReadRunning() const { return reader_->Running(); }
-  bool Searching() const { return search_.Running(); }
+  bool SearchPending() const { return session_->Get().SearchPending(); }
+  bool ReadRunning() const { return session_->Get().ReadRunning(); }
+  bool Searching() const { return session_->Get().Searching(); }
   // The page shown in the menu's place, or none.
   PageFrame* OpenPage() const { return page_; }
-  // The sheet shown over the menu or the page, or none.
   // The sheet showing, whoever opened it (the window, or a page over itself).
   SkinnedDialog* OpenSheet() const;
   // The view that holds the menu's controls.
@@ -98,8 +89,8 @@ class CZD573_UtilityDlg : public QWidget {
   void OnLogout();
   void OnSettings();
   void OnPageButton(int id);
-  void OnDeviceChange();
-  void OnSearchTimer();
+  void OnDeviceChange() { session_->Get().DeviceChange(); }
+  void OnSearchTimer() { session_->Get().SearchNow(); }
 
  signals:
   void statusChanged(int code);
@@ -111,46 +102,21 @@ class CZD573_UtilityDlg : public QWidget {
 
  private:
   void CreateControls();
-  void OnSearchDone(bool found, const std::string& port);
-  void OnLoginSheetDone(int result);
+  void OnSession(const SessionNotice& notice);
   void OnPageClosed(int buttonId);
   void ShowSheetOver(QWidget* under, SkinnedDialog* sheet);
   void ShowTitle();
-  void EndSession();
   void SetStatus(int code);
-  void ShowStatus();
-  void ShowLoginButton(bool loginVisible);
-  void EnableLogin(bool on);
-  bool LoginUsable() const;
+  // Login or Loginout, and which buttons work, as the session allows.
+  void ShowAbilities();
   void EnablePageButtons(bool on);
-  void RestartSearch();
-  void ToNoDevice();
-  void StopRead();
-  Status StartRead(ReadKind kind);
-  void StartFullRead();
-  void OnIdentified();
-  void OnReadComplete();
-  void OnReadProgress(Progress progress);
-  void OnReadFailed();
-  QStringList TtyNames() const;
+  bool LoginUsable() const;
 
   AppContext& context_;
-  std::string fixedPort_;
-  // The reader's notices reach the window as queued calls; a stopped read's are dropped.
-  ReadRelay readNotices_;
-  std::unique_ptr<SettingsReader> reader_;
-  std::optional<ReadKind> readKind_;
-
+  SessionHost* session_ = nullptr;
   int status_ = kSearching;
-  std::array<QString, kStatusCount> statusTexts_;
-  QTimer searchTimer_;
-  QTimer loginTimer_;
-  QFileSystemWatcher watcher_;
-  QString watchedDir_;
-  QStringList ttys_;
+  std::unique_ptr<StatusLine> statusLine_;
   QPointer<PageFrame> page_;
-  // The port search pauses per matching port: it runs off the window thread.
-  BackgroundTask search_{this};
   QWidget* menu_ = nullptr;
 
   CLabel* appName_ = nullptr;
@@ -159,8 +125,9 @@ class CZD573_UtilityDlg : public QWidget {
   CGdipButton* close_ = nullptr;
   CGdipButton* login_ = nullptr;
   CGdipButton* logout_ = nullptr;
-  std::array<CGdipButton*, 6> pageButtons_{};
-  std::array<CLabel*, 6> captions_{};
+  // One per entry of PageButtonIds().
+  std::vector<CGdipButton*> pageButtons_;
+  std::vector<CLabel*> captions_;
   CLabel* statusLabel_ = nullptr;
 };
 

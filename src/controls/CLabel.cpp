@@ -12,7 +12,6 @@
 #include "controls/CMemDC.h"
 #include "controls/Caption.h"
 #include "controls/FocusRing.h"
-#include "controls/ColorMath.h"
 
 namespace zd573 {
 
@@ -22,8 +21,6 @@ CLabel::ShellOpener& Opener() {
   static CLabel::ShellOpener opener = [](const QUrl& url) { QDesktopServices::openUrl(url); };
   return opener;
 }
-
-constexpr int kMaxFaceNameLength = 31;
 
 }  // namespace
 
@@ -132,9 +129,6 @@ void CLabel::Init() {
   defaultColour_ = palette().color(QPalette::Button);
   fontDescription_ = font();
   labelFont_ = fontDescription_;
-  blinkTimer_.setTimerType(Qt::PreciseTimer);
-  blinkTimer_.setInterval(kBlinkIntervalMs);
-  connect(&blinkTimer_, &QTimer::timeout, this, &CLabel::OnBlinkTimer);
   setAttribute(Qt::WA_OpaquePaintEvent, true);
   UpdateMouseHandling();
 }
@@ -155,11 +149,9 @@ void CLabel::Redraw() {
 
 void CLabel::Rebuild() { labelFont_ = fontDescription_; }
 
-void CLabel::SetBackground(const QColor& colour, const QColor& endColour, bool gradient) {
+void CLabel::SetBackground(const QColor& colour) {
   backgroundColour_ = colour;
-  gradientEndColour_ = endColour;
-  gradient_ = gradient;
-  hasBackgroundBrush_ = !gradient;
+  hasBackgroundBrush_ = true;
   Redraw();
 }
 
@@ -181,86 +173,15 @@ void CLabel::SetBold(bool on) {
   Redraw();
 }
 
-bool CLabel::SetFace(const QString& faceName, int /*charSet: fonts carry their own scripts*/) {
-  if (faceName.size() > kMaxFaceNameLength) return false;
-  fontDescription_.setFamilies({faceName});
-  Rebuild();
-  Redraw();
-  return true;
-}
-
-void CLabel::SetUnderlined(bool on) {
-  fontDescription_.setUnderline(on);
-  Rebuild();
-  Redraw();
-}
-
-void CLabel::SetItalic(bool on) {
-  fontDescription_.setItalic(on);
-  Rebuild();
-  Redraw();
-}
-
 void CLabel::SetPointSize(int points) {
   if (points > 0) fontDescription_.setPointSize(points);
   Rebuild();
   Redraw();
 }
 
-void CLabel::UpdateFrame() {
-  if (framed_ && sunken_) {
-    setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-  } else if (sunken_) {
-    setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  } else if (framed_) {
-    setFrameStyle(QFrame::Box | QFrame::Plain);
-  } else {
-    setFrameStyle(QFrame::NoFrame);
-  }
-  setLineWidth(1);
-}
-
-void CLabel::SetSunkenEdge(bool on) {
-  sunken_ = on;
-  UpdateFrame();
-}
-
-void CLabel::SetFrame(bool on) {
-  framed_ = on;
-  UpdateFrame();
-}
-
 void CLabel::SetClearBackground(bool on) {
   transparent_ = on;
   setAttribute(Qt::WA_OpaquePaintEvent, !on);
-  Redraw();
-}
-
-void CLabel::BlinkText(bool on) {
-  blinkTimer_.stop();
-  if (on) {
-    blinkPhase_ = false;
-    blinkMode_ = BlinkMode::Text;
-    blinkTimer_.start();
-  } else {
-    blinkMode_ = BlinkMode::None;
-  }
-  Redraw();
-}
-
-void CLabel::BlinkBackground(bool on) {
-  // The background does not change while it "blinks"; the mode is kept for
-  // callers that ask.
-  blinkTimer_.stop();
-  if (on) {
-    blinkPhase_ = false;
-    blinkMode_ = BlinkMode::Background;
-    blinkTimer_.start();
-  }
-}
-
-void CLabel::OnBlinkTimer() {
-  blinkPhase_ = !blinkPhase_;
   Redraw();
 }
 
@@ -276,46 +197,10 @@ void CLabel::MakeLink(bool on, bool notifyParent) {
   UpdateMouseHandling();
 }
 
-void CLabel::MakeMailLink(bool on, bool notifyParent) {
-  linkKind_ = on ? LinkKind::Mail : LinkKind::None;
-  notifyParent_ = notifyParent;
-  UpdateMouseHandling();
-}
-
-void CLabel::SetHoverCursor(const QCursor& cursor) { setCursor(cursor); }
-
-void CLabel::SetEmbossed(bool on, bool direction) {
-  embossed_ = on;
-  embossDirection_ = direction;
-  Redraw();
-}
-
-void CLabel::SetAngle(int degrees, bool on) {
-  angle_ = degrees;
-  rotated_ = on;
-  Rebuild();
-  Redraw();
-}
-
-void CLabel::SetEmbossColor(const QColor& colour) {
-  embossColour_ = colour;
-  Redraw();
-}
-
-void CLabel::SetFontDescription(const QFont& description) {
-  fontDescription_ = description;
-  Rebuild();
-  Redraw();
-}
-
-void CLabel::SetLinkTarget(const QString& target) { linkTarget_ = target; }
-
 QUrl CLabel::LinkUrl() const {
   switch (linkKind_) {
     case LinkKind::Document:
-      return QUrl::fromUserInput(linkTarget_.isEmpty() ? text() : linkTarget_);
-    case LinkKind::Mail:
-      return QUrl(QStringLiteral("mailto:") + text());
+      return QUrl::fromUserInput(text());
     case LinkKind::None:
       break;
   }
@@ -375,20 +260,7 @@ int CLabel::TextFlags(const QString& text) const {
 }
 
 void CLabel::Draw(QPainter& p, const QRect& client) {
-  if (!transparent_) {
-    if (gradient_) {
-      for (const skin::GradientBand& band : skin::GradientBands(backgroundColour_.rgb(), gradientEndColour_.rgb(),
-                                                                 client.left(), client.left() + client.width())) {
-        p.fillRect(QRect(band.x0, client.top(), band.x1 - band.x0 + 1, client.height()).intersected(client),
-                   QColor(band.colour));
-      }
-    } else {
-      p.fillRect(client, hasBackgroundBrush_ ? backgroundColour_ : defaultColour_);
-    }
-  }
-
-  // The hidden phase of blinking text shows no text at all.
-  if (blinkMode_ == BlinkMode::Text && !blinkPhase_) return;
+  if (!transparent_) p.fillRect(client, hasBackgroundBrush_ ? backgroundColour_ : defaultColour_);
 
   QString shown = text();
   const int flags = TextFlags(shown);
@@ -396,20 +268,7 @@ void CLabel::Draw(QPainter& p, const QRect& client) {
 
   p.setFont(labelFont_);
   p.setPen(textColour_);
-  if (rotated_) {
-    p.save();
-    p.translate(client.left() + client.width() / 2, client.top() + client.height() / 2);
-    p.rotate(-angle_);
-    p.drawText(QPoint(0, 0), shown);
-    p.restore();
-    return;
-  }
   p.drawText(client, flags, shown);
-  if (embossed_) {
-    const int d = embossDirection_ ? 1 : -1;
-    p.setPen(embossColour_);
-    p.drawText(client.translated(d, d), flags, shown);
-  }
 }
 
 void CLabel::paintEvent(QPaintEvent*) {

@@ -1,8 +1,7 @@
 #pragma once
 // The static text of every window: text in a colour and font of its own,
-// over a solid or banded-gradient background or, when made clear, straight
-// over whatever the parent painted. It can blink, be embossed or rotated,
-// and act as a link.
+// over a solid background or, when made clear, straight over whatever the
+// parent painted. It can act as a link.
 //
 // Text layout follows the label's alignment and word wrap:
 //   AlignHCenter: centred, wrapped       AlignRight: right-aligned, wrapped
@@ -12,11 +11,9 @@
 // "\r\n"; then the text is wrapped from the top. Tabs are expanded.
 // Labels start aligned to the top left without word wrap.
 #include <QColor>
-#include <QCursor>
 #include <QFont>
 #include <QLabel>
 #include <QString>
-#include <QTimer>
 #include <QAccessible>
 #include <QUrl>
 
@@ -30,57 +27,29 @@ class CLabel : public QLabel {
  public:
   // Code of the notice a link label sends instead of opening its target.
   static constexpr unsigned kNotifyCode = 0x8200;
-  static constexpr int kBlinkIntervalMs = 500;
 
-  enum class LinkKind { None, Document, Mail };
-  enum class BlinkMode { None, Text, Background };
+  enum class LinkKind { None, Document };
 
   explicit CLabel(QWidget* parent = nullptr);
   explicit CLabel(const QString& text, QWidget* parent = nullptr);
   ~CLabel() override;
 
-  // Solid background `colour`, or with `gradient` a horizontal gradient from
-  // `colour` at the left to `endColour` at the right.
-  void SetBackground(const QColor& colour, const QColor& endColour = QColor(0, 0, 0), bool gradient = false);
+  void SetBackground(const QColor& colour);
   void SetForeground(const QColor& colour);
   void SetLabelText(const QString& text);
   void SetBold(bool on);
-  // False, changing nothing, for a face name longer than 31 characters.
-  bool SetFace(const QString& faceName, int charSet = 1);
-  void SetUnderlined(bool on);
-  void SetItalic(bool on);
   void SetPointSize(int points);
-  void SetSunkenEdge(bool on);
-  void SetFrame(bool on);
   // On: draw the text only, over the parent's pixels. Off: opaque again.
   void SetClearBackground(bool on);
-  void BlinkText(bool on);
-  void BlinkBackground(bool on);
   void MakeLink(bool on = true, bool notifyParent = false);
-  void SetHoverCursor(const QCursor& cursor);
-  // A second copy of the text in the emboss colour, one pixel right and
-  // down when `direction` is set, else one pixel left and up.
-  void SetEmbossed(bool on, bool direction = false);
-  // Text drawn from the label's centre, rotated counter-clockwise.
-  void SetAngle(int degrees, bool on = true);
-  void SetEmbossColor(const QColor& colour);
-  void SetFontDescription(const QFont& description);
-  void MakeMailLink(bool on = true, bool notifyParent = false);
-  // What a document link opens; empty means the label's own text.
-  void SetLinkTarget(const QString& target);
 
   // The identifier carried by the notice to the parent.
   void SetControlId(int id) { controlId_ = id; }
   int ControlId() const { return controlId_; }
 
   QColor Foreground() const { return textColour_; }
-  QColor EmbossColor() const { return embossColour_; }
-  bool IsTransparent() const { return transparent_; }
   LinkKind Link() const { return linkKind_; }
-  BlinkMode Blink() const { return blinkMode_; }
-  bool BlinkPhase() const { return blinkPhase_; }
   const QFont& FontDescription() const { return fontDescription_; }
-  QString LinkTarget() const { return linkTarget_; }
 
   // How links are opened. The default asks the desktop to open the URL;
   // tests install their own. Returns the previous opener.
@@ -118,36 +87,21 @@ class CLabel : public QLabel {
   QAccessible::Role role_ = QAccessible::StaticText;
   void Redraw();
   void Rebuild();
-  void UpdateFrame();
   void UpdateMouseHandling();
   void Draw(QPainter& p, const QRect& client);
   int TextFlags(const QString& text) const;
-  void OnBlinkTimer();
 
   QColor textColour_;
-  QColor embossColour_{255, 255, 255};
   QColor defaultColour_;
   QColor backgroundColour_{0, 0, 0};
-  QColor gradientEndColour_{0, 0, 0};
   bool hasBackgroundBrush_ = false;
   QFont fontDescription_;
   QFont labelFont_;
-  bool blinkPhase_ = false;
-  QTimer blinkTimer_;
   LinkKind linkKind_ = LinkKind::None;
   bool transparent_ = false;
-  bool embossed_ = false;
   bool notifyParent_ = false;
-  bool rotated_ = false;
-  int angle_ = 0;
-  BlinkMode blinkMode_ = BlinkMode::None;
-  bool embossDirection_ = false;
-  bool gradient_ = false;
-  bool sunken_ = false;
-  bool framed_ = false;
   bool pressedInside_ = false;
   int controlId_ = -1;
-  QString linkTarget_;
 };
 
 }  // namespace zd573

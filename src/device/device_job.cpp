@@ -17,6 +17,10 @@ bool PauseUnlessStopped(std::chrono::milliseconds pause, const std::stop_token& 
   return !cv.wait_for(lock, stop, pause, [] { return false; }) && !stop.stop_requested();
 }
 
+Error ThreadStartFailure(const std::system_error& failure) {
+  return Error{std::string(kUnableToCreateThread), ErrorCode::Thread, failure.what()}.Names(MessageKind::ThreadFailed);
+}
+
 Status DeviceWorker::Start(std::unique_ptr<DevicePort> port, Job job) {
   Stop();
   port_ = std::move(port);
@@ -31,7 +35,7 @@ Status DeviceWorker::Start(std::unique_ptr<DevicePort> port, Job job) {
     running_ = false;
     port_->Close();
     port_.reset();
-    return Error{std::string(kUnableToCreateThread), ErrorCode::Thread, e.what()}.Names(MessageKind::ThreadFailed);
+    return ThreadStartFailure(e);
   }
   return {};
 }

@@ -10,8 +10,10 @@
 #include <memory>
 #include <stop_token>
 #include <string_view>
+#include <system_error>
 #include <thread>
 
+#include "common/owner_thread.h"
 #include "common/result.h"
 #include "device/device_port.h"
 
@@ -21,6 +23,8 @@ namespace zd573 {
 bool PauseUnlessStopped(std::chrono::milliseconds pause, const std::stop_token& stop);
 
 inline constexpr std::string_view kUnableToCreateThread = "Unable to create thread";
+// "Unable to create thread", with the system's reason.
+Error ThreadStartFailure(const std::system_error& failure);
 
 // How far a job has got: `done` of `total` (keys read, log records received).
 struct Progress {
@@ -39,6 +43,29 @@ class JobObserver {
   // The job is being stopped: whatever it still reports is no longer wanted.
   // Called before the worker waits for it.
   virtual void JobStopping() {}
+};
+
+// An observer whose notices go to the owner's thread: each run of the job
+// gets a ticket when it starts, cut when the job is told to stop, so nothing
+// a stopped job said, queued or still to come, reaches the owner.
+template <class Observer>
+class OwnerObserver : public Observer {
+ public:
+  explicit OwnerObserver(OwnerThread& owner) : owner_(owner) {}
+  // Before the job's thread starts, so the job reads the new relay.
+  void JobStarting() override { relay_ = Relay(owner_, lifeline_.Renew()); }
+  void JobStopping() override { lifeline_.Cut(); }
+
+ protected:
+  template <class F>
+  void Post(F call) const {
+    relay_.Post(std::move(call));
+  }
+
+ private:
+  OwnerThread& owner_;
+  Lifeline lifeline_;
+  Relay relay_;
 };
 
 class DeviceWorker {

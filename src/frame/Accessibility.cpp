@@ -168,6 +168,8 @@ std::vector<QWidget*> OrderFocusChain(QWidget* view, const std::vector<QWidget*>
   for (QWidget* w : view->findChildren<QWidget*>()) {
     if (!(w->focusPolicy() & Qt::TabFocus)) continue;
     if (w->focusProxy()) continue;
+    // A list's popup is a window of its own; its list is reached through the list.
+    if (w->window() != view->window()) continue;
     if (std::find(last.begin(), last.end(), w) != last.end()) continue;
     chain.push_back(w);
   }

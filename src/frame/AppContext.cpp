@@ -13,12 +13,11 @@
 #include "frame/QtLanguage.h"
 #include "settings/paths.h"
 #include "settings/text_encoding.h"
+#include "frame/TextConversion.h"
 
 namespace zd573 {
 
 namespace {
-
-QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 QMessageBox::Icon BoxIcon(MessageIcon icon) {
   switch (icon) {

@@ -73,10 +73,6 @@ class AppContext {
   std::string deviceUserName{settings::kNoDeviceUserName};
   // The leave question of the pages ("STR_GLOBAL_CHANGE").
   QString leaveQuestion{QStringLiteral("Change")};
-  // What the login page was given last.
-  QString typedPassword;
-  // Set by the settings page when a language was confirmed.
-  bool languageChanged = false;
   // Where the last export went; the next save dialog starts there.
   QString exportFolder;
   Durations durations;

@@ -12,11 +12,11 @@
 #include "frame/AppContext.h"
 #include "frame/ChoiceList.h"
 #include "settings/text_encoding.h"
+#include "frame/TextConversion.h"
 
 namespace zd573 {
 
 namespace {
-std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 // The text an edit was last filled with, kept on the edit itself.
 constexpr const char* kFilledText = "zd573FilledText";
 }  // namespace
@@ -151,10 +151,10 @@ Status FieldBinder::StoreEdit(std::string_view key, const QLineEdit* edit, Devic
   if (k && k->kind == FieldKind::Text) {
     auto bytes = context_.ToDevice(shown);
     if (bytes && *bytes == edited.Text(key)) return {};
-  } else if (ConvertDecimal(Utf8(shown)) == edited.Number(key)) {
+  } else if (ConvertDecimal(ToUtf8(shown)) == edited.Number(key)) {
     return {};
   }
-  auto stored = StoreUserValue(edited, key, Utf8(shown), context_.Rules());
+  auto stored = StoreUserValue(edited, key, ToUtf8(shown), context_.Rules());
   return stored ? Status{} : Status{stored.failure()};
 }
 

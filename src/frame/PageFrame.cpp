@@ -18,6 +18,7 @@
 #include "frame/Accessibility.h"
 #include "frame/Skin.h"
 #include "settings/language.h"
+#include "frame/TextConversion.h"
 
 namespace zd573 {
 
@@ -27,7 +28,6 @@ const QColor kSubtitleColour{0x4F, 0x64, 0x78};
 const QColor kBandTextColour{255, 255, 255};
 const QColor kBottomTextColour{0x17, 0x24, 0x32};
 
-QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 }  // namespace
 
 PageFrame::PageFrame(AppContext& context, QWidget* window, PageLook look)
@@ -192,7 +192,7 @@ void PageFrame::LoadFrameTexts() {
   applyText_->SetLabelText(context_.Text("STR_GLOBAL_APPLY", "Apply"));
   const QString format = context_.Text(settings::kImeiKey, settings::kPageImeiDefault);
   const QString imei = context_.FromDevice(context_.Imei());
-  imei_->SetLabelText(Utf8(settings::FormatWithText(format.toStdString(), imei.toStdString())));
+  imei_->SetLabelText(FromUtf8(settings::FormatWithText(format.toStdString(), imei.toStdString())));
   ShowDeviceName(context_.deviceUserName);
 }
 
@@ -203,14 +203,14 @@ std::function<void(int, int)> PageFrame::ProgressReporter(const BackgroundTask::
       if (!page) return;
       std::string line = page->Text("STR_GLOBAL_WRITING", "Writing %d of %d").toStdString();
       line = settings::FormatWithNumber(settings::FormatWithNumber(line, written), total);
-      page->ShowProgress(Utf8(line));
+      page->ShowProgress(FromUtf8(line));
     });
   };
 }
 
 void PageFrame::ShowDeviceName(const std::string& name) {
   // The band ends at the window's edge: a long name ends in "…", never mid-letter.
-  const QString full = Utf8(name);
+  const QString full = FromUtf8(name);
   const int room = kSize.width() - deviceName_->x() - 8;
   deviceName_->SetLabelText(deviceName_->fontMetrics().elidedText(full, Qt::ElideRight, room));
   deviceName_->setToolTip(full);

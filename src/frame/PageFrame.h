@@ -198,7 +198,11 @@ class PageFrame : public QWidget {
   QPointer<QWidget> focusBeforeBusy_;
   bool leaving_ = false;
   std::function<void()> closeAfterWork_;  // set while the writing is finished before a close
-  BackgroundTask task_{this};
+  // A task that cannot start ends at once and says why.
+  BackgroundTask task_{this, [this](const Error& failure) {
+                         SetBusy(false);
+                         context_.ShowFailure(this, failure);
+                       }};
   CGdipButton* minimise_ = nullptr;
   CGdipButton* close_ = nullptr;
   CGdipButton* back_ = nullptr;

@@ -48,8 +48,6 @@ class SkinnedDialog : public QWidget {
   CGdipButton* CancelButton() const { return cancel_; }
   CLabel* ConfirmCaption() const { return confirmCaption_; }
   CLabel* CancelCaption() const { return cancelCaption_; }
-  CLabel* TitleLabel() const { return title_; }
-  CGdipButton* IconButton() const { return icon_; }
 
  signals:
   void finished(int result);

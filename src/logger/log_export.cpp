@@ -130,6 +130,9 @@ Status Export(const std::string& path, const RawLog& log, const ExportOptions& o
   const uint8_t* p = log.data();
   const std::size_t count = log.size();
   for (std::size_t i = 0; i < count; ++i, p += kLogRecordSize) {
+    // Often enough that a close never waits long; the file is not replaced.
+    if (i % 1024 == 0 && options.stop.stop_requested())
+      return Error{"The export was stopped", ErrorCode::Stopped}.Names(MessageKind::Stopped);
     const LogRecord r = DecodeLogRecord(p);
     if (options.dropNoFix && r.FixCode() == 0) continue;
     out.Room();

@@ -16,6 +16,7 @@
 // of 360 degrees or more is out of that field's range and is left out.
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -46,6 +47,8 @@ struct ExportOptions {
   std::optional<int32_t> localOffset;
   // A read-only file is refused unless the user said to replace it.
   bool replaceReadOnly = false;
+  // A stop ends the export (ErrorCode::Stopped); the file is left as it was.
+  std::stop_token stop{};
 };
 
 Status WriteCsvExport(const std::string& path, const RawLog& log, const ExportOptions& options = {});

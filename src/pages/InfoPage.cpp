@@ -13,6 +13,7 @@
 #include "frame/Skin.h"
 #include "settings/language.h"
 #include "settings/paths.h"
+#include "frame/TextConversion.h"
 
 namespace zd573 {
 
@@ -26,8 +27,6 @@ constexpr int kRightLabel = 345;
 constexpr int kLabelWidth = 150;
 constexpr int kRightLabelWidth = 160;
 constexpr int kEditWidth = 165;
-
-std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 }  // namespace
 
@@ -116,11 +115,11 @@ Status InfoPage::StoreControls(DeviceValues& edited) const {
 }
 
 bool InfoPage::HasChanges(const DeviceValues&) const {
-  return Utf8(name_->text()) != context_.deviceUserName;
+  return ToUtf8(name_->text()) != context_.deviceUserName;
 }
 
 Status InfoPage::BeforeApply() {
-  const std::string typed = Utf8(name_->text());
+  const std::string typed = ToUtf8(name_->text());
   // An empty name keeps the stored one; an unchanged one is not written again.
   if (typed.empty() || typed == context_.deviceUserName) return {};
   const std::string name = settings::CleanDeviceUserName(typed);

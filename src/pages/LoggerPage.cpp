@@ -342,8 +342,9 @@ void LoggerPage::WriteExport(QString note) {
   RunDeviceWork(
       // The download's own records, not temp.log: another download may be replacing it.
       [records = download_ ? download_->Records() : std::vector<std::uint8_t>{}, path = exportPath_.toStdString(),
-       format = ChosenFormat(), options](std::stop_token, const BackgroundTask::Relay&) mutable {
+       format = ChosenFormat(), options](std::stop_token stop, const BackgroundTask::Relay&) mutable {
         ExportOutcome out;
+        options.stop = std::move(stop);
         auto log = logger::RawLog::FromBytes(std::move(records));
         if (!log) {
           out.status = log.failure();

@@ -10,7 +10,7 @@
 
 #include "device/log_download.h"
 #include "logger/log_export.h"
-#include "frame/JobRelay.h"
+#include "frame/BackgroundTask.h"
 #include "frame/PageFrame.h"
 
 class QButtonGroup;

@@ -23,14 +23,10 @@ LoginPage::LoginPage(AppContext& context, QWidget* mainWindow)
   CancelCaption()->SetLabelText(context_.Text("STR_LOGINPAGE_STR4", "Cancel"));
 }
 
-bool LoginPage::Matches(const QString& typed, const QString& device) {
-  return PasswordOpens(typed.toStdString(), device.toStdString());
-}
-
 void LoginPage::Check() {
   const QString device = context_.FromDevice(context_.Settings().Text("OU"));
-  context_.typedPassword = edit_->text();
-  if (Matches(context_.typedPassword, device)) accept();
+  typed_ = edit_->text();
+  if (PasswordOpens(typed_.toStdString(), device.toStdString())) accept();
 }
 
 }  // namespace zd573

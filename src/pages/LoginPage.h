@@ -16,18 +16,16 @@ class LoginPage : public SkinnedDialog {
   static constexpr int kPasswordEdit = 1105;
   static constexpr int kPasswordLabel = 1103;
   static constexpr int kHintLabel = 1104;
-
   LoginPage(AppContext& context, QWidget* mainWindow);
 
   QLineEdit* PasswordEdit() const { return edit_; }
   CLabel* HintLabel() const { return hint_; }
 
-  // The check of the OK button and Enter: stores the typed text in the
-  // context and closes with OK on a match; otherwise stays open, silent.
+  // The check of the OK button and Enter: keeps the typed text and closes
+  // with OK when it opens the tracker; otherwise stays open, silent.
   void Check();
-
-  // Whether `typed` opens a device whose password is `device`.
-  static bool Matches(const QString& typed, const QString& device);
+  // What was typed when OK or Enter was pressed last.
+  const QString& Typed() const { return typed_; }
 
  protected:
   void OnConfirm() override { Check(); }
@@ -35,6 +33,7 @@ class LoginPage : public SkinnedDialog {
  private:
   QLineEdit* edit_ = nullptr;
   CLabel* hint_ = nullptr;
+  QString typed_;
 };
 
 }  // namespace zd573

@@ -31,7 +31,7 @@ class PasswordPage : public SkinnedDialog {
   void OnConfirm() override { ApplyPassword(); }
 
  private:
-  BackgroundTask task_{this};
+  BackgroundTask task_{this, [this](const Error& failure) { context_.ShowFailure(this, failure); }};
   QLineEdit* new_ = nullptr;
   QLineEdit* again_ = nullptr;
   QString errorText_;

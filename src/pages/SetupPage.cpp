@@ -188,7 +188,7 @@ void SetupPage::Confirm() {
     }
   }
   context_.SetLanguage(language);
-  context_.languageChanged = true;
+  emit languageChanged();
   accept();
 }
 

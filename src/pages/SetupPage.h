@@ -36,6 +36,10 @@ class SetupPage : public SkinnedDialog {
   // Stores the chosen language and encoding, flags the change, closes.
   void Confirm();
 
+ signals:
+  // A language was confirmed: every view retranslates.
+  void languageChanged();
+
  protected:
   void OnConfirm() override { Confirm(); }
   void paintEvent(QPaintEvent* event) override;

@@ -37,11 +37,6 @@ void TrackPreview::SetTrack(const logger::RawLog& log) {
   update();
 }
 
-void TrackPreview::Clear() {
-  points_.clear();
-  update();
-}
-
 void TrackPreview::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);

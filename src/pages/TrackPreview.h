@@ -20,7 +20,6 @@ class TrackPreview : public QWidget {
 
   // Takes the fixes of `log` (records without a fix are left out).
   void SetTrack(const logger::RawLog& log);
-  void Clear();
   // Longitude, latitude in degrees, at most a few thousand of them.
   const std::vector<QPointF>& Points() const { return points_; }
 

@@ -39,7 +39,7 @@ P* OpenFromButton(ShellEnv& env, OpenedPage& o, int buttonId) {
   // Let the window find and identify the tracker first, so its read has
   // closed the port before the page needs it.
   [&] { QTRY_COMPARE_WITH_TIMEOUT(o.main->StatusCode(), int(CZD573_UtilityDlg::kIdentified), 10000); }();
-  for (int id : CZD573_UtilityDlg::kPageButtons) o.main->Button(id)->SetDisabledState(false);
+  for (int id : CZD573_UtilityDlg::PageButtonIds()) o.main->Button(id)->SetDisabledState(false);
   QTest::mouseClick(o.main->Button(buttonId), Qt::LeftButton);
   o.page = o.main->OpenPage();
   return qobject_cast<P*>(o.page.data());

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/DemoTracker.h"
+#include "demo/DemoTracker.h"
 #include "controls/CGdiPlusBitmap.h"
 #include "frame/AppContext.h"
 #include "settings/paths.h"

@@ -1,4 +1,6 @@
 // The login, password and settings windows through their buttons and Enter.
+#include "qt_warnings.h"
+#include <QSignalSpy>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QtTest>
@@ -7,6 +9,7 @@
 #include "controls/CLabel.h"
 #include "device/device_port.h"
 #include "journal_timing.h"
+#include "device/session.h"
 #include "pages/LoginPage.h"
 #include "pages/PasswordPage.h"
 #include "pages/SetupPage.h"
@@ -29,6 +32,8 @@ class TestDialogs : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   void loginMatches_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("device");
@@ -45,7 +50,7 @@ class TestDialogs : public QObject {
     QFETCH(QString, typed);
     QFETCH(QString, device);
     QFETCH(bool, opens);
-    QCOMPARE(LoginPage::Matches(typed, device), opens);
+    QCOMPARE(PasswordOpens(typed.toStdString(), device.toStdString()), opens);
   }
 
   void loginThroughButtonsAndEnter() {
@@ -62,13 +67,13 @@ class TestDialogs : public QObject {
     QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
     QVERIFY(page.isVisible());
     QCOMPARE(page.result(), 0);
-    QCOMPARE(env.Context().typedPassword, QStringLiteral("kx9"));
+    QCOMPARE(page.Typed(), QStringLiteral("kx9"));
     QVERIFY(env.messages.empty());
     page.PasswordEdit()->setText(QStringLiteral("Kx9"));
     QTest::keyClick(page.PasswordEdit(), Qt::Key_Enter);
     QVERIFY(!page.isVisible());
     QCOMPARE(page.result(), int(SkinnedDialog::Accepted));
-    QCOMPARE(env.Context().typedPassword, QStringLiteral("Kx9"));
+    QCOMPARE(page.Typed(), QStringLiteral("Kx9"));
   }
 
   void loginCancel() {
@@ -277,6 +282,7 @@ class TestDialogs : public QObject {
     QFETCH(bool, confirm);
     ShellEnv env;
     SetupPage page(env.Context(), nullptr);
+    QSignalSpy languageChanged(&page, &SetupPage::languageChanged);
     page.show();
     page.LanguageList()->setCurrentIndex(page.LanguageList()->findData(QStringLiteral("TChinese")));
     // The language brings its encoding; a pick other than that one is stored.
@@ -288,7 +294,7 @@ class TestDialogs : public QObject {
     page.ShowOptions();
     QTest::mouseClick(confirm ? page.ConfirmButton() : page.CancelButton(), Qt::LeftButton);
     QCOMPARE(page.result(), int(confirm ? SkinnedDialog::Accepted : SkinnedDialog::Rejected));
-    QCOMPARE(env.Context().languageChanged, confirm);
+    QCOMPARE(languageChanged.size(), confirm ? 1 : 0);
     const settings::IniFile ini = env.Context().SystemIni();
     QCOMPARE(ini.Read("SYSTEM", "DefaultLanguage", "none"), std::string(confirm ? "TChinese" : "none"));
     QCOMPARE(env.Context().Language(), std::string(confirm ? "TChinese" : "English"));
@@ -296,19 +302,24 @@ class TestDialogs : public QObject {
     if (confirm) QCOMPARE(env.Context().CodePage(), 1252);
   }
 
-  void setupScreens_data() {
+  void setupTabsShowTheirControls_data() {
     QTest::addColumn<QString>("language");
     QTest::newRow("English") << "English";
     QTest::newRow("TChinese") << "TChinese";
   }
-  void setupScreens() {
+  void setupTabsShowTheirControls() {
     QFETCH(QString, language);
     ShellEnv env;
     env.Context().SetLanguage(language.toStdString());
     SetupPage page(env.Context(), nullptr);
     page.show();
+    // Options: the lists and OK; About: the notice alone, with Cancel to leave.
+    QVERIFY(page.LanguageList()->isVisible() && page.CodePageList()->isVisible());
+    QVERIFY(page.ConfirmButton()->isVisible());
     SaveScreen(&page, QStringLiteral("setup-options-") + language);
     page.ShowAbout();
+    QVERIFY(!page.LanguageList()->isVisible() && !page.CodePageList()->isVisible());
+    QVERIFY(!page.ConfirmButton()->isVisible() && page.CancelButton()->isVisible());
     SaveScreen(&page, QStringLiteral("setup-about-") + language);
   }
 };

@@ -1,4 +1,5 @@
 // The GPRS page against the simulated tracker.
+#include "qt_warnings.h"
 #include <QLineEdit>
 #include <QtTest>
 
@@ -13,6 +14,8 @@ class TestGprsPage : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   // Shown from the record, applied as one sentence with its pause, refilled,
   // and Back then closes without a question.
   void showsEditsAndApplies() {

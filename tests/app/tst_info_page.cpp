@@ -1,4 +1,5 @@
 // The device information page against the simulated tracker.
+#include "qt_warnings.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -39,6 +40,8 @@ class TestInfoPage : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   void showsEditsAndApplies() {
     ShellEnv env;
     env.Context().durations.setSentencePause = timing::kSetSentencePause;

@@ -1,6 +1,7 @@
 // The window for keyboard and screen-reader users: every control a reader can
 // reach has a name in the current language, Tab walks each view in order and
 // never reaches close, and a whole session works with the keyboard alone.
+#include "qt_warnings.h"
 #include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
@@ -98,6 +99,8 @@ class TestKeyboard : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   void everyViewIsNamedAndWalksInOrder_data() {
     QTest::addColumn<QString>("view");
     QTest::addColumn<QString>("language");
@@ -119,7 +122,7 @@ class TestKeyboard : public QObject {
     Activate(w.get());
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), 10000);
     ReadRecordFrom(env, *tracker);
-    for (int id : Dlg::kPageButtons) w->Button(id)->SetDisabledState(false);
+    for (int id : Dlg::PageButtonIds()) w->Button(id)->SetDisabledState(false);
 
     QWidget* shown = w->Menu();
     QWidget* confirm = nullptr;
@@ -182,7 +185,7 @@ class TestKeyboard : public QObject {
       const int login = walk.indexOf(w->Button(Dlg::kLoginButton));
       QVERIFY2(login >= 0, qPrintable(met.join(QStringLiteral("\n"))));
       for (int i = 0; i < 6; ++i)
-        QCOMPARE(walk.at((login + 1 + i) % walk.size()), w->Button(Dlg::kPageButtons[static_cast<std::size_t>(i)]));
+        QCOMPARE(walk.at((login + 1 + i) % walk.size()), w->Button(Dlg::PageButtonIds()[static_cast<std::size_t>(i)]));
     } else {
       // The fields in reading order, then confirm (Apply), then cancel (Back).
       const int at = walk.indexOf(confirm);

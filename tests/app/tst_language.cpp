@@ -2,6 +2,7 @@
 // words (never an English default the language has a text for, never a
 // field's key), Qt's own buttons and dialogs with it, and the device text
 // encoding following the language until the user picks one.
+#include "qt_warnings.h"
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
@@ -175,6 +176,8 @@ class TestLanguage : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   // Each message the window can show, brought about for real in Chinese.
   void messagesSpeakTheLanguage_data() {
     QTest::addColumn<QString>("how");

@@ -1,5 +1,6 @@
 // The logger page against the simulated tracker: settings, download and
 // export, the busy state, the end messages, erase.
+#include "qt_warnings.h"
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -99,6 +100,8 @@ class TestLoggerPage : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   // Each choice exports what the core writer makes of the same records, with
   // the dialog of that choice, and the preview shows what was written.
   void exportsEachFormat_data() {

@@ -1,4 +1,5 @@
 // The main window's states end to end against the simulated tracker on a pty.
+#include "qt_warnings.h"
 #include <QLineEdit>
 #include <QAccessible>
 #include <QComboBox>
@@ -41,12 +42,16 @@ bool PageButtonsEnabled(const Dlg& w) {
   return true;
 }
 
+// What the login page was given last.
+QString lastTyped;
+
 // Presses Login; when the login page shows, types each entry in turn and
 // presses OK (or Enter for the last).
 void LoginWith(Dlg& w, QStringList entries, bool enterForLast) {
   QTest::mouseClick(w.Button(Dlg::kLoginButton), Qt::LeftButton);
   auto* page = qobject_cast<LoginPage*>(w.OpenSheet());
   QVERIFY(page);
+  QObject::connect(page, &SkinnedDialog::finished, page, [page] { lastTyped = page->Typed(); });
   for (int i = 0; i < entries.size(); ++i) {
     page->PasswordEdit()->setText(entries[i]);
     const bool last = i + 1 == entries.size();
@@ -75,6 +80,8 @@ class TestMainWindow : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
 
   void startsSearchingWithEverythingDisabled() {
     ShellEnv env;
@@ -115,7 +122,7 @@ class TestMainWindow : public QObject {
 
     QSignalSpy statuses(w.get(), &Dlg::statusChanged);
     LoginWith(*w, {QStringLiteral("1234"), QStringLiteral("4071")}, true);
-    QCOMPARE(env.Context().typedPassword, QStringLiteral("4071"));
+    QCOMPARE(lastTyped, QStringLiteral("4071"));
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadCorrect), kWait);
     QCOMPARE(statuses.at(0).at(0).toInt(), int(Dlg::kPasswordCorrect));
     QCOMPARE(statuses.at(1).at(0).toInt(), int(Dlg::kReading));
@@ -227,7 +234,6 @@ class TestMainWindow : public QObject {
     auto w = MakeWindow(env);
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
     ChooseLanguage(*w, QStringLiteral("TChinese"));
-    QVERIFY(!env.Context().languageChanged);
     QCOMPARE(env.Context().Language(), std::string("TChinese"));
     QCOMPARE(w->Caption(0)->text(), QStringLiteral("裝置資訊"));
     QCOMPARE(w->StatusLabel()->text(), QStringLiteral("IMEI：%1").arg(QLatin1String(kSimImei)));
@@ -575,7 +581,7 @@ class TestMainWindow : public QObject {
     env.StartTracker();
     auto w = MakeWindow(env);
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
-    for (int id : Dlg::kPageButtons) w->Button(id)->SetDisabledState(false);
+    for (int id : Dlg::PageButtonIds()) w->Button(id)->SetDisabledState(false);
     QTest::mouseClick(w->Button(button), Qt::LeftButton);
     QPointer<PageFrame> page = w->OpenPage();
     QVERIFY(page);
@@ -585,7 +591,7 @@ class TestMainWindow : public QObject {
     QCOMPARE(w->windowTitle(), title);
     SaveScreen(w.get(), QStringLiteral("window-page-%1-").arg(button) + language);
     // Nothing of the menu can open a second page or a sheet.
-    for (int other : Dlg::kPageButtons) w->OnPageButton(other);
+    for (int other : Dlg::PageButtonIds()) w->OnPageButton(other);
     w->OnLogin();
     QCOMPARE(w->OpenPage(), page.data());
     QVERIFY(!w->OpenSheet());

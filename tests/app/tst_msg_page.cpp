@@ -1,4 +1,5 @@
 // The contacts and messages page against the simulated tracker.
+#include "qt_warnings.h"
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QtTest>
@@ -74,6 +75,8 @@ class TestMsgPage : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   // Opened from the main window: shown from the record on Contacts with no
   // row selected; one Apply sends both tabs as ten sentences with the real
   // pause after each, the report interval shows what was sent, and Back then

@@ -1,5 +1,6 @@
 // The common page frame, on a page made only for these tests: the frame
 // plus one GPRS field, so Apply has something to store and send.
+#include "qt_warnings.h"
 #include <QButtonGroup>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -103,6 +104,8 @@ class TestPageFrame : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   void opensOverMainWindowWithFrameControls_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QRect>("rect");

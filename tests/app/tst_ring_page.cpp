@@ -1,4 +1,5 @@
 // The ringing and alarm page against the simulated tracker.
+#include "qt_warnings.h"
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -91,6 +92,8 @@ class TestRingPage : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   // Shown from the record, applied as two sentences with their pause,
   // refilled, and Back then closes without a question.
   void showsEditsAndApplies() {

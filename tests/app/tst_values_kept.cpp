@@ -1,5 +1,6 @@
 // Values the user did not change go back to the tracker as it gave them, and
 // nothing that did not reach it counts as stored: against the simulated tracker.
+#include "qt_warnings.h"
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -38,6 +39,8 @@ class TestValuesKept : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   // An offset the list lacks is shown as it is, counts as unchanged and goes
   // back unchanged; any listed zone can still be picked.
   void timeZoneTheListLacks_data() {

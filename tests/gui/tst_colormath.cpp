@@ -1,5 +1,6 @@
 // The skin's colour arithmetic on its own: the two matrices, the
 // composition over white and the banded gradient.
+#include "qt_warnings.h"
 #include <QtTest>
 
 #include "controls/ColorMath.h"
@@ -12,6 +13,8 @@ class ColorMathTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   void matrixPixel_data() {
     QTest::addColumn<bool>("grey");
     QTest::addColumn<QRgb>("in");

@@ -1,5 +1,6 @@
 // Pictures from resources, the off-screen surface and the image button,
 // checked on grabbed pixels.
+#include "qt_warnings.h"
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTimer>
@@ -57,6 +58,8 @@ class ControlsTest : public QObject {
   };
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   // Only PNG is read: no image format plugin is loaded to be asked about the
   // bytes, not even for bytes that are no PNG. First, before anything else
   // of the test could load one.

@@ -1,6 +1,7 @@
 // The skin on high-density screens. CMake runs this file once per scale a
 // desktop may use (QT_SCALE_FACTOR 1.25, 1.5 and 2): the pictures, the
 // button faces and the text get the screen's own pixels, and nothing is cut.
+#include "qt_warnings.h"
 #include <QDir>
 #include <QtTest>
 
@@ -95,6 +96,8 @@ class HiDpiTest : public QObject {
   qreal ratio_ = 1;
 
  private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
   void initTestCase() {
     ratio_ = qApp->devicePixelRatio();
     QVERIFY2(ratio_ > 1.0, "run with QT_SCALE_FACTOR above 1");

@@ -285,5 +285,24 @@ TEST(ExportFailure, RefusesReadOnlyTargetsAndGivesTheReason) {
   EXPECT_NE(missing.detail().find("folder.csv: "), std::string::npos) << missing.detail();
 }
 
+// A stop (the page closed mid-export) ends every format at once and leaves
+// the file as it was.
+TEST(ExportFailure, StopLeavesTheFileAsItWas) {
+  TempDir dir;
+  const std::string path = dir / "kept";
+  const RawLog log = RawLog::FromRecords(std::vector<LogRecord>(5000, Example()));
+  for (ExportFormat format : {ExportFormat::Csv, ExportFormat::Kml, ExportFormat::Gpx}) {
+    test::WriteFile(path, "old");
+    std::stop_source source;
+    source.request_stop();
+    ExportOptions options;
+    options.stop = source.get_token();
+    const Status stopped = WriteExport(format, path, log, options);
+    ASSERT_FALSE(stopped.ok());
+    EXPECT_EQ(stopped.code(), ErrorCode::Stopped);
+    EXPECT_EQ(ReadFile(path), "old");
+  }
+}
+
 }  // namespace
 }  // namespace zd573::logger

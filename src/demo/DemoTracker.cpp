@@ -1,4 +1,4 @@
-#include "app/DemoTracker.h"
+#include "demo/DemoTracker.h"
 
 #include <stdlib.h>
 

@@ -1,0 +1,139 @@
+#pragma once
+// The connection to one tracker, from the port search to a finished settings
+// read, without any window: it owns the search, the port the read holds and
+// the pauses between, and tells its listener every change on the owner's
+// thread. The window shows what it is told; a program without a window can
+// run the same session over a CallQueue.
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "common/owner_thread.h"
+#include "common/result.h"
+#include "device/device_settings.h"
+#include "device/login_rule.h"
+#include "device/settings_reader.h"
+#include "device/timing.h"
+
+namespace zd573 {
+
+enum class SessionState {
+  Searching,   // before the first search has said anything
+  Identified,  // the tracker answered with its IMEI: a login may start
+  LoggingIn,   // the password opened it; the full read starts after a pause
+  Reading,     // the full read runs; `progress` says how far
+  Ready,       // every setting read: the pages may be used
+  Gone,        // no tracker, or it went away; a search follows
+  Failed,      // see `reason`
+};
+
+enum class SessionReason {
+  None,
+  WrongPassword,  // Failed: the typed password does not open the tracker
+  ReadFailed,     // Failed: the full read gave up; the login may be tried again
+  PortUnusable,   // Gone or Failed: the port would not open (`error` says why)
+  Unplugged,      // Gone: the logged-in tracker's port went away
+};
+
+struct SessionNotice {
+  enum class Kind {
+    Entered,    // a state was entered (again, perhaps)
+    Progress,   // the full read got further
+    LoginShut,  // the login stops being possible; the state stays
+  };
+  Kind kind = Kind::Entered;
+  SessionState state = SessionState::Searching;
+  SessionReason reason = SessionReason::None;
+  Progress progress{};
+  std::optional<Error> error{};
+};
+
+struct SessionOptions {
+  std::chrono::milliseconds searchDelay = timing::kSearchDelay;
+  std::chrono::milliseconds portMatchPause = timing::kPortMatchPause;
+  std::chrono::milliseconds loginPause = timing::kLoginPause;
+  std::chrono::milliseconds fullReadStall{30000};
+  // A port given by the user: the search then looks for nothing and uses it.
+  std::string fixedPort;
+  // Where the search starts (the port found last time, if any).
+  std::string port;
+};
+
+class Session {
+ public:
+  using Listener = std::function<void(const SessionNotice&)>;
+
+  // Every call and every notice happens on `owner`'s thread.
+  Session(DeviceSettings& settings, OwnerThread& owner, SessionOptions options, Listener listener);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // A port given by the user: the search then only uses it.
+  void SetFixedPort(std::string port) { options_.fixedPort = std::move(port); }
+  // Plans the first search after the search delay.
+  void Start();
+  // Searches now (what the delay ends in).
+  void SearchNow();
+  // A port came or went.
+  void DeviceChange();
+  // Whether the tracker's password must be typed (it has one).
+  bool AsksPassword() const;
+  // The login with the typed password (UTF-8); ignored unless CanLogin().
+  void Login(std::string_view typed);
+  void Logout();
+  // Ends every part of the session at once, without a notice.
+  void Stop();
+
+  SessionState State() const { return state_; }
+  SessionReason Reason() const { return reason_; }
+  // The port of the tracker found last ("ttyACM0" or a path).
+  const std::string& Port() const { return port_; }
+  bool CanLogin() const { return canLogin_; }
+  bool LoggedIn() const { return loggedIn_; }
+  bool SearchPending() const { return searchDelay_.Live(); }
+  bool Searching() const { return search_.joinable(); }
+  bool ReadRunning() const { return reader_->Running(); }
+
+ private:
+  class Notices;
+
+  void StopSearch();
+  void PlanSearch();
+  void OnSearchDone(bool found, std::string port);
+  Status StartRead(ReadKind kind);
+  void StopRead();
+  void StartFullRead();
+  void OnIdentified();
+  void OnReadProgress(Progress progress);
+  void OnReadComplete();
+  void OnReadFailed();
+  // No tracker to log in to; a search is planned unless `searchAgain` is false.
+  void ToGone(SessionReason reason, std::optional<Error> error, bool searchAgain);
+  void Enter(SessionState state, SessionReason reason = SessionReason::None, std::optional<Error> error = {});
+  void Tell(const SessionNotice& notice);
+
+  DeviceSettings& settings_;
+  OwnerThread& owner_;
+  SessionOptions options_;
+  Listener listener_;
+  std::string port_;
+  SessionState state_ = SessionState::Searching;
+  SessionReason reason_ = SessionReason::None;
+  bool canLogin_ = false;
+  bool loggedIn_ = false;
+  std::optional<ReadKind> readKind_;
+  Lifeline searchDelay_;
+  Lifeline loginDelay_;
+  Lifeline searchResult_;
+  std::jthread search_;
+  std::unique_ptr<Notices> notices_;
+  std::unique_ptr<SettingsReader> reader_;
+};
+
+}  // namespace zd573

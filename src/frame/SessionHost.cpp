@@ -1,0 +1,50 @@
+#include "frame/SessionHost.h"
+
+#include <QDir>
+
+#include "frame/AppContext.h"
+
+namespace zd573 {
+
+SessionHost::SessionHost(AppContext& context, QObject* parent) : QObject(parent), context_(context) {
+  SessionOptions options;
+  options.searchDelay = context_.durations.searchDelay;
+  options.portMatchPause = context_.durations.portMatchPause;
+  options.loginPause = context_.durations.loginPause;
+  options.fullReadStall = context_.durations.fullReadStall;
+  options.port = context_.portName;
+  session_ = std::make_unique<Session>(context_.Settings(), owner_, std::move(options),
+                                       [this](const SessionNotice& notice) {
+                                         context_.portName = session_->Port();
+                                         emit changed(notice);
+                                       });
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
+    const QStringList now = TtyNames();
+    if (now != ttys_) {
+      ttys_ = now;
+      session_->DeviceChange();
+    }
+  });
+  session_->Start();
+}
+
+// The session's threads end before the object their calls go to.
+SessionHost::~SessionHost() { session_->Stop(); }
+
+void SessionHost::WatchDeviceDirectory(const QString& dir) {
+  if (!watchedDir_.isEmpty()) watcher_.removePath(watchedDir_);
+  watchedDir_ = dir;
+  ttys_ = TtyNames();
+  watcher_.addPath(dir);
+}
+
+QStringList SessionHost::TtyNames() const {
+  if (watchedDir_.isEmpty()) return {};
+  // Compared by hand: a name filter would build a regular expression engine for one prefix.
+  QStringList names = QDir(watchedDir_).entryList(QDir::System | QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+  names.removeIf([](const QString& name) { return !name.startsWith(QLatin1String("tty"), Qt::CaseInsensitive); });
+  names.sort();
+  return names;
+}
+
+}  // namespace zd573

@@ -1,0 +1,46 @@
+#pragma once
+// The session with the tracker in the window's event loop: its notices become
+// the `changed` signal, and a tty coming or going in the watched device
+// folder becomes its device change.
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+#include "device/session.h"
+#include "frame/QtOwnerThread.h"
+
+namespace zd573 {
+
+class AppContext;
+
+class SessionHost : public QObject {
+  Q_OBJECT
+
+ public:
+  // The session reads into the context's settings, with its pauses, and keeps
+  // its port name up to date. It starts searching at once.
+  SessionHost(AppContext& context, QObject* parent);
+  ~SessionHost() override;
+
+  Session& Get() { return *session_; }
+  const Session& Get() const { return *session_; }
+  // Watches `dir` for tty nodes coming and going.
+  void WatchDeviceDirectory(const QString& dir);
+
+ signals:
+  void changed(const zd573::SessionNotice& notice);
+
+ private:
+  QStringList TtyNames() const;
+
+  AppContext& context_;
+  QtOwnerThread owner_{this};
+  std::unique_ptr<Session> session_;
+  QFileSystemWatcher watcher_;
+  QString watchedDir_;
+  QStringList ttys_;
+};
+
+}  // namespace zd573

@@ -1,0 +1,52 @@
+#include "frame/StatusLine.h"
+
+#include <array>
+#include <string_view>
+
+#include "controls/CLabel.h"
+#include "frame/AppContext.h"
+#include "settings/language.h"
+#include "frame/TextConversion.h"
+
+namespace zd573 {
+
+namespace {
+
+constexpr std::array<std::string_view, 8> kDefaults{
+    "Search Device...",     "IMEI: %s",         "Reading Setting ...", "Read Setting Correct",
+    "Read Setting  Failure", "Password Correct", "Password Error",      "No Device"};
+
+}  // namespace
+
+void StatusLine::LoadTexts() {
+  texts_.clear();
+  for (std::size_t i = 0; i < kDefaults.size(); ++i)
+    texts_.push_back(context_.Text(settings::FamilyKey("STR_MAINPAGE_DEVICE%d", static_cast<int>(i) + 1), kDefaults[i]));
+}
+
+QString StatusLine::Text(int status) const {
+  if (status != identified_) return texts_.at(static_cast<std::size_t>(status));
+  const std::string imei = context_.Imei();
+  // The name the user gave this device replaces the IMEI line.
+  const std::string name = context_.StoredUserName(imei);
+  if (!name.empty()) return FromUtf8(name);
+  const std::string format = texts_.at(static_cast<std::size_t>(identified_)).toStdString();
+  return FromUtf8(settings::FormatWithText(format, context_.FromDevice(imei).toStdString()));
+}
+
+void StatusLine::Show(int status) {
+  if (status == identified_) {
+    const std::string name = context_.StoredUserName(context_.Imei());
+    context_.deviceUserName = name.empty() ? std::string(settings::kNoDeviceUserName) : name;
+  }
+  label_->SetLabelText(Text(status));
+}
+
+void StatusLine::ShowProgress(Progress progress) {
+  // How far the full read is, on the status line, so a screen reader says it too.
+  std::string line = context_.Text("STR_MAINPAGE_READPROGRESS", "%d of %d settings read").toStdString();
+  line = settings::FormatWithNumber(settings::FormatWithNumber(line, progress.done), progress.total);
+  label_->SetLabelText(texts_.at(static_cast<std::size_t>(reading_)) + QStringLiteral("  ") + FromUtf8(line));
+}
+
+}  // namespace zd573

@@ -1,0 +1,35 @@
+#pragma once
+// The menu's one-line status: a text per status in the current language, the
+// IMEI line (or the name the user gave the tracker) and how far a read is.
+#include <QString>
+
+#include <vector>
+
+#include "device/device_job.h"
+
+namespace zd573 {
+
+class AppContext;
+class CLabel;
+
+class StatusLine {
+ public:
+  // Status `identified` is the IMEI line, `reading` the one a read's progress follows.
+  StatusLine(AppContext& context, CLabel* label, int identified, int reading)
+      : context_(context), label_(label), identified_(identified), reading_(reading) {}
+
+  // Takes the texts of the current language.
+  void LoadTexts();
+  QString Text(int status) const;
+  void Show(int status);
+  void ShowProgress(Progress progress);
+
+ private:
+  AppContext& context_;
+  CLabel* label_;
+  int identified_;
+  int reading_;
+  std::vector<QString> texts_;
+};
+
+}  // namespace zd573
