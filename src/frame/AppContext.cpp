@@ -89,9 +89,18 @@ void AppContext::Refresh() {
   leaveQuestion = Text("STR_GLOBAL_CHANGE");
   const std::string locale = LocaleName();
   locale_ = QLocale(QString::fromStdString(locale));
-  // Until the user chooses one, the device text follows the language.
-  codePage_ = settings::DeviceCodePage(SystemIni(), locale);
+  FollowTracker();
+}
+
+void AppContext::FollowTracker() {
+  // Until the user chooses one, the device text is the tracker's own, else follows the language.
+  codePage_ = settings::TrackerCodePage(SystemIni(), Imei(), LocaleName());
   settings_.SetCodePage(codePage_);
+}
+
+void AppContext::RememberTrackerEncoding() const {
+  // A read-only settings folder only means it is not remembered beyond this run.
+  (void)settings::RememberTrackerCodePage(SystemIni(), Imei(), codePage_);
 }
 
 settings::IniFile AppContext::SystemIni() const { return settings::IniFile(settings::SystemIniPath()); }

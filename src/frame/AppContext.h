@@ -106,6 +106,10 @@ class AppContext {
 
   // The device text encoding and conversions to and from it.
   int CodePage() const { return codePage_; }
+  // Takes the encoding that applies to the identified tracker (Imei()).
+  void FollowTracker();
+  // Texts were written to the tracker: its encoding stays with it.
+  void RememberTrackerEncoding() const;
   // How typed values become device values.
   ValueRules Rules() const { return ValueRules{codePage_, false}; }
   QString FromDevice(const std::string& bytes) const;

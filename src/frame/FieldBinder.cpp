@@ -71,6 +71,7 @@ void FieldBinder::LimitToCapacity(QLineEdit* edit, std::string_view key) {
 }
 
 void FieldBinder::Fill(const DeviceValues& values) {
+  unclean_.clear();
   for (const Binding& b : bindings_) FillBinding(b, values);
 }
 
@@ -83,6 +84,7 @@ void FieldBinder::FillBinding(const Binding& b, const DeviceValues& values) {
     case Kind::Shown: {
       auto* edit = static_cast<QLineEdit*>(b.control);
       const QString shown = text ? context_.FromDevice(values.Text(b.key)) : QString::number(number);
+      if (text && !settings::DecodesCleanly(values.Text(b.key), context_.CodePage())) unclean_.push_back(b.key);
       edit->setText(shown);
       edit->setProperty(kFilledText, edit->text());
       break;

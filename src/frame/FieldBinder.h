@@ -49,6 +49,8 @@ class FieldBinder {
   // rules make them special). A text left as it was filled keeps the record's
   // bytes, even ones the device encoding cannot show.
   Status StoreEdit(std::string_view key, const QLineEdit* edit, DeviceValues& edited) const;
+  // The text fields whose device bytes did not decode cleanly at the last Fill, in binding order.
+  const std::vector<std::string>& UncleanTexts() const { return unclean_; }
 
  private:
   enum class Kind { Edit, Flag, List, Group, Shown };
@@ -66,6 +68,7 @@ class FieldBinder {
 
   const AppContext& context_;
   std::vector<Binding> bindings_;
+  std::vector<std::string> unclean_;
 };
 
 }  // namespace zd573

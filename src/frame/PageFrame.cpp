@@ -16,9 +16,10 @@
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
 #include "frame/Accessibility.h"
+#include "frame/Messages.h"
 #include "frame/Skin.h"
-#include "settings/language.h"
 #include "frame/TextConversion.h"
+#include "settings/language.h"
 
 namespace zd573 {
 
@@ -28,6 +29,12 @@ const QColor kSubtitleColour{0x4F, 0x64, 0x78};
 const QColor kBandTextColour{255, 255, 255};
 const QColor kBottomTextColour{0x17, 0x24, 0x32};
 
+// Whether the page's transaction writes texts, whose encoding then belongs to the tracker.
+bool SendsText(Page page) {
+  for (const KeyInfo& k : AllKeys())
+    if (k.kind == FieldKind::Text && PageOfKey(k.key) == page) return true;
+  return false;
+}
 }  // namespace
 
 PageFrame::PageFrame(AppContext& context, QWidget* window, PageLook look)
@@ -50,7 +57,19 @@ void PageFrame::Open(const PageIdentity& identity) {
   CreatePageControls();
   LoadFrameTexts();
   Fill(context_.Settings().Snapshot());
+  ShowUncleanTexts();
   PrepareForKeyboard();
+}
+
+void PageFrame::ShowUncleanTexts() {
+  // A text garbled by the wrong encoding must not pass for the tracker's own.
+  const std::vector<std::string>& unclean = binder_.UncleanTexts();
+  if (unclean.empty()) return;
+  const QString field = FieldName(context_, unclean.front());
+  const QString encoding = CodePageName(context_, context_.CodePage());
+  ShowProgress(unclean.size() == 1 ? FillIn(context_.Text("STR_GLOBAL_NOTCLEAN"), {field, encoding})
+                                   : FillIn(context_.Text("STR_GLOBAL_NOTCLEANMORE"),
+                                            {field, encoding, QString::number(unclean.size() - 1)}));
 }
 
 void PageFrame::PrepareForKeyboard() {
@@ -170,8 +189,10 @@ void PageFrame::CreateFrameControls() {
   subtitle_ = label(QRect(60, 115, look_.subtitleWidth, 20), kSubtitleColour, 9);
   deviceName_ = label(QRect(600, 89, 500, 40), kBandTextColour, 16, true);
   imei_ = label(QRect(605, 117, 300, 20), kBandTextColour, 9);
-  progress_ = label(QRect(180, 515, 440, 20), kSubtitleColour, 10);
+  // Two lines' room, centred where one line stood: a note may be a sentence long.
+  progress_ = label(QRect(180, 500, 440, 50), kSubtitleColour, 10);
   progress_->setAlignment(Qt::AlignCenter);
+  progress_->setWordWrap(true);
 
   connect(minimise_, &QAbstractButton::clicked, this, [this] { window()->showMinimized(); });
   // The close button ends the program at once: no question, nothing written.
@@ -264,7 +285,7 @@ void PageFrame::Apply() {
         WriteOptions options{pause, ProgressReporter(relay, self), stop};
         return ApplyPage(port, page, *settings, edited, options);
       },
-      [this](ApplyResult sent) {
+      [this, page](ApplyResult sent) {
         // The page rules may have changed what was typed (a report interval
         // of 2 goes out as 3): show what the record now holds. A write cut
         // short leaves the controls as they are: what did not go out is
@@ -275,6 +296,7 @@ void PageFrame::Apply() {
           context_.ShowFailure(this, sent.status.failure());
           return;
         }
+        if (SendsText(page)) context_.RememberTrackerEncoding();
         ShowProgress(Text("STR_GLOBAL_WRITTEN", "Settings written to the tracker"));
       });
 }

@@ -187,6 +187,8 @@ class PageFrame : public QWidget {
   void LoadFrameTexts();
   void SetBusy(bool busy);
   void Leave();
+  // Names, on the progress line, the texts the encoding in use does not decode.
+  void ShowUncleanTexts();
 
   FieldBinder binder_;
   PageLook look_;

@@ -16,6 +16,7 @@ SessionHost::SessionHost(AppContext& context, QObject* parent) : QObject(parent)
   session_ = std::make_unique<Session>(context_.Settings(), owner_, std::move(options),
                                        [this](const SessionNotice& notice) {
                                          context_.portName = session_->Port();
+                                         if (notice.state == SessionState::Identified) context_.FollowTracker();
                                          emit changed(notice);
                                        });
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {

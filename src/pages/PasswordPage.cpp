@@ -60,6 +60,7 @@ void PasswordPage::ApplyPassword() {
           context_.ShowFailure(this, sent.status.failure());
           return;
         }
+        context_.RememberTrackerEncoding();
         accept();
       });
 }

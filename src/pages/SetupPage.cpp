@@ -107,7 +107,9 @@ SetupPage::SetupPage(AppContext& context, QWidget* mainWindow)
     if (page.number == current) codePages_->setCurrentIndex(codePages_->count() - 1);
   }
   followed_ = current;
-  codePageChosen_ = settings::ChosenDeviceCodePage(context_.SystemIni()).has_value();
+  // The tracker's own encoding, like one chosen for all, does not follow the language.
+  const settings::IniFile ini = context_.SystemIni();
+  codePageChosen_ = settings::ChosenDeviceCodePage(ini) || settings::RememberedCodePage(ini, context_.Imei());
   connect(languages_, &QComboBox::currentIndexChanged, this, &SetupPage::FollowLanguage);
 
   ConfirmCaption()->SetLabelText(context_.Text("STR_GLOBAL_CONFIRM", "Confirm"));
@@ -178,7 +180,7 @@ void SetupPage::Confirm() {
     const int chosen = codePages_->currentData().toInt();
     // Only an encoding other than the one in force is a choice: the language's
     // own stays unwritten and follows a later change of language.
-    if (chosen != settings::DeviceCodePage(ini, SelectedLocale())) {
+    if (chosen != settings::TrackerCodePage(ini, context_.Imei(), SelectedLocale())) {
       // The encoding is read back from the file: one that cannot be saved is not in force.
       if (Status s = settings::WriteDeviceCodePage(ini, chosen); !s)
         context_.ShowFailure(this, Because(Error{context_.Text("STR_SETUPPAGE_CODEPAGEFAILED",

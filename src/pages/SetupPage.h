@@ -63,7 +63,8 @@ class SetupPage : public SkinnedDialog {
   QComboBox* codePages_ = nullptr;
   QString languageText_;
   QString aboutText_;
-  bool codePageChosen_ = false;  // system.ini names one: the list no longer follows the language
+  // system.ini names one, for all or for this tracker: the list no longer follows the language
+  bool codePageChosen_ = false;
   int followed_ = 0;  // the encoding the list shows for the language, not picked by the user
 };
 

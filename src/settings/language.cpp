@@ -183,6 +183,9 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_GLOBAL_CHARNUL", "a NUL character"},
     {"STR_GLOBAL_CHAREND", "the sentence end \"*..!\""},
     {"STR_GLOBAL_NOTENCODABLE", "The %1 contains \"%2\" (%3), which the device text encoding %4 cannot write. Choose another encoding in Settings."},
+    // A text read from the tracker that its encoding does not decode (%2 the encoding, %3 how many more)
+    {"STR_GLOBAL_NOTCLEAN", "The %1 does not read cleanly in %2. Choose the tracker's text encoding in Settings."},
+    {"STR_GLOBAL_NOTCLEANMORE", "The %1 and %3 more texts do not read cleanly in %2. Choose the tracker's text encoding in Settings."},
     {"STR_GLOBAL_TOOLONG", "The %1 is too long: %2 bytes in the device text encoding, at most %3."},
     {"STR_GLOBAL_OUTOFRANGE", "The %1 is out of range: %2 (allowed %3 to %4)."},
     {"STR_GLOBAL_PORTOUTOFRANGE", "The %1 is out of range: %2 (allowed 80 or 1024 to 65535)."},

@@ -17,8 +17,9 @@ std::string Name(int codePage);
 // it converts, else the offset of the first character the code page lacks.
 std::size_t Encode(std::string_view utf8, int codePage, std::string& out);
 
-// Bytes in the code page to UTF-8; each byte that does not decode becomes U+FFFD.
-std::string Decode(std::string_view bytes, int codePage);
+// Bytes in the code page to UTF-8; each byte that does not decode becomes
+// U+FFFD, and is counted in `undecodable` when given.
+std::string Decode(std::string_view bytes, int codePage, std::size_t* undecodable = nullptr);
 
 // The system's own ANSI code page (GetACP on Windows); 0 where the locale
 // environment decides instead (POSIX).

@@ -74,14 +74,17 @@ std::size_t Encode(std::string_view utf8, int codePage, std::string& out) {
   return std::string_view::npos;
 }
 
-std::string Decode(std::string_view bytes, int codePage) {
+std::string Decode(std::string_view bytes, int codePage, std::size_t* undecodable) {
   Converter conv("UTF-8", Name(codePage));
   std::string out;
   std::string_view in = bytes;
+  std::size_t bad = 0;
   while (conv.Run(in, out) != 0 && !in.empty()) {
     out += "\xEF\xBF\xBD";  // U+FFFD for a byte that does not decode
     in.remove_prefix(1);
+    ++bad;
   }
+  if (undecodable) *undecodable = bad;
   std::string_view none;
   conv.Run(none, out);  // flush a decoder that holds back a combining base
   return out;

@@ -140,12 +140,13 @@ std::size_t Encode(std::string_view utf8, int codePage, std::string& out) {
   return std::string_view::npos;
 }
 
-std::string Decode(std::string_view bytes, int codePage) {
+std::string Decode(std::string_view bytes, int codePage, std::size_t* undecodable) {
   const Compat compat = CompatOf(codePage);
   CPINFO info{};
   const bool doubleByte = ::GetCPInfo(static_cast<UINT>(codePage), &info) && info.MaxCharSize > 1;
   std::string out;
   out.reserve(bytes.size());
+  std::size_t bad = 0;
   for (std::size_t i = 0; i < bytes.size();) {
     const auto b = static_cast<unsigned char>(bytes[i]);
     if (b < 0x80) {  // every offered code page is ASCII below 0x80
@@ -163,9 +164,11 @@ std::string Decode(std::string_view bytes, int codePage) {
       }
     }
     const char32_t cp = DecodeOne(bytes.substr(i, 1), codePage, compat);
+    if (cp == 0xFFFFFFFF) ++bad;
     AppendUtf8(out, cp == 0xFFFFFFFF ? 0xFFFD : cp);
     ++i;
   }
+  if (undecodable) *undecodable = bad;
   return out;
 }
 

@@ -179,13 +179,44 @@ std::string DecodeDeviceText(std::string_view bytes, int codePage) {
   return codec::Decode(bytes, codec::Name(codePage).empty() ? kWesternCodePage : codePage);
 }
 
-std::optional<int> ChosenDeviceCodePage(const IniFile& systemIni) {
-  const std::string text = systemIni.Read(kSystemSection, kCodePageKey, "");
+bool DecodesCleanly(std::string_view bytes, int codePage) {
+  std::size_t undecodable = 0;
+  codec::Decode(bytes, codec::Name(codePage).empty() ? kWesternCodePage : codePage, &undecodable);
+  return undecodable == 0;
+}
+
+namespace {
+// A code page number stored in system.ini, when it is one this system converts.
+std::optional<int> StoredCodePage(const IniFile& systemIni, std::string_view section, std::string_view key) {
+  const std::string text = systemIni.Read(section, key, "");
   int codePage = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), codePage);
   if (ec == std::errc() && end == text.data() + text.size() && codePage > 0 && !IconvName(codePage).empty())
     return codePage;
   return std::nullopt;
+}
+}  // namespace
+
+std::optional<int> ChosenDeviceCodePage(const IniFile& systemIni) {
+  return StoredCodePage(systemIni, kSystemSection, kCodePageKey);
+}
+
+std::optional<int> RememberedCodePage(const IniFile& systemIni, std::string_view imei) {
+  if (imei.empty()) return std::nullopt;
+  return StoredCodePage(systemIni, kTrackerEncodingSection, imei);
+}
+
+int TrackerCodePage(const IniFile& systemIni, std::string_view imei, std::string_view languageLocale) {
+  if (const auto chosen = ChosenDeviceCodePage(systemIni)) return *chosen;
+  if (const auto remembered = RememberedCodePage(systemIni, imei)) return *remembered;
+  return DefaultDeviceCodePage(languageLocale);
+}
+
+Status RememberTrackerCodePage(const IniFile& systemIni, std::string_view imei, int codePage) {
+  if (imei.empty() || ChosenDeviceCodePage(systemIni)) return {};
+  if (RememberedCodePage(systemIni, imei) == codePage) return {};
+  if (IconvName(codePage).empty()) return Error{"code page " + std::to_string(codePage) + " is not available"};
+  return systemIni.Write(kTrackerEncodingSection, imei, std::to_string(codePage));
 }
 
 int DefaultDeviceCodePage(std::string_view languageLocale) {

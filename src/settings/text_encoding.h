@@ -2,8 +2,10 @@
 // The device text encoding. The tracker knows only bytes: every text sent to
 // it or read from it (names, phone numbers, APN, passwords) is a byte string
 // in one Windows code page, and byte limits count bytes in that code page.
-// The code page is [SYSTEM] DeviceCodePage in system.ini when set, else the
-// one Windows would choose as the ANSI code page for the user's locale.
+// The code page is [SYSTEM] DeviceCodePage in system.ini when the user chose
+// one for all trackers; else the one remembered for the tracker (by IMEI,
+// [ENCODING] in system.ini) once texts were written to it; else the display
+// language's, or the one Windows would choose for the user's locale.
 #include <optional>
 #include <span>
 #include <string>
@@ -16,6 +18,7 @@ namespace zd573::settings {
 
 inline constexpr std::string_view kCodePageKey = "DeviceCodePage";  // in [SYSTEM]
 inline constexpr int kWesternCodePage = 1252;
+inline constexpr std::string_view kTrackerEncodingSection = "ENCODING";  // IMEI=code page
 
 struct CodePage {
   int number;
@@ -50,6 +53,16 @@ std::optional<int> ChosenDeviceCodePage(const IniFile& systemIni);
 int DefaultDeviceCodePage(std::string_view languageLocale);
 int DeviceCodePage(const IniFile& systemIni, std::string_view languageLocale);
 
+// The code page remembered for the tracker `imei` (when set and usable).
+std::optional<int> RememberedCodePage(const IniFile& systemIni, std::string_view imei);
+// The code page that applies to the tracker `imei` (empty: none known yet):
+// the one chosen for all, else the one remembered for it, else the language's.
+int TrackerCodePage(const IniFile& systemIni, std::string_view imei, std::string_view languageLocale);
+// Remembers that the tracker's texts were written in `codePage`, so a later
+// change of display language does not change how they are read. Nothing is
+// written while the user's choice for all holds, or for an empty IMEI.
+Status RememberTrackerCodePage(const IniFile& systemIni, std::string_view imei, int codePage);
+
 // UTF-8 to device bytes. Invalid UTF-8 and characters the code page lacks are
 // errors naming the character; nothing is silently replaced.
 Expected<std::string> EncodeDeviceText(std::string_view utf8, int codePage);
@@ -62,5 +75,7 @@ std::string_view CutToCharBoundary(std::string_view bytes, std::size_t maxBytes,
 // Device bytes to UTF-8; bytes that do not decode become U+FFFD. An unusable
 // code page decodes as 1252.
 std::string DecodeDeviceText(std::string_view bytes, int codePage);
+// Whether every byte decodes in the code page (no U+FFFD would be shown).
+bool DecodesCleanly(std::string_view bytes, int codePage);
 
 }  // namespace zd573::settings
