@@ -33,7 +33,6 @@ constexpr int kGridLeft = 270;
 constexpr int kGridTop = 112;
 constexpr int kColumnStep = 178;
 constexpr int kRowStep = 196;
-
 const QColor kCaptionColour{0x17, 0x24, 0x32};
 const QColor kStatusColour{0x1F, 0x31, 0x43};
 const QColor kBandTextColour{255, 255, 255};
@@ -122,6 +121,7 @@ void CZD573_UtilityDlg::CreateControls() {
     caption->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     captions_.push_back(caption);
   }
+  MakeTileGrid(view, {pageButtons_.begin(), pageButtons_.end()}, kColumns);
 
   login_ = skin::MakeButton(view, 178, 179, QRect(54, 262, 140, 40));
   login_->SetDisabledImage(180);
@@ -195,8 +195,7 @@ void CZD573_UtilityDlg::ApplyTexts() {
 
 void CZD573_UtilityDlg::ShowTitle() {
   // Task bars and window lists say where the user is.
-  setWindowTitle(page_ ? PlainCaption(page_->Title())
-                       : PlainCaption(context_.Text("STR_MAINPAGE_APPNAME", "ZD-573 Utility")));
+  setWindowTitle(PlainCaption(page_ ? page_->Title() : context_.Text("STR_MAINPAGE_APPNAME", "ZD-573 Utility")));
 }
 
 void CZD573_UtilityDlg::SetStatus(int code) {
@@ -278,8 +277,7 @@ void CZD573_UtilityDlg::OnLogin() {
 }
 
 void CZD573_UtilityDlg::OnLogout() {
-  if (OpenSheet() || page_) return;
-  session_->Get().Logout();
+  if (!OpenSheet() && !page_) session_->Get().Logout();
 }
 
 void CZD573_UtilityDlg::OnSettings() {
@@ -336,13 +334,10 @@ void CZD573_UtilityDlg::closeEvent(QCloseEvent* event) {
   // A close request from the desktop leaves an open page through its leave
   // test; the band's close button ends the program without one. Sentences
   // still being written are finished first, or stopped, as the user says.
-  if (page_ && !page_->MayClose([window = QPointer<QWidget>(this)] {
-        if (window) window->close();
-      })) {
-    event->ignore();
-    return;
-  }
-  if (page_ && !page_->Back()) {
+  const auto closeLater = [window = QPointer<QWidget>(this)] {
+    if (window) window->close();
+  };
+  if (page_ && (!page_->MayClose(closeLater) || !page_->Back())) {
     event->ignore();
     return;
   }

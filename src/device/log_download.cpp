@@ -369,7 +369,12 @@ void LogDownload::Run(DevicePort& port, std::stop_token stop) {
   std::uint8_t chunk[LogStreamReceiver::kMaxRead];
   auto lastByte = clock::now();
   auto lastProgress = lastByte;
-  while (!stop.stop_requested() && !receiver.Ended()) {
+  while (!receiver.Ended()) {
+    if (stop.stop_requested()) {
+      // Stopped by the owner (a Cancel): what arrived stays for it to export.
+      Keep(receiver, {});
+      break;
+    }
     if (cancel_.load()) {
       Finish(receiver, kLogAborted, {});
       break;

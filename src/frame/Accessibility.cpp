@@ -222,6 +222,42 @@ class TabKeys : public QObject {
 };
 }  // namespace
 
+namespace {
+class GridKeys : public QObject {
+ public:
+  GridKeys(QObject* parent, std::vector<QWidget*> tiles, int columns)
+      : QObject(parent), tiles_(std::move(tiles)), columns_(columns) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & ~Qt::KeypadModifier) return false;
+    const auto it = std::find(tiles_.begin(), tiles_.end(), watched);
+    if (it == tiles_.end()) return false;
+    const int at = static_cast<int>(it - tiles_.begin());
+    int to = at;
+    switch (key->key()) {
+      case Qt::Key_Left: to = at % columns_ ? at - 1 : at; break;
+      case Qt::Key_Right: to = (at + 1) % columns_ ? at + 1 : at; break;
+      case Qt::Key_Up: to = at - columns_; break;
+      case Qt::Key_Down: to = at + columns_; break;
+      default: return false;
+    }
+    // At an edge the focus stays where it is.
+    if (to >= 0 && to < static_cast<int>(tiles_.size())) tiles_[static_cast<std::size_t>(to)]->setFocus(Qt::TabFocusReason);
+    return true;
+  }
+
+ private:
+  std::vector<QWidget*> tiles_;
+  int columns_;
+};
+}  // namespace
+
+void MakeTileGrid(QWidget* view, const std::vector<QWidget*>& tiles, int columns) {
+  auto* keys = new GridKeys(view, tiles, columns);
+  for (QWidget* tile : tiles) tile->installEventFilter(keys);
+}
+
 void MakeTabRow(QWidget* view, const std::vector<CLabel*>& tabs, std::function<void(int)> select,
                 std::function<int()> current) {
   auto* keys = new TabKeys(view, tabs, select);

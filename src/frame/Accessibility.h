@@ -31,6 +31,10 @@ void MakeTabRow(QWidget* view, const std::vector<CLabel*>& tabs, std::function<v
 // Marks tab `index` of the row as the selected one.
 void MarkSelectedTab(const std::vector<CLabel*>& tabs, int index);
 
+// Tiles laid out in rows of `columns`, in reading order: the arrow keys move
+// the focus by row and column among them (Tab keeps the view's own order).
+void MakeTileGrid(QWidget* view, const std::vector<QWidget*>& tiles, int columns);
+
 // Names a control of a grid after its column heading and its row: "Name 12".
 void NameGridCell(QWidget* control, const QString& heading, int row);
 

@@ -44,6 +44,8 @@ inline constexpr int kCaptionPoints = 11;
 inline const QColor kDialogTitleColour{0x17, 0x24, 0x32};
 inline const QColor kDialogTextColour{0x17, 0x24, 0x32};
 inline const QColor kHintColour{128, 128, 128};
+// A note that something was refused (a wrong password).
+inline const QColor kErrorColour{0xC0, 0x39, 0x2B};
 inline const QColor kDialogFallbackColour{0xE4, 0xEB, 0xF0};
 
 // An image button with its normal and pressed pictures at `at`.

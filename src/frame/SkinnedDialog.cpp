@@ -1,6 +1,8 @@
 #include "frame/SkinnedDialog.h"
 
+#include <QCheckBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -69,6 +71,16 @@ CLabel* SkinnedDialog::AddLabel(int id, const QRect& at, const QString& text) {
   label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   label->SetLabelText(text);
   return label;
+}
+
+QCheckBox* SkinnedDialog::AddRevealBox(const QRect& at, const std::vector<QLineEdit*>& edits) {
+  auto* box = new QCheckBox(context_.Text("STR_GLOBAL_SHOWPASSWORD", "Show password"), this);
+  box->setGeometry(at);
+  for (QLineEdit* edit : edits) edit->setEchoMode(QLineEdit::Password);
+  connect(box, &QCheckBox::toggled, this, [edits](bool shown) {
+    for (QLineEdit* edit : edits) edit->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+  });
+  return box;
 }
 
 void SkinnedDialog::paintEvent(QPaintEvent*) {

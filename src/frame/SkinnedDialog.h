@@ -6,8 +6,13 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <vector>
+
 #include "controls/CGdiPlusBitmap.h"
 #include "frame/AppContext.h"
+
+class QCheckBox;
+class QLineEdit;
 
 namespace zd573 {
 
@@ -62,6 +67,8 @@ class SkinnedDialog : public QWidget {
   void SetTitle(const QString& text);
   // A plain label in the window's text style.
   CLabel* AddLabel(int id, const QRect& at, const QString& text);
+  // A box that shows what `edits` hold while checked; they are masked otherwise.
+  QCheckBox* AddRevealBox(const QRect& at, const std::vector<QLineEdit*>& edits);
 
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;

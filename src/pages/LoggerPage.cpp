@@ -204,8 +204,27 @@ int LoggerPage::BarFill() const { return barValue_->value(); }
 
 void LoggerPage::CancelDownload() {
   if (!download_) return;
+  download_->Stop();
+  OfferPartialExport({});
   EndDownload();
   ShowProgress(Text("STR_LOGGERPAGE_CANCELLED", "Download cancelled"));
+}
+
+bool LoggerPage::OfferPartialExport(const QString& why) {
+  // The records that arrived before the download ended early are kept: the
+  // user may export them, marked as part of the log.
+  const std::size_t count = download_ ? download_->Records().size() / logger::kLogRecordSize : 0;
+  if (count == 0) return false;
+  const LogDownload::Tally tally = download_->EndTally();
+  QString question = FillIn(Text("STR_LOGGERPAGE_EXPORTPART",
+                                 "Export the %1 records that arrived? The file will hold only part of the log."),
+                            {QString::number(count)});
+  if (!why.isEmpty()) question = why + QStringLiteral("\n\n") + question;
+  if (!context_.AskYesNo(this, question)) return true;
+  const QString total = tally.counted ? QString::number(tally.total) : QStringLiteral("?");
+  WriteExport(FillIn(Text("STR_LOGGERPAGE_PARTIAL", "Only part of the log was exported: %1 of %2 records."),
+                     {QString::number(count), total}));
+  return true;
 }
 
 void LoggerPage::EndDownload() {
@@ -274,7 +293,8 @@ void LoggerPage::OnEnded(int code) {
                              MessageIcon::Information);
       break;
     case kLogAborted:
-      context_.ShowCaptioned(this, errorCaption, context_.Text("STR_LOGGERPAGE_ABORT"), MessageIcon::Error);
+      if (!OfferPartialExport(context_.Text("STR_LOGGERPAGE_ABORT")))
+        context_.ShowCaptioned(this, errorCaption, context_.Text("STR_LOGGERPAGE_ABORT"), MessageIcon::Error);
       break;
     case kLogRequestFailed:
       if (auto failure = download_ ? download_->RequestFailure() : std::nullopt) context_.ShowFailure(this, *failure);
@@ -292,7 +312,7 @@ void LoggerPage::OnEnded(int code) {
           text += QLatin1Char('\n') + FillIn(context_.Text("STR_LOGGERPAGE_DAMAGED"),
                                              {QString::number(tally.damaged), QString::number(tally.total)});
       }
-      context_.ShowCaptioned(this, errorCaption, text, MessageIcon::Error);
+      if (!OfferPartialExport(text)) context_.ShowCaptioned(this, errorCaption, text, MessageIcon::Error);
       break;
     }
     case kLogFileFailed: {

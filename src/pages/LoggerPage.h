@@ -65,6 +65,9 @@ class LoggerPage : public PageFrame {
   void SetDownloading(bool busy);
   // Drops the download (its port freed) and empties the bar.
   void EndDownload();
+  // Offers to export what arrived of a download that ended early, after
+  // `why`; false when nothing arrived (nothing was asked).
+  bool OfferPartialExport(const QString& why);
   void SetPageBusy(bool busy) override;
   void StopPageWork() override;
   void OnProgress(Progress progress);

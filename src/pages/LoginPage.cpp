@@ -19,6 +19,12 @@ LoginPage::LoginPage(AppContext& context, QWidget* mainWindow)
   hint_ = AddLabel(kHintLabel, QRect(135, 112, 200, 22),
                    context_.Text("STR_LOGINPAGE_STR3", "(Default Password:4071)"));
   hint_->SetForeground(skin::kHintColour);
+  reveal_ = AddRevealBox(QRect(135, 136, 200, 22), {edit_});
+  // Said where the hint was: the hint has been read by then.
+  wrong_ = AddLabel(kWrongLabel, QRect(135, 112, 200, 22), context_.Text("STR_LOGINPAGE_WRONG", "Wrong password"));
+  wrong_->SetForeground(skin::kErrorColour);
+  wrong_->SetAccessibleRole(QAccessible::StatusBar);
+  wrong_->hide();
   ConfirmCaption()->SetLabelText(context_.Text("STR_LOGINPAGE_STR5", "Login"));
   CancelCaption()->SetLabelText(context_.Text("STR_LOGINPAGE_STR4", "Cancel"));
 }
@@ -26,7 +32,14 @@ LoginPage::LoginPage(AppContext& context, QWidget* mainWindow)
 void LoginPage::Check() {
   const QString device = context_.FromDevice(context_.Settings().Text("OU"));
   typed_ = edit_->text();
-  if (PasswordOpens(typed_.toStdString(), device.toStdString())) accept();
+  if (PasswordOpens(typed_.toStdString(), device.toStdString())) {
+    accept();
+    return;
+  }
+  hint_->hide();
+  wrong_->show();
+  edit_->selectAll();
+  edit_->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace zd573

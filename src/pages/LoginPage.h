@@ -5,6 +5,7 @@
 
 #include "frame/SkinnedDialog.h"
 
+class QCheckBox;
 class QLineEdit;
 
 namespace zd573 {
@@ -16,14 +17,18 @@ class LoginPage : public SkinnedDialog {
   static constexpr int kPasswordEdit = 1105;
   static constexpr int kPasswordLabel = 1103;
   static constexpr int kHintLabel = 1104;
+  static constexpr int kWrongLabel = 1106;
   LoginPage(AppContext& context, QWidget* mainWindow);
 
   QLineEdit* PasswordEdit() const { return edit_; }
   CLabel* HintLabel() const { return hint_; }
 
   // The check of the OK button and Enter: keeps the typed text and closes
-  // with OK when it opens the tracker; otherwise stays open, silent.
+  // with OK when it opens the tracker; otherwise stays open, says so and
+  // selects the text for typing again.
   void Check();
+  CLabel* WrongNote() const { return wrong_; }
+  QCheckBox* RevealBox() const { return reveal_; }
   // What was typed when OK or Enter was pressed last.
   const QString& Typed() const { return typed_; }
 
@@ -33,6 +38,8 @@ class LoginPage : public SkinnedDialog {
  private:
   QLineEdit* edit_ = nullptr;
   CLabel* hint_ = nullptr;
+  CLabel* wrong_ = nullptr;
+  QCheckBox* reveal_ = nullptr;
   QString typed_;
 };
 

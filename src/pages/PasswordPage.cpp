@@ -24,6 +24,7 @@ PasswordPage::PasswordPage(AppContext& context, QWidget* parent)
   again_->setGeometry(150, 100, 170, 26);
   CLabel* hint = AddLabel(kHintLabel, QRect(150, 130, 170, 22), context_.Text("STR_PASSWORDPAGE_STR4", "(Max 15 Byte)"));
   hint->SetForeground(skin::kHintColour);
+  reveal_ = AddRevealBox(QRect(20, 130, 125, 22), {new_, again_});
   ConfirmCaption()->SetLabelText(context_.Text("STR_PASSWORDPAGE_STR6", "Apply"));
   CancelCaption()->SetLabelText(context_.Text("STR_PASSWORDPAGE_STR5", "Cancel"));
   errorText_ = context_.Text("STR_PASSWORDPAGE_STR7", "Error");

@@ -4,6 +4,7 @@
 #include "frame/BackgroundTask.h"
 #include "frame/SkinnedDialog.h"
 
+class QCheckBox;
 class QLineEdit;
 
 namespace zd573 {
@@ -20,6 +21,7 @@ class PasswordPage : public SkinnedDialog {
 
   QLineEdit* NewEdit() const { return new_; }
   QLineEdit* ConfirmEdit() const { return again_; }
+  QCheckBox* RevealBox() const { return reveal_; }
 
   // The Apply button and Enter: check, send (off the window thread), close
   // with OK; on any failure the user is told and the sheet stays open with
@@ -34,6 +36,7 @@ class PasswordPage : public SkinnedDialog {
   BackgroundTask task_{this, [this](const Error& failure) { context_.ShowFailure(this, failure); }};
   QLineEdit* new_ = nullptr;
   QLineEdit* again_ = nullptr;
+  QCheckBox* reveal_ = nullptr;
   QString errorText_;
 };
 

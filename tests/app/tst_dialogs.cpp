@@ -1,5 +1,6 @@
 // The login, password and settings windows through their buttons and Enter.
 #include "qt_warnings.h"
+#include <QCheckBox>
 #include <QSignalSpy>
 #include <QComboBox>
 #include <QLineEdit>
@@ -61,14 +62,25 @@ class TestDialogs : public QObject {
     QCOMPARE(page.size(), QSize(350, 250));
     QCOMPARE(page.windowTitle(), QStringLiteral("Login"));
     QCOMPARE(page.HintLabel()->text(), QStringLiteral("(Default Password:4071)"));
+    // Masked, and shown while the box says so.
+    QCOMPARE(page.PasswordEdit()->echoMode(), QLineEdit::Password);
+    QCOMPARE(page.RevealBox()->text(), QStringLiteral("Show password"));
+    page.RevealBox()->click();
     QCOMPARE(page.PasswordEdit()->echoMode(), QLineEdit::Normal);
-    SaveScreen(&page, QStringLiteral("login-English"));
+    page.RevealBox()->click();
+    QCOMPARE(page.PasswordEdit()->echoMode(), QLineEdit::Password);
+    QVERIFY(page.WrongNote()->isHidden());
     page.PasswordEdit()->setText(QStringLiteral("kx9"));
     QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
+    // A wrong password: the sheet stays, says so and offers the text for retyping.
     QVERIFY(page.isVisible());
     QCOMPARE(page.result(), 0);
     QCOMPARE(page.Typed(), QStringLiteral("kx9"));
     QVERIFY(env.messages.empty());
+    QVERIFY(page.WrongNote()->isVisible());
+    QCOMPARE(page.WrongNote()->text(), QStringLiteral("Wrong password"));
+    QCOMPARE(page.PasswordEdit()->selectedText(), QStringLiteral("kx9"));
+    SaveScreen(&page, QStringLiteral("login-English"));
     page.PasswordEdit()->setText(QStringLiteral("Kx9"));
     QTest::keyClick(page.PasswordEdit(), Qt::Key_Enter);
     QVERIFY(!page.isVisible());

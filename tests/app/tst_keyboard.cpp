@@ -186,6 +186,20 @@ class TestKeyboard : public QObject {
       QVERIFY2(login >= 0, qPrintable(met.join(QStringLiteral("\n"))));
       for (int i = 0; i < 6; ++i)
         QCOMPARE(walk.at((login + 1 + i) % walk.size()), w->Button(Dlg::PageButtonIds()[static_cast<std::size_t>(i)]));
+      // The arrows move by the grid of three columns; at an edge the focus stays.
+      const std::vector<int> ids = Dlg::PageButtonIds();
+      auto tile = [&](std::size_t i) { return w->Button(ids.at(i)); };
+      tile(0)->setFocus(Qt::TabFocusReason);
+      const struct {
+        Qt::Key key;
+        std::size_t to;
+      } moves[] = {{Qt::Key_Right, 1}, {Qt::Key_Down, 4}, {Qt::Key_Down, 4}, {Qt::Key_Right, 5},
+                   {Qt::Key_Right, 5}, {Qt::Key_Up, 2},   {Qt::Key_Left, 1},  {Qt::Key_Left, 0},
+                   {Qt::Key_Left, 0},  {Qt::Key_Up, 0},   {Qt::Key_Down, 3}};
+      for (const auto& move : moves) {
+        QTest::keyClick(QApplication::focusWidget(), move.key);
+        QCOMPARE(QApplication::focusWidget(), tile(move.to));
+      }
     } else {
       // The fields in reading order, then confirm (Apply), then cancel (Back).
       const int at = walk.indexOf(confirm);
