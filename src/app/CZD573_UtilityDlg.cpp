@@ -241,7 +241,7 @@ void CZD573_UtilityDlg::OnSession(const SessionNotice& notice) {
   SetStatus(notice.reason == SessionReason::WrongPassword ? kPasswordError
                                                           : kStatusOf.at(static_cast<std::size_t>(notice.state)));
   // The state is shown first: a message box runs its own event loop.
-  if (notice.error) context_.ShowFailure(this, *notice.error);
+  if (notice.error) statusLine_->Fail(this, *notice.error);
   if (unplugged)
     context_.ShowMessage(this,
                          context_.Text("STR_MAINPAGE_DEVICEGONE",

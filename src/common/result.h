@@ -48,6 +48,7 @@ enum class MessageKind : std::uint8_t {
   Stopped,
   ThreadFailed,
   DownloadRequestFailed,
+  ReadStopped,       // the full read gave up; args: settings read, of how many; code: Disconnected or TimedOut
   // A file; `field` is its path.
   FileUnreadable,
   FileUnwritable,

@@ -19,7 +19,7 @@ class Session::Notices final : public OwnerObserver<ReadObserver> {
   void Identified(const std::string&, const std::string&) override { Post([this] { session_.OnIdentified(); }); }
   void ReadProgress(Progress p) override { Post([this, p] { session_.OnReadProgress(p); }); }
   void ReadComplete() override { Post([this] { session_.OnReadComplete(); }); }
-  void ReadFailed(const std::string&) override { Post([this] { session_.OnReadFailed(); }); }
+  void ReadFailed(const std::string& why) override { Post([this, why] { session_.OnReadFailed(why); }); }
 
  private:
   Session& session_;
@@ -105,6 +105,7 @@ Status Session::StartRead(ReadKind kind) {
   StopRead();
   Status started = reader_->StartReadThread(kind, port_);
   if (started) readKind_ = kind;
+  readProgress_ = {};
   return started;
 }
 
@@ -152,6 +153,7 @@ void Session::StartFullRead() {
 
 void Session::OnReadProgress(Progress progress) {
   if (state_ != SessionState::Reading || progress.total == 0) return;
+  readProgress_ = progress;
   Tell(SessionNotice{SessionNotice::Kind::Progress, state_, reason_, progress, std::nullopt});
 }
 
@@ -162,13 +164,20 @@ void Session::OnReadComplete() {
   Enter(SessionState::Ready);
 }
 
-void Session::OnReadFailed() {
+void Session::OnReadFailed(const std::string& why) {
   const std::optional<ReadKind> kind = readKind_;
   StopRead();
   if (kind == ReadKind::FullRead) {
-    // The tracker stopped giving settings: the login can be tried again.
+    // The tracker stopped giving settings: the login can be tried again. The
+    // reason says whether it went away or went quiet, and how far the read got.
     canLogin_ = true;
-    Enter(SessionState::Failed, SessionReason::ReadFailed);
+    const bool gone = why.rfind(kReaderDisconnected, 0) == 0;
+    // Before the first progress the read had all the table's settings to go.
+    const Progress got = readProgress_.total ? readProgress_ : Progress{0, kTableKeyCount};
+    Enter(SessionState::Failed, SessionReason::ReadFailed,
+          Error{why, gone ? ErrorCode::Disconnected : ErrorCode::TimedOut}.Names(
+              MessageKind::ReadStopped, {},
+              {std::to_string(got.done), std::to_string(got.total)}));
     return;
   }
   // The tracker went away while it was being identified: look again.

@@ -112,7 +112,7 @@ class Session {
   void OnIdentified();
   void OnReadProgress(Progress progress);
   void OnReadComplete();
-  void OnReadFailed();
+  void OnReadFailed(const std::string& why);
   // No tracker to log in to; a search is planned unless `searchAgain` is false.
   void ToGone(SessionReason reason, std::optional<Error> error, bool searchAgain);
   void Enter(SessionState state, SessionReason reason = SessionReason::None, std::optional<Error> error = {});
@@ -128,6 +128,7 @@ class Session {
   bool canLogin_ = false;
   bool loggedIn_ = false;
   std::optional<ReadKind> readKind_;
+  Progress readProgress_{};  // of the full read, for the reason it failed
   Lifeline searchDelay_;
   Lifeline loginDelay_;
   Lifeline searchResult_;

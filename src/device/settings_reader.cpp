@@ -156,7 +156,7 @@ void SettingsReader::ReadLoop(ReadKind kind, DevicePort& port, std::stop_token s
     if (n < 0) {
       // An unplugged tracker never comes back on this handle: end instead of spinning.
       port.Close();
-      observer_.ReadFailed("The tracker was disconnected");
+      observer_.ReadFailed(std::string(kReaderDisconnected));
       break;
     }
     if (n > 0) {

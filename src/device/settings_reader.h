@@ -6,6 +6,7 @@
 #include <functional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/result.h"
@@ -14,6 +15,9 @@
 #include "device/device_settings.h"
 
 namespace zd573 {
+
+// How a read that lost its port starts its failure's text.
+inline constexpr std::string_view kReaderDisconnected = "The tracker was disconnected";
 
 // Collects received bytes into lines the way the tracker's host software always
 // has: at most 250 bytes wait for a line break, an over-long line is forced out.

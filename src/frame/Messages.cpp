@@ -111,6 +111,9 @@ QString KindText(const AppContext& context, MessageKind kind, const Error& e) {
     case MessageKind::Stopped: return context.Text("STR_GLOBAL_STOPPED");
     case MessageKind::ThreadFailed: return context.Text("STR_GLOBAL_NOTHREAD");
     case MessageKind::DownloadRequestFailed: return context.Text("STR_LOGGERPAGE_REQUESTFAILED");
+    case MessageKind::ReadStopped:
+      return FillIn(context.Text(e.code == ErrorCode::Disconnected ? "STR_MAINPAGE_READGONE" : "STR_MAINPAGE_READSTALLED"),
+                    {Arg(e, 0), Arg(e, 1)});
     case MessageKind::FileUnreadable: return FillIn(context.Text("STR_GLOBAL_CANNOTREAD"), {FromUtf8(e.field)});
     case MessageKind::FileUnwritable:
       return FillIn(context.Text("STR_GLOBAL_CANNOTWRITE"),

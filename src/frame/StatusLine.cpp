@@ -5,8 +5,9 @@
 
 #include "controls/CLabel.h"
 #include "frame/AppContext.h"
-#include "settings/language.h"
+#include "frame/Messages.h"
 #include "frame/TextConversion.h"
+#include "settings/language.h"
 
 namespace zd573 {
 
@@ -47,6 +48,13 @@ void StatusLine::ShowProgress(Progress progress) {
   std::string line = context_.Text("STR_MAINPAGE_READPROGRESS", "%d of %d settings read").toStdString();
   line = settings::FormatWithNumber(settings::FormatWithNumber(line, progress.done), progress.total);
   label_->SetLabelText(texts_.at(static_cast<std::size_t>(reading_)) + QStringLiteral("  ") + FromUtf8(line));
+}
+
+void StatusLine::Fail(QWidget* parent, const Error& error) {
+  const QString text = ErrorText(context_, error);
+  if (error.kind == MessageKind::ReadStopped)
+    label_->SetLabelText(label_->text() + QStringLiteral("  ") + text.section(QStringLiteral("\n\n"), 0, 0));
+  context_.ShowError(parent, text);
 }
 
 }  // namespace zd573

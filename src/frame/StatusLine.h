@@ -5,7 +5,10 @@
 
 #include <vector>
 
+#include "common/result.h"
 #include "device/device_job.h"
+
+class QWidget;
 
 namespace zd573 {
 
@@ -23,6 +26,9 @@ class StatusLine {
   QString Text(int status) const;
   void Show(int status);
   void ShowProgress(Progress progress);
+  // Tells a failure in a box over `parent`; a read's reason also follows its
+  // status on the line.
+  void Fail(QWidget* parent, const Error& error);
 
  private:
   AppContext& context_;

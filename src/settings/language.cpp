@@ -32,6 +32,8 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_MAINPAGE_DISCONNECT", "  Loginout"},
     {"STR_MAINPAGE_DEVICEGONE", "The tracker was unplugged or changed. Log in again to go on."},
     {"STR_MAINPAGE_READPROGRESS", "%d of %d settings read"},
+    {"STR_MAINPAGE_READGONE", "The tracker went away during the read: %1 of %2 settings read."},
+    {"STR_MAINPAGE_READSTALLED", "The tracker stopped answering during the read: %1 of %2 settings read."},
     {"STR_GLOBAL_CHANGE", "Change"},
     {"STR_GLOBAL_SHOWPASSWORD", "Show password"},
     // Shared by the pages

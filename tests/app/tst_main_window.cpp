@@ -281,7 +281,11 @@ class TestMainWindow : public QObject {
     w->OnLogin();
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReading), kWait);
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadFailure), kWait);
-    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("Read Setting  Failure"));
+    // The failure's first line as it always was, then why: the tracker went quiet.
+    const QString why = QStringLiteral("The tracker stopped answering during the read: 0 of 83 settings read.");
+    QCOMPARE(w->StatusLabel()->text(), QStringLiteral("Read Setting  Failure  ") + why);
+    QCOMPARE(int(env.messages.size()), 1);
+    QVERIFY2(env.messages[0].text.startsWith(why), qPrintable(env.messages[0].text));
     QVERIFY(!w->Button(Dlg::kLoginButton)->DisabledState());
     QVERIFY(w->Button(Dlg::kLoginButton)->isVisibleTo(w.get()));
     QVERIFY(!PageButtonsEnabled(*w));
