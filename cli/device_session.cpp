@@ -9,6 +9,7 @@
 #include "console.h"
 #include "device/login_rule.h"
 #include "device/port_finder.h"
+#include "logger/replacing_file.h"
 #include "settings/ini_file.h"
 #include "settings/paths.h"
 #include "settings/text_encoding.h"
@@ -84,6 +85,14 @@ int FailWith(const Error& error) {
   const std::string_view advice = PortAdvice(error.code);
   Fail(Describe(error) + (advice.empty() ? "" : "\n" + std::string(advice)));
   return ExitCodeFor(error.code);
+}
+
+int CheckTarget(const std::string& path) {
+  if (Status s = logger::CheckExportTarget(path); !s) {
+    Fail(Describe(s.failure()));
+    return kBadValue;
+  }
+  return kOk;
 }
 
 std::string ToUtf8(const Options& o, const std::string& deviceBytes) {
@@ -171,9 +180,13 @@ int DeviceSession::Login() {
   return kOk;
 }
 
-int DeviceSession::Authorize() {
+int DeviceSession::SignIn() {
   if (int rc = Identify(); rc != kOk) return rc;
-  if (int rc = Login(); rc != kOk) return rc;
+  return Login();
+}
+
+int DeviceSession::Authorize() {
+  if (int rc = SignIn(); rc != kOk) return rc;
   // The command opens the port again by its name.
   port_.reset();
   return kOk;
@@ -231,8 +244,7 @@ int DeviceSession::ReadKeys(const std::vector<std::string_view>& keys, DeviceSet
 }
 
 int DeviceSession::ConnectFor(const std::vector<std::string_view>& keys) {
-  if (int rc = Identify(); rc != kOk) return rc;
-  if (int rc = Login(); rc != kOk) return rc;
+  if (int rc = SignIn(); rc != kOk) return rc;
   // The password came with the identification.
   std::vector<std::string_view> table;
   for (std::string_view k : keys)
@@ -241,8 +253,7 @@ int DeviceSession::ConnectFor(const std::vector<std::string_view>& keys) {
 }
 
 int DeviceSession::Connect() {
-  if (int rc = Identify(); rc != kOk) return rc;
-  if (int rc = Login(); rc != kOk) return rc;
+  if (int rc = SignIn(); rc != kOk) return rc;
   return FullRead();
 }
 

@@ -47,6 +47,9 @@ int FailWith(const Error& error);
 // Messages go to stderr unless quiet; errors always do.
 void Say(const Options& o, const std::string& text);
 void Fail(const std::string& text);
+// Refuses an output that can never be written (a folder, a pipe, a device)
+// before the tracker is asked for anything; the exit code.
+int CheckTarget(const std::string& path);
 // The text of the last Fail, for a report that keeps what went wrong.
 const std::string& LastFailure();
 
@@ -78,6 +81,8 @@ class DeviceSession {
 
  private:
   int Login();
+  // Identify, then Login.
+  int SignIn();
   int FullRead();
   int Read(ReadKind kind, const std::vector<std::string_view>& keys, DeviceSettings& into);
   // Both values of the identification came in a reply that could be read.

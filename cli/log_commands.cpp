@@ -78,16 +78,6 @@ std::string IsReadOnlyHint(const std::string& out) {
   return logger::IsReadOnlyFile(out) ? " (--force replaces it)" : "";
 }
 
-// Refuses a target that can never be written (a folder, a pipe, a device)
-// before the tracker is asked for anything.
-int CheckTarget(const std::string& path) {
-  if (Status s = logger::CheckExportTarget(path); !s) {
-    Fail(Describe(s.failure()));
-    return kBadValue;
-  }
-  return kOk;
-}
-
 int Export(const Options& o, const logger::RawLog& log, const std::string& out, ExportFormat format,
            const LogArgs& args) {
   if (!args.rawCopy.empty()) {

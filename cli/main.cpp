@@ -100,6 +100,18 @@ int Parse(const std::vector<std::string>& argv, Args& a) {
       out = argv[++i];
       return true;
     };
+    // A whole number from 1 to `most` after the option.
+    auto whole = [&](long most, const char* what, long& n) {
+      std::string t;
+      if (!next(t)) return false;
+      char* end = nullptr;
+      n = std::strtol(t.c_str(), &end, 10);
+      if (t.empty() || *end || n <= 0 || n > most) {
+        Fail(arg + " needs a number of " + what + " from 1 to " + std::to_string(most));
+        return false;
+      }
+      return true;
+    };
     if (arg == "--help" || arg == "-h") {
       std::cout << kHelp;
       return kOk;
@@ -112,14 +124,8 @@ int Parse(const std::vector<std::string>& argv, Args& a) {
       if (!next(a.options.password)) return kUsage;
       a.options.havePassword = true;
     } else if (arg == "--timeout") {
-      std::string t;
-      if (!next(t)) return kUsage;
-      char* end = nullptr;
-      long s = std::strtol(t.c_str(), &end, 10);
-      if (t.empty() || *end || s <= 0 || s > 86400) {
-        Fail("--timeout needs a number of seconds from 1 to 86400");
-        return kUsage;
-      }
+      long s = 0;
+      if (!whole(86400, "seconds", s)) return kUsage;
       a.options.identifyTimeout = a.options.readTimeout = std::chrono::seconds(s);
     } else if (arg == "--quiet" || arg == "-q") {
       a.options.quiet = true;
@@ -155,14 +161,8 @@ int Parse(const std::vector<std::string>& argv, Args& a) {
     } else if (arg == "--report") {
       if (!next(a.profile.report)) return kUsage;
     } else if (arg == "--count") {
-      std::string t;
-      if (!next(t)) return kUsage;
-      char* end = nullptr;
-      long n = std::strtol(t.c_str(), &end, 10);
-      if (t.empty() || *end || n <= 0 || n > 1000000) {
-        Fail("--count needs a number of trackers from 1 to 1000000");
-        return kUsage;
-      }
+      long n = 0;
+      if (!whole(1000000, "trackers", n)) return kUsage;
       a.profile.count = n;
     } else if (arg.rfind("--", 0) == 0) {
       Fail("unknown option " + arg + " (see --help)");

@@ -322,6 +322,9 @@ bool WaitForTracker(const Options& given, std::string& port) {
 // one just done is never taken for the next.
 void WaitUntilGone(DeviceSession& session, bool searched) {
   std::uint8_t buffer[64];
+  // The tracker keeps talking: the port list is looked at a few times a
+  // second, not after every read.
+  auto nextLook = std::chrono::steady_clock::now();
   while (!InterruptGuard::Interrupted()) {
     DevicePort* held = session.HeldPort();
     if (held && held->IsOpen()) {
@@ -329,6 +332,9 @@ void WaitUntilGone(DeviceSession& session, bool searched) {
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextLook) continue;
+    nextLook = now + std::chrono::milliseconds(250);
     if (!PortPresent(session.Port(), searched)) return;
   }
 }
@@ -380,10 +386,7 @@ int CmdBackup(Options& o, const std::vector<std::string>& words, const ProfileAr
   std::vector<std::string_view> keys;
   if (int rc = BackupKeys(args, keys); rc != kOk) return rc;
   // The file is checked, and its temporary twin created, before the long read.
-  if (Status target = logger::CheckExportTarget(words[1]); !target) {
-    Fail(Describe(target.failure()));
-    return kBadValue;
-  }
+  if (int rc = CheckTarget(words[1]); rc != kOk) return rc;
   if (!o.force && logger::IsReadOnlyFile(words[1])) {
     Fail("Cannot write " + words[1] + ": the file is read-only (--force replaces it)");
     return kBadValue;
@@ -460,10 +463,7 @@ int CmdProvision(Options& o, const std::vector<std::string>& words, const Profil
   }
   LoadedFile file;
   if (int rc = LoadFile(o, args, words[1], false, file); rc != kOk) return rc;
-  if (Status target = logger::CheckExportTarget(args.report); !target) {
-    Fail(Describe(target.failure()));
-    return kBadValue;
-  }
+  if (int rc = CheckTarget(args.report); rc != kOk) return rc;
   const bool fresh = files::KindOf(args.report) == files::Kind::Missing;
   std::ofstream report(files::PathFromUtf8(args.report), std::ios::app | std::ios::binary);
   if (!report) {

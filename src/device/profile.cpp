@@ -5,6 +5,7 @@
 
 #include "common/files.h"
 #include "device/transactions.h"
+#include "settings/ini_file.h"
 #include "settings/text_encoding.h"
 
 namespace zd573 {
@@ -32,13 +33,6 @@ std::string Quote(const std::string& v) {
   bool padded = !v.empty() && (v.front() == ' ' || v.front() == '\t' || v.back() == ' ' || v.back() == '\t');
   bool quoted = v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
   return padded || quoted ? "\"" + v + "\"" : v;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
 }
 
 Error FileError(std::string text) { return Error{std::move(text), ErrorCode::File}; }
@@ -95,7 +89,7 @@ Expected<Profile> ParseProfile(std::string_view text, const std::string& name) {
     if (t.empty() || t.front() == ';' || t.front() == '#') continue;
     if (t.front() == '[') {
       const std::string section = t.substr(1, t.find(']') - 1);
-      inSection = SameName(Trim(section), kProfileSection);
+      inSection = settings::SameIniName(Trim(section), kProfileSection);
       if (inSection) {
         if (sectionLine) return FileError(Twice(name, "the section [DEVICE]", sectionLine, number));
         sectionLine = number;
@@ -180,10 +174,10 @@ std::vector<Page> ProfilePlan::Pages() const {
 }
 
 std::vector<Page> PagesOf(const PreparedProfile& values) {
+  std::vector<std::string> keys;
+  for (const auto& value : values) keys.push_back(value.first);
   std::vector<Page> out;
-  for (const PageRow& row : PageTable())
-    if (std::any_of(values.begin(), values.end(), [&](const auto& v) { return PageSends(row.id, v.first); }))
-      out.push_back(row.id);
+  for (const PageRow* row : PagesSending(keys)) out.push_back(row->id);
   return out;
 }
 
@@ -200,17 +194,16 @@ Expected<ProfilePlan> PlanProfile(const DeviceValues& tracker, const PreparedPro
     if (!change.keys.empty()) plan.pages.push_back(std::move(change));
   }
   // Pages left alone keep the tracker's values, rules or not.
-  for (const PageRow& row : PageTable()) {
-    const Page page = row.id;
-    const auto& p = plan.pages;
-    if (std::any_of(p.begin(), p.end(), [&](const PageChange& c) { return c.page == page; })) continue;
-    for (const KeyInfo& k : AllKeys()) {
-      if (PageOfKey(k.key) != page) continue;
-      if (k.kind == FieldKind::Text) {
-        plan.target.SetText(k.key, tracker.Text(k.key));
-      } else {
-        plan.target.SetNumber(k.key, tracker.Number(k.key));
-      }
+  const auto written = [&plan](Page page) {
+    return std::any_of(plan.pages.begin(), plan.pages.end(), [page](const PageChange& c) { return c.page == page; });
+  };
+  for (const KeyInfo& k : AllKeys()) {
+    const std::optional<Page> page = PageOfKey(k.key);
+    if (!page || written(*page)) continue;
+    if (k.kind == FieldKind::Text) {
+      plan.target.SetText(k.key, tracker.Text(k.key));
+    } else {
+      plan.target.SetNumber(k.key, tracker.Number(k.key));
     }
   }
   return plan;

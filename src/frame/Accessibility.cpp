@@ -119,7 +119,6 @@ class ListAccessible : public QAccessibleWidget {
   QComboBox* List() const { return static_cast<QComboBox*>(widget()); }
   QString text(QAccessible::Text t) const override {
     if (t == QAccessible::Value) return List()->currentText();
-    if (t == QAccessible::Name && !widget()->accessibleName().isEmpty()) return widget()->accessibleName();
     return QAccessibleWidget::text(t);
   }
   // The drop-down list, as Qt's own interface offers it.

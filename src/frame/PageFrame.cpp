@@ -328,9 +328,8 @@ bool PageFrame::Back() {
 bool PageFrame::MayClose(std::function<void()> closeLater) {
   if (!busy_) return true;
   if (closeAfterWork_) return false;  // already finishing, then closing
-  const QString question =
-      QString::fromStdString(settings::ExpandLineBreakEscapes(context_.Text("STR_GLOBAL_CLOSEWHILEWRITING").toStdString()))
-          .replace(QStringLiteral("%1"), Title());
+  const QString question = FillIn(
+      FromUtf8(settings::ExpandLineBreakEscapes(context_.Text("STR_GLOBAL_CLOSEWHILEWRITING").toStdString())), {Title()});
   if (context_.AskYesNo(this, question)) {
     closeAfterWork_ = std::move(closeLater);
     return false;

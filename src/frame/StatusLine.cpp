@@ -26,21 +26,26 @@ void StatusLine::LoadTexts() {
 }
 
 QString StatusLine::Text(int status) const {
-  if (status != identified_) return texts_.at(static_cast<std::size_t>(status));
-  const std::string imei = context_.Imei();
+  return status == identified_ ? IdentifiedLine(context_.StoredUserName(context_.Imei()))
+                               : texts_.at(static_cast<std::size_t>(status));
+}
+
+QString StatusLine::IdentifiedLine(const std::string& name) const {
   // The name the user gave this device replaces the IMEI line.
-  const std::string name = context_.StoredUserName(imei);
   if (!name.empty()) return FromUtf8(name);
   const std::string format = texts_.at(static_cast<std::size_t>(identified_)).toStdString();
-  return FromUtf8(settings::FormatWithText(format, context_.FromDevice(imei).toStdString()));
+  return FromUtf8(settings::FormatWithText(format, context_.FromDevice(context_.Imei()).toStdString()));
 }
 
 void StatusLine::Show(int status) {
-  if (status == identified_) {
-    const std::string name = context_.StoredUserName(context_.Imei());
-    context_.deviceUserName = name.empty() ? std::string(settings::kNoDeviceUserName) : name;
+  if (status != identified_) {
+    label_->SetLabelText(Text(status));
+    return;
   }
-  label_->SetLabelText(Text(status));
+  // system.ini is asked once for the name, which the pages show too.
+  const std::string name = context_.StoredUserName(context_.Imei());
+  context_.deviceUserName = name.empty() ? std::string(settings::kNoDeviceUserName) : name;
+  label_->SetLabelText(IdentifiedLine(name));
 }
 
 void StatusLine::ShowProgress(Progress progress) {

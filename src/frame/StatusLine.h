@@ -3,6 +3,7 @@
 // IMEI line (or the name the user gave the tracker) and how far a read is.
 #include <QString>
 
+#include <string>
 #include <vector>
 
 #include "common/result.h"
@@ -31,6 +32,9 @@ class StatusLine {
   void Fail(QWidget* parent, const Error& error);
 
  private:
+  // The identified line for the device's stored name (empty: none).
+  QString IdentifiedLine(const std::string& name) const;
+
   AppContext& context_;
   CLabel* label_;
   int identified_;

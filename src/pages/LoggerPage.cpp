@@ -121,14 +121,15 @@ void LoggerPage::CreatePageControls() {
   written_->SetAccessibleRole(QAccessible::StatusBar);
   writtenFile_->SetPointSize(9);
   writtenFile_->SetForeground(skin::kHintColour);
+  // The format chosen at the last export, else CSV; not a tracker's value, so
+  // it is read once, not at every fill.
+  const auto kept = logger::ParseExportFormat(context_.SystemIni().Read(settings::kSystemSection, kExportFormatKey, ""));
+  Choice(kept.value_or(logger::ExportFormat::Csv))->setChecked(true);
 }
 
 void LoggerPage::FillFromSettings(const DeviceValues& values) {
   // The interval shows whatever logging says; only a click on the box disables it.
   interval_->setText(QString::number(values.Number("O2")));
-  // The format chosen at the last export, else CSV.
-  const auto kept = logger::ParseExportFormat(context_.SystemIni().Read(settings::kSystemSection, kExportFormatKey, ""));
-  Choice(kept.value_or(logger::ExportFormat::Csv))->setChecked(true);
 }
 
 Status LoggerPage::StoreControls(DeviceValues& edited) const {
@@ -213,7 +214,8 @@ void LoggerPage::CancelDownload() {
 bool LoggerPage::OfferPartialExport(const QString& why) {
   // The records that arrived before the download ended early are kept: the
   // user may export them, marked as part of the log.
-  const std::size_t count = download_ ? download_->Records().size() / logger::kLogRecordSize : 0;
+  std::vector<std::uint8_t> records = download_ ? download_->Records() : std::vector<std::uint8_t>{};
+  const std::size_t count = records.size() / logger::kLogRecordSize;
   if (count == 0) return false;
   const LogDownload::Tally tally = download_->EndTally();
   QString question = FillIn(Text("STR_LOGGERPAGE_EXPORTPART",
@@ -222,7 +224,8 @@ bool LoggerPage::OfferPartialExport(const QString& why) {
   if (!why.isEmpty()) question = why + QStringLiteral("\n\n") + question;
   if (!context_.AskYesNo(this, question)) return true;
   const QString total = tally.counted ? QString::number(tally.total) : QStringLiteral("?");
-  WriteExport(FillIn(Text("STR_LOGGERPAGE_PARTIAL", "Only part of the log was exported: %1 of %2 records."),
+  WriteExport(std::move(records),
+              FillIn(Text("STR_LOGGERPAGE_PARTIAL", "Only part of the log was exported: %1 of %2 records."),
                      {QString::number(count), total}));
   return true;
 }
@@ -287,7 +290,9 @@ void LoggerPage::OnEnded(int code) {
   const QString errorCaption = context_.Text("STR_GLOBAL_ERROR");
   switch (code) {
     case kLogComplete:
-    case kLogCompleteWithLosses: WriteExport(CompleteNote()); break;
+    case kLogCompleteWithLosses:
+      WriteExport(download_ ? download_->Records() : std::vector<std::uint8_t>{}, CompleteNote());
+      break;
     case kLogNoData:
       context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_INFO"), context_.Text("STR_LOGGERPAGE_NODATA"),
                              MessageIcon::Information);
@@ -354,14 +359,14 @@ QString LoggerPage::CompleteNote() const {
   return lines.join(QLatin1Char('\n'));
 }
 
-void LoggerPage::WriteExport(QString note) {
+void LoggerPage::WriteExport(std::vector<std::uint8_t> records, QString note) {
   logger::ExportOptions options;
   // The box is read now: a change during the download counts.
   options.dropNoFix = dropNoFix_->isChecked();
   // A large log takes a moment to convert: off the window thread.
   RunDeviceWork(
       // The download's own records, not temp.log: another download may be replacing it.
-      [records = download_ ? download_->Records() : std::vector<std::uint8_t>{}, path = exportPath_.toStdString(),
+      [records = std::move(records), path = exportPath_.toStdString(),
        format = ChosenFormat(), options](std::stop_token stop, const BackgroundTask::Relay&) mutable {
         ExportOutcome out;
         options.stop = std::move(stop);

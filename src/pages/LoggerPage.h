@@ -73,7 +73,7 @@ class LoggerPage : public PageFrame {
   void OnProgress(Progress progress);
   void OnEnded(int code);
   // Exports the download's own records; `note`, when not empty, is told once the export is written.
-  void WriteExport(QString note);
+  void WriteExport(std::vector<std::uint8_t> records, QString note);
   // What a complete download tells beside the export: records left out or beyond the count.
   QString CompleteNote() const;
 

@@ -31,9 +31,8 @@ std::span<const PageEntry> Entries() {
 PageEntry::PageEntry(int button, Pictures faces, Page page, Maker maker, const QMetaObject* pageClass)
     : buttonId(button),
       pictures(faces),
-      core(FindPageRow(page)),
-      titleKey(core->titleKey),
-      titleDefault(core->titleDefault),
+      titleKey(FindPageRow(page)->titleKey),
+      titleDefault(FindPageRow(page)->titleDefault),
       sends(page),
       make(maker),
       type(pageClass) {}

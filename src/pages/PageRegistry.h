@@ -26,7 +26,6 @@ struct PageEntry {
 
   int buttonId;  // the main window's button (and the page's id)
   Pictures pictures;
-  const PageRow* core;  // the page's row in the core's page table
   // From the core's row: the page's title and its button's caption, and the transaction its Apply sends.
   std::string_view titleKey;
   std::string_view titleDefault;

@@ -224,10 +224,5 @@ int DefaultDeviceCodePage(std::string_view languageLocale) {
   return own != kWesternCodePage && !IconvName(own).empty() ? own : DefaultDeviceCodePage();
 }
 
-int DeviceCodePage(const IniFile& systemIni, std::string_view languageLocale) {
-  // The default is worked out only when nothing was chosen.
-  if (const auto chosen = ChosenDeviceCodePage(systemIni)) return *chosen;
-  return DefaultDeviceCodePage(languageLocale);
-}
 
 }  // namespace zd573::settings

@@ -51,7 +51,6 @@ std::optional<int> ChosenDeviceCodePage(const IniFile& systemIni);
 // locale is `languageLocale` ("zh_TW"): its own code page when it needs one
 // beyond Western European, else DefaultDeviceCodePage() as the system says.
 int DefaultDeviceCodePage(std::string_view languageLocale);
-int DeviceCodePage(const IniFile& systemIni, std::string_view languageLocale);
 
 // The code page remembered for the tracker `imei` (when set and usable).
 std::optional<int> RememberedCodePage(const IniFile& systemIni, std::string_view imei);
