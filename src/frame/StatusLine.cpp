@@ -1,5 +1,7 @@
 #include "frame/StatusLine.h"
 
+#include <QFontMetrics>
+
 #include <array>
 #include <string_view>
 
@@ -18,6 +20,19 @@ constexpr std::array<std::string_view, 8> kDefaults{
     "Read Setting  Failure", "Password Correct", "Password Error",      "No Device"};
 
 }  // namespace
+
+void StatusLine::Put(const QString& text) {
+  // A line too long for one row of the status font (a failure with its
+  // reason) takes two rows of a smaller one rather than being cut.
+  if (points_ == 0) points_ = label_->FontDescription().pointSize();
+  label_->SetPointSize(points_);
+  label_->setWordWrap(false);
+  if (QFontMetrics(label_->FontDescription()).horizontalAdvance(text) > label_->width()) {
+    label_->SetPointSize(points_ * 3 / 4);
+    label_->setWordWrap(true);
+  }
+  label_->SetLabelText(text);
+}
 
 void StatusLine::LoadTexts() {
   texts_.clear();
@@ -39,26 +54,26 @@ QString StatusLine::IdentifiedLine(const std::string& name) const {
 
 void StatusLine::Show(int status) {
   if (status != identified_) {
-    label_->SetLabelText(Text(status));
+    Put(Text(status));
     return;
   }
   // system.ini is asked once for the name, which the pages show too.
   const std::string name = context_.StoredUserName(context_.Imei());
   context_.deviceUserName = name.empty() ? std::string(settings::kNoDeviceUserName) : name;
-  label_->SetLabelText(IdentifiedLine(name));
+  Put(IdentifiedLine(name));
 }
 
 void StatusLine::ShowProgress(Progress progress) {
   // How far the full read is, on the status line, so a screen reader says it too.
   std::string line = context_.Text("STR_MAINPAGE_READPROGRESS", "%d of %d settings read").toStdString();
   line = settings::FormatWithNumber(settings::FormatWithNumber(line, progress.done), progress.total);
-  label_->SetLabelText(texts_.at(static_cast<std::size_t>(reading_)) + QStringLiteral("  ") + FromUtf8(line));
+  Put(texts_.at(static_cast<std::size_t>(reading_)) + QStringLiteral("  ") + FromUtf8(line));
 }
 
 void StatusLine::Fail(QWidget* parent, const Error& error) {
   const QString text = ErrorText(context_, error);
   if (error.kind == MessageKind::ReadStopped)
-    label_->SetLabelText(label_->text() + QStringLiteral("  ") + text.section(QStringLiteral("\n\n"), 0, 0));
+    Put(label_->text() + QStringLiteral("  ") + text.section(QStringLiteral("\n\n"), 0, 0));
   context_.ShowError(parent, text);
 }
 

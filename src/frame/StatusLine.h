@@ -32,6 +32,8 @@ class StatusLine {
   void Fail(QWidget* parent, const Error& error);
 
  private:
+  // Shows `text` on the label, smaller and on two rows when it would not fit.
+  void Put(const QString& text);
   // The identified line for the device's stored name (empty: none).
   QString IdentifiedLine(const std::string& name) const;
 
@@ -40,6 +42,7 @@ class StatusLine {
   int identified_;
   int reading_;
   std::vector<QString> texts_;
+  int points_ = 0;  // the label's own size, taken at the first text
 };
 
 }  // namespace zd573
