@@ -11,6 +11,7 @@
 #include "device/page_table.h"
 #include "device/transactions.h"
 #include "frame/AppContext.h"
+#include "frame/TextConversion.h"
 #include "logger/log_export.h"
 #include "logger/log_record.h"
 #include "settings/text_encoding.h"
@@ -18,8 +19,6 @@
 namespace zd573 {
 
 namespace {
-
-QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 QString Arg(const Error& e, std::size_t i) { return i < e.args.size() ? FromUtf8(e.args[i]) : QString(); }
 
