@@ -1,0 +1,72 @@
+#pragma once
+// Writing a settings file's differences onto a tracker, then checking them:
+// the pages are written whole, one after another, on a port the caller holds
+// open (the one the tracker was identified on), and their keys are read back
+// and compared with what was sent. The window's review sheet and the command
+// line both run this on a thread that may wait.
+#include <chrono>
+#include <ctime>
+#include <fstream>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.h"
+#include "device/device_port.h"
+#include "device/device_settings.h"
+#include "device/page_table.h"
+#include "device/transactions.h"
+
+namespace zd573 {
+
+// Reads `keys` (table keys or OU) on the open port into `into` and waits for
+// them, at most `limit` or until a stop. A failure says which keys did not arrive.
+Status ReadKeysOn(DevicePort& port, const std::vector<std::string_view>& keys, DeviceSettings& into,
+                  std::chrono::milliseconds limit, std::stop_token stop = {});
+
+struct ProfileWriteResult {
+  Status status;                     // the first failure: a write, or the read-back
+  std::vector<Page> written;         // pages that reached the tracker whole, in order
+  std::vector<std::string> untaken;  // keys read back other than sent; empty: all taken
+  DeviceValues readBack;             // what the read-back found
+  bool Verified() const { return status && untaken.empty(); }
+};
+
+// Writes `pages` whole with `target`'s values, in order, with the pause after
+// each sentence; `options.progress` counts the sentences of all the pages
+// together ("Writing 5 of 12"). `settings` then holds what reached the
+// tracker. The pages' keys are then read back (at most `readLimit`) and
+// compared with what was sent.
+ProfileWriteResult WriteProfilePages(DevicePort& port, DeviceSettings& settings, const DeviceValues& target,
+                                     const std::vector<Page>& pages, const WriteOptions& options,
+                                     std::chrono::milliseconds readLimit);
+
+// One line of a provisioning report: one tracker set up, or not.
+struct ProvisionRow {
+  std::string imei;
+  std::string name;  // the name stored for the tracker
+  int pagesWritten = 0;
+  bool ok = false;
+  std::string reason;  // what happened, in words; never a password
+};
+
+// The provisioning report, a CSV file appended to one row per tracker:
+// time_utc,imei,name,pages_written,result,reason. A new file starts with that
+// header; each row is flushed at once, so a report survives a crash.
+class ProvisionReport {
+ public:
+  // Opens `path` (UTF-8) for appending; a file that is no regular file is refused.
+  Status Open(const std::string& path);
+  Status Append(const ProvisionRow& row, std::time_t when);
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::ofstream out_;
+};
+
+// The row as the report keeps it, quoted as CSV needs, time in UTC, with its line break.
+std::string FormatReportRow(const ProvisionRow& row, std::time_t when);
+
+}  // namespace zd573
