@@ -129,18 +129,34 @@ QImage PillButton(const QColor& face, Glyph glyph, State state, bool glyphOnLeft
   return img;
 }
 
-QImage SecondaryWide() {
-  QImage img = Canvas(140, 40);
-  const QRectF body(1.5, 1.5, 137, 35);
-  const QPainterPath shape = RoundedRect(body, 17.5);
-  DropShadow(img, shape, {0, 1}, 3, WithAlpha(ink::k800, 40));
+// A white pill with a teal outline; the caption, in teal, is the button's.
+// With a glyph, the glyph sits at the left in teal.
+QImage SecondaryPill(int width, int height, State state, const Glyph* glyph = nullptr) {
+  QImage img = Canvas(width, height);
+  const qreal down = state == State::Pressed ? 1.0 : 0.0;
+  const QRectF body(1.5, 1.5 + down, width - 3, height - 5);
+  const qreal radius = body.height() / 2;
+  const QPainterPath shape = RoundedRect(body, radius);
+  DropShadow(img, shape, {0, state == State::Pressed ? 0.5 : 1.0}, state == State::Pressed ? 2 : 3,
+             WithAlpha(ink::k800, 40));
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
-  p.fillPath(shape, Vertical(body, kWhite, QColor(0xF1, 0xF5, 0xF7)));
+  const QColor top = state == State::Pressed ? QColor(0xE1, 0xE9, 0xEE) : kWhite;
+  const QColor bottom = state == State::Pressed ? QColor(0xEA, 0xF0, 0xF3) : QColor(0xF1, 0xF5, 0xF7);
+  p.fillPath(shape, Vertical(body, top, bottom));
   p.setPen(QPen(kTeal, 1.5));
-  p.drawPath(RoundedRect(body.adjusted(0.25, 0.25, -0.25, -0.25), 17.25));
+  p.drawPath(RoundedRect(body.adjusted(0.25, 0.25, -0.25, -0.25), radius - 0.25));
+  if (glyph) {
+    const qreal g = 16;
+    DrawGlyph(p, *glyph, QRectF(14, body.center().y() - g / 2, g, g), kTeal, top);
+  }
   return img;
 }
+
+QImage SecondaryWide() { return SecondaryPill(140, 40, State::Normal); }
+
+// Save to file and Load from file on the main window, under Login.
+QImage FileButton(Glyph glyph, State state) { return SecondaryPill(180, 36, state, &glyph); }
 
 // Square-ish action buttons: Back, Apply and confirm, Cancel.
 QImage ActionButton(Glyph glyph, State state, const QColor& face, const QColor& glyphColour, bool light) {
@@ -479,6 +495,9 @@ QImage PageBackground() {
   return img;
 }
 
+// The body of the settings window and of the profile review sheet.
+const QColor kSheetBody(0xE7, 0xEE, 0xF2);
+
 // Small dialogs: a white header under a thin dark-and-teal top edge, a light
 // body and a footer for the two buttons.
 QImage DialogBackground(int width, int height, int headerHeight, int footerTop, const QColor& body) {
@@ -579,6 +598,10 @@ std::map<int, Recipe> Recipes() {
   r[256] = [] { return PillButton(kCoral, Glyph::Logout, State::Normal); };
   r[255] = [] { return PillButton(kCoral, Glyph::Logout, State::Pressed); };
   r[181] = SecondaryWide;
+  r[257] = [] { return FileButton(Glyph::Save, State::Normal); };
+  r[258] = [] { return FileButton(Glyph::Save, State::Pressed); };
+  r[259] = [] { return FileButton(Glyph::Open, State::Normal); };
+  r[260] = [] { return FileButton(Glyph::Open, State::Pressed); };
 
   r[176] = [] { return TitleButton(Glyph::Minus, false); };
   r[177] = [] { return TitleButton(Glyph::Minus, true); };
@@ -601,6 +624,8 @@ std::map<int, Recipe> Recipes() {
   r[224] = [] { return PageIcon(Glyph::Gear, hue::kSettings, 48); };
   r[215] = [] { return PageIcon(Glyph::Lock, kTeal, 24); };
   r[223] = [] { return PageIcon(Glyph::Gear, hue::kSettings, 24); };
+  r[262] = [] { return PageIcon(Glyph::Save, kTeal, 24); };
+  r[263] = [] { return PageIcon(Glyph::Open, kTeal, 24); };
 
   r[193] = [] { return TextButton(State::Normal); };
   r[194] = [] { return TextButton(State::Pressed); };
@@ -623,7 +648,8 @@ std::map<int, Recipe> Recipes() {
   r[242] = [] { return RowBand(90, false); };
 
   r[246] = [] { return DialogBackground(350, 250, 46, 188, kPanel); };
-  r[245] = [] { return DialogBackground(450, 360, 46, 304, QColor(0xE7, 0xEE, 0xF2)); };
+  r[245] = [] { return DialogBackground(450, 360, 46, 304, kSheetBody); };
+  r[261] = [] { return DialogBackground(802, 602, 46, 544, kSheetBody); };
   r[243] = [] { return TabPanel(431, 253, 104, 30, 4, 0, kPanel); };
   r[244] = [] { return TabPanel(431, 253, 104, 30, 4, 1, kPanel); };
   r[247] = [] { return TabPanel(670, 325, 118, 32, 4, 0, kMessagePanel); };

@@ -298,6 +298,19 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QRectF& box, const QColor& inkCol
       }
       break;
     }
+    case Glyph::Save:
+    case Glyph::Open: {
+      // An open tray with an arrow going down into it, or up out of it.
+      const QPen pen = Stroke(inkColour, 9);
+      Polyline(p, {{14, 58}, {14, 86}, {86, 86}, {86, 58}}, pen);
+      Polyline(p, {{50, 10}, {50, 64}}, pen);
+      if (glyph == Glyph::Save) {
+        Polyline(p, {{30, 44}, {50, 64}, {70, 44}}, pen);
+      } else {
+        Polyline(p, {{30, 30}, {50, 10}, {70, 30}}, pen);
+      }
+      break;
+    }
     case Glyph::ArrowLeft:
     case Glyph::ArrowRight: {
       const QPen pen = Stroke(inkColour, 12);

@@ -35,6 +35,13 @@ inline constexpr int kSetupAboutPanel = 244;
 inline constexpr int kSetupBackground = 245;
 inline constexpr int kTextButtonNormal = 193;  // Play, Stop, Change Password, Export, Delete
 inline constexpr int kTextButtonPressed = 194;
+inline constexpr int kSaveFileNormal = 257;  // main menu, under Login
+inline constexpr int kSaveFilePressed = 258;
+inline constexpr int kLoadFileNormal = 259;
+inline constexpr int kLoadFilePressed = 260;
+inline constexpr int kReviewBackground = 261;  // profile review sheet
+inline constexpr int kSaveIcon = 262;          // save to file sheet
+inline constexpr int kLoadIcon = 263;          // load from file sheet
 
 // Text sizes in points.
 inline constexpr int kTitlePoints = 14;
