@@ -1,12 +1,10 @@
 #include "device_session.h"
 
-#include <condition_variable>
 #include <cstdio>
 #include <iostream>
-#include <mutex>
-#include <thread>
 
 #include "console.h"
+#include "device/blocking_read.h"
 #include "device/login_rule.h"
 #include "device/port_finder.h"
 #include "logger/replacing_file.h"
@@ -16,41 +14,6 @@
 
 namespace zd573::cli {
 namespace {
-
-// Collects the reader's callbacks for a thread that waits with a time limit.
-class Waiter final : public ReadObserver {
- public:
-  void Identified(const std::string&, const std::string& userName) override {
-    Finish([&] { userName_ = userName; });
-  }
-  void ReadProgress(Progress progress) override {
-    if (progress_) progress_(progress);
-  }
-  void ReadComplete() override { Finish([] {}); }
-  void ReadFailed(const std::string& why) override {
-    Finish([&] { failure_ = why; });
-  }
-  // False on time-out.
-  bool Wait(std::chrono::seconds limit) {
-    std::unique_lock lock(mutex_);
-    return done_cv_.wait_for(lock, limit, [&] { return done_; });
-  }
-  std::string failure_;
-  std::string userName_;
-  std::function<void(Progress)> progress_;
-
- private:
-  template <class F>
-  void Finish(F f) {
-    std::lock_guard lock(mutex_);
-    f();
-    done_ = true;
-    done_cv_.notify_all();
-  }
-  std::mutex mutex_;
-  std::condition_variable done_cv_;
-  bool done_ = false;
-};
 
 // What the identification's values hold until a reply sets them: no tracker sends it.
 constexpr std::string_view kUnread = "\x01";
@@ -113,7 +76,6 @@ int DeviceSession::ResolvePort() {
 
 int DeviceSession::Identify() {
   if (int rc = ResolvePort(); rc != kOk) return rc;
-  Waiter waiter;
   ReadOptions options;
   options.userName = [](const std::string& imei) {
     settings::IniFile ini(settings::SystemIniPath());
@@ -126,17 +88,15 @@ int DeviceSession::Identify() {
     v.SetText("B2", kUnread);
     v.SetText("OU", kUnread);
   });
-  SettingsReader reader(settings_, waiter, options);
-  if (Status s = reader.StartReadThread(ReadKind::Identify, BorrowPort(*port_)); !s) return FailWith(s.failure());
-  bool finished = waiter.Wait(o_.identifyTimeout);
-  reader.Stop();
-  if (!finished) {
+  const ReadEnd end = BlockingRead(*port_, ReadKind::Identify, settings_, options, o_.identifyTimeout);
+  if (!end.started) return FailWith(end.started.failure());
+  if (!end.finished) {
     Fail("no valid reply from the tracker on " + PortPath(o_.port) + ": no identification (IMEI and password) within " +
          std::to_string(o_.identifyTimeout.count()) + " s");
     return kTimedOut;
   }
-  if (!waiter.failure_.empty()) {
-    Fail(waiter.failure_);
+  if (!end.failure.empty()) {
+    Fail(end.failure);
     return kNoDevice;
   }
   // A reply cut short or run into other text is no answer: judging a
@@ -145,7 +105,7 @@ int DeviceSession::Identify() {
     Fail("no valid reply from the tracker on " + PortPath(o_.port) + ": its IMEI and password could not be read");
     return kTimedOut;
   }
-  userName_ = waiter.userName_;
+  userName_ = end.userName;
   return kOk;
 }
 
@@ -195,52 +155,29 @@ int DeviceSession::Authorize() {
 int DeviceSession::FullRead() { return Read(ReadKind::FullRead, {}, settings_); }
 
 int DeviceSession::Read(ReadKind kind, const std::vector<std::string_view>& keys, DeviceSettings& into) {
-  Waiter waiter;
+  std::function<void(Progress)> progress;
   const bool showProgress = !o_.quiet && IsTerminal(Stream::Err);
   if (showProgress) {
-    waiter.progress_ = [](Progress progress) {
-      std::fprintf(stderr, "\rReading settings: %u / %u", progress.done, progress.total);
+    progress = [](Progress p) {
+      std::fprintf(stderr, "\rReading settings: %u / %u", p.done, p.total);
       std::fflush(stderr);
     };
   }
   ReadOptions options;
   options.fullReadStall = std::chrono::milliseconds(0);  // the overall time limit decides
   options.keys.assign(keys.begin(), keys.end());
-  // What the tracker said meanwhile is stale, as it would be on a fresh open.
-  port_->Purge();
-  SettingsReader reader(into, waiter, options);
-  if (Status s = reader.StartReadThread(kind, BorrowPort(*port_)); !s) return FailWith(s.failure());
-  bool finished = waiter.Wait(o_.readTimeout);
-  reader.Stop();
+  const ReadEnd end = BlockingRead(*port_, kind, into, options, o_.readTimeout, {}, progress);
+  if (!end.started) return FailWith(end.started.failure());
   if (showProgress) std::fprintf(stderr, "\n");
-  if (!finished) {
-    std::string missing;
-    int count = 0;
-    if (kind == ReadKind::FullRead) {
-      for (auto k : into.MissingKeys(kTableKeyCount)) missing += (missing.empty() ? "" : ",") + std::string(k);
-      count = kTableKeyCount - into.ReceivedCount();
-    } else {
-      for (auto k : keys)
-        if (TableIndex(k) < 0 || !into.Received(k)) {
-          missing += (missing.empty() ? "" : ",") + std::string(k);
-          ++count;
-        }
-    }
-    Fail("The settings read did not complete within " + std::to_string(o_.readTimeout.count()) + " s; " +
-         std::to_string(count) + " keys did not arrive: " + missing);
+  if (!end.finished) {
+    Fail(Describe(ReadIncomplete(kind, keys, into, o_.readTimeout)));
     return kTimedOut;
   }
-  if (!waiter.failure_.empty()) {
-    Fail(waiter.failure_);
+  if (!end.failure.empty()) {
+    Fail(end.failure);
     return kNoDevice;
   }
   return kOk;
-}
-
-int DeviceSession::ReadKeys(const std::vector<std::string_view>& keys, DeviceSettings& into) {
-  if (!port_) return kNoDevice;
-  into.SetCodePage(o_.codePage);
-  return Read(ReadKind::Keys, keys, into);
 }
 
 int DeviceSession::ConnectFor(const std::vector<std::string_view>& keys) {

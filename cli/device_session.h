@@ -67,8 +67,6 @@ class DeviceSession {
   // Identify, log in, and read only `keys` (those some pages send): a command
   // that writes or compares a few pages needs no more.
   int ConnectFor(const std::vector<std::string_view>& keys);
-  // After Connect or ConnectFor: reads `keys` again into `into` (a read-back).
-  int ReadKeys(const std::vector<std::string_view>& keys, DeviceSettings& into);
   // Identify and log in, then let the port go: for the commands that send a
   // query of their own on the port named by Port().
   int Authorize();

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <thread>
@@ -12,6 +11,7 @@
 #include "console.h"
 #include "device/port_finder.h"
 #include "device/profile.h"
+#include "device/profile_writer.h"
 #include "device/user_values.h"
 #include "logger/replacing_file.h"
 
@@ -42,33 +42,34 @@ std::string Shown(const Options& o, std::string_view key, const std::string& dev
   return "\"" + ToUtf8(o, deviceBytes) + "\"";
 }
 
-// Writes one page's sentences on the session's port, the one the tracker was
-// identified on and that has stayed open since; ApplyPage would open the port
-// by name again, and find whatever tracker is there now.
-Status WritePage(Options& o, DeviceSession& session, Page page, const DeviceValues& edited) {
-  ApplyResult applied = ApplyPageOn(*session.HeldPort(), page, session.Settings(), edited, o.write);
-  if (applied.status) return {};
-  Error e = applied.status.failure();
+// Writes the pages whole with `edited`'s values on the session's port, the
+// one the tracker was identified on and that has stayed open since (ApplyPage
+// would open the port by name again, and find whatever tracker is there now),
+// then reads their keys back unless `readLimit` is zero. A failure is told
+// here; `rc` is the exit code.
+ProfileWriteResult WritePages(Options& o, DeviceSession& session, const std::vector<Page>& pages,
+                              const DeviceValues& edited, std::chrono::milliseconds readLimit, int& rc) {
+  ProfileWriteResult r = WriteProfilePages(*session.HeldPort(), session.Settings(), edited, pages, o.write, readLimit,
+                                           [&](Page page) {
+                                             Say(o, "Writing the " + std::string(PageName(page)) + " settings...");
+                                           });
+  rc = kOk;
+  if (r.status) return r;
+  Error e = r.status.failure();
+  rc = ExitCodeFor(e.code);
+  if (r.written.size() == pages.size()) {
+    Fail(Describe(e));  // the read-back
+    return r;
+  }
   if (e.kind == MessageKind::WriteFailedAfter && e.code == ErrorCode::Disconnected)
     e.detail += "; the tracker identified on " + PortPath(session.Port()) +
                 " went away, and nothing more is sent to whatever is there now";
-  return e;
-}
-
-// Writes the pages whole with `edited`'s values; the exit code.
-int WriteWholePages(Options& o, DeviceSession& session, const std::vector<Page>& pages, const DeviceValues& edited) {
   std::vector<std::string> written;
-  for (Page page : pages) {
-    Say(o, "Writing the " + std::string(PageName(page)) + " settings...");
-    if (Status s = WritePage(o, session, page, edited); !s) {
-      std::string advice(PortAdvice(s.code()));
-      Fail(Describe(s.failure()) + (written.empty() ? "" : "; written before: " + Join(written)) +
-           (advice.empty() ? "" : "\n" + advice));
-      return ExitCodeFor(s.code());
-    }
-    written.emplace_back(PageName(page));
-  }
-  return kOk;
+  for (Page page : r.written) written.emplace_back(PageName(page));
+  const std::string advice(PortAdvice(e.code));
+  Fail(Describe(e) + (written.empty() ? "" : "; written before: " + Join(written)) +
+       (advice.empty() ? "" : "\n" + advice));
+  return r;
 }
 
 // KEY=value typed by a person, prepared as the pages prepare what is typed
@@ -107,7 +108,9 @@ int SetKeys(Options& o, const PreparedProfile& changes) {
     Fail("O2 is sent to the tracker only while logging is on: add OX=1");
     return kBadValue;
   }
-  return WriteWholePages(o, session, pages, edited);
+  int rc = kOk;
+  WritePages(o, session, pages, edited, std::chrono::milliseconds(0), rc);
+  return rc;
 }
 
 // A settings file read and checked, before any tracker is asked.
@@ -199,23 +202,23 @@ Applied WriteDifferences(Options& o, DeviceSession& session, const LoadedFile& f
     return out;
   }
   const std::vector<Page> pages = plan->Pages();
-  if (int rc = WriteWholePages(o, session, pages, plan->target); rc != kOk) {
+  int rc = kOk;
+  const ProfileWriteResult written = WritePages(o, session, pages, plan->target, o.readTimeout, rc);
+  if (written.written.size() < pages.size()) {
     out.rc = rc;
     out.message = LastFailure();
     return out;
   }
   out.pagesWritten = static_cast<int>(pages.size());
-  DeviceSettings readBack;
-  if (int rc = session.ReadKeys(KeysOfPages(pages), readBack); rc != kOk) {
+  if (rc != kOk) {
     out.rc = rc;
     out.message = "written, but the read-back failed: " + LastFailure();
     return out;
   }
-  const DeviceValues back = readBack.Snapshot();
   std::vector<std::string> untaken;
-  for (const std::string& k : UntakenKeys(plan->target, back, pages))
+  for (const std::string& k : written.untaken)
     untaken.push_back(FieldLabel(k) + ": sent " + Shown(o, k, plan->target.Format(k)) + ", it holds " +
-                      Shown(o, k, back.Format(k)));
+                      Shown(o, k, written.readBack.Format(k)));
   const std::string n = std::to_string(pages.size()) + (pages.size() == 1 ? " page" : " pages") + " written";
   if (!untaken.empty()) {
     out.rc = kNotVerified;
@@ -269,29 +272,6 @@ int BackupKeys(const ProfileArgs& args, std::vector<std::string_view>& keys) {
   }
   return kOk;
 }
-
-// The report's one line per tracker, quoted as CSV needs.
-std::string CsvField(const std::string& s) {
-  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-  std::string out = "\"";
-  for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c == '\r' || c == '\n' ? ' ' : c);
-  return out + "\"";
-}
-
-std::string UtcNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-#ifdef _WIN32
-  gmtime_s(&tm, &now);
-#else
-  gmtime_r(&now, &tm);
-#endif
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
-  return buf;
-}
-
-constexpr char kReportHeader[] = "time_utc,imei,name,pages_written,result,reason\n";
 
 // Whether a port is there: listed as the tracker's when searched for, else
 // listed at all or its device node present (a port given by path).
@@ -464,13 +444,11 @@ int CmdProvision(Options& o, const std::vector<std::string>& words, const Profil
   LoadedFile file;
   if (int rc = LoadFile(o, args, words[1], false, file); rc != kOk) return rc;
   if (int rc = CheckTarget(args.report); rc != kOk) return rc;
-  const bool fresh = files::KindOf(args.report) == files::Kind::Missing;
-  std::ofstream report(files::PathFromUtf8(args.report), std::ios::app | std::ios::binary);
-  if (!report) {
-    Fail("Cannot write " + args.report);
+  ProvisionReport report;
+  if (Status s = report.Open(args.report); !s) {
+    Fail(Describe(s.failure()));
     return kBadValue;
   }
-  if (fresh) report << kReportHeader << std::flush;
   InterruptGuard guard;
   const bool searched = o.port.empty();
   long done = 0, failed = 0;
@@ -492,19 +470,19 @@ int CmdProvision(Options& o, const std::vector<std::string>& words, const Profil
     const std::string imei = ToUtf8(one, session.Settings().Text("B2"));
     const bool ok = result.rc == kOk;
     failed += !ok;
-    report << UtcNow() << "," << CsvField(imei) << "," << CsvField(session.UserName()) << "," << result.pagesWritten
-           << "," << (ok ? "ok" : "failed") << "," << CsvField(result.message) << "\n"
-           << std::flush;
+    const Status reported =
+        report.Append({imei, session.UserName(), result.pagesWritten, ok, result.message}, std::time(nullptr));
     ++done;
     Say(o, std::string(ok ? "Done" : "FAILED") + ": tracker " + (imei.empty() ? "(no IMEI)" : imei) + " on " +
                PortPath(port) + ": " + result.message);
+    if (!reported) {
+      // Setting up more trackers would leave them out of the report too.
+      Fail(Describe(reported.failure()));
+      return kBadValue;
+    }
     if (args.count != 0 && done >= args.count) break;
     Say(o, "Unplug it and plug in the next tracker.");
     WaitUntilGone(session, searched);
-  }
-  if (!report) {
-    Fail("Cannot write " + args.report);
-    return kBadValue;
   }
   Say(o, std::to_string(done) + (done == 1 ? " tracker" : " trackers") + " done, " + std::to_string(failed) +
              " failed; the report is " + args.report);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -35,12 +36,15 @@ struct ProfileWriteResult {
 
 // Writes `pages` whole with `target`'s values, in order, with the pause after
 // each sentence; `options.progress` counts the sentences of all the pages
-// together ("Writing 5 of 12"). `settings` then holds what reached the
-// tracker. The pages' keys are then read back (at most `readLimit`) and
-// compared with what was sent.
+// together ("Writing 5 of 12"), and `starting` hears each page as it begins.
+// A value that cannot be sent is refused before anything is. `settings` then
+// holds what reached the tracker. The pages' keys are then read back (at most
+// `readLimit`; zero: no read-back, and nothing is verified) and compared with
+// what was sent. A stop ends it with a Stopped error, without a read-back.
 ProfileWriteResult WriteProfilePages(DevicePort& port, DeviceSettings& settings, const DeviceValues& target,
                                      const std::vector<Page>& pages, const WriteOptions& options,
-                                     std::chrono::milliseconds readLimit);
+                                     std::chrono::milliseconds readLimit,
+                                     const std::function<void(Page)>& starting = {});
 
 // One line of a provisioning report: one tracker set up, or not.
 struct ProvisionRow {
