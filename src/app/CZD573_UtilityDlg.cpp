@@ -12,6 +12,7 @@
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
+#include "app/ProfileMenu.h"
 #include "frame/Accessibility.h"
 #include "frame/BandDrag.h"
 #include "frame/PageFrame.h"
@@ -37,26 +38,6 @@ const QColor kCaptionColour{0x17, 0x24, 0x32};
 const QColor kStatusColour{0x1F, 0x31, 0x43};
 const QColor kBandTextColour{255, 255, 255};
 
-// The menu's view paints the window's picture itself: its image buttons take
-// their background from it.
-class PictureView : public QWidget {
- public:
-  PictureView(QWidget* parent, int id) : QWidget(parent), picture_(id) {
-    // At the screen's pixel density; a missing picture is told once and the menu works without it.
-    picture_.Load(this);
-  }
-
- protected:
-  void paintEvent(QPaintEvent* event) override {
-    QPainter p(this);
-    p.fillRect(rect(), Qt::black);
-    picture_.Draw(p, {1, 1}, event->rect(), this);
-  }
-
- private:
-  SkinPicture picture_;
-};
-
 }  // namespace
 
 CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
@@ -64,7 +45,7 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
   // 802 x 602; the window system places it.
   setFixedSize(802, 602);
   // The menu paints the window's picture; a page or a sheet covers it with its own.
-  menu_ = new PictureView(this, skin::kMainBackground);
+  menu_ = skin::MakePictureView(this, skin::kMainBackground);
   menu_->setGeometry(rect());
   CreateControls();
   // The logo button's picture, decoded once for the button and the icon.
@@ -72,6 +53,11 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
   context_.ReadLanguage();
   session_ = new SessionHost(context_, this);
   connect(session_, &SessionHost::changed, this, &CZD573_UtilityDlg::OnSession);
+  // The file buttons, after Loginout for the keyboard.
+  files_ = new ProfileMenu(context_, *session_, menu_,
+                           {[this] { return !OpenSheet() && !page_; }, [this](SkinnedDialog* s) { ShowSheetOver(menu_, s); }});
+  QWidget::setTabOrder(logout_, files_->SaveButton());
+  QWidget::setTabOrder(files_->SaveButton(), files_->LoadButton());
   ShowAbilities();
   status_ = kSearching;
   ApplyTexts();
@@ -190,6 +176,7 @@ void CZD573_UtilityDlg::ApplyTexts() {
   for (std::size_t i = 0; i < pageButtons_.size(); ++i) pageButtons_[i]->SetSpokenName(captions_[i]->text());
   login_->SetCaption(context_.Text("STR_MAINPAGE_CONNECT", "Login"));
   logout_->SetCaption(context_.Text("STR_MAINPAGE_DISCONNECT", "  Loginout"));
+  files_->ApplyTexts();
   update();
 }
 
@@ -210,6 +197,7 @@ void CZD573_UtilityDlg::ShowAbilities() {
   logout_->setVisible(session.LoggedIn());
   login_->SetDisabledState(!session.CanLogin());
   EnablePageButtons(session.LoggedIn());
+  files_->Show(session.LoggedIn());
 }
 
 void CZD573_UtilityDlg::EnablePageButtons(bool on) {
@@ -228,7 +216,7 @@ void CZD573_UtilityDlg::OnSession(const SessionNotice& notice) {
   const bool unplugged = notice.reason == SessionReason::Unplugged;
   if (unplugged) {
     // Nothing typed or built from this tracker's values can reach the next one.
-    if (SkinnedDialog* sheet = OpenSheet()) sheet->reject();
+    if (SkinnedDialog* sheet = OpenSheet(); sheet && !sheet->SpansTrackers()) sheet->reject();
     if (page_) page_->Abandon();
   }
   ShowAbilities();
@@ -242,7 +230,7 @@ void CZD573_UtilityDlg::OnSession(const SessionNotice& notice) {
                                                           : kStatusOf.at(static_cast<std::size_t>(notice.state)));
   // The state is shown first: a message box runs its own event loop.
   if (notice.error) statusLine_->Fail(this, *notice.error);
-  if (unplugged)
+  if (unplugged && !(OpenSheet() && OpenSheet()->SpansTrackers()))
     context_.ShowMessage(this,
                          context_.Text("STR_MAINPAGE_DEVICEGONE",
                                        "The tracker was unplugged or changed. Log in again to go on."),

@@ -23,6 +23,7 @@ namespace zd573 {
 
 class CGdipButton;
 class CLabel;
+class ProfileMenu;
 
 class CZD573_UtilityDlg : public QWidget {
   Q_OBJECT
@@ -83,6 +84,7 @@ class CZD573_UtilityDlg : public QWidget {
   SkinnedDialog* OpenSheet() const;
   // The view that holds the menu's controls.
   QWidget* Menu() const { return menu_; }
+  ProfileMenu* Files() const { return files_; }
 
   // The handlers of the buttons and notices, callable directly.
   void OnLogin();
@@ -125,6 +127,7 @@ class CZD573_UtilityDlg : public QWidget {
   CGdipButton* close_ = nullptr;
   CGdipButton* login_ = nullptr;
   CGdipButton* logout_ = nullptr;
+  ProfileMenu* files_ = nullptr;  // Save to file, Load from file
   // One per entry of PageButtonIds().
   std::vector<CGdipButton*> pageButtons_;
   std::vector<CLabel*> captions_;

@@ -188,6 +188,12 @@ std::optional<Page> PageOfKey(std::string_view key, std::span<const PageRow> tab
   return std::nullopt;
 }
 
+bool PageSendsText(Page page) {
+  for (const KeyInfo& k : AllKeys())
+    if (k.kind == FieldKind::Text && PageOfKey(k.key) == page) return true;
+  return false;
+}
+
 bool PageSends(Page page, std::string_view key, std::span<const PageRow> table) {
   const PageRow* row = FindPageRow(page, table);
   return row && Sends(row->sentences, key);

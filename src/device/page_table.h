@@ -63,6 +63,8 @@ std::string_view PageName(Page page);
 // The page whose transaction sends KEY; none for keys that are only read (B2, E0..E3, OZ).
 std::optional<Page> PageOfKey(std::string_view key, std::span<const PageRow> table = PageTable());
 bool PageSends(Page page, std::string_view key, std::span<const PageRow> table = PageTable());
+// Whether the page sends texts, whose encoding then belongs to the tracker.
+bool PageSendsText(Page page);
 // The pages that send any of `keys`, in table order.
 std::vector<const PageRow*> PagesSending(std::span<const std::string> keys,
                                          std::span<const PageRow> table = PageTable());

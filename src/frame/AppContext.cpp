@@ -57,6 +57,13 @@ Notifier MessageBoxNotifier(std::function<QString()> programName) {
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
                                                                                   : QString();
   };
+  n.openFile = [](QWidget* parent, const QString& folder, const QString& filter) {
+    QFileDialog dialog(parent, QString(), folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                  : QString();
+  };
   return n;
 }
 
@@ -150,6 +157,10 @@ void AppContext::ShowCaptioned(QWidget* parent, const QString& caption, const QS
 QString AppContext::AskSaveFile(QWidget* parent, const QString& folder, const QString& filter,
                                 const QString& suffix) const {
   return notifier.saveFile ? notifier.saveFile(parent, folder, filter, suffix) : QString();
+}
+
+QString AppContext::AskOpenFile(QWidget* parent, const QString& folder, const QString& filter) const {
+  return notifier.openFile ? notifier.openFile(parent, folder, filter) : QString();
 }
 
 bool AppContext::AskYesNo(QWidget* parent, const QString& text, bool noByDefault) const {

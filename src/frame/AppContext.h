@@ -53,6 +53,8 @@ struct Notifier {
   // overwriting and adds `suffix` to a name typed without one.
   std::function<QString(QWidget* parent, const QString& folder, const QString& filter, const QString& suffix)>
       saveFile;
+  // The open dialog: the chosen existing file, or empty for Cancel.
+  std::function<QString(QWidget* parent, const QString& folder, const QString& filter)> openFile;
 };
 // Message boxes captioned with `programName()` (the program's name in the
 // current language); unset, with the built-in name.
@@ -123,6 +125,7 @@ class AppContext {
   void ShowError(QWidget* parent, const QString& text) const { ShowMessage(parent, text, MessageIcon::Error); }
   void ShowCaptioned(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) const;
   QString AskSaveFile(QWidget* parent, const QString& folder, const QString& filter, const QString& suffix) const;
+  QString AskOpenFile(QWidget* parent, const QString& folder, const QString& filter) const;
   // The error's message, the system's reason and, for a port, what to do about it.
   void ShowFailure(QWidget* parent, const Error& error) const;
   bool AskYesNo(QWidget* parent, const QString& text, bool noByDefault = false) const;

@@ -28,13 +28,6 @@ const QColor kTitleColour{0x17, 0x24, 0x32};
 const QColor kSubtitleColour{0x4F, 0x64, 0x78};
 const QColor kBandTextColour{255, 255, 255};
 const QColor kBottomTextColour{0x17, 0x24, 0x32};
-
-// Whether the page's transaction writes texts, whose encoding then belongs to the tracker.
-bool SendsText(Page page) {
-  for (const KeyInfo& k : AllKeys())
-    if (k.kind == FieldKind::Text && PageOfKey(k.key) == page) return true;
-  return false;
-}
 }  // namespace
 
 PageFrame::PageFrame(AppContext& context, QWidget* window, PageLook look)
@@ -296,7 +289,7 @@ void PageFrame::Apply() {
           context_.ShowFailure(this, sent.status.failure());
           return;
         }
-        if (SendsText(page)) context_.RememberTrackerEncoding();
+        if (PageSendsText(page)) context_.RememberTrackerEncoding();
         ShowProgress(Text("STR_GLOBAL_WRITTEN", "Settings written to the tracker"));
       });
 }

@@ -57,6 +57,9 @@ inline const QColor kDialogFallbackColour{0xE4, 0xEB, 0xF0};
 
 // An image button with its normal and pressed pictures at `at`.
 CGdipButton* MakeButton(QWidget* parent, int normalId, int pressedId, const QRect& at);
+// A view that paints picture `id` as its background, at the screen's pixel
+// density: image buttons on it take their background from it.
+QWidget* MakePictureView(QWidget* parent, int id);
 // A label drawn straight over the parent's picture.
 void StyleLabel(CLabel* label, const QColor& colour, int points, bool bold = false);
 

@@ -48,6 +48,9 @@ class SkinnedDialog : public QWidget {
   // Returns the control that takes the keyboard first.
   QWidget* PrepareForKeyboard();
   int result() const { return result_; }
+  // Whether the sheet goes on when the tracker it was opened for goes away
+  // (it sets up one tracker after another).
+  virtual bool SpansTrackers() const { return false; }
 
   CGdipButton* ConfirmButton() const { return confirm_; }
   CGdipButton* CancelButton() const { return cancel_; }

@@ -1,0 +1,58 @@
+#include "app/ProfileMenu.h"
+
+#include "controls/CGdipButton.h"
+#include "frame/AppContext.h"
+#include "frame/Skin.h"
+#include "pages/ProfileReviewSheet.h"
+#include "pages/SaveProfileSheet.h"
+
+namespace zd573 {
+
+namespace {
+// Under Login, in the menu's left column.
+const QRect kSaveAt(34, 318, 180, 36);
+const QRect kLoadAt(34, 362, 180, 36);
+const QColor kCaptionColour{0x0E, 0x7C, 0x86};
+
+CGdipButton* FileButton(QWidget* menu, int normal, int pressed, const QRect& at) {
+  CGdipButton* button = skin::MakeButton(menu, normal, pressed, at);
+  button->SetCaptionColor(kCaptionColour);
+  button->SetCaptionPointSize(11);
+  button->SetCaptionOffset(12, 0);
+  button->hide();
+  return button;
+}
+}  // namespace
+
+ProfileMenu::ProfileMenu(AppContext& context, SessionHost& session, QWidget* menu, Host host)
+    : QObject(menu), context_(context), session_(session), menu_(menu), host_(std::move(host)) {
+  save_ = FileButton(menu, skin::kSaveFileNormal, skin::kSaveFilePressed, kSaveAt);
+  load_ = FileButton(menu, skin::kLoadFileNormal, skin::kLoadFilePressed, kLoadAt);
+  connect(save_, &QAbstractButton::clicked, this, &ProfileMenu::OnSave);
+  connect(load_, &QAbstractButton::clicked, this, &ProfileMenu::OnLoad);
+}
+
+void ProfileMenu::ApplyTexts() {
+  for (auto [button, key, english] : {std::tuple{save_, "STR_PROFILE_SAVE", "Save to file…"},
+                                      std::tuple{load_, "STR_PROFILE_LOAD", "Load from file…"}}) {
+    button->SetCaption(context_.Text(key, english));
+    button->SetSpokenName(button->Caption());
+  }
+}
+
+void ProfileMenu::Show(bool loggedIn) {
+  save_->setVisible(loggedIn);
+  load_->setVisible(loggedIn);
+}
+
+void ProfileMenu::OnSave() {
+  if (save_->isVisible() && host_.free()) host_.show(new SaveProfileSheet(context_, nullptr));
+}
+
+void ProfileMenu::OnLoad() {
+  if (!load_->isVisible() || !host_.free()) return;
+  // The file is read and checked, and the question about another tracker's file asked, before the sheet opens.
+  if (ProfileReviewSheet* sheet = ProfileReviewSheet::Load(context_, session_, menu_->window())) host_.show(sheet);
+}
+
+}  // namespace zd573

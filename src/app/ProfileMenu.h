@@ -1,0 +1,45 @@
+#pragma once
+// The menu's two file buttons, shown while a tracker is logged in: "Save to
+// file…" keeps its settings as a backup or a profile, "Load from file…"
+// reviews a file's differences from it and writes them.
+#include <QObject>
+
+#include <functional>
+
+namespace zd573 {
+
+class AppContext;
+class CGdipButton;
+class SessionHost;
+class SkinnedDialog;
+
+class ProfileMenu : public QObject {
+  Q_OBJECT
+
+ public:
+  // What the menu lends: whether it is free (no page, no sheet) and how a sheet goes over it.
+  struct Host {
+    std::function<bool()> free;
+    std::function<void(SkinnedDialog*)> show;
+  };
+  ProfileMenu(AppContext& context, SessionHost& session, QWidget* menu, Host host);
+
+  void ApplyTexts();
+  // Shown once a tracker's settings have been read.
+  void Show(bool loggedIn);
+  CGdipButton* SaveButton() const { return save_; }
+  CGdipButton* LoadButton() const { return load_; }
+
+  void OnSave();
+  void OnLoad();
+
+ private:
+  AppContext& context_;
+  SessionHost& session_;
+  QWidget* menu_;
+  Host host_;
+  CGdipButton* save_ = nullptr;
+  CGdipButton* load_ = nullptr;
+};
+
+}  // namespace zd573

@@ -1,0 +1,471 @@
+#include "pages/ProfileReviewSheet.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <ctime>
+#include <set>
+
+#include "controls/CGdipButton.h"
+#include "controls/CLabel.h"
+#include "frame/Messages.h"
+#include "frame/SessionHost.h"
+#include "frame/Skin.h"
+#include "frame/TextConversion.h"
+#include "settings/language.h"
+
+namespace zd573 {
+
+namespace {
+constexpr int kFileLine = 1130;
+constexpr int kStateLine = 1131;
+constexpr int kPasswordLabel = 1132;
+constexpr int kReportLabel = 1133;
+constexpr int kProgressLine = 1134;
+constexpr QSize kSheetSize{802, 602};
+
+QString PageTitle(const AppContext& context, Page page) {
+  const PageRow* row = FindPageRow(page);
+  return row ? PlainCaption(context.Text(row->titleKey, row->titleDefault)) : QString();
+}
+
+QString PageTitles(const AppContext& context, const std::vector<Page>& pages) {
+  QStringList titles;
+  for (Page page : pages) titles << PageTitle(context, page);
+  return titles.join(QStringLiteral(", "));
+}
+
+// A value as the review shows it: a secret only says whether it is set.
+QString Shown(const AppContext& context, std::string_view key, const std::string& bytes) {
+  if (bytes.empty()) return context.Text("STR_PROFILE_EMPTY", "(empty)");
+  if (IsSecretKey(key)) return context.Text("STR_PROFILE_HIDDEN", "(hidden)");
+  return context.FromDevice(bytes);
+}
+
+bool SetsEmptyPassword(const PreparedProfile& values) {
+  return std::any_of(values.begin(), values.end(),
+                     [](const auto& v) { return v.first == "OU" && v.second.bytes.empty(); });
+}
+
+QTreeWidget* MakeTree(QWidget* parent, const QStringList& headings, const std::vector<int>& widths) {
+  auto* tree = new QTreeWidget(parent);
+  tree->setGeometry(20, 104, 762, 326);
+  tree->setHeaderLabels(headings);
+  for (std::size_t i = 0; i < widths.size(); ++i) tree->setColumnWidth(static_cast<int>(i), widths[i]);
+  tree->setRootIsDecorated(true);
+  tree->setUniformRowHeights(true);
+  tree->setSelectionMode(QAbstractItemView::SingleSelection);
+  return tree;
+}
+}  // namespace
+
+ProfileReviewSheet* ProfileReviewSheet::Load(AppContext& context, SessionHost& session, QWidget* window) {
+  const QString folder = context.exportFolder.isEmpty() ? QDir::homePath() : context.exportFolder;
+  const QString path =
+      context.AskOpenFile(window, folder, context.Text("STR_PROFILE_FILTER", "Settings files (*.ini)"));
+  if (path.isEmpty()) return nullptr;
+  context.exportFolder = QFileInfo(path).absolutePath();
+  return Open(context, session, window, path);
+}
+
+ProfileReviewSheet* ProfileReviewSheet::Open(AppContext& context, SessionHost& session, QWidget* window,
+                                             const QString& path) {
+  const std::string name = ToUtf8(path);
+  auto profile = ReadProfile(name);
+  if (!profile) {
+    context.ShowError(window, FillIn(context.Text("STR_PROFILE_CANTLOAD", "Cannot load %1:\n%2"),
+                                     {path, ErrorText(context, profile.failure())}));
+    return nullptr;
+  }
+  // Every value is checked as its page would check it before anything can be sent.
+  auto values = PrepareProfile(*profile, ValueRules{context.CodePage(), true, true}, name);
+  if (!values) {
+    const Error& e = values.failure();
+    QString why = ErrorText(context, e);
+    if (const ProfileLine* line = profile->Find(e.field); line && e.kind != MessageKind::None)
+      why = FillIn(context.Text("STR_PROFILE_ATLINE", "Line %1: %2"), {QString::number(line->line), why});
+    context.ShowError(window, FillIn(context.Text("STR_PROFILE_REFUSED",
+                                                  "%1 holds a value its page would refuse; nothing was sent.\n\n%2"),
+                                     {path, why}));
+    return nullptr;
+  }
+  const QString imei = context.FromDevice(context.Imei());
+  if (profile->hasImei && FromUtf8(profile->imei) != imei &&
+      !context.AskYesNo(window,
+                        FillIn(context.Text("STR_PROFILE_OTHERIMEI",
+                                            "%1 was saved from the tracker with IMEI %2, not from this one (%3). "
+                                            "Load it anyway?"),
+                               {QFileInfo(path).fileName(), FromUtf8(profile->imei), imei}),
+                        true))
+    return nullptr;
+  if (auto plan = PlanProfile(context.Settings().Snapshot(), *values); !plan) {
+    context.ShowFailure(window, plan.failure());
+    return nullptr;
+  }
+  return new ProfileReviewSheet(context, session, path, std::move(*profile), std::move(*values));
+}
+
+ProfileReviewSheet::ProfileReviewSheet(AppContext& context, SessionHost& session, const QString& path,
+                                       Profile profile, PreparedProfile values)
+    : SkinnedDialog(context, nullptr, kSheetSize, skin::kReviewBackground, skin::kLoadIcon),
+      session_(session),
+      path_(path),
+      profile_(std::move(profile)),
+      values_(std::move(values)),
+      task_(this, [this](const Error& failure) { context_.ShowFailure(this, failure); }) {
+  CreateControls();
+  ShowDifferences();
+  ShowEach(false);
+  connect(&session_, &SessionHost::changed, this, &ProfileReviewSheet::OnSession);
+  // While trackers are being set up, Cancel is Stop.
+  connect(CancelButton(), &QAbstractButton::clicked, this, [this] {
+    if (looping_) Stop();
+  });
+}
+
+void ProfileReviewSheet::CreateControls() {
+  SetTitle(context_.Text("STR_PROFILE_LOADTITLE", "Load from file"));
+  fileLine_ = AddLabel(kFileLine, QRect(20, 52, 762, 24), QString());
+  fileLine_->SetLabelText(fileLine_->fontMetrics().elidedText(
+      FillIn(context_.Text("STR_PROFILE_FILE", "File: %1"), {QDir::toNativeSeparators(path_)}), Qt::ElideMiddle,
+      fileLine_->width()));
+  stateLine_ = AddLabel(kStateLine, QRect(20, 76, 762, 26), QString());
+  stateLine_->SetAccessibleRole(QAccessible::StatusBar);
+
+  differences_ = MakeTree(this,
+                          {context_.Text("STR_PROFILE_COLFIELD", "Setting"),
+                           context_.Text("STR_PROFILE_COLTRACKER", "On the tracker"),
+                           context_.Text("STR_PROFILE_COLFILE", "In the file")},
+                          {330, 210, 210});
+  differences_->setAccessibleName(context_.Text("STR_PROFILE_DIFFERENCES", "Differences, by page"));
+  done_ = MakeTree(this,
+                   {context_.Text("STR_PROFILE_COLIMEI", "IMEI"), context_.Text("STR_PROFILE_COLNAME", "Name"),
+                    context_.Text("STR_PROFILE_COLRESULT", "Result")},
+                   {170, 150, 420});
+  done_->setRootIsDecorated(false);
+  done_->setAccessibleName(context_.Text("STR_PROFILE_DONELIST", "Trackers set up"));
+  done_->hide();
+
+  each_ = new QCheckBox(context_.Text("STR_PROFILE_EACH", "For each tracker plugged in"), this);
+  each_->move(20, 438);
+  each_->adjustSize();  // a click beside its text must not toggle it
+  connect(each_, &QCheckBox::toggled, this, &ProfileReviewSheet::ShowEach);
+  passwordLabel_ = AddLabel(kPasswordLabel, QRect(40, 470, 190, 26),
+                            context_.Text("STR_PROFILE_PASSWORD", "The trackers' password:"));
+  password_ = new QLineEdit(this);
+  password_->setGeometry(235, 470, 200, 26);
+  password_->setAccessibleName(PlainCaption(passwordLabel_->text()));
+  reveal_ = AddRevealBox(QRect(450, 470, 200, 26), {password_});
+  reportLabel_ = AddLabel(kReportLabel, QRect(40, 504, 190, 26), context_.Text("STR_PROFILE_REPORT", "Report file:"));
+  report_ = new QLineEdit(QDir::toNativeSeparators(QDir::home().filePath(QStringLiteral("zd573-report.csv"))), this);
+  report_->setGeometry(235, 504, 420, 26);
+  report_->setAccessibleName(PlainCaption(reportLabel_->text()));
+  choose_ = skin::MakeButton(this, skin::kTextButtonNormal, skin::kTextButtonPressed, QRect(668, 506, 105, 21));
+  choose_->SetCaption(context_.Text("STR_PROFILE_CHOOSE", "Choose…"));
+  choose_->SetCaptionPointSize(9);
+  choose_->SetSpokenName(context_.Text("STR_PROFILE_CHOOSEREPORT", "Choose the report file"));
+  connect(choose_, &QAbstractButton::clicked, this, &ProfileReviewSheet::ChooseReport);
+
+  progress_ = AddLabel(kProgressLine, QRect(200, kSheetSize.height() - 45, 400, 24), QString());
+  progress_->setAlignment(Qt::AlignCenter);
+  progress_->SetAccessibleRole(QAccessible::StatusBar);
+  ConfirmCaption()->SetLabelText(context_.Text("STR_GLOBAL_APPLY", "Apply"));
+  CancelCaption()->SetLabelText(context_.Text("STR_GLOBAL_CANCEL", "Cancel"));
+}
+
+QTreeWidgetItem* ProfileReviewSheet::PageItem(Page page) const {
+  for (int i = 0; i < differences_->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = differences_->topLevelItem(i);
+    if (item->data(0, Qt::UserRole).toInt() == static_cast<int>(page)) return item;
+  }
+  return nullptr;
+}
+
+void ProfileReviewSheet::ShowDifferences() {
+  // A page the user unchecked stays unchecked when the list is shown again.
+  std::set<int> unchecked;
+  for (int i = 0; i < differences_->topLevelItemCount(); ++i)
+    if (differences_->topLevelItem(i)->checkState(0) != Qt::Checked)
+      unchecked.insert(differences_->topLevelItem(i)->data(0, Qt::UserRole).toInt());
+  differences_->clear();
+  auto plan = PlanProfile(context_.Settings().Snapshot(), values_);
+  if (!plan) {
+    stateLine_->SetLabelText(ErrorText(context_, plan.failure()));
+    return;
+  }
+  for (const PageChange& change : plan->pages) {
+    auto* group = new QTreeWidgetItem(differences_, {PageTitle(context_, change.page)});
+    const int id = static_cast<int>(change.page);
+    group->setData(0, Qt::UserRole, id);
+    group->setFlags(group->flags() | Qt::ItemIsUserCheckable);
+    // A new password is sent only when asked for.
+    const bool off = change.page == Page::Password || unchecked.count(id);
+    group->setCheckState(0, off ? Qt::Unchecked : Qt::Checked);
+    for (const KeyChange& k : change.keys)
+      new QTreeWidgetItem(group, {FieldName(context_, k.key), Shown(context_, k.key, k.tracker),
+                                  Shown(context_, k.key, k.file)});
+  }
+  differences_->expandAll();
+  if (differences_->topLevelItemCount() > 0) differences_->setCurrentItem(differences_->topLevelItem(0));
+  const QString name = FromUtf8(context_.deviceUserName);
+  stateLine_->SetLabelText(plan->Empty() ? context_.Text("STR_PROFILE_SAME",
+                                                         "The tracker already holds every value of this file.")
+                                         : FillIn(context_.Text("STR_PROFILE_TRACKER",
+                                                                "What the file changes on %1 (IMEI %2):"),
+                                                  {name, context_.FromDevice(context_.Imei())}));
+}
+
+PreparedProfile ProfileReviewSheet::Chosen() const {
+  PreparedProfile chosen;
+  for (const auto& value : values_) {
+    const std::optional<Page> page = PageOfKey(value.first);
+    const QTreeWidgetItem* item = page ? PageItem(*page) : nullptr;
+    // An unchecked page is left alone; so is the password unless its line is checked.
+    if (item ? item->checkState(0) != Qt::Checked : page == Page::Password) continue;
+    chosen.push_back(value);
+  }
+  return chosen;
+}
+
+void ProfileReviewSheet::ShowEach(bool on) {
+  for (QWidget* w : std::initializer_list<QWidget*>{passwordLabel_, password_, reveal_, reportLabel_, report_, choose_})
+    w->setVisible(on);
+  // The password asked for is the trackers': with no password on them it stays empty.
+  if (on) password_->setFocus(Qt::TabFocusReason);
+}
+
+void ProfileReviewSheet::ChooseReport() {
+  const QString chosen = context_.AskSaveFile(this, QFileInfo(report_->text()).absolutePath(),
+                                              context_.Text("STR_PROFILE_REPORTFILTER", "CSV files (*.csv)"),
+                                              QStringLiteral("csv"));
+  if (!chosen.isEmpty()) report_->setText(QDir::toNativeSeparators(chosen));
+}
+
+void ProfileReviewSheet::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && looping_) {
+    event->accept();
+    Stop();
+    return;
+  }
+  SkinnedDialog::keyPressEvent(event);
+}
+
+void ProfileReviewSheet::Apply() {
+  if (task_.Running() || looping_) return;
+  if (SetsEmptyPassword(Chosen()) &&
+      !context_.AskYesNo(this,
+                         context_.Text("STR_PROFILE_EMPTYPASSWORD",
+                                       "The file sets an empty password: anyone who plugs the tracker in could read "
+                                       "and change its settings. Send it?"),
+                         true))
+    return;
+  if (each_->isChecked()) {
+    StartLoop();
+    return;
+  }
+  WriteTracker([this](const ProfileWriteResult& result, const QString& words) {
+    progress_->SetLabelText(words);
+    context_.ShowMessage(this, words, result.Verified() ? MessageIcon::Information : MessageIcon::Error);
+    ShowDifferences();
+  });
+}
+
+void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResult&, const QString&)> done) {
+  auto plan = PlanProfile(context_.Settings().Snapshot(), Chosen());
+  if (!plan) {
+    ProfileWriteResult refused;
+    refused.status = plan.failure();
+    done(refused, ErrorText(context_, plan.failure()));
+    return;
+  }
+  if (plan->Empty()) {
+    done(ProfileWriteResult{}, context_.Text("STR_PROFILE_NOTHING", "Nothing to write: the tracker holds these values."));
+    return;
+  }
+  const std::vector<Page> pages = plan->Pages();
+  const DeviceValues target = plan->target;
+  const std::string port = context_.portName;
+  const std::chrono::milliseconds pause = context_.durations.setSentencePause;
+  const std::chrono::milliseconds readLimit = context_.durations.fullReadStall;
+  DeviceSettings* settings = &context_.Settings();
+  const QString writing = context_.Text("STR_GLOBAL_WRITING", "Writing %d of %d");
+  progress_->SetLabelText(QString());
+  QPointer<CLabel> line = progress_;
+  task_.Run(
+      [=](std::stop_token stop, const BackgroundTask::Relay& relay) {
+        auto opened = OpenComPort(port);
+        if (!opened) {
+          ProfileWriteResult failed;
+          failed.status = opened.failure();
+          return failed;
+        }
+        const auto progress = [relay, line, writing](int written, int total) {
+          relay.Post([line, writing, written, total] {
+            const std::string text = settings::FormatWithNumber(
+                settings::FormatWithNumber(ToUtf8(writing), written), total);
+            if (line) line->SetLabelText(FromUtf8(text));
+          });
+        };
+        return WriteProfilePages(**opened, *settings, target, pages, WriteOptions{pause, progress, stop}, readLimit);
+      },
+      [this, pages, target, done = std::move(done)](ProfileWriteResult result) {
+        if (std::any_of(result.written.begin(), result.written.end(), PageSendsText))
+          context_.RememberTrackerEncoding();
+        done(result, Outcome(result, target, pages.size()));
+      });
+}
+
+QString ProfileReviewSheet::Outcome(const ProfileWriteResult& result, const DeviceValues& sent,
+                                    std::size_t pages) const {
+  const QString written = PageTitles(context_, result.written);
+  if (!result.status) {
+    const QString why = ErrorText(context_, result.status.failure());
+    if (result.written.size() == pages)
+      return FillIn(context_.Text("STR_PROFILE_READBACKFAILED", "Written (%1), but reading it back failed: %2"),
+                    {written, why});
+    if (result.written.empty()) return why;
+    return why + QLatin1Char('\n') +
+           FillIn(context_.Text("STR_PROFILE_WRITTENBEFORE", "Written before that: %1"), {written});
+  }
+  if (!result.untaken.empty()) {
+    QStringList fields;
+    for (const std::string& k : result.untaken)
+      fields << FillIn(context_.Text("STR_PROFILE_UNTAKENFIELD", "%1 (sent %2, it holds %3)"),
+                       {FieldName(context_, k), Shown(context_, k, sent.Format(k)),
+                        Shown(context_, k, result.readBack.Format(k))});
+    return FillIn(context_.Text("STR_PROFILE_UNTAKEN", "Written (%1), but the tracker did not take: %2"),
+                  {written, fields.join(QStringLiteral("; "))});
+  }
+  return FillIn(context_.Text("STR_PROFILE_VERIFIED", "Written and verified: %1"), {written});
+}
+
+void ProfileReviewSheet::SetState(const QString& text) {
+  stateLine_->SetLabelText(text);
+  progress_->SetLabelText(QString());
+}
+
+void ProfileReviewSheet::StartLoop() {
+  const QString path = report_->text().trimmed();
+  if (path.isEmpty()) {
+    context_.ShowError(this, context_.Text("STR_PROFILE_NOREPORT", "Name the report file first."));
+    report_->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  if (Status s = reportFile_.Open(ToUtf8(QDir::fromNativeSeparators(path))); !s) {
+    context_.ShowError(this, FillIn(context_.Text("STR_PROFILE_CANTWRITE", "Cannot write %1: %2"),
+                                    {path, ErrorText(context_, s.failure())}));
+    return;
+  }
+  password_typed_ = ToUtf8(password_->text());
+  looping_ = true;
+  differences_->hide();
+  done_->show();
+  for (QWidget* w : std::initializer_list<QWidget*>{each_, password_, reveal_, report_, choose_}) w->setEnabled(false);
+  ConfirmButton()->hide();
+  ConfirmCaption()->hide();
+  CancelCaption()->SetLabelText(context_.Text("STR_PROFILE_STOP", "Stop"));
+  CancelButton()->SetSpokenName(CancelCaption()->text());
+  CancelButton()->setFocus(Qt::OtherFocusReason);
+  const Session& session = session_.Get();
+  if (session.State() == SessionState::Ready) {
+    // The tracker logged in now is the first.
+    step_ = Step::Reading;
+    SetUpTracker();
+  } else if (session.CanLogin()) {
+    step_ = Step::Waiting;
+    OnSession(SessionNotice{SessionNotice::Kind::Entered, SessionState::Identified});
+  } else {
+    step_ = Step::Waiting;
+    SetState(context_.Text("STR_PROFILE_WAITING", "Waiting for a tracker: plug in the next one."));
+  }
+}
+
+void ProfileReviewSheet::OnSession(const SessionNotice& notice) {
+  if (!looping_ || notice.kind != SessionNotice::Kind::Entered) return;
+  Session& session = session_.Get();
+  switch (notice.state) {
+    case SessionState::Identified:
+      if (step_ != Step::Waiting || !session.CanLogin()) return;
+      step_ = Step::Reading;
+      imei_ = ToUtf8(context_.FromDevice(context_.Imei()));
+      SetState(FillIn(context_.Text("STR_PROFILE_WORKING", "Setting up the tracker %1…"), {FromUtf8(imei_)}));
+      session.Login(session.AsksPassword() ? password_typed_ : std::string());
+      return;
+    case SessionState::Ready:
+      if (step_ == Step::Reading) SetUpTracker();
+      return;
+    case SessionState::Failed:
+      if (step_ != Step::Reading) return;
+      Report(false, 0,
+             notice.reason == SessionReason::WrongPassword ? context_.Text("STR_MAINPAGE_DEVICE7", "Password Error")
+             : notice.error ? ErrorText(context_, *notice.error)
+                            : context_.Text("STR_MAINPAGE_DEVICE5", "Read Setting  Failure"));
+      step_ = Step::Unplug;
+      SetState(context_.Text("STR_PROFILE_UNPLUG", "Unplug it and plug in the next tracker."));
+      return;
+    case SessionState::Gone:
+    case SessionState::Searching:
+      // A write under way fails on its own and is reported then.
+      if (step_ == Step::Writing) return;
+      if (step_ == Step::Reading)
+        Report(false, 0, context_.Text("STR_PROFILE_UNPLUGGED", "Unplugged before it was set up"));
+      step_ = Step::Waiting;
+      SetState(context_.Text("STR_PROFILE_WAITING", "Waiting for a tracker: plug in the next one."));
+      return;
+    case SessionState::LoggingIn:
+    case SessionState::Reading: return;
+  }
+}
+
+void ProfileReviewSheet::SetUpTracker() {
+  imei_ = ToUtf8(context_.FromDevice(context_.Imei()));
+  step_ = Step::Writing;
+  SetState(FillIn(context_.Text("STR_PROFILE_WORKING", "Setting up the tracker %1…"), {FromUtf8(imei_)}));
+  WriteTracker([this](const ProfileWriteResult& result, const QString& words) {
+    Report(result.Verified(), static_cast<int>(result.written.size()), words);
+    // Still there: it has to go before the next one is taken.
+    const bool present = session_.Get().State() == SessionState::Ready;
+    step_ = present ? Step::Unplug : Step::Waiting;
+    SetState(present ? context_.Text("STR_PROFILE_UNPLUG", "Unplug it and plug in the next tracker.")
+                     : context_.Text("STR_PROFILE_WAITING", "Waiting for a tracker: plug in the next one."));
+  });
+}
+
+void ProfileReviewSheet::Report(bool ok, int pages, const QString& reason) {
+  ++trackers_;
+  failed_ += ok ? 0 : 1;
+  const QString name = FromUtf8(context_.deviceUserName);
+  const QString result = FillIn(ok ? context_.Text("STR_PROFILE_DONE", "Done: %1")
+                                   : context_.Text("STR_PROFILE_FAILED", "Failed: %1"),
+                                {QString(reason).replace(QLatin1Char('\n'), QLatin1Char(' '))});
+  auto* item = new QTreeWidgetItem(done_, {FromUtf8(imei_), name, result});
+  item->setToolTip(2, result);
+  done_->setCurrentItem(item);
+  done_->scrollToItem(item);
+  const ProvisionRow row{imei_, context_.deviceUserName, pages, ok, ToUtf8(reason)};
+  if (Status s = reportFile_.Append(row, std::time(nullptr)); !s)
+    context_.ShowError(this, FillIn(context_.Text("STR_PROFILE_CANTWRITE", "Cannot write %1: %2"),
+                                    {report_->text(), ErrorText(context_, s.failure())}));
+}
+
+void ProfileReviewSheet::Stop() {
+  if (!looping_) return;
+  if (task_.Running()) {
+    task_.Stop();
+    Report(false, 0, context_.Text("STR_PROFILE_STOPPED", "Stopped before it was finished"));
+  }
+  looping_ = false;
+  context_.ShowMessage(this,
+                       FillIn(context_.Text("STR_PROFILE_SUMMARY", "%1 trackers set up, %2 failed. The report is %3"),
+                              {QString::number(trackers_), QString::number(failed_), report_->text()}),
+                       failed_ ? MessageIcon::Warning : MessageIcon::Information);
+  accept();
+}
+
+}  // namespace zd573

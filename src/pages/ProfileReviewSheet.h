@@ -1,0 +1,112 @@
+#pragma once
+// "Load from file…": the file's differences from the logged-in tracker,
+// grouped by page with a check box each (the password's unchecked), and
+// Apply, which writes the checked pages that differ, reads them back and
+// says what the tracker took. With "For each tracker plugged in" it becomes
+// the provisioning loop: the password typed once, every tracker plugged in
+// logged in, read, written and checked, one report row and one list line each.
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/profile.h"
+#include "device/profile_writer.h"
+#include "device/session.h"
+#include "frame/BackgroundTask.h"
+#include "frame/SkinnedDialog.h"
+
+class QCheckBox;
+class QLineEdit;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace zd573 {
+
+class SessionHost;
+
+class ProfileReviewSheet : public SkinnedDialog {
+  Q_OBJECT
+
+ public:
+  // Asks for a file, then Open.
+  static ProfileReviewSheet* Load(AppContext& context, SessionHost& session, QWidget* window);
+  // Reads and checks `path` against the logged-in tracker: a file that cannot
+  // be read, a value a page would refuse (named, with its line) or another
+  // tracker's file the user does not want is said, and no sheet is made.
+  static ProfileReviewSheet* Open(AppContext& context, SessionHost& session, QWidget* window, const QString& path);
+
+  QTreeWidget* Differences() const { return differences_; }
+  // The check box of a page's group, or none when the page does not differ.
+  QTreeWidgetItem* PageItem(Page page) const;
+  QCheckBox* EachTracker() const { return each_; }
+  QLineEdit* PasswordEdit() const { return password_; }
+  QLineEdit* ReportEdit() const { return report_; }
+  QTreeWidget* TrackersDone() const { return done_; }
+  CLabel* ProgressLine() const { return progress_; }
+  CLabel* StateLine() const { return stateLine_; }
+  bool Looping() const { return looping_; }
+  bool Busy() const override { return task_.Running() || looping_; }
+  bool SpansTrackers() const override { return looping_; }
+
+  // Apply, or the start of the loop.
+  void Apply();
+  // Ends the loop: work under way is stopped and reported, the sheet closes.
+  void Stop();
+
+ protected:
+  void OnConfirm() override { Apply(); }
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  ProfileReviewSheet(AppContext& context, SessionHost& session, const QString& path, Profile profile,
+                     PreparedProfile values);
+  void CreateControls();
+  // The differences with the tracker's record, grouped by page.
+  void ShowDifferences();
+  // The file's values of the pages the user left checked.
+  PreparedProfile Chosen() const;
+  // Writes what differs to the tracker the session holds; `done` gets the outcome's words.
+  void WriteTracker(std::function<void(const ProfileWriteResult&, const QString&)> done);
+  // What became of a write of `pages` pages, in words.
+  QString Outcome(const ProfileWriteResult& result, const DeviceValues& sent, std::size_t pages) const;
+  void ShowEach(bool on);
+  void ChooseReport();
+  void StartLoop();
+  void OnSession(const SessionNotice& notice);
+  void SetUpTracker();
+  void Report(bool ok, int pages, const QString& reason);
+  void SetState(const QString& text);
+
+  enum class Step { Waiting, Reading, Writing, Unplug };
+
+  SessionHost& session_;
+  QString path_;
+  Profile profile_;
+  PreparedProfile values_;
+  BackgroundTask task_;
+  bool looping_ = false;
+  Step step_ = Step::Waiting;
+  std::string password_typed_;
+  std::string imei_;  // of the tracker being set up
+  ProvisionReport reportFile_;
+  int trackers_ = 0;
+  int failed_ = 0;
+
+  CLabel* fileLine_ = nullptr;
+  CLabel* stateLine_ = nullptr;
+  QTreeWidget* differences_ = nullptr;
+  QTreeWidget* done_ = nullptr;
+  QCheckBox* each_ = nullptr;
+  CLabel* passwordLabel_ = nullptr;
+  QLineEdit* password_ = nullptr;
+  QCheckBox* reveal_ = nullptr;
+  CLabel* reportLabel_ = nullptr;
+  QLineEdit* report_ = nullptr;
+  CGdipButton* choose_ = nullptr;
+  CLabel* progress_ = nullptr;
+};
+
+}  // namespace zd573

@@ -1,0 +1,99 @@
+#include "pages/SaveProfileSheet.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRadioButton>
+
+#include <algorithm>
+
+#include "controls/CLabel.h"
+#include "device/profile.h"
+#include "frame/Messages.h"
+#include "frame/Skin.h"
+#include "frame/TextConversion.h"
+#include "logger/log_export.h"
+#include "logger/replacing_file.h"
+
+namespace zd573 {
+
+namespace {
+constexpr int kWhatLabel = 1120;
+constexpr int kEverythingNote = 1121;
+constexpr int kSharedNote = 1122;
+}  // namespace
+
+SaveProfileSheet::SaveProfileSheet(AppContext& context, QWidget* mainWindow)
+    : SkinnedDialog(context, mainWindow, QSize(450, 360), skin::kSetupBackground, skin::kSaveIcon) {
+  SetTitle(context_.Text("STR_PROFILE_SAVETITLE", "Save to file"));
+  AddLabel(kWhatLabel, QRect(28, 60, 400, 26), context_.Text("STR_PROFILE_SAVEWHAT", "What to save:"));
+  const auto choice = [this](int y, std::string_view key, std::string_view english, int noteId,
+                             std::string_view noteKey, std::string_view noteEnglish) {
+    auto* radio = new QRadioButton(context_.Text(key, english), this);
+    radio->move(28, y);
+    radio->adjustSize();
+    CLabel* note = AddLabel(noteId, QRect(52, y + 26, 372, 44), context_.Text(noteKey, noteEnglish));
+    note->setWordWrap(true);
+    note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    note->SetForeground(skin::kHintColour);
+    // Said with the choice, as it is read.
+    radio->setAccessibleDescription(note->text());
+    return radio;
+  };
+  shared_ = choice(94, "STR_PROFILE_SAVESHARED", "The shared settings: a profile for other trackers", kSharedNote,
+                   "STR_PROFILE_SAVESHAREDNOTE",
+                   "Without the IMEI, the password, the SIM PIN and the tracker's own phone number.");
+  everything_ = choice(172, "STR_PROFILE_SAVEALL", "Everything: a backup of this tracker", kEverythingNote,
+                       "STR_PROFILE_SAVEALLNOTE",
+                       "With its IMEI, password, SIM PIN and phone number. Only you can read the file.");
+  // Nothing secret leaves with the file unless asked for.
+  shared_->setChecked(true);
+  ConfirmCaption()->SetLabelText(context_.Text("STR_PROFILE_SAVEBUTTON", "Save"));
+  CancelCaption()->SetLabelText(context_.Text("STR_GLOBAL_CANCEL", "Cancel"));
+}
+
+std::vector<std::string_view> SaveProfileSheet::KeysToSave(bool everything) {
+  std::vector<std::string_view> keys;
+  for (const KeyInfo& k : AllKeys())
+    if (everything || (PageOfKey(k.key) && !IsPerUnitKey(k.key))) keys.push_back(k.key);
+  return keys;
+}
+
+void SaveProfileSheet::OnConfirm() {
+  const QString folder = context_.exportFolder.isEmpty() ? QDir::homePath() : context_.exportFolder;
+  const QString path = context_.AskSaveFile(this, folder, context_.Text("STR_PROFILE_FILTER", "Settings files (*.ini)"),
+                                            QStringLiteral("ini"));
+  if (path.isEmpty()) return;
+  context_.exportFolder = QFileInfo(path).absolutePath();
+  if (SaveTo(path)) accept();
+}
+
+bool SaveProfileSheet::SaveTo(const QString& path) {
+  const auto refuse = [&](const QString& reason) {
+    context_.ShowError(this, FillIn(context_.Text("STR_PROFILE_CANTWRITE", "Cannot write %1: %2"), {path, reason}));
+    return false;
+  };
+  const std::string target = ToUtf8(path);
+  if (Status s = logger::CheckExportTarget(target); !s) return refuse(SystemWords(context_, s.failure().detail));
+  if (logger::IsReadOnlyFile(target) &&
+      !context_.AskYesNo(this, FillIn(context_.Text("STR_PROFILE_REPLACEREADONLY", "%1 is read-only. Replace it?"),
+                                      {path}),
+                         true))
+    return false;
+  const std::vector<std::string_view> keys = KeysToSave(everything_->isChecked());
+  // A file holding the password or the SIM PIN is its owner's alone; a failure keeps an older file whole.
+  const bool secret = std::any_of(keys.begin(), keys.end(), [](std::string_view k) { return IsSecretKey(k); });
+  std::vector<std::string> notes;
+  const std::string text = FormatProfile(context_.Settings().Snapshot(), keys, context_.CodePage(), &notes);
+  logger::ReplacingFile out;
+  if (!out.Open(target, secret) || !out.Write(text.data(), text.size()) || !out.Commit())
+    return refuse(SystemWords(context_, out.Reason()));
+  QString said = FillIn(context_.Text("STR_PROFILE_SAVED", "%1 settings saved to %2"),
+                        {QString::number(keys.size()), QDir::toNativeSeparators(path)});
+  if (!notes.empty())
+    said += QStringLiteral("\n\n") + context_.Text("STR_PROFILE_LINEBREAKS",
+                                                   "A line break cannot be kept in the file: it was saved as a blank.");
+  context_.ShowMessage(this, said, MessageIcon::Information);
+  return true;
+}
+
+}  // namespace zd573

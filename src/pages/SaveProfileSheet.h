@@ -1,0 +1,37 @@
+#pragma once
+// "Save to file…": everything the tracker holds (a backup, readable by its
+// owner only) or the settings trackers share (a profile, without the IMEI,
+// password, SIM PIN and own number), written whole or not at all.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frame/SkinnedDialog.h"
+
+class QRadioButton;
+
+namespace zd573 {
+
+class SaveProfileSheet : public SkinnedDialog {
+  Q_OBJECT
+
+ public:
+  SaveProfileSheet(AppContext& context, QWidget* mainWindow);
+
+  QRadioButton* EverythingChoice() const { return everything_; }
+  QRadioButton* SharedChoice() const { return shared_; }
+  // Writes the chosen keys to `path`; false, having said why, when it could not.
+  bool SaveTo(const QString& path);
+  // The keys a backup (everything) or a profile (shared) keeps.
+  static std::vector<std::string_view> KeysToSave(bool everything);
+
+ protected:
+  // Asks where, then saves; the sheet stays open when the file could not be written.
+  void OnConfirm() override;
+
+ private:
+  QRadioButton* everything_ = nullptr;
+  QRadioButton* shared_ = nullptr;
+};
+
+}  // namespace zd573

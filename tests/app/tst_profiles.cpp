@@ -1,0 +1,207 @@
+// Settings files in the window, against the simulated tracker: saving a
+// backup or a profile, loading one, its review, Apply and the check after
+// it, and setting up trackers one after another.
+#include "qt_warnings.h"
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "app/CZD573_UtilityDlg.h"
+#include "app/ProfileMenu.h"
+#include "controls/CGdipButton.h"
+#include "frame/Messages.h"
+#include "page_test_support.h"
+#include "pages/LoginPage.h"
+#include "pages/ProfileReviewSheet.h"
+#include "pages/SaveProfileSheet.h"
+
+using namespace zd573;
+using namespace zd573::test;
+using Dlg = CZD573_UtilityDlg;
+
+namespace {
+
+constexpr int kWait = 30000;
+
+std::unique_ptr<Dlg> LoggedIn(ShellEnv& env) {
+  auto w = std::make_unique<Dlg>(env.Context());
+  w->WatchDeviceDirectory(QString::fromStdString(env.Tree().DevRoot().string()));
+  w->show();
+  [&] {
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    QVERIFY(!w->Files()->LoadButton()->isVisible());
+    QTest::mouseClick(w->Button(Dlg::kLoginButton), Qt::LeftButton);
+    auto* login = qobject_cast<LoginPage*>(w->OpenSheet());
+    QVERIFY(login);
+    login->PasswordEdit()->setText(QStringLiteral("4071"));
+    QTest::mouseClick(login->ConfirmButton(), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadCorrect), kWait);
+  }();
+  return w;
+}
+
+// Loads `text` as a settings file through the menu's button.
+ProfileReviewSheet* LoadFile(ShellEnv& env, Dlg& w, const QByteArray& text) {
+  env.WriteFile(QStringLiteral("load.ini"), text);
+  env.Context().notifier.openFile = [&env](QWidget*, const QString&, const QString&) {
+    return env.Path(QStringLiteral("load.ini"));
+  };
+  QTest::mouseClick(w.Files()->LoadButton(), Qt::LeftButton);
+  return qobject_cast<ProfileReviewSheet*>(w.OpenSheet());
+}
+
+std::vector<std::string> SentKeys(const std::vector<sim::JournalEntry>& sets) {
+  std::vector<std::string> keys;
+  for (const auto& s : sets)
+    for (const std::string& k : SentenceKeys(Sentence{s.bytes})) keys.push_back(k);
+  return keys;
+}
+
+}  // namespace
+
+class TestProfiles : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { zd573::test::FailOnQtWarnings(); }
+
+  // A profile leaves the tracker's own values out and may be shared; a
+  // backup keeps them and is its owner's alone.
+  void savesWhatWasChosen_data() {
+    QTest::addColumn<bool>("everything");
+    QTest::newRow("shared settings") << false;
+    QTest::newRow("everything") << true;
+  }
+  void savesWhatWasChosen() {
+    QFETCH(bool, everything);
+    ShellEnv env;
+    env.StartTracker();
+    auto w = LoggedIn(env);
+    const QString path = env.Path(QStringLiteral("saved.ini"));
+    env.Context().notifier.saveFile = [&](QWidget*, const QString&, const QString&, const QString&) { return path; };
+    QTest::mouseClick(w->Files()->SaveButton(), Qt::LeftButton);
+    auto* sheet = qobject_cast<SaveProfileSheet*>(w->OpenSheet());
+    QVERIFY(sheet);
+    QVERIFY(sheet->SharedChoice()->isChecked());
+    if (everything) QTest::mouseClick(sheet->EverythingChoice(), Qt::LeftButton);
+    QTest::mouseClick(sheet->ConfirmButton(), Qt::LeftButton);
+    QTRY_VERIFY(!w->OpenSheet());
+    const QByteArray text = env.ReadFile(QStringLiteral("saved.ini"));
+    QVERIFY(text.startsWith("[DEVICE]"));
+    QVERIFY(text.contains("\nD1="));
+    for (const char* own : {"\nOU=", "\nB0=", "\nB1=", "IMEI="}) QCOMPARE(text.contains(own), everything);
+    const QFile::Permissions others = QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther;
+    QCOMPARE(bool(QFile::permissions(path) & others), !everything);
+    QVERIFY(env.messages.back().text.contains(QStringLiteral("saved to")));
+  }
+
+  // The review shows each differing page with its fields named as the page
+  // names them; Apply writes the checked pages only, then checks them.
+  void loadReviewApplyVerified() {
+    ShellEnv env;
+    sim::Simulator* tracker = env.StartTracker();
+    auto w = LoggedIn(env);
+    const QByteArray same = "F5=" + QByteArray::fromStdString(tracker->Value("F5")) + "\n";
+    ProfileReviewSheet* sheet =
+        LoadFile(env, *w, "[DEVICE]\nD1=care.apn\n" + same + "Va=Care desk\nOU=9999\n");
+    QVERIFY(sheet);
+    QTreeWidgetItem* gprs = sheet->PageItem(Page::Gprs);
+    QVERIFY(gprs && sheet->PageItem(Page::Contacts));
+    QVERIFY(!sheet->PageItem(Page::Info));  // F5 is as the tracker has it
+    QCOMPARE(sheet->PageItem(Page::Password)->checkState(0), Qt::Unchecked);
+    QCOMPARE(gprs->checkState(0), Qt::Checked);
+    QCOMPARE(gprs->childCount(), 1);
+    QCOMPARE(gprs->child(0)->text(0), FieldName(env.Context(), "D1"));
+    QCOMPARE(gprs->child(0)->text(1), QString::fromStdString(tracker->Value("D1")));
+    QCOMPARE(gprs->child(0)->text(2), QStringLiteral("care.apn"));
+    QCOMPARE(sheet->PageItem(Page::Password)->child(0)->text(2), QStringLiteral("(hidden)"));
+    SaveScreen(w.get(), QStringLiteral("profile-review-English"));
+
+    const std::size_t from = tracker->Journal().size();
+    QTest::mouseClick(sheet->ConfirmButton(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!sheet->Busy(), kWait);
+    const std::vector<std::string> keys = SentKeys(SetSentences(*tracker, from));
+    QVERIFY(!keys.empty());
+    for (const std::string& k : keys) {
+      const std::optional<Page> page = PageOfKey(k);
+      QVERIFY2(page == Page::Gprs || page == Page::Contacts, k.c_str());
+    }
+    QCOMPARE(tracker->Value("D1"), std::string("care.apn"));
+    QCOMPARE(tracker->Value("Va"), std::string("Care desk"));
+    QCOMPARE(tracker->Value("OU"), std::string("4071"));
+    QVERIFY2(env.messages.back().text.startsWith(QStringLiteral("Written and verified")),
+             qPrintable(env.messages.back().text));
+    // What is left differing is the password, still unchecked.
+    QCOMPARE(sheet->Differences()->topLevelItemCount(), 1);
+    QVERIFY(sheet->PageItem(Page::Password));
+  }
+
+  // A value a page would refuse is named, with its line, and nothing is sent.
+  void refusedValueIsNamedBeforeAnythingIsSent() {
+    ShellEnv env;
+    sim::Simulator* tracker = env.StartTracker();
+    auto w = LoggedIn(env);
+    const std::size_t from = tracker->Journal().size();
+    QVERIFY(!LoadFile(env, *w, "[DEVICE]\nD1=care.apn\nVA=12,34\n"));
+    QVERIFY(!w->OpenSheet());
+    const QString said = env.messages.back().text;
+    QVERIFY2(said.contains(FieldName(env.Context(), "VA")) && said.contains(QStringLiteral("Line 3")), qPrintable(said));
+    QVERIFY(SetSentences(*tracker, from).empty());
+  }
+
+  // "For each tracker plugged in": the logged-in tracker first, then each
+  // one plugged in, logged in with the password typed once; one unplugged
+  // during its read is reported and never taken for the next.
+  void setsUpTrackersInARow() {
+    ShellEnv env;
+    sim::Simulator* first = env.StartTracker();
+    auto w = LoggedIn(env);
+    ProfileReviewSheet* sheet = LoadFile(env, *w, "[DEVICE]\nD1=fleet.apn\n");
+    QVERIFY(sheet);
+    QTest::mouseClick(sheet->EachTracker(), Qt::LeftButton);
+    QVERIFY(sheet->PasswordEdit()->isVisible());
+    sheet->PasswordEdit()->setText(QStringLiteral("4071"));
+    const QString report = env.Path(QStringLiteral("report.csv"));
+    sheet->ReportEdit()->setText(report);
+    QTest::mouseClick(sheet->ConfirmButton(), Qt::LeftButton);
+    QVERIFY(sheet->Looping());
+    QTRY_COMPARE_WITH_TIMEOUT(sheet->TrackersDone()->topLevelItemCount(), 1, kWait);
+    QCOMPARE(first->Value("D1"), std::string("fleet.apn"));
+
+    const auto next = [&](const char* imei) {
+      auto tracker = std::make_unique<sim::Simulator>(ShellEnv::FastOptions());
+      tracker->SetValue("B2", imei);
+      std::string error;
+      if (!tracker->Start(&error)) qWarning("simulator: %s", error.c_str());
+      env.Tree().Unplug("ttyACM0");
+      QTest::qWait(200);
+      [&] { QVERIFY(env.Tree().Plug("ttyACM0", tracker->SlavePath())); }();
+      return tracker;
+    };
+    auto second = next("356895037533228");
+    QTRY_COMPARE_WITH_TIMEOUT(sheet->TrackersDone()->topLevelItemCount(), 2, kWait);
+    QCOMPARE(second->Value("D1"), std::string("fleet.apn"));
+    auto third = next("356895037533236");
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReading), kWait);
+    env.Tree().Unplug("ttyACM0");
+    QTRY_COMPARE_WITH_TIMEOUT(sheet->TrackersDone()->topLevelItemCount(), 3, kWait);
+    QVERIFY(SetSentences(*third).empty());
+    QVERIFY(sheet->isVisible());
+    SaveScreen(w.get(), QStringLiteral("profile-provisioning-English"));
+
+    QTest::mouseClick(sheet->CancelButton(), Qt::LeftButton);  // Stop
+    QTRY_VERIFY(!w->OpenSheet());
+    const QList<QByteArray> rows = env.ReadFile(QStringLiteral("report.csv")).trimmed().split('\n');
+    QCOMPARE(rows.size(), 4);
+    QVERIFY(rows[0].startsWith("time_utc,imei,"));
+    QVERIFY(rows[1].contains(",ok,") && rows[2].contains(",356895037533228,") && rows[2].contains(",ok,"));
+    QVERIFY(rows[3].contains(",356895037533236,") && rows[3].contains(",failed,"));
+    for (const QByteArray& row : rows) QVERIFY(!row.contains("4071"));
+  }
+};
+
+QTEST_MAIN(TestProfiles)
+#include "tst_profiles.moc"
