@@ -3,7 +3,9 @@
 // page and every sheet, in English and Traditional Chinese.
 // Usage: zd573-screens FOLDER (tools/screens.sh writes build/screens/).
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -16,7 +18,9 @@
 #include "demo/DemoTracker.h"
 #include "device/device_port.h"
 #include "frame/AppContext.h"
+#include "app/ProfileMenu.h"
 #include "pages/LoginPage.h"
+#include "pages/ProfileReviewSheet.h"
 #include "settings/paths.h"
 
 using namespace zd573;
@@ -85,6 +89,24 @@ void Walk(AppContext& context, const QString& language) {
   if (SkinnedDialog* sheet = window.OpenSheet()) {
     Save(&window, QStringLiteral("window-sheet-setup-") + language);
     sheet->reject();
+  }
+  window.Files()->OnSave();
+  if (SkinnedDialog* sheet = window.OpenSheet()) {
+    Save(&window, QStringLiteral("window-sheet-save-") + language);
+    sheet->reject();
+  }
+  // A profile that changes two pages and the password.
+  QTemporaryDir files;
+  const QString profile = files.filePath(QStringLiteral("care.ini"));
+  if (QFile f(profile); f.open(QIODevice::WriteOnly))
+    f.write("[DEVICE]\nD1=care.apn\nVa=Care desk\nVb=Night shift\nOU=9999\n");
+  context.notifier.openFile = [profile](QWidget*, const QString&, const QString&) { return profile; };
+  window.Files()->OnLoad();
+  if (auto* review = qobject_cast<ProfileReviewSheet*>(window.OpenSheet())) {
+    Save(&window, QStringLiteral("window-sheet-review-") + language);
+    review->EachTracker()->setChecked(true);
+    Save(&window, QStringLiteral("window-sheet-review-each-") + language);
+    review->reject();
   }
   window.OnLogout();
   Save(&window, QStringLiteral("main-nodevice-") + language);

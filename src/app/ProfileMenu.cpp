@@ -10,8 +10,8 @@ namespace zd573 {
 
 namespace {
 // Under Login, in the menu's left column.
-const QRect kSaveAt(34, 318, 180, 36);
-const QRect kLoadAt(34, 362, 180, 36);
+const QRect kSaveAt(34, 344, 180, 36);
+const QRect kLoadAt(34, 390, 180, 36);
 const QColor kCaptionColour{0x0E, 0x7C, 0x86};
 
 CGdipButton* FileButton(QWidget* menu, int normal, int pressed, const QRect& at) {

@@ -346,7 +346,12 @@ QString ProfileReviewSheet::Outcome(const ProfileWriteResult& result, const Devi
 }
 
 void ProfileReviewSheet::SetState(const QString& text) {
-  stateLine_->SetLabelText(text);
+  // In the loop the line also counts what is done.
+  stateLine_->SetLabelText(!looping_ || trackers_ == 0
+                               ? text
+                               : text + QStringLiteral("   ") +
+                                     FillIn(context_.Text("STR_PROFILE_COUNT", "(%1 set up, %2 failed)"),
+                                            {QString::number(trackers_ - failed_), QString::number(failed_)}));
   progress_->SetLabelText(QString());
 }
 
@@ -366,7 +371,8 @@ void ProfileReviewSheet::StartLoop() {
   looping_ = true;
   differences_->hide();
   done_->show();
-  for (QWidget* w : std::initializer_list<QWidget*>{each_, password_, reveal_, report_, choose_}) w->setEnabled(false);
+  for (QWidget* w : std::initializer_list<QWidget*>{each_, password_, reveal_, report_}) w->setEnabled(false);
+  choose_->hide();
   ConfirmButton()->hide();
   ConfirmCaption()->hide();
   CancelCaption()->SetLabelText(context_.Text("STR_PROFILE_STOP", "Stop"));
