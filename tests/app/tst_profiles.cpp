@@ -118,6 +118,14 @@ class TestProfiles : public QObject {
     QCOMPARE(gprs->child(0)->text(1), QString::fromStdString(tracker->Value("D1")));
     QCOMPARE(gprs->child(0)->text(2), QStringLiteral("care.apn"));
     QCOMPARE(sheet->PageItem(Page::Password)->child(0)->text(2), QStringLiteral("(hidden)"));
+    // Space on a page's line unchecks it and checks it again, as a mouse click would.
+    QTreeWidgetItem* contacts = sheet->PageItem(Page::Contacts);
+    sheet->Differences()->setFocus();
+    sheet->Differences()->setCurrentItem(contacts);
+    QTest::keyClick(sheet->Differences(), Qt::Key_Space);
+    QCOMPARE(contacts->checkState(0), Qt::Unchecked);
+    QTest::keyClick(sheet->Differences(), Qt::Key_Space);
+    QCOMPARE(contacts->checkState(0), Qt::Checked);
     SaveScreen(w.get(), QStringLiteral("profile-review-English"));
 
     const std::size_t from = tracker->Journal().size();
