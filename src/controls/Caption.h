@@ -15,4 +15,7 @@ inline QString PlainCaption(const QString& text) {
   return out;
 }
 
+// The caption that shows `plain` as it is (a file name, a tracker's name): each "&" doubled.
+inline QString CaptionOf(QString plain) { return plain.replace(QLatin1Char('&'), QStringLiteral("&&")); }
+
 }  // namespace zd573

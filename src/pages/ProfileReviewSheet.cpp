@@ -132,9 +132,9 @@ ProfileReviewSheet::ProfileReviewSheet(AppContext& context, SessionHost& session
 void ProfileReviewSheet::CreateControls() {
   SetTitle(context_.Text("STR_PROFILE_LOADTITLE", "Load from file"));
   fileLine_ = AddLabel(kFileLine, QRect(20, 52, 762, 24), QString());
-  fileLine_->SetLabelText(fileLine_->fontMetrics().elidedText(
+  fileLine_->SetLabelText(CaptionOf(fileLine_->fontMetrics().elidedText(
       FillIn(context_.Text("STR_PROFILE_FILE", "File: %1"), {QDir::toNativeSeparators(path_)}), Qt::ElideMiddle,
-      fileLine_->width()));
+      fileLine_->width())));
   stateLine_ = AddLabel(kStateLine, QRect(20, 76, 762, 26), QString());
   stateLine_->SetAccessibleRole(QAccessible::StatusBar);
 
@@ -196,7 +196,7 @@ void ProfileReviewSheet::ShowDifferences() {
   differences_->clear();
   auto plan = PlanProfile(context_.Settings().Snapshot(), values_);
   if (!plan) {
-    stateLine_->SetLabelText(ErrorText(context_, plan.failure()));
+    stateLine_->SetLabelText(CaptionOf(ErrorText(context_, plan.failure())));
     return;
   }
   for (const PageChange& change : plan->pages) {
@@ -214,11 +214,11 @@ void ProfileReviewSheet::ShowDifferences() {
   differences_->expandAll();
   if (differences_->topLevelItemCount() > 0) differences_->setCurrentItem(differences_->topLevelItem(0));
   const QString name = FromUtf8(context_.deviceUserName);
-  stateLine_->SetLabelText(plan->Empty() ? context_.Text("STR_PROFILE_SAME",
+  stateLine_->SetLabelText(CaptionOf(plan->Empty() ? context_.Text("STR_PROFILE_SAME",
                                                          "The tracker already holds every value of this file.")
                                          : FillIn(context_.Text("STR_PROFILE_TRACKER",
                                                                 "What the file changes on %1 (IMEI %2):"),
-                                                  {name, context_.FromDevice(context_.Imei())}));
+                                                  {name, context_.FromDevice(context_.Imei())})));
 }
 
 PreparedProfile ProfileReviewSheet::Chosen() const {
@@ -270,7 +270,7 @@ void ProfileReviewSheet::Apply() {
     return;
   }
   WriteTracker([this](const ProfileWriteResult& result, const QString& words) {
-    progress_->SetLabelText(words);
+    progress_->SetLabelText(CaptionOf(words));
     context_.ShowMessage(this, words, result.Verified() ? MessageIcon::Information : MessageIcon::Error);
     ShowDifferences();
   });
@@ -297,6 +297,7 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
   const QString writing = context_.Text("STR_GLOBAL_WRITING", "Writing %d of %d");
   progress_->SetLabelText(QString());
   QPointer<CLabel> line = progress_;
+  SetWriting(true);
   task_.Run(
       [=](std::stop_token stop, const BackgroundTask::Relay& relay) {
         auto opened = OpenComPort(port);
@@ -315,6 +316,7 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
         return WriteProfilePages(**opened, *settings, target, pages, WriteOptions{pause, progress, stop}, readLimit);
       },
       [this, pages, target, done = std::move(done)](ProfileWriteResult result) {
+        SetWriting(false);
         if (std::any_of(result.written.begin(), result.written.end(), PageSendsText))
           context_.RememberTrackerEncoding();
         done(result, Outcome(result, target, pages.size()));
@@ -345,13 +347,21 @@ QString ProfileReviewSheet::Outcome(const ProfileWriteResult& result, const Devi
   return FillIn(context_.Text("STR_PROFILE_VERIFIED", "Written and verified: %1"), {written});
 }
 
+void ProfileReviewSheet::SetWriting(bool writing) {
+  // Nothing chosen may change under a write, and nothing may start a second one.
+  ConfirmButton()->SetDisabledState(writing);
+  differences_->setEnabled(!writing);
+  if (!looping_) each_->setEnabled(!writing);
+  if (!writing && !looping_) ConfirmButton()->setFocus(Qt::OtherFocusReason);
+}
+
 void ProfileReviewSheet::SetState(const QString& text) {
   // In the loop the line also counts what is done.
-  stateLine_->SetLabelText(!looping_ || trackers_ == 0
+  stateLine_->SetLabelText(CaptionOf(!looping_ || trackers_ == 0
                                ? text
                                : text + QStringLiteral("   ") +
                                      FillIn(context_.Text("STR_PROFILE_COUNT", "(%1 set up, %2 failed)"),
-                                            {QString::number(trackers_ - failed_), QString::number(failed_)}));
+                                            {QString::number(trackers_ - failed_), QString::number(failed_)})));
   progress_->SetLabelText(QString());
 }
 

@@ -79,6 +79,8 @@ class ProfileReviewSheet : public SkinnedDialog {
   void SetUpTracker();
   void Report(bool ok, int pages, const QString& reason);
   void SetState(const QString& text);
+  // The controls while a write runs.
+  void SetWriting(bool writing);
 
   enum class Step { Waiting, Reading, Writing, Unplug };
 
