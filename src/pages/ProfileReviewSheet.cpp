@@ -478,8 +478,8 @@ void ProfileReviewSheet::Stop() {
   }
   looping_ = false;
   context_.ShowMessage(this,
-                       FillIn(context_.Text("STR_PROFILE_SUMMARY", "%1 trackers set up, %2 failed. The report is %3"),
-                              {QString::number(trackers_), QString::number(failed_), report_->text()}),
+                       FillIn(context_.Text("STR_PROFILE_SUMMARY", "Trackers set up: %1, failed: %2. The report is %3"),
+                              {QString::number(trackers_ - failed_), QString::number(failed_), report_->text()}),
                        failed_ ? MessageIcon::Warning : MessageIcon::Information);
   accept();
 }

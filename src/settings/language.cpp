@@ -371,7 +371,7 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_PROFILE_STOPPED", "Stopped before it was finished"},
     {"STR_PROFILE_DONE", "Done: %1"},
     {"STR_PROFILE_FAILED", "Failed: %1"},
-    {"STR_PROFILE_SUMMARY", "%1 trackers set up, %2 failed. The report is %3"},
+    {"STR_PROFILE_SUMMARY", "Trackers set up: %1, failed: %2. The report is %3"},
     {"STR_PROFILE_COUNT", "(%1 set up, %2 failed)"},
 });
 
