@@ -30,6 +30,11 @@ constexpr int kReportLabel = 1133;
 constexpr int kProgressLine = 1134;
 constexpr QSize kSheetSize{802, 602};
 
+// A message of the language file whose "\\n" are line breaks.
+QString Lines(const AppContext& context, std::string_view key) {
+  return FromUtf8(settings::ExpandLineBreakEscapes(context.Text(key).toStdString()));
+}
+
 QString PageTitle(const AppContext& context, Page page) {
   const PageRow* row = FindPageRow(page);
   return row ? PlainCaption(context.Text(row->titleKey, row->titleDefault)) : QString();
@@ -79,7 +84,7 @@ ProfileReviewSheet* ProfileReviewSheet::Open(AppContext& context, SessionHost& s
   const std::string name = ToUtf8(path);
   auto profile = ReadProfile(name);
   if (!profile) {
-    context.ShowError(window, FillIn(context.Text("STR_PROFILE_CANTLOAD", "Cannot load %1:\n%2"),
+    context.ShowError(window, FillIn(Lines(context, "STR_PROFILE_CANTLOAD"),
                                      {path, ErrorText(context, profile.failure())}));
     return nullptr;
   }
@@ -90,9 +95,7 @@ ProfileReviewSheet* ProfileReviewSheet::Open(AppContext& context, SessionHost& s
     QString why = ErrorText(context, e);
     if (const ProfileLine* line = profile->Find(e.field); line && e.kind != MessageKind::None)
       why = FillIn(context.Text("STR_PROFILE_ATLINE", "Line %1: %2"), {QString::number(line->line), why});
-    context.ShowError(window, FillIn(context.Text("STR_PROFILE_REFUSED",
-                                                  "%1 holds a value its page would refuse; nothing was sent.\n\n%2"),
-                                     {path, why}));
+    context.ShowError(window, FillIn(Lines(context, "STR_PROFILE_REFUSED"), {path, why}));
     return nullptr;
   }
   const QString imei = context.FromDevice(context.Imei());

@@ -157,6 +157,7 @@ class TestProfiles : public QObject {
     QVERIFY(!w->OpenSheet());
     const QString said = env.messages.back().text;
     QVERIFY2(said.contains(FieldName(env.Context(), "VA")) && said.contains(QStringLiteral("Line 3")), qPrintable(said));
+    QVERIFY(said.contains(QLatin1Char('\n')) && !said.contains(QStringLiteral("\\n")));
     QVERIFY(SetSentences(*tracker, from).empty());
   }
 
