@@ -121,6 +121,7 @@ ProfileReviewSheet::ProfileReviewSheet(AppContext& context, SessionHost& session
       path_(path),
       profile_(std::move(profile)),
       values_(std::move(values)),
+      valuesCodePage_(context.CodePage()),
       task_(this, [this](const Error& failure) { context_.ShowFailure(this, failure); }) {
   CreateControls();
   ShowDifferences();
@@ -280,6 +281,18 @@ void ProfileReviewSheet::Apply() {
 }
 
 void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResult&, const QString&)> done) {
+  // A tracker kept in another text encoding gets the file's texts in its own.
+  if (context_.CodePage() != valuesCodePage_) {
+    auto again = PrepareProfile(profile_, ValueRules{context_.CodePage(), true, true}, ToUtf8(path_));
+    if (!again) {
+      ProfileWriteResult refused;
+      refused.status = again.failure();
+      done(refused, ErrorText(context_, again.failure()));
+      return;
+    }
+    values_ = std::move(*again);
+    valuesCodePage_ = context_.CodePage();
+  }
   auto plan = PlanProfile(context_.Settings().Snapshot(), Chosen());
   if (!plan) {
     ProfileWriteResult refused;

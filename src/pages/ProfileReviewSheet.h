@@ -88,6 +88,7 @@ class ProfileReviewSheet : public SkinnedDialog {
   QString path_;
   Profile profile_;
   PreparedProfile values_;
+  int valuesCodePage_;  // the text encoding `values_` were prepared in
   BackgroundTask task_;
   bool looping_ = false;
   Step step_ = Step::Waiting;
