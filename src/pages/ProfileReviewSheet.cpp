@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <ctime>
 #include <set>
+#include <utility>
 
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
@@ -122,7 +123,12 @@ ProfileReviewSheet::ProfileReviewSheet(AppContext& context, SessionHost& session
       profile_(std::move(profile)),
       values_(std::move(values)),
       valuesCodePage_(context.CodePage()),
-      task_(this, [this](const Error& failure) { context_.ShowFailure(this, failure); }) {
+      // A write whose thread could not start ends as a failed one.
+      task_(this, [this](const Error& failure) {
+        ProfileWriteResult failed;
+        failed.status = failure;
+        EndWrite(failed, ErrorText(context_, failure));
+      }) {
   CreateControls();
   ShowDifferences();
   ShowEach(false);
@@ -314,6 +320,7 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
   progress_->SetLabelText(QString());
   QPointer<CLabel> line = progress_;
   SetWriting(true);
+  written_ = std::move(done);
   task_.Run(
       [=](std::stop_token stop, const BackgroundTask::Relay& relay) {
         auto opened = OpenComPort(port);
@@ -331,12 +338,16 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
         };
         return WriteProfilePages(**opened, *settings, target, pages, WriteOptions{pause, progress, stop}, readLimit);
       },
-      [this, pages, target, done = std::move(done)](ProfileWriteResult result) {
-        SetWriting(false);
+      [this, pages, target](ProfileWriteResult result) {
         if (std::any_of(result.written.begin(), result.written.end(), PageSendsText))
           context_.RememberTrackerEncoding();
-        done(result, Outcome(result, target, pages.size()));
+        EndWrite(result, Outcome(result, target, pages.size()));
       });
+}
+
+void ProfileReviewSheet::EndWrite(const ProfileWriteResult& result, const QString& words) {
+  SetWriting(false);
+  if (auto done = std::exchange(written_, nullptr)) done(result, words);
 }
 
 QString ProfileReviewSheet::Outcome(const ProfileWriteResult& result, const DeviceValues& sent,
@@ -490,6 +501,7 @@ void ProfileReviewSheet::Stop() {
   if (!looping_) return;
   if (task_.Running()) {
     task_.Stop();
+    written_ = nullptr;
     Report(false, 0, context_.Text("STR_PROFILE_STOPPED", "Stopped before it was finished"));
   }
   looping_ = false;

@@ -71,6 +71,8 @@ class ProfileReviewSheet : public SkinnedDialog {
   // Writes what differs to the tracker the session holds; `done` gets the outcome's words.
   void WriteTracker(std::function<void(const ProfileWriteResult&, const QString&)> done);
   // What became of a write of `pages` pages, in words.
+  // A write ended: the controls wake and the caller of WriteTracker hears how.
+  void EndWrite(const ProfileWriteResult& result, const QString& words);
   QString Outcome(const ProfileWriteResult& result, const DeviceValues& sent, std::size_t pages) const;
   void ShowEach(bool on);
   void ChooseReport();
@@ -90,6 +92,7 @@ class ProfileReviewSheet : public SkinnedDialog {
   PreparedProfile values_;
   int valuesCodePage_;  // the text encoding `values_` were prepared in
   BackgroundTask task_;
+  std::function<void(const ProfileWriteResult&, const QString&)> written_;  // the running write's caller
   bool looping_ = false;
   Step step_ = Step::Waiting;
   std::string password_typed_;
