@@ -159,6 +159,14 @@ class TestProfiles : public QObject {
     QVERIFY2(said.contains(FieldName(env.Context(), "VA")) && said.contains(QStringLiteral("Line 3")), qPrintable(said));
     QVERIFY(said.contains(QLatin1Char('\n')) && !said.contains(QStringLiteral("\\n")));
     QVERIFY(SetSentences(*tracker, from).empty());
+
+    // Another tracker's file opens only when the user says so, No being the default.
+    const QByteArray other = "[DEVICE]\nIMEI=356895037533228\nD1=care.apn\n";
+    QVERIFY(!LoadFile(env, *w, other));
+    QCOMPARE(env.questions.size(), std::size_t(1));
+    QVERIFY(env.questions[0].contains(QStringLiteral("356895037533228")) && env.noDefaults[0]);
+    env.answerYes = true;
+    QVERIFY(LoadFile(env, *w, other));
   }
 
   // "For each tracker plugged in": the logged-in tracker first, then each
