@@ -325,6 +325,10 @@ void CZD573_UtilityDlg::closeEvent(QCloseEvent* event) {
   const auto closeLater = [window = QPointer<QWidget>(this)] {
     if (window) window->close();
   };
+  if (SkinnedDialog* sheet = OpenSheet(); sheet && !sheet->MayClose(closeLater)) {
+    event->ignore();
+    return;
+  }
   if (page_ && (!page_->MayClose(closeLater) || !page_->Back())) {
     event->ignore();
     return;

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <functional>
 #include <vector>
 
 #include "controls/CGdiPlusBitmap.h"
@@ -51,6 +52,9 @@ class SkinnedDialog : public QWidget {
   // Whether the sheet goes on when the tracker it was opened for goes away
   // (it sets up one tracker after another).
   virtual bool SpansTrackers() const { return false; }
+  // Whether the window may close now (see PageFrame::MayClose): a sheet
+  // writing to the tracker asks whether to finish first.
+  virtual bool MayClose(std::function<void()> /*closeLater*/) { return true; }
 
   CGdipButton* ConfirmButton() const { return confirm_; }
   CGdipButton* CancelButton() const { return cancel_; }

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -321,6 +322,7 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
   QPointer<CLabel> line = progress_;
   SetWriting(true);
   written_ = std::move(done);
+  writing_ = pages;
   task_.Run(
       [=](std::stop_token stop, const BackgroundTask::Relay& relay) {
         auto opened = OpenComPort(port);
@@ -348,6 +350,21 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
 void ProfileReviewSheet::EndWrite(const ProfileWriteResult& result, const QString& words) {
   SetWriting(false);
   if (auto done = std::exchange(written_, nullptr)) done(result, words);
+  // The user chose to finish writing before the window closes: close it now.
+  if (closeAfterWrite_) QTimer::singleShot(0, std::exchange(closeAfterWrite_, nullptr));
+}
+
+bool ProfileReviewSheet::MayClose(std::function<void()> closeLater) {
+  if (!task_.Running()) return true;
+  if (closeAfterWrite_) return false;  // already finishing, then closing
+  if (context_.AskYesNo(this, FillIn(Lines(context_, "STR_GLOBAL_CLOSEWHILEWRITING"), {PageTitles(context_, writing_)}))) {
+    closeAfterWrite_ = std::move(closeLater);
+    return false;
+  }
+  task_.Stop();
+  written_ = nullptr;
+  if (looping_) Report(false, 0, context_.Text("STR_PROFILE_STOPPED", "Stopped before it was finished"));
+  return true;
 }
 
 QString ProfileReviewSheet::Outcome(const ProfileWriteResult& result, const DeviceValues& sent,

@@ -50,6 +50,8 @@ class ProfileReviewSheet : public SkinnedDialog {
   bool Looping() const { return looping_; }
   bool Busy() const override { return task_.Running() || looping_; }
   bool SpansTrackers() const override { return looping_; }
+  // While a write runs: Yes finishes it, then `closeLater`; No stops it now.
+  bool MayClose(std::function<void()> closeLater) override;
 
   // Apply, or the start of the loop.
   void Apply();
@@ -93,6 +95,8 @@ class ProfileReviewSheet : public SkinnedDialog {
   int valuesCodePage_;  // the text encoding `values_` were prepared in
   BackgroundTask task_;
   std::function<void(const ProfileWriteResult&, const QString&)> written_;  // the running write's caller
+  std::vector<Page> writing_;                // its pages
+  std::function<void()> closeAfterWrite_;  // set while the write is finished before a close
   bool looping_ = false;
   Step step_ = Step::Waiting;
   std::string password_typed_;

@@ -147,6 +147,24 @@ class TestProfiles : public QObject {
     QVERIFY(sheet->PageItem(Page::Password));
   }
 
+  // Closing the window while the file is being written asks; Yes finishes
+  // the write, then closes.
+  void closingWhileWritingFinishesFirst() {
+    ShellEnv env;
+    sim::Simulator* tracker = env.StartTracker();
+    auto w = LoggedIn(env);
+    ProfileReviewSheet* sheet = LoadFile(env, *w, "[DEVICE]\nD1=care.apn\n");
+    QVERIFY(sheet);
+    QTest::mouseClick(sheet->ConfirmButton(), Qt::LeftButton);
+    QVERIFY(sheet->Busy());
+    env.answerYes = true;
+    w->close();
+    QCOMPARE(env.questions.size(), std::size_t(1));
+    QVERIFY(w->isVisible() && env.exitCodes.empty());
+    QTRY_COMPARE_WITH_TIMEOUT(env.exitCodes.size(), std::size_t(1), kWait);
+    QCOMPARE(tracker->Value("D1"), std::string("care.apn"));
+  }
+
   // A value a page would refuse is named, with its line, and nothing is sent.
   void refusedValueIsNamedBeforeAnythingIsSent() {
     ShellEnv env;
