@@ -451,6 +451,9 @@ void ProfileReviewSheet::OnSession(const SessionNotice& notice) {
   Session& session = session_.Get();
   switch (notice.state) {
     case SessionState::Identified:
+      // A tracker that was not logged in (a wrong password) may give way to
+      // the next without the session passing through Gone.
+      if (step_ == Step::Unplug && ToUtf8(context_.FromDevice(context_.Imei())) != imei_) step_ = Step::Waiting;
       if (step_ != Step::Waiting || !session.CanLogin()) return;
       step_ = Step::Reading;
       imei_ = ToUtf8(context_.FromDevice(context_.Imei()));
