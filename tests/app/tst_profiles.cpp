@@ -188,8 +188,9 @@ class TestProfiles : public QObject {
   }
 
   // "For each tracker plugged in": the logged-in tracker first, then each
-  // one plugged in, logged in with the password typed once; one unplugged
-  // during its read is reported and never taken for the next.
+  // one plugged in, logged in with the password typed once; one with another
+  // password, and one unplugged during its read, are reported and never
+  // taken for the next.
   void setsUpTrackersInARow() {
     ShellEnv env;
     sim::Simulator* first = env.StartTracker();
@@ -206,9 +207,10 @@ class TestProfiles : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(sheet->TrackersDone()->topLevelItemCount(), 1, kWait);
     QCOMPARE(first->Value("D1"), std::string("fleet.apn"));
 
-    const auto next = [&](const char* imei) {
+    const auto next = [&](const char* imei, const char* password = "4071") {
       auto tracker = std::make_unique<sim::Simulator>(ShellEnv::FastOptions());
       tracker->SetValue("B2", imei);
+      tracker->SetValue("OU", password);
       std::string error;
       if (!tracker->Start(&error)) qWarning("simulator: %s", error.c_str());
       env.Tree().Unplug("ttyACM0");
@@ -219,10 +221,13 @@ class TestProfiles : public QObject {
     auto second = next("356895037533228");
     QTRY_COMPARE_WITH_TIMEOUT(sheet->TrackersDone()->topLevelItemCount(), 2, kWait);
     QCOMPARE(second->Value("D1"), std::string("fleet.apn"));
+    auto locked = next("356895037533244", "1357");
+    QTRY_COMPARE_WITH_TIMEOUT(sheet->TrackersDone()->topLevelItemCount(), 3, kWait);
+    QVERIFY(SetSentences(*locked).empty());
     auto third = next("356895037533236");
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReading), kWait);
     env.Tree().Unplug("ttyACM0");
-    QTRY_COMPARE_WITH_TIMEOUT(sheet->TrackersDone()->topLevelItemCount(), 3, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(sheet->TrackersDone()->topLevelItemCount(), 4, kWait);
     QVERIFY(SetSentences(*third).empty());
     QVERIFY(sheet->isVisible());
     SaveScreen(w.get(), QStringLiteral("profile-provisioning-English"));
@@ -230,10 +235,11 @@ class TestProfiles : public QObject {
     QTest::mouseClick(sheet->CancelButton(), Qt::LeftButton);  // Stop
     QTRY_VERIFY(!w->OpenSheet());
     const QList<QByteArray> rows = env.ReadFile(QStringLiteral("report.csv")).trimmed().split('\n');
-    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows.size(), 5);
     QVERIFY(rows[0].startsWith("time_utc,imei,"));
     QVERIFY(rows[1].contains(",ok,") && rows[2].contains(",356895037533228,") && rows[2].contains(",ok,"));
-    QVERIFY(rows[3].contains(",356895037533236,") && rows[3].contains(",failed,"));
+    QVERIFY(rows[3].contains(",356895037533244,") && rows[3].contains(",failed,Password Error"));
+    QVERIFY(rows[4].contains(",356895037533236,") && rows[4].contains(",failed,"));
     for (const QByteArray& row : rows) QVERIFY(!row.contains("4071"));
   }
 };
