@@ -52,6 +52,13 @@ enum class MessageKind : std::uint8_t {
   // A file; `field` is its path.
   FileUnreadable,
   FileUnwritable,
+  // A settings file that cannot be taken; `field` is its path.
+  ProfileTwice,       // args: the key (or "[DEVICE]"), its first line, its second line
+  ProfileTwoImeis,    // args: the line where IMEI and B2 differ
+  ProfileUnknownKey,  // args: the line, the key
+  ProfileNoSection,
+  ProfileNotAFile,
+  ProfileTooLarge,    // args: the most it may hold, in KiB
 };
 
 struct Error {

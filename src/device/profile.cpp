@@ -35,11 +35,17 @@ std::string Quote(const std::string& v) {
   return padded || quoted ? "\"" + v + "\"" : v;
 }
 
-Error FileError(std::string text) { return Error{std::move(text), ErrorCode::File}; }
+// The command line says `text`; a window says `kind` in its language.
+Error FileError(std::string text, MessageKind kind = MessageKind::None, const std::string& path = {},
+                std::vector<std::string> args = {}) {
+  return Error{std::move(text), ErrorCode::File}.Names(kind, path, std::move(args));
+}
 
-std::string Twice(const std::string& name, const std::string& what, int first, int second) {
-  return name + ": " + what + " appears twice, on lines " + std::to_string(first) + " and " + std::to_string(second) +
-         "; which one is meant cannot be known";
+Error Twice(const std::string& name, const std::string& what, int first, int second) {
+  return FileError(name + ": " + what + " appears twice, on lines " + std::to_string(first) + " and " +
+                       std::to_string(second) + "; which one is meant cannot be known",
+                   MessageKind::ProfileTwice, name,
+                   {what == "the section [DEVICE]" ? "[DEVICE]" : what, std::to_string(first), std::to_string(second)});
 }
 
 // The keys `page` sends with `values`, after its rules: none when it cannot be built.
@@ -91,7 +97,7 @@ Expected<Profile> ParseProfile(std::string_view text, const std::string& name) {
       const std::string section = t.substr(1, t.find(']') - 1);
       inSection = settings::SameIniName(Trim(section), kProfileSection);
       if (inSection) {
-        if (sectionLine) return FileError(Twice(name, "the section [DEVICE]", sectionLine, number));
+        if (sectionLine) return Twice(name, "the section [DEVICE]", sectionLine, number);
         sectionLine = number;
       }
       continue;
@@ -100,23 +106,25 @@ Expected<Profile> ParseProfile(std::string_view text, const std::string& name) {
     if (!inSection || eq == std::string_view::npos) continue;
     std::string key = Unquote(line.substr(0, eq));
     if (auto [it, added] = seen.emplace(key, number); !added)
-      return FileError(Twice(name, key, it->second, number));
+      return Twice(name, key, it->second, number);
     std::string value = Unquote(line.substr(eq + 1));
     if (key == "IMEI" || key == "B2") {
       // The same tracker named twice over is fine; two different ones are not.
       if (profile.hasImei && profile.imei != value)
-        return FileError(name + " line " + std::to_string(number) + ": IMEI and B2 name different trackers");
+        return FileError(name + " line " + std::to_string(number) + ": IMEI and B2 name different trackers",
+                         MessageKind::ProfileTwoImeis, name, {std::to_string(number)});
       profile.hasImei = true;
       profile.imei = std::move(value);
       continue;
     }
     const KeyInfo* info = FindKey(key);
     if (!info)
-      return FileError(name + " line " + std::to_string(number) + ": " + key + " is not a setting of the tracker");
+      return FileError(name + " line " + std::to_string(number) + ": " + key + " is not a setting of the tracker",
+                       MessageKind::ProfileUnknownKey, name, {std::to_string(number), key});
     if (!PageOfKey(info->key)) continue;  // read only: a backup carries it, nothing sends it
     profile.values.push_back({std::move(key), std::move(value), number});
   }
-  if (!sectionLine) return FileError(name + " holds no [DEVICE] section");
+  if (!sectionLine) return FileError(name + " holds no [DEVICE] section", MessageKind::ProfileNoSection, name);
   return profile;
 }
 
@@ -124,11 +132,15 @@ Expected<Profile> ReadProfile(const std::string& path) {
   files::ReadResult file = files::ReadWholeFile(path, kMaxProfileBytes, true);
   switch (file.problem) {
     case files::ReadProblem::None: break;
-    case files::ReadProblem::NotRegular: return FileError(path + " is not a backup: it is not a regular file");
+    case files::ReadProblem::NotRegular:
+      return FileError(path + " is not a backup: it is not a regular file", MessageKind::ProfileNotAFile, path);
     case files::ReadProblem::TooLarge:
-      return FileError(path + " is not a backup: it is larger than " + std::to_string(kMaxProfileBytes / 1024) + " KiB");
-    case files::ReadProblem::Missing: return FileError("Cannot read " + path + ": No such file or directory");
-    case files::ReadProblem::Failed: return FileError("Cannot read " + path + ": " + file.reason);
+      return FileError(path + " is not a backup: it is larger than " + std::to_string(kMaxProfileBytes / 1024) + " KiB",
+                       MessageKind::ProfileTooLarge, path, {std::to_string(kMaxProfileBytes / 1024)});
+    case files::ReadProblem::Missing:
+      return FileError("Cannot read " + path + ": No such file or directory", MessageKind::FileUnreadable, path);
+    case files::ReadProblem::Failed:
+      return FileError("Cannot read " + path + ": " + file.reason, MessageKind::FileUnreadable, path);
   }
   return ParseProfile(std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()), path);
 }

@@ -114,6 +114,13 @@ QString KindText(const AppContext& context, MessageKind kind, const Error& e) {
       return FillIn(context.Text(e.code == ErrorCode::Disconnected ? "STR_MAINPAGE_READGONE" : "STR_MAINPAGE_READSTALLED"),
                     {Arg(e, 0), Arg(e, 1)});
     case MessageKind::FileUnreadable: return FillIn(context.Text("STR_GLOBAL_CANNOTREAD"), {FromUtf8(e.field)});
+    case MessageKind::ProfileTwice:
+      return FillIn(context.Text("STR_PROFILE_TWICE"), {Arg(e, 0), Arg(e, 1), Arg(e, 2)});
+    case MessageKind::ProfileTwoImeis: return FillIn(context.Text("STR_PROFILE_TWOIMEIS"), {Arg(e, 0)});
+    case MessageKind::ProfileUnknownKey: return FillIn(context.Text("STR_PROFILE_UNKNOWNKEY"), {Arg(e, 0), Arg(e, 1)});
+    case MessageKind::ProfileNoSection: return context.Text("STR_PROFILE_NOSECTION");
+    case MessageKind::ProfileNotAFile: return context.Text("STR_PROFILE_NOTAFILE");
+    case MessageKind::ProfileTooLarge: return FillIn(context.Text("STR_PROFILE_TOOLARGE"), {Arg(e, 0)});
     case MessageKind::FileUnwritable:
       return FillIn(context.Text("STR_GLOBAL_CANNOTWRITE"),
                     {FromUtf8(e.field), e.args.empty() ? ReasonOf(context, e, FromUtf8(std::strerror(e.systemError)))

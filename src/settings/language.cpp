@@ -373,6 +373,12 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_PROFILE_FAILED", "Failed: %1"},
     {"STR_PROFILE_SUMMARY", "Trackers set up: %1, failed: %2. The report is %3"},
     {"STR_PROFILE_COUNT", "(%1 set up, %2 failed)"},
+    {"STR_PROFILE_TWICE", "%1 is given twice, on lines %2 and %3: which one is meant cannot be known."},
+    {"STR_PROFILE_TWOIMEIS", "Line %1: IMEI and B2 name different trackers."},
+    {"STR_PROFILE_UNKNOWNKEY", "Line %1: %2 is not a setting of the tracker."},
+    {"STR_PROFILE_NOSECTION", "The file holds no [DEVICE] section: it is no settings file."},
+    {"STR_PROFILE_NOTAFILE", "It is not a regular file."},
+    {"STR_PROFILE_TOOLARGE", "It is larger than %1 KiB: no settings file is that large."},
 });
 
 // Replaces the first "%<conversion>" with `replacement` and turns "%%" into

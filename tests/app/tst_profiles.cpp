@@ -13,6 +13,7 @@
 #include "app/ProfileMenu.h"
 #include "controls/CGdipButton.h"
 #include "frame/Messages.h"
+#include "frame/SessionHost.h"
 #include "page_test_support.h"
 #include "pages/LoginPage.h"
 #include "pages/ProfileReviewSheet.h"
@@ -145,6 +146,21 @@ class TestProfiles : public QObject {
     // What is left differing is the password, still unchecked.
     QCOMPARE(sheet->Differences()->topLevelItemCount(), 1);
     QVERIFY(sheet->PageItem(Page::Password));
+  }
+
+  // A file that is no settings file is told in the user's language.
+  void fileFaultsInTheUsersLanguage_data() { AddLanguageRows(); }
+  void fileFaultsInTheUsersLanguage() {
+    QFETCH(QString, language);
+    ShellEnv env;
+    env.Context().SetLanguage(language.toStdString());
+    SessionHost session(env.Context(), nullptr);
+    env.WriteFile(QStringLiteral("odd.ini"), "[DEVICE]\nXQ=1\n");
+    QVERIFY(!ProfileReviewSheet::Open(env.Context(), session, nullptr, env.Path(QStringLiteral("odd.ini"))));
+    const QString said = env.messages.back().text;
+    QVERIFY2(said.contains(FillIn(env.Context().Text("STR_PROFILE_UNKNOWNKEY"), {QStringLiteral("2"), QStringLiteral("XQ")})),
+             qPrintable(said));
+    QCOMPARE(said.contains(QStringLiteral("is not a setting")), language == QLatin1String("English"));
   }
 
   // Closing the window while the file is being written asks; Yes finishes
