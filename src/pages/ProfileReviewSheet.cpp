@@ -318,6 +318,7 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
   const std::chrono::milliseconds readLimit = context_.durations.fullReadStall;
   DeviceSettings* settings = &context_.Settings();
   const QString writing = context_.Text("STR_GLOBAL_WRITING", "Writing %d of %d");
+  const QString checking = context_.Text("STR_PROFILE_CHECKING", "Written %1 of %2: reading them back…");
   progress_->SetLabelText(QString());
   QPointer<CLabel> line = progress_;
   SetWriting(true);
@@ -331,11 +332,14 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
           failed.status = opened.failure();
           return failed;
         }
-        const auto progress = [relay, line, writing](int written, int total) {
-          relay.Post([line, writing, written, total] {
-            const std::string text = settings::FormatWithNumber(
-                settings::FormatWithNumber(ToUtf8(writing), written), total);
-            if (line) line->SetLabelText(FromUtf8(text));
+        const auto progress = [relay, line, writing, checking](int written, int total) {
+          relay.Post([line, writing, checking, written, total] {
+            // After the last sentence the pages are read back, which takes a while too.
+            const QString text =
+                written == total
+                    ? FillIn(checking, {QString::number(written), QString::number(total)})
+                    : FromUtf8(settings::FormatWithNumber(settings::FormatWithNumber(ToUtf8(writing), written), total));
+            if (line) line->SetLabelText(text);
           });
         };
         return WriteProfilePages(**opened, *settings, target, pages, WriteOptions{pause, progress, stop}, readLimit);

@@ -379,6 +379,7 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_PROFILE_NOSECTION", "The file holds no [DEVICE] section: it is no settings file."},
     {"STR_PROFILE_NOTAFILE", "It is not a regular file."},
     {"STR_PROFILE_TOOLARGE", "It is larger than %1 KiB: no settings file is that large."},
+    {"STR_PROFILE_CHECKING", "Written %1 of %2: reading them back…"},
 });
 
 // Replaces the first "%<conversion>" with `replacement` and turns "%%" into
