@@ -64,13 +64,18 @@ void SaveProfileSheet::OnConfirm() {
                                             QStringLiteral("ini"));
   if (path.isEmpty()) return;
   context_.exportFolder = QFileInfo(path).absolutePath();
-  if (SaveTo(path)) accept();
+  const std::optional<QString> saved = SaveTo(path);
+  if (!saved) return;
+  // Said over the menu, once the sheet has gone.
+  QWidget* window = this->window();
+  accept();
+  context_.ShowMessage(window, *saved, MessageIcon::Information);
 }
 
-bool SaveProfileSheet::SaveTo(const QString& path) {
-  const auto refuse = [&](const QString& reason) {
+std::optional<QString> SaveProfileSheet::SaveTo(const QString& path) {
+  const auto refuse = [&](const QString& reason) -> std::optional<QString> {
     context_.ShowError(this, FillIn(context_.Text("STR_PROFILE_CANTWRITE", "Cannot write %1: %2"), {path, reason}));
-    return false;
+    return std::nullopt;
   };
   const std::string target = ToUtf8(path);
   if (Status s = logger::CheckExportTarget(target); !s) return refuse(SystemWords(context_, s.failure().detail));
@@ -78,7 +83,7 @@ bool SaveProfileSheet::SaveTo(const QString& path) {
       !context_.AskYesNo(this, FillIn(context_.Text("STR_PROFILE_REPLACEREADONLY", "%1 is read-only. Replace it?"),
                                       {path}),
                          true))
-    return false;
+    return std::nullopt;
   const std::vector<std::string_view> keys = KeysToSave(everything_->isChecked());
   // A file holding the password or the SIM PIN is its owner's alone; a failure keeps an older file whole.
   const bool secret = std::any_of(keys.begin(), keys.end(), [](std::string_view k) { return IsSecretKey(k); });
@@ -92,8 +97,7 @@ bool SaveProfileSheet::SaveTo(const QString& path) {
   if (!notes.empty())
     said += QStringLiteral("\n\n") + context_.Text("STR_PROFILE_LINEBREAKS",
                                                    "A line break cannot be kept in the file: it was saved as a blank.");
-  context_.ShowMessage(this, said, MessageIcon::Information);
-  return true;
+  return said;
 }
 
 }  // namespace zd573

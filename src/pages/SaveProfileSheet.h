@@ -2,6 +2,7 @@
 // "Save to file…": everything the tracker holds (a backup, readable by its
 // owner only) or the settings trackers share (a profile, without the IMEI,
 // password, SIM PIN and own number), written whole or not at all.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,8 +21,6 @@ class SaveProfileSheet : public SkinnedDialog {
 
   QRadioButton* EverythingChoice() const { return everything_; }
   QRadioButton* SharedChoice() const { return shared_; }
-  // Writes the chosen keys to `path`; false, having said why, when it could not.
-  bool SaveTo(const QString& path);
   // The keys a backup (everything) or a profile (shared) keeps.
   static std::vector<std::string_view> KeysToSave(bool everything);
 
@@ -31,6 +30,10 @@ class SaveProfileSheet : public SkinnedDialog {
 
  private:
   QRadioButton* everything_ = nullptr;
+  // Writes the chosen keys to `path`: what to say of it, or none when it
+  // could not be written (the sheet has said why).
+  std::optional<QString> SaveTo(const QString& path);
+
   QRadioButton* shared_ = nullptr;
 };
 
