@@ -214,9 +214,11 @@ void CZD573_UtilityDlg::OnSession(const SessionNotice& notice) {
     case SessionNotice::Kind::Entered: break;
   }
   const bool unplugged = notice.reason == SessionReason::Unplugged;
+  // A sheet setting up one tracker after another reports what becomes of each itself.
+  const bool spanning = OpenSheet() && OpenSheet()->SpansTrackers();
   if (unplugged) {
     // Nothing typed or built from this tracker's values can reach the next one.
-    if (SkinnedDialog* sheet = OpenSheet(); sheet && !sheet->SpansTrackers()) sheet->reject();
+    if (SkinnedDialog* sheet = OpenSheet(); sheet && !spanning) sheet->reject();
     if (page_) page_->Abandon();
   }
   ShowAbilities();
@@ -229,8 +231,8 @@ void CZD573_UtilityDlg::OnSession(const SessionNotice& notice) {
   SetStatus(notice.reason == SessionReason::WrongPassword ? kPasswordError
                                                           : kStatusOf.at(static_cast<std::size_t>(notice.state)));
   // The state is shown first: a message box runs its own event loop.
-  if (notice.error) statusLine_->Fail(this, *notice.error);
-  if (unplugged && !(OpenSheet() && OpenSheet()->SpansTrackers()))
+  if (notice.error && !spanning) statusLine_->Fail(this, *notice.error);
+  if (unplugged && !spanning)
     context_.ShowMessage(this,
                          context_.Text("STR_MAINPAGE_DEVICEGONE",
                                        "The tracker was unplugged or changed. Log in again to go on."),
@@ -246,7 +248,7 @@ SkinnedDialog* CZD573_UtilityDlg::OpenSheet() const {
 
 void CZD573_UtilityDlg::ShowSheetOver(QWidget* under, SkinnedDialog* sheet) {
   ShowSheet(under, sheet);
-  connect(sheet, &SkinnedDialog::finished, sheet, &QObject::deleteLater);
+  connect(sheet, &SkinnedDialog::finished, sheet, [sheet] { DeleteWhenNoModal(sheet); });
 }
 
 void CZD573_UtilityDlg::OnLogin() {

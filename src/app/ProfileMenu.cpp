@@ -2,6 +2,7 @@
 
 #include "controls/CGdipButton.h"
 #include "frame/AppContext.h"
+#include "frame/SessionHost.h"
 #include "frame/Skin.h"
 #include "pages/ProfileReviewSheet.h"
 #include "pages/SaveProfileSheet.h"
@@ -51,8 +52,16 @@ void ProfileMenu::OnSave() {
 
 void ProfileMenu::OnLoad() {
   if (!load_->isVisible() || !host_.free()) return;
+  const std::string imei = context_.Imei();
   // The file is read and checked, and the question about another tracker's file asked, before the sheet opens.
-  if (ProfileReviewSheet* sheet = ProfileReviewSheet::Load(context_, session_, menu_->window())) host_.show(sheet);
+  ProfileReviewSheet* sheet = ProfileReviewSheet::Load(context_, session_, menu_->window());
+  if (!sheet) return;
+  // Meanwhile the tracker may have gone, and another come: its record would be another's.
+  if (!session_.Get().LoggedIn() || context_.Imei() != imei || !host_.free()) {
+    delete sheet;
+    return;
+  }
+  host_.show(sheet);
 }
 
 }  // namespace zd573

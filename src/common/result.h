@@ -36,6 +36,7 @@ enum class MessageKind : std::uint8_t {
   PortOutOfRange,    // args: the value (80 or 1024 to 65535 allowed)
   TooLarge,          // args: the value, the most
   NotANumber,        // args: what was typed
+  NotUtf8,           // a text given as UTF-8 is not (a file saved in another encoding)
   // The port and the line; `field` is the port's path when one is known.
   OpenPortFailed,    // "Unable to open COM-port"; why is in detailKind or systemError
   NoPortName,

@@ -101,7 +101,7 @@ Error NotEncodable(const KeyInfo& k, std::string_view utf8, int codePage, const 
     const std::string_view one = utf8.substr(at, len);
     bool whole = one.size() == len && (len == 1 ? lead < 0x80 : true);
     for (std::size_t i = 1; i < one.size(); ++i) whole &= (static_cast<unsigned char>(one[i]) & 0xC0) == 0x80;
-    if (!whole) break;  // not UTF-8: the encoder's words are all there is to say
+    if (!whole) return std::move(e).Names(MessageKind::NotUtf8, std::string(k.key));  // a file in another encoding
     if (!settings::EncodeDeviceText(one, codePage)) {
       char32_t cp = len == 1 ? lead : lead & (0x7F >> len);
       for (std::size_t i = 1; i < one.size(); ++i) cp = (cp << 6) | (static_cast<unsigned char>(one[i]) & 0x3F);

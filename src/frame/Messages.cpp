@@ -93,6 +93,7 @@ QString KindText(const AppContext& context, MessageKind kind, const Error& e) {
       return FillIn(context.Text("STR_GLOBAL_PORTOUTOFRANGE"), {Field(context, e), Arg(e, 0)});
     case MessageKind::TooLarge:
       return FillIn(context.Text("STR_GLOBAL_TOOLARGE"), {Field(context, e), Arg(e, 0), Arg(e, 1)});
+    case MessageKind::NotUtf8: return FillIn(context.Text("STR_GLOBAL_NOTUTF8"), {Field(context, e)});
     case MessageKind::NotANumber:
       return FillIn(context.Text("STR_GLOBAL_NOTANUMBER"), {Field(context, e), Arg(e, 0)});
     case MessageKind::OpenPortFailed: return context.Text("STR_GLOBAL_OPENPORTFAILED");

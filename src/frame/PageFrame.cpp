@@ -18,6 +18,7 @@
 #include "frame/Accessibility.h"
 #include "frame/Messages.h"
 #include "frame/Skin.h"
+#include "frame/SkinnedDialog.h"
 #include "frame/TextConversion.h"
 #include "settings/language.h"
 
@@ -343,7 +344,7 @@ void PageFrame::Leave() {
   leaving_ = true;
   emit closed();
   hide();
-  deleteLater();
+  DeleteWhenNoModal(this);
 }
 
 void PageFrame::paintEvent(QPaintEvent*) {

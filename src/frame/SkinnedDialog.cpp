@@ -1,11 +1,13 @@
 #include "frame/SkinnedDialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QTimer>
 
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
@@ -132,6 +134,14 @@ QWidget* SkinnedDialog::PrepareForKeyboard() {
   return confirm_;
 }
 
+void DeleteWhenNoModal(QObject* object) {
+  if (!QApplication::activeModalWidget()) {
+    object->deleteLater();
+    return;
+  }
+  QTimer::singleShot(50, object, [object] { DeleteWhenNoModal(object); });
+}
+
 SkinnedDialog* ShowSheet(QWidget* under, SkinnedDialog* sheet) {
   QWidget* first = sheet->PrepareForKeyboard();
   QWidget* window = under->window();
@@ -145,7 +155,7 @@ SkinnedDialog* ShowSheet(QWidget* under, SkinnedDialog* sheet) {
     if (view) view->setEnabled(true);
     if (focus) focus->setFocus(Qt::OtherFocusReason);
     overlay->hide();
-    overlay->deleteLater();
+    DeleteWhenNoModal(overlay);  // the sheet is its child
   });
   overlay->show();
   overlay->raise();

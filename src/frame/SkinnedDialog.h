@@ -94,6 +94,10 @@ class SkinnedDialog : public QWidget {
   CLabel* cancelCaption_ = nullptr;
 };
 
+// Deletes `object` once no message box or dialog runs: one may belong to it,
+// and the code after it would go on in a deleted view.
+void DeleteWhenNoModal(QObject* object);
+
 // Shows `sheet` inside the window that holds `under`, over a dimmed `under`,
 // which takes no mouse or keyboard input until the sheet finishes; the sheet
 // then goes away and the focus returns where it was. Returns the sheet.

@@ -10,6 +10,8 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <ctime>
 #include <set>
 #include <utility>
@@ -324,6 +326,9 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
   SetWriting(true);
   written_ = std::move(done);
   writing_ = pages;
+  auto count = std::make_shared<WriteCount>();
+  writeCount_ = count;
+  const std::string imei = context_.Imei();
   task_.Run(
       [=](std::stop_token stop, const BackgroundTask::Relay& relay) {
         auto opened = OpenComPort(port);
@@ -332,7 +337,8 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
           failed.status = opened.failure();
           return failed;
         }
-        const auto progress = [relay, line, writing, checking](int written, int total) {
+        const auto progress = [relay, line, writing, checking, count](int written, int total) {
+          if (written == total) count->allSent = true;
           relay.Post([line, writing, checking, written, total] {
             // After the last sentence the pages are read back, which takes a while too.
             const QString text =
@@ -342,10 +348,12 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
             if (line) line->SetLabelText(text);
           });
         };
-        return WriteProfilePages(**opened, *settings, target, pages, WriteOptions{pause, progress, stop}, readLimit);
+        return WriteProfilePages(**opened, *settings, target, pages, WriteOptions{pause, progress, stop}, readLimit,
+                                 [count](Page) { ++count->started; });
       },
-      [this, pages, target](ProfileWriteResult result) {
-        if (std::any_of(result.written.begin(), result.written.end(), PageSendsText))
+      [this, pages, target, imei](ProfileWriteResult result) {
+        // The encoding stays with the tracker written, not with one that came since.
+        if (context_.Imei() == imei && std::any_of(result.written.begin(), result.written.end(), PageSendsText))
           context_.RememberTrackerEncoding();
         EndWrite(result, Outcome(result, target, pages.size()));
       });
@@ -358,6 +366,12 @@ void ProfileReviewSheet::EndWrite(const ProfileWriteResult& result, const QStrin
   if (closeAfterWrite_) QTimer::singleShot(0, std::exchange(closeAfterWrite_, nullptr));
 }
 
+int ProfileReviewSheet::PagesWhole() const {
+  if (!writeCount_) return 0;
+  // The page under way when the write stopped went out in part.
+  return writeCount_->allSent ? static_cast<int>(writing_.size()) : std::max(writeCount_->started.load() - 1, 0);
+}
+
 bool ProfileReviewSheet::MayClose(std::function<void()> closeLater) {
   if (!task_.Running()) return true;
   if (closeAfterWrite_) return false;  // already finishing, then closing
@@ -367,7 +381,7 @@ bool ProfileReviewSheet::MayClose(std::function<void()> closeLater) {
   }
   task_.Stop();
   written_ = nullptr;
-  if (looping_) Report(false, 0, context_.Text("STR_PROFILE_STOPPED", "Stopped before it was finished"));
+  if (looping_) Report(false, PagesWhole(), context_.Text("STR_PROFILE_STOPPED", "Stopped before it was finished"));
   return true;
 }
 
@@ -454,16 +468,21 @@ void ProfileReviewSheet::OnSession(const SessionNotice& notice) {
   if (!looping_ || notice.kind != SessionNotice::Kind::Entered) return;
   Session& session = session_.Get();
   switch (notice.state) {
-    case SessionState::Identified:
-      // A tracker that was not logged in (a wrong password) may give way to
-      // the next without the session passing through Gone.
-      if (step_ == Step::Unplug && ToUtf8(context_.FromDevice(context_.Imei())) != imei_) step_ = Step::Waiting;
+    case SessionState::Identified: {
+      // The session comes back here without passing through Gone when a
+      // device change stops its read, or when a tracker that was not logged
+      // in (a wrong password) gives way to the next.
+      const bool other = ImeiNow() != imei_;
+      if (step_ == Step::Reading && other)
+        Report(false, 0, context_.Text("STR_PROFILE_UNPLUGGED", "Unplugged before it was set up"));
+      if (step_ == Step::Reading || (step_ == Step::Unplug && other)) step_ = Step::Waiting;
       if (step_ != Step::Waiting || !session.CanLogin()) return;
       step_ = Step::Reading;
-      imei_ = ToUtf8(context_.FromDevice(context_.Imei()));
+      Take();
       SetState(FillIn(context_.Text("STR_PROFILE_WORKING", "Setting up the tracker %1…"), {FromUtf8(imei_)}));
       session.Login(session.AsksPassword() ? password_typed_ : std::string());
       return;
+    }
     case SessionState::Ready:
       if (step_ == Step::Reading) SetUpTracker();
       return;
@@ -490,24 +509,35 @@ void ProfileReviewSheet::OnSession(const SessionNotice& notice) {
   }
 }
 
+std::string ProfileReviewSheet::ImeiNow() const { return ToUtf8(context_.FromDevice(context_.Imei())); }
+
+void ProfileReviewSheet::Take() {
+  imei_ = ImeiNow();
+  name_ = context_.deviceUserName;
+}
+
 void ProfileReviewSheet::SetUpTracker() {
-  imei_ = ToUtf8(context_.FromDevice(context_.Imei()));
+  Take();
   step_ = Step::Writing;
   SetState(FillIn(context_.Text("STR_PROFILE_WORKING", "Setting up the tracker %1…"), {FromUtf8(imei_)}));
   WriteTracker([this](const ProfileWriteResult& result, const QString& words) {
     Report(result.Verified(), static_cast<int>(result.written.size()), words);
-    // Still there: it has to go before the next one is taken.
-    const bool present = session_.Get().State() == SessionState::Ready;
-    step_ = present ? Step::Unplug : Step::Waiting;
-    SetState(present ? context_.Text("STR_PROFILE_UNPLUG", "Unplug it and plug in the next tracker.")
-                     : context_.Text("STR_PROFILE_WAITING", "Waiting for a tracker: plug in the next one."));
+    // Still there: it has to go before the next one is taken. Another one
+    // identified while this one was written is taken now.
+    const SessionState state = session_.Get().State();
+    const bool present = state != SessionState::Gone && state != SessionState::Searching;
+    step_ = present && ImeiNow() == imei_ ? Step::Unplug : Step::Waiting;
+    SetState(step_ == Step::Unplug ? context_.Text("STR_PROFILE_UNPLUG", "Unplug it and plug in the next tracker.")
+                                   : context_.Text("STR_PROFILE_WAITING", "Waiting for a tracker: plug in the next one."));
+    if (step_ == Step::Waiting && state == SessionState::Identified)
+      OnSession(SessionNotice{SessionNotice::Kind::Entered, SessionState::Identified});
   });
 }
 
 void ProfileReviewSheet::Report(bool ok, int pages, const QString& reason) {
   ++trackers_;
   failed_ += ok ? 0 : 1;
-  const QString name = FromUtf8(context_.deviceUserName);
+  const QString name = FromUtf8(name_);
   const QString result = FillIn(ok ? context_.Text("STR_PROFILE_DONE", "Done: %1")
                                    : context_.Text("STR_PROFILE_FAILED", "Failed: %1"),
                                 {QString(reason).replace(QLatin1Char('\n'), QLatin1Char(' '))});
@@ -515,7 +545,7 @@ void ProfileReviewSheet::Report(bool ok, int pages, const QString& reason) {
   item->setToolTip(2, result);
   done_->setCurrentItem(item);
   done_->scrollToItem(item);
-  const ProvisionRow row{imei_, context_.deviceUserName, pages, ok, ToUtf8(reason)};
+  const ProvisionRow row{imei_, name_, pages, ok, ToUtf8(reason)};
   if (Status s = reportFile_.Append(row, std::time(nullptr)); !s)
     context_.ShowError(this, FillIn(context_.Text("STR_PROFILE_CANTWRITE", "Cannot write %1: %2"),
                                     {report_->text(), ErrorText(context_, s.failure())}));
@@ -526,7 +556,7 @@ void ProfileReviewSheet::Stop() {
   if (task_.Running()) {
     task_.Stop();
     written_ = nullptr;
-    Report(false, 0, context_.Text("STR_PROFILE_STOPPED", "Stopped before it was finished"));
+    Report(false, PagesWhole(), context_.Text("STR_PROFILE_STOPPED", "Stopped before it was finished"));
   }
   looping_ = false;
   context_.ShowMessage(this,

@@ -7,6 +7,9 @@
 // logged in, read, written and checked, one report row and one list line each.
 #include <QString>
 
+#include <atomic>
+#include <memory>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -82,6 +85,11 @@ class ProfileReviewSheet : public SkinnedDialog {
   void OnSession(const SessionNotice& notice);
   void SetUpTracker();
   void Report(bool ok, int pages, const QString& reason);
+  // The IMEI identified now, and taking it (with its name) as the tracker being set up.
+  std::string ImeiNow() const;
+  void Take();
+  // Pages of the running or stopped write that reached the tracker whole.
+  int PagesWhole() const;
   void SetState(const QString& text);
   // The controls while a write runs.
   void SetWriting(bool writing);
@@ -96,11 +104,18 @@ class ProfileReviewSheet : public SkinnedDialog {
   BackgroundTask task_;
   std::function<void(const ProfileWriteResult&, const QString&)> written_;  // the running write's caller
   std::vector<Page> writing_;                // its pages
+  // How far it got, counted on the writing thread.
+  struct WriteCount {
+    std::atomic<int> started{0};
+    std::atomic<bool> allSent{false};
+  };
+  std::shared_ptr<WriteCount> writeCount_;
   std::function<void()> closeAfterWrite_;  // set while the write is finished before a close
   bool looping_ = false;
   Step step_ = Step::Waiting;
   std::string password_typed_;
   std::string imei_;  // of the tracker being set up
+  std::string name_;  // the name stored for it
   ProvisionReport reportFile_;
   int trackers_ = 0;
   int failed_ = 0;

@@ -62,7 +62,8 @@ void SaveProfileSheet::OnConfirm() {
   const QString folder = context_.exportFolder.isEmpty() ? QDir::homePath() : context_.exportFolder;
   const QString path = context_.AskSaveFile(this, folder, context_.Text("STR_PROFILE_FILTER", "Settings files (*.ini)"),
                                             QStringLiteral("ini"));
-  if (path.isEmpty()) return;
+  // The tracker went away meanwhile and the sheet with it: its record is no longer one tracker's.
+  if (path.isEmpty() || !isVisible()) return;
   context_.exportFolder = QFileInfo(path).absolutePath();
   const std::optional<QString> saved = SaveTo(path);
   if (!saved) return;

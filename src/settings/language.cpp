@@ -380,6 +380,7 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_PROFILE_NOTAFILE", "It is not a regular file."},
     {"STR_PROFILE_TOOLARGE", "It is larger than %1 KiB: no settings file is that large."},
     {"STR_PROFILE_CHECKING", "Written %1 of %2: reading them back…"},
+    {"STR_GLOBAL_NOTUTF8", "%1: the text is not UTF-8. Save the file as UTF-8."},
 });
 
 // Replaces the first "%<conversion>" with `replacement` and turns "%%" into

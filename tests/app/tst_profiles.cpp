@@ -161,6 +161,12 @@ class TestProfiles : public QObject {
     QVERIFY2(said.contains(FillIn(env.Context().Text("STR_PROFILE_UNKNOWNKEY"), {QStringLiteral("2"), QStringLiteral("XQ")})),
              qPrintable(said));
     QCOMPARE(said.contains(QStringLiteral("is not a setting")), language == QLatin1String("English"));
+    // A name saved in another encoding than UTF-8, with its line.
+    env.WriteFile(QStringLiteral("big5.ini"), "[DEVICE]\nVa=\xA4\xA4\xA4\xE5\n");
+    QVERIFY(!ProfileReviewSheet::Open(env.Context(), session, nullptr, env.Path(QStringLiteral("big5.ini"))));
+    QVERIFY(env.messages.back().text.contains(FillIn(env.Context().Text("STR_PROFILE_ATLINE"),
+                                                     {QStringLiteral("2"), FillIn(env.Context().Text("STR_GLOBAL_NOTUTF8"),
+                                                                                  {FieldName(env.Context(), "Va")})})));
   }
 
   // Closing the window while the file is being written asks; Yes finishes
