@@ -90,10 +90,6 @@ int PrepareAssignments(const Options& o, const std::vector<std::pair<std::string
   return kOk;
 }
 
-bool SetsEmptyPassword(const PreparedProfile& values) {
-  return std::any_of(values.begin(), values.end(), [](const auto& v) { return v.first == "OU" && v.second.bytes.empty(); });
-}
-
 // Writes every page that carries one of the keys, whole, with the other values as read.
 int SetKeys(Options& o, const PreparedProfile& changes) {
   const std::vector<Page> pages = PagesOf(changes);
@@ -259,13 +255,11 @@ int BackupKeys(const ProfileArgs& args, std::vector<std::string_view>& keys) {
       return kUsage;
     }
   }
-  for (const KeyInfo& k : AllKeys()) {
-    const std::string key(k.key);
-    bool keep = args.keys.empty() ? !args.profile || (PageOfKey(k.key) && !IsPerUnitKey(k.key))
-                                  : std::find(args.keys.begin(), args.keys.end(), key) != args.keys.end();
-    if (std::find(args.without.begin(), args.without.end(), key) != args.without.end()) keep = false;
-    if (keep) keys.push_back(k.key);
-  }
+  const auto named = [](const std::vector<std::string>& list, std::string_view key) {
+    return std::find(list.begin(), list.end(), key) != list.end();
+  };
+  for (std::string_view key : KeysToSave(!args.profile || !args.keys.empty()))
+    if ((args.keys.empty() || named(args.keys, key)) && !named(args.without, key)) keys.push_back(key);
   if (keys.empty()) {
     Fail("backup: no key is left to save");
     return kUsage;

@@ -71,6 +71,18 @@ bool IsPerUnitKey(std::string_view key) {
 
 bool IsSecretKey(std::string_view key) { return key == "OU" || key == "B0"; }
 
+std::vector<std::string_view> KeysToSave(bool everything) {
+  std::vector<std::string_view> keys;
+  for (const KeyInfo& k : AllKeys())
+    if (everything || (PageOfKey(k.key) && !IsPerUnitKey(k.key))) keys.push_back(k.key);
+  return keys;
+}
+
+bool SetsEmptyPassword(const PreparedProfile& values) {
+  return std::any_of(values.begin(), values.end(),
+                     [](const auto& v) { return v.first == "OU" && v.second.bytes.empty(); });
+}
+
 const ProfileLine* Profile::Find(std::string_view key) const {
   for (const ProfileLine& l : values)
     if (l.key == key) return &l;

@@ -28,6 +28,10 @@ bool IsPerUnitKey(std::string_view key);
 // A file holding the password or the SIM PIN is readable by its owner only.
 bool IsSecretKey(std::string_view key);
 
+// The keys a backup keeps (every one) or a profile saved for sharing (those a
+// page sends, without the per-unit keys), in table order.
+std::vector<std::string_view> KeysToSave(bool everything);
+
 struct ProfileLine {
   std::string key;
   std::string value;  // UTF-8, as the file gives it (quotes and outer blanks removed)
@@ -56,6 +60,8 @@ std::string FormatProfile(const DeviceValues& values, const std::vector<std::str
                           std::vector<std::string>* notes = nullptr);
 
 using PreparedProfile = std::vector<std::pair<std::string, PreparedValue>>;
+// Whether the values set an empty password, which lets anyone in: asked about first.
+bool SetsEmptyPassword(const PreparedProfile& values);
 // Every value checked and converted as a page would (PrepareValue): the first
 // refusal names the file, the line and the field. Nothing here touches a tracker.
 Expected<PreparedProfile> PrepareProfile(const Profile& profile, const ValueRules& rules, const std::string& name,

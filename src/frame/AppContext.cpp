@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QWidget>
@@ -158,6 +159,8 @@ QString AppContext::AskSaveFile(QWidget* parent, const QString& folder, const QS
                                 const QString& suffix) const {
   return notifier.saveFile ? notifier.saveFile(parent, folder, filter, suffix) : QString();
 }
+
+QString AppContext::FileFolder() const { return exportFolder.isEmpty() ? QDir::homePath() : exportFolder; }
 
 QString AppContext::AskOpenFile(QWidget* parent, const QString& folder, const QString& filter) const {
   return notifier.openFile ? notifier.openFile(parent, folder, filter) : QString();

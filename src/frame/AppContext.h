@@ -77,6 +77,8 @@ class AppContext {
   QString leaveQuestion{QStringLiteral("Change")};
   // Where the last export went; the next save dialog starts there.
   QString exportFolder;
+  // Where a file dialog starts: where the last file went, at first the home folder.
+  QString FileFolder() const;
   Durations durations;
   Notifier notifier;  // MessageBoxes() unless a test replaces it
   // Message boxes captioned with the program's name in the current language: the default notifier.

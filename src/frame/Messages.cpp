@@ -14,6 +14,7 @@
 #include "frame/TextConversion.h"
 #include "logger/log_export.h"
 #include "logger/log_record.h"
+#include "settings/language.h"
 #include "settings/text_encoding.h"
 
 namespace zd573 {
@@ -199,6 +200,15 @@ QString FillIn(const QString& format, const QStringList& args) {
     }
   }
   return out;
+}
+
+QString TextWithBreaks(const AppContext& context, std::string_view key) {
+  return FromUtf8(settings::ExpandLineBreakEscapes(context.Text(key).toStdString()));
+}
+
+QString WritingText(const AppContext& context, int written, int total) {
+  const std::string format = context.Text("STR_GLOBAL_WRITING").toStdString();
+  return FromUtf8(settings::FormatWithNumber(settings::FormatWithNumber(format, written), total));
 }
 
 QString FieldName(const AppContext& context, std::string_view key) {

@@ -21,6 +21,12 @@ class AppContext;
 // holds "%2" stays as it is; every other '%' is shown as written.
 QString FillIn(const QString& format, const QStringList& args);
 
+// A text of the language file whose "\\n" are line breaks.
+QString TextWithBreaks(const AppContext& context, std::string_view key);
+
+// "Writing n of m", as a page's Apply and the settings file's review say how far a write is.
+QString WritingText(const AppContext& context, int written, int total);
+
 // How messages name the field of `key`.
 QString FieldName(const AppContext& context, std::string_view key);
 

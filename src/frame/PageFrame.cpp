@@ -215,10 +215,7 @@ std::function<void(int, int)> PageFrame::ProgressReporter(const BackgroundTask::
                                                           QPointer<PageFrame> page) {
   return [relay, page](int written, int total) {
     relay.Post([page, written, total] {
-      if (!page) return;
-      std::string line = page->Text("STR_GLOBAL_WRITING", "Writing %d of %d").toStdString();
-      line = settings::FormatWithNumber(settings::FormatWithNumber(line, written), total);
-      page->ShowProgress(FromUtf8(line));
+      if (page) page->ShowProgress(WritingText(page->context_, written, total));
     });
   };
 }
@@ -323,7 +320,7 @@ bool PageFrame::MayClose(std::function<void()> closeLater) {
   if (!busy_) return true;
   if (closeAfterWork_) return false;  // already finishing, then closing
   const QString question = FillIn(
-      FromUtf8(settings::ExpandLineBreakEscapes(context_.Text("STR_GLOBAL_CLOSEWHILEWRITING").toStdString())), {Title()});
+      TextWithBreaks(context_, "STR_GLOBAL_CLOSEWHILEWRITING"), {Title()});
   if (context_.AskYesNo(this, question)) {
     closeAfterWork_ = std::move(closeLater);
     return false;

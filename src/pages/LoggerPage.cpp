@@ -156,9 +156,7 @@ logger::ExportFormat LoggerPage::ChosenFormat() const { return ChosenLook(format
 void LoggerPage::Export() {
   if (Busy()) return;
   const FormatLook& look = ChosenLook(formats_);
-  // The first export of a run starts in the home folder, later ones where the last went.
-  const QString folder = context_.exportFolder.isEmpty() ? QDir::homePath() : context_.exportFolder;
-  const QString path = context_.AskSaveFile(this, folder, Text(look.filterKey, look.filter),
+  const QString path = context_.AskSaveFile(this, context_.FileFolder(), Text(look.filterKey, look.filter),
                                             QString::fromLatin1(look.suffix));
   if (path.isEmpty()) return;  // Cancel: nothing is sent
   const QFileInfo target(path);

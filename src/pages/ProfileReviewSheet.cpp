@@ -34,9 +34,10 @@ constexpr int kReportLabel = 1133;
 constexpr int kProgressLine = 1134;
 constexpr QSize kSheetSize{802, 602};
 
-// A message of the language file whose "\\n" are line breaks.
-QString Lines(const AppContext& context, std::string_view key) {
-  return FromUtf8(settings::ExpandLineBreakEscapes(context.Text(key).toStdString()));
+ProfileWriteResult FailedWrite(Error failure) {
+  ProfileWriteResult result;
+  result.status = std::move(failure);
+  return result;
 }
 
 QString PageTitle(const AppContext& context, Page page) {
@@ -57,11 +58,6 @@ QString Shown(const AppContext& context, std::string_view key, const std::string
   return context.FromDevice(bytes);
 }
 
-bool SetsEmptyPassword(const PreparedProfile& values) {
-  return std::any_of(values.begin(), values.end(),
-                     [](const auto& v) { return v.first == "OU" && v.second.bytes.empty(); });
-}
-
 QTreeWidget* MakeTree(QWidget* parent, const QStringList& headings, const std::vector<int>& widths) {
   auto* tree = new QTreeWidget(parent);
   tree->setGeometry(20, 104, 762, 326);
@@ -75,9 +71,8 @@ QTreeWidget* MakeTree(QWidget* parent, const QStringList& headings, const std::v
 }  // namespace
 
 ProfileReviewSheet* ProfileReviewSheet::Load(AppContext& context, SessionHost& session, QWidget* window) {
-  const QString folder = context.exportFolder.isEmpty() ? QDir::homePath() : context.exportFolder;
   const QString path =
-      context.AskOpenFile(window, folder, context.Text("STR_PROFILE_FILTER", "Settings files (*.ini)"));
+      context.AskOpenFile(window, context.FileFolder(), context.Text("STR_PROFILE_FILTER", "Settings files (*.ini)"));
   if (path.isEmpty()) return nullptr;
   context.exportFolder = QFileInfo(path).absolutePath();
   return Open(context, session, window, path);
@@ -88,7 +83,7 @@ ProfileReviewSheet* ProfileReviewSheet::Open(AppContext& context, SessionHost& s
   const std::string name = ToUtf8(path);
   auto profile = ReadProfile(name);
   if (!profile) {
-    context.ShowError(window, FillIn(Lines(context, "STR_PROFILE_CANTLOAD"),
+    context.ShowError(window, FillIn(TextWithBreaks(context, "STR_PROFILE_CANTLOAD"),
                                      {path, ErrorText(context, profile.failure())}));
     return nullptr;
   }
@@ -99,7 +94,7 @@ ProfileReviewSheet* ProfileReviewSheet::Open(AppContext& context, SessionHost& s
     QString why = ErrorText(context, e);
     if (const ProfileLine* line = profile->Find(e.field); line && e.kind != MessageKind::None)
       why = FillIn(context.Text("STR_PROFILE_ATLINE", "Line %1: %2"), {QString::number(line->line), why});
-    context.ShowError(window, FillIn(Lines(context, "STR_PROFILE_REFUSED"), {path, why}));
+    context.ShowError(window, FillIn(TextWithBreaks(context, "STR_PROFILE_REFUSED"), {path, why}));
     return nullptr;
   }
   const QString imei = context.FromDevice(context.Imei());
@@ -127,11 +122,7 @@ ProfileReviewSheet::ProfileReviewSheet(AppContext& context, SessionHost& session
       values_(std::move(values)),
       valuesCodePage_(context.CodePage()),
       // A write whose thread could not start ends as a failed one.
-      task_(this, [this](const Error& failure) {
-        ProfileWriteResult failed;
-        failed.status = failure;
-        EndWrite(failed, ErrorText(context_, failure));
-      }) {
+      task_(this, [this](const Error& failure) { EndWrite(FailedWrite(failure), ErrorText(context_, failure)); }) {
   CreateControls();
   ShowDifferences();
   ShowEach(false);
@@ -294,9 +285,7 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
   if (context_.CodePage() != valuesCodePage_) {
     auto again = PrepareProfile(profile_, ValueRules{context_.CodePage(), true, true}, ToUtf8(path_));
     if (!again) {
-      ProfileWriteResult refused;
-      refused.status = again.failure();
-      done(refused, ErrorText(context_, again.failure()));
+      done(FailedWrite(again.failure()), ErrorText(context_, again.failure()));
       return;
     }
     values_ = std::move(*again);
@@ -304,9 +293,7 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
   }
   auto plan = PlanProfile(context_.Settings().Snapshot(), Chosen());
   if (!plan) {
-    ProfileWriteResult refused;
-    refused.status = plan.failure();
-    done(refused, ErrorText(context_, plan.failure()));
+    done(FailedWrite(plan.failure()), ErrorText(context_, plan.failure()));
     return;
   }
   if (plan->Empty()) {
@@ -319,10 +306,7 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;
   const std::chrono::milliseconds readLimit = context_.durations.fullReadStall;
   DeviceSettings* settings = &context_.Settings();
-  const QString writing = context_.Text("STR_GLOBAL_WRITING", "Writing %d of %d");
-  const QString checking = context_.Text("STR_PROFILE_CHECKING", "Written %1 of %2: reading them back…");
   progress_->SetLabelText(QString());
-  QPointer<CLabel> line = progress_;
   SetWriting(true);
   written_ = std::move(done);
   writing_ = pages;
@@ -330,22 +314,18 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
   writeCount_ = count;
   const std::string imei = context_.Imei();
   task_.Run(
-      [=](std::stop_token stop, const BackgroundTask::Relay& relay) {
+      [=, this](std::stop_token stop, const BackgroundTask::Relay& relay) {
         auto opened = OpenComPort(port);
-        if (!opened) {
-          ProfileWriteResult failed;
-          failed.status = opened.failure();
-          return failed;
-        }
-        const auto progress = [relay, line, writing, checking, count](int written, int total) {
+        if (!opened) return FailedWrite(opened.failure());
+        // A stopped task's calls are dropped, and the sheet stops its task before it goes.
+        const auto progress = [this, relay, count](int written, int total) {
           if (written == total) count->allSent = true;
-          relay.Post([line, writing, checking, written, total] {
+          relay.Post([this, written, total] {
             // After the last sentence the pages are read back, which takes a while too.
-            const QString text =
-                written == total
-                    ? FillIn(checking, {QString::number(written), QString::number(total)})
-                    : FromUtf8(settings::FormatWithNumber(settings::FormatWithNumber(ToUtf8(writing), written), total));
-            if (line) line->SetLabelText(text);
+            progress_->SetLabelText(
+                written == total ? FillIn(context_.Text("STR_PROFILE_CHECKING", "Written %1 of %2: reading them back…"),
+                                          {QString::number(written), QString::number(total)})
+                                 : WritingText(context_, written, total));
           });
         };
         return WriteProfilePages(**opened, *settings, target, pages, WriteOptions{pause, progress, stop}, readLimit,
@@ -375,13 +355,13 @@ int ProfileReviewSheet::PagesWhole() const {
 bool ProfileReviewSheet::MayClose(std::function<void()> closeLater) {
   if (!task_.Running()) return true;
   if (closeAfterWrite_) return false;  // already finishing, then closing
-  if (context_.AskYesNo(this, FillIn(Lines(context_, "STR_GLOBAL_CLOSEWHILEWRITING"), {PageTitles(context_, writing_)}))) {
+  if (context_.AskYesNo(this, FillIn(TextWithBreaks(context_, "STR_GLOBAL_CLOSEWHILEWRITING"), {PageTitles(context_, writing_)}))) {
     closeAfterWrite_ = std::move(closeLater);
     return false;
   }
   task_.Stop();
   written_ = nullptr;
-  if (looping_) Report(false, PagesWhole(), context_.Text("STR_PROFILE_STOPPED", "Stopped before it was finished"));
+  if (looping_) ReportStopped();
   return true;
 }
 
@@ -417,13 +397,22 @@ void ProfileReviewSheet::SetWriting(bool writing) {
   if (!writing && !looping_) ConfirmButton()->setFocus(Qt::OtherFocusReason);
 }
 
-void ProfileReviewSheet::SetState(const QString& text) {
-  // In the loop the line also counts what is done.
-  stateLine_->SetLabelText(CaptionOf(!looping_ || trackers_ == 0
-                               ? text
-                               : text + QStringLiteral("   ") +
-                                     FillIn(context_.Text("STR_PROFILE_COUNT", "(%1 set up, %2 failed)"),
-                                            {QString::number(trackers_ - failed_), QString::number(failed_)})));
+void ProfileReviewSheet::SetStep(Step step) {
+  step_ = step;
+  QString text;
+  switch (step) {
+    case Step::Waiting: text = context_.Text("STR_PROFILE_WAITING", "Waiting for a tracker: plug in the next one."); break;
+    case Step::Reading:
+    case Step::Writing:
+      text = FillIn(context_.Text("STR_PROFILE_WORKING", "Setting up the tracker %1…"), {FromUtf8(imei_)});
+      break;
+    case Step::Unplug: text = context_.Text("STR_PROFILE_UNPLUG", "Unplug it and plug in the next tracker."); break;
+  }
+  // The line also counts what is done.
+  if (trackers_ > 0)
+    text += QStringLiteral("   ") + FillIn(context_.Text("STR_PROFILE_COUNT", "(%1 set up, %2 failed)"),
+                                           {QString::number(trackers_ - failed_), QString::number(failed_)});
+  stateLine_->SetLabelText(CaptionOf(text));
   progress_->SetLabelText(QString());
 }
 
@@ -453,14 +442,12 @@ void ProfileReviewSheet::StartLoop() {
   const Session& session = session_.Get();
   if (session.State() == SessionState::Ready) {
     // The tracker logged in now is the first.
-    step_ = Step::Reading;
     SetUpTracker();
   } else if (session.CanLogin()) {
-    step_ = Step::Waiting;
+    SetStep(Step::Waiting);
     OnSession(SessionNotice{SessionNotice::Kind::Entered, SessionState::Identified});
   } else {
-    step_ = Step::Waiting;
-    SetState(context_.Text("STR_PROFILE_WAITING", "Waiting for a tracker: plug in the next one."));
+    SetStep(Step::Waiting);
   }
 }
 
@@ -474,12 +461,11 @@ void ProfileReviewSheet::OnSession(const SessionNotice& notice) {
       // in (a wrong password) gives way to the next.
       const bool other = ImeiNow() != imei_;
       if (step_ == Step::Reading && other)
-        Report(false, 0, context_.Text("STR_PROFILE_UNPLUGGED", "Unplugged before it was set up"));
-      if (step_ == Step::Reading || (step_ == Step::Unplug && other)) step_ = Step::Waiting;
+        ReportUnplugged();
+      if (step_ == Step::Reading || (step_ == Step::Unplug && other)) SetStep(Step::Waiting);
       if (step_ != Step::Waiting || !session.CanLogin()) return;
-      step_ = Step::Reading;
       Take();
-      SetState(FillIn(context_.Text("STR_PROFILE_WORKING", "Setting up the tracker %1…"), {FromUtf8(imei_)}));
+      SetStep(Step::Reading);
       session.Login(session.AsksPassword() ? password_typed_ : std::string());
       return;
     }
@@ -492,17 +478,15 @@ void ProfileReviewSheet::OnSession(const SessionNotice& notice) {
              notice.reason == SessionReason::WrongPassword ? context_.Text("STR_MAINPAGE_DEVICE7", "Password Error")
              : notice.error ? ErrorText(context_, *notice.error)
                             : context_.Text("STR_MAINPAGE_DEVICE5", "Read Setting  Failure"));
-      step_ = Step::Unplug;
-      SetState(context_.Text("STR_PROFILE_UNPLUG", "Unplug it and plug in the next tracker."));
+      SetStep(Step::Unplug);
       return;
     case SessionState::Gone:
     case SessionState::Searching:
       // A write under way fails on its own and is reported then.
       if (step_ == Step::Writing) return;
       if (step_ == Step::Reading)
-        Report(false, 0, context_.Text("STR_PROFILE_UNPLUGGED", "Unplugged before it was set up"));
-      step_ = Step::Waiting;
-      SetState(context_.Text("STR_PROFILE_WAITING", "Waiting for a tracker: plug in the next one."));
+        ReportUnplugged();
+      SetStep(Step::Waiting);
       return;
     case SessionState::LoggingIn:
     case SessionState::Reading: return;
@@ -518,20 +502,25 @@ void ProfileReviewSheet::Take() {
 
 void ProfileReviewSheet::SetUpTracker() {
   Take();
-  step_ = Step::Writing;
-  SetState(FillIn(context_.Text("STR_PROFILE_WORKING", "Setting up the tracker %1…"), {FromUtf8(imei_)}));
+  SetStep(Step::Writing);
   WriteTracker([this](const ProfileWriteResult& result, const QString& words) {
     Report(result.Verified(), static_cast<int>(result.written.size()), words);
     // Still there: it has to go before the next one is taken. Another one
     // identified while this one was written is taken now.
     const SessionState state = session_.Get().State();
     const bool present = state != SessionState::Gone && state != SessionState::Searching;
-    step_ = present && ImeiNow() == imei_ ? Step::Unplug : Step::Waiting;
-    SetState(step_ == Step::Unplug ? context_.Text("STR_PROFILE_UNPLUG", "Unplug it and plug in the next tracker.")
-                                   : context_.Text("STR_PROFILE_WAITING", "Waiting for a tracker: plug in the next one."));
+    SetStep(present && ImeiNow() == imei_ ? Step::Unplug : Step::Waiting);
     if (step_ == Step::Waiting && state == SessionState::Identified)
       OnSession(SessionNotice{SessionNotice::Kind::Entered, SessionState::Identified});
   });
+}
+
+void ProfileReviewSheet::ReportUnplugged() {
+  Report(false, 0, context_.Text("STR_PROFILE_UNPLUGGED", "Unplugged before it was set up"));
+}
+
+void ProfileReviewSheet::ReportStopped() {
+  Report(false, PagesWhole(), context_.Text("STR_PROFILE_STOPPED", "Stopped before it was finished"));
 }
 
 void ProfileReviewSheet::Report(bool ok, int pages, const QString& reason) {
@@ -556,7 +545,7 @@ void ProfileReviewSheet::Stop() {
   if (task_.Running()) {
     task_.Stop();
     written_ = nullptr;
-    Report(false, PagesWhole(), context_.Text("STR_PROFILE_STOPPED", "Stopped before it was finished"));
+    ReportStopped();
   }
   looping_ = false;
   context_.ShowMessage(this,

@@ -85,16 +85,19 @@ class ProfileReviewSheet : public SkinnedDialog {
   void OnSession(const SessionNotice& notice);
   void SetUpTracker();
   void Report(bool ok, int pages, const QString& reason);
+  void ReportUnplugged();
+  void ReportStopped();  // a write cut short
   // The IMEI identified now, and taking it (with its name) as the tracker being set up.
   std::string ImeiNow() const;
   void Take();
   // Pages of the running or stopped write that reached the tracker whole.
   int PagesWhole() const;
-  void SetState(const QString& text);
+  enum class Step { Waiting, Reading, Writing, Unplug };
+  // The loop's step, and the line that says it (with the counts so far).
+  void SetStep(Step step);
   // The controls while a write runs.
   void SetWriting(bool writing);
 
-  enum class Step { Waiting, Reading, Writing, Unplug };
 
   SessionHost& session_;
   QString path_;

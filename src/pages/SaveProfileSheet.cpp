@@ -51,16 +51,8 @@ SaveProfileSheet::SaveProfileSheet(AppContext& context, QWidget* mainWindow)
   CancelCaption()->SetLabelText(context_.Text("STR_GLOBAL_CANCEL", "Cancel"));
 }
 
-std::vector<std::string_view> SaveProfileSheet::KeysToSave(bool everything) {
-  std::vector<std::string_view> keys;
-  for (const KeyInfo& k : AllKeys())
-    if (everything || (PageOfKey(k.key) && !IsPerUnitKey(k.key))) keys.push_back(k.key);
-  return keys;
-}
-
 void SaveProfileSheet::OnConfirm() {
-  const QString folder = context_.exportFolder.isEmpty() ? QDir::homePath() : context_.exportFolder;
-  const QString path = context_.AskSaveFile(this, folder, context_.Text("STR_PROFILE_FILTER", "Settings files (*.ini)"),
+  const QString path = context_.AskSaveFile(this, context_.FileFolder(), context_.Text("STR_PROFILE_FILTER", "Settings files (*.ini)"),
                                             QStringLiteral("ini"));
   // The tracker went away meanwhile and the sheet with it: its record is no longer one tracker's.
   if (path.isEmpty() || !isVisible()) return;

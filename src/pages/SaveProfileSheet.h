@@ -21,8 +21,6 @@ class SaveProfileSheet : public SkinnedDialog {
 
   QRadioButton* EverythingChoice() const { return everything_; }
   QRadioButton* SharedChoice() const { return shared_; }
-  // The keys a backup (everything) or a profile (shared) keeps.
-  static std::vector<std::string_view> KeysToSave(bool everything);
 
  protected:
   // Asks where, then saves; the sheet stays open when the file could not be written.

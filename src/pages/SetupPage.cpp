@@ -40,7 +40,7 @@ SetupPage::SetupPage(AppContext& context, QWidget* mainWindow)
 
   SetTitle(context_.Text("STR_MAINPAGE_STR8", "Settings"));
   languageText_ = context_.Text("STR_SETUPPAGE_LANGUAGE", "Language:");
-  aboutText_ = QString::fromUtf8(settings::ExpandLineBreakEscapes(context_.Text("STR_GLOBAL_ABOUT").toStdString()));
+  aboutText_ = TextWithBreaks(context_, "STR_GLOBAL_ABOUT");
   // The version the command line prints, so a user can say which one they run.
   aboutText_ += QStringLiteral("\n\n") + context_.Text("STR_SETUPPAGE_VERSION", "Version %s")
                                              .replace(QStringLiteral("%s"), QStringLiteral(ZD573_VERSION));
