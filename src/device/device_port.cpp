@@ -2,6 +2,8 @@
 // and a borrowed view of an open port.
 #include "device/device_port.h"
 
+#include "device/device_job.h"
+
 namespace zd573 {
 namespace {
 
@@ -39,6 +41,20 @@ Expected<std::unique_ptr<DevicePort>> OpenComPort(const std::string& portName) {
     return Because(Error{std::string(kOpenPortFailed), s.code()}.Names(MessageKind::OpenPortFailed), s.failure());
   }
   return std::unique_ptr<DevicePort>(std::move(port));
+}
+
+Expected<std::unique_ptr<DevicePort>> OpenComPortWhenFree(const std::string& portName, const std::stop_token& stop,
+                                                          const std::function<void()>& busy,
+                                                          std::chrono::milliseconds patience,
+                                                          std::chrono::milliseconds every) {
+  const auto giveUp = std::chrono::steady_clock::now() + patience;
+  for (;;) {
+    auto port = OpenComPort(portName);
+    if (port || port.failure().code != ErrorCode::Busy || std::chrono::steady_clock::now() >= giveUp) return port;
+    if (busy) busy();
+    if (!PauseUnlessStopped(every, stop))
+      return Error{"Stopped while the port was busy", ErrorCode::Stopped, {}}.Names(MessageKind::Stopped);
+  }
 }
 
 

@@ -4,14 +4,17 @@
 // (serial_port_posix.cpp) or the Win32 communications functions
 // (serial_port_win32.cpp).
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stop_token>
 #include <string>
 #include <string_view>
 
 #include "common/result.h"
+#include "device/timing.h"
 
 namespace zd573 {
 
@@ -81,5 +84,18 @@ std::string_view PortAdvice(ErrorCode code);
 // Opens the named port, or fails with "Unable to open COM-port", the kind of
 // failure and the system's reason as detail.
 Expected<std::unique_ptr<DevicePort>> OpenComPort(const std::string& portName);
+
+// What a person is told while a port another program holds is tried again.
+inline constexpr std::string_view kPortBusyRetrying = "The port is busy (another program has it open); retrying ...";
+
+// OpenComPort, patient with a port that another program holds (a modem
+// manager probing a tracker just plugged in): `busy` is called before each
+// wait, and the open is tried again every `every` until `patience` has passed
+// (then the Busy failure is returned) or a stop is requested (Stopped). Any
+// other failure returns at once.
+Expected<std::unique_ptr<DevicePort>> OpenComPortWhenFree(const std::string& portName, const std::stop_token& stop = {},
+                                                          const std::function<void()>& busy = {},
+                                                          std::chrono::milliseconds patience = timing::kBusyPortPatience,
+                                                          std::chrono::milliseconds every = timing::kBusyPortRetry);
 
 }  // namespace zd573

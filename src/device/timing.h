@@ -16,5 +16,7 @@ inline constexpr milliseconds kReadPassPause{20};       // between passes of the
 inline constexpr milliseconds kFullReadQueryPause{100}; // after a full-read query
 inline constexpr milliseconds kWriteTimeout{5000};      // a write that cannot drain by then has failed
 inline constexpr milliseconds kStopCheck{50};           // a write waiting for the line looks for a stop this often
+inline constexpr milliseconds kBusyPortRetry{1000};     // a port another program holds is tried again this often
+inline constexpr milliseconds kBusyPortPatience{30000}; // ... for this long, then the open fails with the reason
 
 }  // namespace zd573::timing
