@@ -58,6 +58,8 @@ enum class MessageKind : std::uint8_t {
   ProfileTwoImeis,    // args: the line where IMEI and B2 differ
   ProfileUnknownKey,  // args: the line, the key
   ProfileNoSection,
+  ProfileBadSection,   // args: the line of a section name without its closing ]
+  ProfileReadOnlyKey,  // args: the line, the key the tracker sets itself
   ProfileNotAFile,
   ProfileTooLarge,    // args: the most it may hold, in KiB
 };

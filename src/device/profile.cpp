@@ -93,6 +93,8 @@ Expected<Profile> ParseProfile(std::string_view text, const std::string& name) {
   Profile profile;
   std::map<std::string, int> seen;  // key -> line
   int sectionLine = 0;
+  int readOnlyLine = 0;
+  std::string readOnlyKey;
   bool inSection = false;
   int number = 0;
   std::size_t pos = 0;
@@ -106,6 +108,9 @@ Expected<Profile> ParseProfile(std::string_view text, const std::string& name) {
     const std::string t = Trim(line);
     if (t.empty() || t.front() == ';' || t.front() == '#') continue;
     if (t.front() == '[') {
+      if (t.find(']') == std::string::npos)
+        return FileError(name + " line " + std::to_string(number) + ": the section name has no closing ]",
+                         MessageKind::ProfileBadSection, name, {std::to_string(number)});
       const std::string section = t.substr(1, t.find(']') - 1);
       inSection = settings::SameIniName(Trim(section), kProfileSection);
       if (inSection) {
@@ -133,10 +138,19 @@ Expected<Profile> ParseProfile(std::string_view text, const std::string& name) {
     if (!info)
       return FileError(name + " line " + std::to_string(number) + ": " + key + " is not a setting of the tracker",
                        MessageKind::ProfileUnknownKey, name, {std::to_string(number), key});
-    if (!PageOfKey(info->key)) continue;  // read only: a backup carries it, nothing sends it
+    if (!PageOfKey(info->key)) {
+      // Set by the tracker alone: a backup carries it, nothing sends it.
+      if (!readOnlyLine) readOnlyLine = number, readOnlyKey = key;
+      continue;
+    }
     profile.values.push_back({std::move(key), std::move(value), number});
   }
   if (!sectionLine) return FileError(name + " holds no [DEVICE] section", MessageKind::ProfileNoSection, name);
+  // In a profile such a key could only be meant to be written, which cannot be.
+  if (readOnlyLine && !profile.hasImei)
+    return FileError(name + " line " + std::to_string(readOnlyLine) + ": " + readOnlyKey +
+                         " is set by the tracker and cannot be written",
+                     MessageKind::ProfileReadOnlyKey, name, {std::to_string(readOnlyLine), readOnlyKey});
   return profile;
 }
 
@@ -158,10 +172,16 @@ Expected<Profile> ReadProfile(const std::string& path) {
 }
 
 std::string FormatProfile(const DeviceValues& values, const std::vector<std::string_view>& keys, int codePage,
-                          std::vector<std::string>* notes) {
+                          std::vector<std::string>* notes, std::vector<std::string>* escapedKeys) {
   auto chosen = [&](std::string_view k) { return std::find(keys.begin(), keys.end(), k) != keys.end(); };
   auto line = [&](std::string_view key, std::string_view shownAs) {
-    std::string value = settings::DecodeDeviceText(values.Format(key), codePage);
+    bool escaped = false;
+    std::string value = key == "B2" ? settings::DecodeDeviceText(values.Format(key), codePage)
+                                    : settings::DeviceTextForFile(values.Format(key), codePage, &escaped);
+    if (escaped && escapedKeys) escapedKeys->emplace_back(key);
+    if (escaped && notes)
+      notes->push_back(std::string(key) + " holds bytes that code page " + std::to_string(codePage) +
+                       " cannot show; they were saved as \\xHH escapes and are restored as they are");
     if (value.find_first_of("\r\n") != std::string::npos) {
       std::replace_if(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
       if (notes) notes->push_back("the line break in " + std::string(key) + " was saved as a blank");
@@ -178,8 +198,10 @@ std::string FormatProfile(const DeviceValues& values, const std::vector<std::str
 Expected<PreparedProfile> PrepareProfile(const Profile& profile, const ValueRules& rules, const std::string& name,
                                          std::vector<std::string>* notes) {
   PreparedProfile prepared;
+  ValueRules fileRules = rules;
+  fileRules.fileText = true;
   for (const ProfileLine& l : profile.values) {
-    auto p = PrepareValue(l.key, l.value, rules);
+    auto p = PrepareValue(l.key, l.value, fileRules);
     if (!p) {
       Error e = p.failure();
       e.message = name + " line " + std::to_string(l.line) + ": " + e.message;

@@ -55,9 +55,11 @@ Expected<Profile> ReadProfile(const std::string& path);
 
 // The file for `keys` of `values` (device bytes shown as UTF-8): [DEVICE],
 // IMEI= when B2 is among the keys, then the keys in table order. A line break
-// cannot live in the file and is saved as a blank; `notes` says where.
+// cannot live in the file and is saved as a blank; `notes` says where. A text
+// the code page cannot show is kept escaped (DeviceTextForFile), so every
+// byte comes back; `escaped` lists those keys, and `notes` says so.
 std::string FormatProfile(const DeviceValues& values, const std::vector<std::string_view>& keys, int codePage,
-                          std::vector<std::string>* notes = nullptr);
+                          std::vector<std::string>* notes = nullptr, std::vector<std::string>* escaped = nullptr);
 
 using PreparedProfile = std::vector<std::pair<std::string, PreparedValue>>;
 // Whether the values set an empty password, which lets anyone in: asked about first.

@@ -116,7 +116,8 @@ Error NotEncodable(const KeyInfo& k, std::string_view utf8, int codePage, const 
 }
 
 Expected<PreparedValue> PrepareText(const KeyInfo& k, std::string_view utf8, const ValueRules& rules) {
-  auto bytes = settings::EncodeDeviceText(utf8, rules.codePage);
+  auto bytes = rules.fileText ? settings::DeviceTextFromFile(utf8, rules.codePage)
+                              : settings::EncodeDeviceText(utf8, rules.codePage);
   if (!bytes) return NotEncodable(k, utf8, rules.codePage, bytes.error());
   if (Status framing = CheckFramingSafe(k.key, *bytes); !framing) return framing.failure();
   if (bytes->size() > static_cast<std::size_t>(k.capacity))

@@ -23,6 +23,9 @@ struct ValueRules {
   // page rule (a report interval of 3 or less sent as 3, a logging interval of
   // 0 or less as 1) applies either way.
   bool wholeIntervals = false;
+  // Texts come from a settings file, where a byte the code page cannot decode
+  // is kept as \xHH (DeviceTextForFile): they are read back to those bytes.
+  bool fileText = false;
 };
 
 struct PreparedValue {

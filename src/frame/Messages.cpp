@@ -121,6 +121,9 @@ QString KindText(const AppContext& context, MessageKind kind, const Error& e) {
     case MessageKind::ProfileTwoImeis: return FillIn(context.Text("STR_PROFILE_TWOIMEIS"), {Arg(e, 0)});
     case MessageKind::ProfileUnknownKey: return FillIn(context.Text("STR_PROFILE_UNKNOWNKEY"), {Arg(e, 0), Arg(e, 1)});
     case MessageKind::ProfileNoSection: return context.Text("STR_PROFILE_NOSECTION");
+    case MessageKind::ProfileBadSection: return FillIn(context.Text("STR_PROFILE_BADSECTION"), {Arg(e, 0)});
+    case MessageKind::ProfileReadOnlyKey:
+      return FillIn(context.Text("STR_PROFILE_READONLYKEY"), {Arg(e, 0), Arg(e, 1)});
     case MessageKind::ProfileNotAFile: return context.Text("STR_PROFILE_NOTAFILE");
     case MessageKind::ProfileTooLarge: return FillIn(context.Text("STR_PROFILE_TOOLARGE"), {Arg(e, 0)});
     case MessageKind::FileUnwritable:

@@ -81,15 +81,22 @@ std::optional<QString> SaveProfileSheet::SaveTo(const QString& path) {
   // A file holding the password or the SIM PIN is its owner's alone; a failure keeps an older file whole.
   const bool secret = std::any_of(keys.begin(), keys.end(), [](std::string_view k) { return IsSecretKey(k); });
   std::vector<std::string> notes;
-  const std::string text = FormatProfile(context_.Settings().Snapshot(), keys, context_.CodePage(), &notes);
+  std::vector<std::string> escaped;
+  const std::string text = FormatProfile(context_.Settings().Snapshot(), keys, context_.CodePage(), &notes, &escaped);
   logger::ReplacingFile out;
   if (!out.Open(target, secret) || !out.Write(text.data(), text.size()) || !out.Commit())
     return refuse(SystemWords(context_, out.Reason()));
   QString said = FillIn(context_.Text("STR_PROFILE_SAVED", "%1 settings saved to %2"),
                         {QString::number(keys.size()), QDir::toNativeSeparators(path)});
-  if (!notes.empty())
+  if (notes.size() > escaped.size())
     said += QStringLiteral("\n\n") + context_.Text("STR_PROFILE_LINEBREAKS",
                                                    "A line break cannot be kept in the file: it was saved as a blank.");
+  if (!escaped.empty()) {
+    QStringList fields;
+    for (const std::string& k : escaped) fields << FieldName(context_, k);
+    said += QStringLiteral("\n\n") +
+            FillIn(context_.Text("STR_PROFILE_ESCAPED"), {QString::number(context_.CodePage()), fields.join(QStringLiteral(", "))});
+  }
   return said;
 }
 

@@ -186,6 +186,103 @@ bool DecodesCleanly(std::string_view bytes, int codePage) {
 }
 
 namespace {
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
+
+// "\xHH" anywhere: what tells an escaped text from a plain one.
+bool HoldsByteEscape(std::string_view text) {
+  for (std::size_t i = 0; i + 3 < text.size(); ++i)
+    if (text[i] == '\\' && text[i + 1] == 'x' && IsHexDigit(text[i + 2]) && IsHexDigit(text[i + 3])) return true;
+  return false;
+}
+
+bool ConvertsBackTo(std::string_view bytes, std::string_view utf8, int codePage) {
+  const auto back = EncodeDeviceText(utf8, codePage);
+  return back && *back == bytes;
+}
+
+void AppendByteEscape(std::string& out, unsigned char byte) {
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+  out += hex;
+}
+
+}  // namespace
+
+std::string DeviceTextForFile(std::string_view bytes, int codePage, bool* escaped) {
+  const int cp = codec::Name(codePage).empty() ? kWesternCodePage : codePage;
+  std::size_t undecodable = 0;
+  std::string plain = codec::Decode(bytes, cp, &undecodable);
+  const bool keepPlain = undecodable == 0 && !HoldsByteEscape(plain) && ConvertsBackTo(bytes, plain, cp);
+  if (escaped) *escaped = !keepPlain;
+  if (keepPlain) return plain;
+  // Character by character: the shortest run of bytes (a double-byte
+  // character at most takes two) that converts there and back is kept as text.
+  std::string out;
+  for (std::size_t at = 0; at < bytes.size();) {
+    std::size_t took = 0;
+    for (std::size_t len = 1; len <= 4 && at + len <= bytes.size() && !took; ++len) {
+      const std::string_view one = bytes.substr(at, len);
+      const std::string text = codec::Decode(one, cp, &undecodable);
+      if (undecodable == 0 && !text.empty() && ConvertsBackTo(one, text, cp)) {
+        for (char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        took = len;
+      }
+    }
+    if (!took) {
+      AppendByteEscape(out, static_cast<unsigned char>(bytes[at]));
+      took = 1;
+    }
+    at += took;
+  }
+  // A code page that joins characters across such runs could still give other
+  // bytes: then nothing but plain ASCII is kept as text.
+  if (const auto back = DeviceTextFromFile(out, cp); !back || *back != bytes) {
+    out.clear();
+    for (char c : bytes) {
+      const auto b = static_cast<unsigned char>(c);
+      if (c == '\\') {
+        out += "\\\\";
+      } else if (b >= 0x20 && b < 0x7F) {
+        out += c;
+      } else {
+        AppendByteEscape(out, b);
+      }
+    }
+  }
+  return out;
+}
+
+Expected<std::string> DeviceTextFromFile(std::string_view text, int codePage) {
+  if (!HoldsByteEscape(text)) return EncodeDeviceText(text, codePage);
+  std::string out;
+  std::string run;  // UTF-8 waiting to be converted
+  auto flush = [&]() -> Status {
+    if (run.empty()) return {};
+    auto bytes = EncodeDeviceText(run, codePage);
+    if (!bytes) return bytes.failure();
+    out += *bytes;
+    run.clear();
+    return {};
+  };
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\\') {
+      run += '\\';
+      i += 2;
+    } else if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' && IsHexDigit(text[i + 2]) &&
+               IsHexDigit(text[i + 3])) {
+      if (Status s = flush(); !s) return s.failure();
+      out += static_cast<char>(std::stoi(std::string(text.substr(i + 2, 2)), nullptr, 16));
+      i += 4;
+    } else {
+      run += text[i++];
+    }
+  }
+  if (Status s = flush(); !s) return s.failure();
+  return out;
+}
+
+namespace {
 // A code page number stored in system.ini, when it is one this system converts.
 std::optional<int> StoredCodePage(const IniFile& systemIni, std::string_view section, std::string_view key) {
   const std::string text = systemIni.Read(section, key, "");

@@ -77,4 +77,15 @@ std::string DecodeDeviceText(std::string_view bytes, int codePage);
 // Whether every byte decodes in the code page (no U+FFFD would be shown).
 bool DecodesCleanly(std::string_view bytes, int codePage);
 
+// Device bytes as a settings file keeps them, so that every byte comes back.
+// A text that converts to UTF-8 and back to the very same bytes is kept as it
+// is. Any other (a byte the code page cannot decode, or a text that already
+// holds "\xHH") is kept escaped: such a byte as \xHH (two hex digits), a
+// backslash as \\, everything else as UTF-8. `escaped` says which was done.
+std::string DeviceTextForFile(std::string_view bytes, int codePage, bool* escaped = nullptr);
+// The device bytes of a file's text: an escaped text (one holding "\xHH") is
+// unescaped, its other characters converted; any other text is converted as
+// EncodeDeviceText does, a backslash and all.
+Expected<std::string> DeviceTextFromFile(std::string_view text, int codePage);
+
 }  // namespace zd573::settings

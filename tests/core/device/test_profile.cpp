@@ -3,6 +3,7 @@
 
 #include "device/profile.h"
 #include "device/transactions.h"
+#include "settings/text_encoding.h"
 
 namespace zd573 {
 namespace {
@@ -21,6 +22,8 @@ TEST(Profile, FilesThatCannotBeMeantAreRefusedNamingTheLines) {
       {"no such key", "[DEVICE]\nD1=x\nZZ=1\n", "line 3: ZZ is not a setting"},
       {"no section", "D1=x\n", "no [DEVICE] section"},
       {"two trackers", "[DEVICE]\nIMEI=1\nB2=2\n", "different trackers"},
+      {"section unclosed", "[DEVICE\nD1=x\n", "line 1: the section name has no closing ]"},
+      {"read-only key in a profile", "[DEVICE]\nD1=x\nE1=80\n", "line 3: E1 is set by the tracker and cannot be written"},
   };
   for (const Refusal& r : rows) {
     auto p = ParseProfile(r.text, "f.ini");
@@ -31,11 +34,15 @@ TEST(Profile, FilesThatCannotBeMeantAreRefusedNamingTheLines) {
 }
 
 TEST(Profile, AnySubsetIsAProfile) {
-  auto p = ParseProfile("\xEF\xBB\xBF; shared\n[Other]\nD1=not this\n[DEVICE]\nD1 = \" apn \"\nE1=8080\nVa=Mum\nVA=0912\n",
+  auto p = ParseProfile("\xEF\xBB\xBF; shared\n[Other]\nD1=not this\n[DEVICE]\nD1 = \" apn \"\nVa=Mum\nVA=0912\n",
                         "f.ini");
   ASSERT_TRUE(p) << p.error();
   EXPECT_FALSE(p->hasImei);
-  ASSERT_EQ(p->values.size(), 3u);  // E1 is only read: skipped
+  ASSERT_EQ(p->values.size(), 3u);
+  // A backup carries what the tracker sets itself; nothing sends it.
+  auto backup = ParseProfile("[DEVICE]\nIMEI=356000000000001\nE1=8080\nD1=x\n", "b.ini");
+  ASSERT_TRUE(backup) << backup.error();
+  EXPECT_EQ(backup->values.size(), 1u);
   EXPECT_EQ(p->Find("D1")->value, " apn ");
   EXPECT_EQ(p->Find("D1")->line, 5);
   EXPECT_EQ(p->Find("Va")->value, "Mum");
@@ -59,6 +66,30 @@ TEST(Profile, SavedFileReadsBackTheSameValues) {
   auto plan = PlanProfile(v, *prepared);
   ASSERT_TRUE(plan) << plan.error();
   EXPECT_TRUE(plan->Empty()) << plan->pages.front().keys.front().key;
+}
+
+// Every byte a page can hold comes back from a saved file as it was, in every
+// encoding offered, also where the code page cannot show it.
+TEST(Profile, EveryByteComesBackInEveryEncoding) {
+  for (const settings::CodePage& cp : settings::OfferedCodePages()) {
+    for (int b = 0; b < 256; ++b) {
+      const char c = static_cast<char>(b);
+      if (c == ',' || c == '=' || c == '\r' || c == '\n' || c == '\0') continue;  // no sentence carries these
+      const std::string bytes = std::string("a") + c + "\\x4" + c + "z";
+      DeviceValues v;
+      v.SetText("Va", bytes);
+      std::vector<std::string> notes;
+      const std::string text = FormatProfile(v, {"Va"}, cp.number, &notes);
+      auto p = ParseProfile(text, "f.ini");
+      ASSERT_TRUE(p) << cp.number << " " << b << ": " << p.error();
+      auto prepared = PrepareProfile(*p, ValueRules{cp.number, true, true}, "f.ini");
+      ASSERT_TRUE(prepared) << cp.number << " " << b << ": " << prepared.error() << "\n" << text;
+      ASSERT_EQ(prepared->front().second.bytes, bytes) << cp.number << " " << b << "\n" << text;
+      if (!settings::DecodesCleanly(bytes, cp.number)) {
+        EXPECT_EQ(notes.size(), 1u) << cp.number << " " << b;
+      }
+    }
+  }
 }
 
 TEST(Profile, PlanHoldsOnlyThePagesThatDiffer) {
