@@ -110,4 +110,35 @@ class NewFile {
   bool ownerOnly_ = false;
 };
 
+// A file that rows are added to, each whole or not at all: a row the disk
+// cannot take is cut off again, so the file never ends in half a row.
+class AppendFile {
+ public:
+  AppendFile() = default;
+  ~AppendFile() { Close(); }
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+
+  // Opens `path` for adding, creating it when missing; false and Reason() when not.
+  bool Open(const std::string& path);
+  bool IsOpen() const { return handle_ != kNone; }
+  // The file's size, or -1.
+  std::int64_t Size();
+  // The file's last byte, or -1 when it is empty or cannot be read.
+  int LastByte();
+  // Adds `text` at the end in one piece and makes it durable. On a failure
+  // the file is cut back to its size before and Reason() tells why.
+  bool Append(std::string_view text);
+  // Whether `path` still names the file held open: false once it was
+  // deleted, replaced (a program saving by rename) or moved away.
+  bool StillNamedBy(const std::string& path) const;
+  void Close();
+  std::string Reason() const { return ErrorText(error_); }
+
+ private:
+  static constexpr std::intptr_t kNone = -1;
+  std::intptr_t handle_ = kNone;
+  int error_ = 0;
+};
+
 }  // namespace zd573::files

@@ -203,4 +203,66 @@ void NewFile::Remove() {
   path_.clear();
 }
 
+bool AppendFile::Open(const std::string& path) {
+  Close();
+  const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) {
+    error_ = errno;
+    return false;
+  }
+  handle_ = fd;
+  return true;
+}
+
+std::int64_t AppendFile::Size() {
+  struct stat st {};
+  if (handle_ == kNone || ::fstat(static_cast<int>(handle_), &st) != 0) {
+    error_ = handle_ == kNone ? EBADF : errno;
+    return -1;
+  }
+  return st.st_size;
+}
+
+int AppendFile::LastByte() {
+  const std::int64_t size = Size();
+  unsigned char c = 0;
+  if (size <= 0 || ::pread(static_cast<int>(handle_), &c, 1, static_cast<off_t>(size - 1)) != 1) return -1;
+  return c;
+}
+
+bool AppendFile::Append(std::string_view text) {
+  const std::int64_t before = Size();
+  if (before < 0) return false;
+  const char* p = text.data();
+  std::size_t left = text.size();
+  while (left > 0) {
+    const ssize_t n = ::write(static_cast<int>(handle_), p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error_ = n < 0 ? errno : ENOSPC;
+      (void)::ftruncate(static_cast<int>(handle_), static_cast<off_t>(before));
+      return false;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  if (::fsync(static_cast<int>(handle_)) != 0 && errno != EINVAL) {
+    error_ = errno;
+    (void)::ftruncate(static_cast<int>(handle_), static_cast<off_t>(before));
+    return false;
+  }
+  return true;
+}
+
+bool AppendFile::StillNamedBy(const std::string& path) const {
+  struct stat held {}, named {};
+  if (handle_ == kNone || ::fstat(static_cast<int>(handle_), &held) != 0 || held.st_nlink == 0) return false;
+  return ::stat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+}
+
+void AppendFile::Close() {
+  if (handle_ != kNone) ::close(static_cast<int>(handle_));
+  handle_ = kNone;
+}
+
 }  // namespace zd573::files

@@ -300,4 +300,92 @@ void NewFile::Remove() {
   path_.clear();
 }
 
+bool AppendFile::Open(const std::string& path) {
+  Close();
+  // Others may read, write, rename or delete it meanwhile: StillNamedBy notices.
+  const HANDLE h = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error_ = static_cast<int>(::GetLastError());
+    return false;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+  return true;
+}
+
+std::int64_t AppendFile::Size() {
+  LARGE_INTEGER size{};
+  if (handle_ == kNone || !::GetFileSizeEx(AsHandle(handle_), &size)) {
+    error_ = handle_ == kNone ? static_cast<int>(ERROR_INVALID_HANDLE) : static_cast<int>(::GetLastError());
+    return -1;
+  }
+  return size.QuadPart;
+}
+
+int AppendFile::LastByte() {
+  const std::int64_t size = Size();
+  if (size <= 0) return -1;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(size - 1) & 0xFFFFFFFFu);
+  at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(size - 1) >> 32);
+  unsigned char c = 0;
+  DWORD n = 0;
+  if (!::ReadFile(AsHandle(handle_), &c, 1, &n, &at) || n != 1) return -1;
+  return c;
+}
+
+bool AppendFile::Append(std::string_view text) {
+  const std::int64_t before = Size();
+  if (before < 0) return false;
+  auto cutBack = [&] {
+    LARGE_INTEGER to{};
+    to.QuadPart = before;
+    if (::SetFilePointerEx(AsHandle(handle_), to, nullptr, FILE_BEGIN)) ::SetEndOfFile(AsHandle(handle_));
+  };
+  LARGE_INTEGER end{};
+  end.QuadPart = before;
+  if (!::SetFilePointerEx(AsHandle(handle_), end, nullptr, FILE_BEGIN)) {
+    error_ = static_cast<int>(::GetLastError());
+    return false;
+  }
+  const char* p = text.data();
+  std::size_t left = text.size();
+  while (left > 0) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(left, 1u << 30));
+    DWORD n = 0;
+    if (!::WriteFile(AsHandle(handle_), p, chunk, &n, nullptr) || n == 0) {
+      error_ = n == 0 && ::GetLastError() == ERROR_SUCCESS ? ERROR_DISK_FULL : static_cast<int>(::GetLastError());
+      cutBack();
+      return false;
+    }
+    p += n;
+    left -= n;
+  }
+  if (!::FlushFileBuffers(AsHandle(handle_))) {
+    error_ = static_cast<int>(::GetLastError());
+    cutBack();
+    return false;
+  }
+  return true;
+}
+
+bool AppendFile::StillNamedBy(const std::string& path) const {
+  BY_HANDLE_FILE_INFORMATION held{}, named{};
+  if (handle_ == kNone || !::GetFileInformationByHandle(AsHandle(handle_), &held) || held.nNumberOfLinks == 0)
+    return false;
+  const HANDLE h = ::CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool got = ::GetFileInformationByHandle(h, &named);
+  ::CloseHandle(h);
+  return got && named.dwVolumeSerialNumber == held.dwVolumeSerialNumber &&
+         named.nFileIndexHigh == held.nFileIndexHigh && named.nFileIndexLow == held.nFileIndexLow;
+}
+
+void AppendFile::Close() {
+  if (handle_ != kNone) ::CloseHandle(AsHandle(handle_));
+  handle_ = kNone;
+}
+
 }  // namespace zd573::files

@@ -1,6 +1,7 @@
 #include "device/profile_writer.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -94,15 +95,32 @@ namespace {
 constexpr char kReportHeader[] = "time_utc,imei,name,pages_written,result,reason\n";
 
 // Quoted when it holds a comma, a quote or a line break; a line break becomes
-// a blank, so each tracker stays one line of the report.
+// a blank, so each tracker stays one line of the report. Other control bytes
+// are shown as \xHH, and a cell a spreadsheet would take for a formula
+// (=, +, -, @ first) starts with an apostrophe and is quoted.
 std::string CsvField(const std::string& s) {
-  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  std::string text;
+  for (char c : s) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '\r' || c == '\n') {
+      text += ' ';
+    } else if (b < 0x20 || b == 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02x", b);
+      text += hex;
+    } else {
+      text += c;
+    }
+  }
+  const bool formula = !text.empty() && std::string_view("=+-@").find(text.front()) != std::string_view::npos;
+  if (formula) text.insert(0, 1, '\'');
+  if (!formula && s.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string out = "\"";
-  for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c == '\r' || c == '\n' ? ' ' : c);
+  for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
   return out + "\"";
 }
 
-std::string UtcTime(std::time_t when) {
+std::string UtcTime(std::time_t when, const char* format = "%Y-%m-%dT%H:%M:%SZ") {
   std::tm tm{};
 #ifdef _WIN32
   gmtime_s(&tm, &when);
@@ -110,7 +128,7 @@ std::string UtcTime(std::time_t when) {
   gmtime_r(&when, &tm);
 #endif
   char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  std::strftime(buf, sizeof buf, format, &tm);
   return buf;
 }
 
@@ -120,46 +138,67 @@ Error CannotWrite(const std::string& path, int error, const std::string& reason)
   return std::move(e).Names(MessageKind::FileUnwritable, path, {reason});
 }
 
-// Writes `text` and flushes it to the file; the failure says why.
-Status Put(std::ofstream& out, const std::string& path, const std::string& text) {
-  errno = 0;
-  if (out << text << std::flush) return {};
-  const int error = errno;
-  return CannotWrite(path, error, error ? std::generic_category().message(error) : "the write did not reach the file");
+// A name beside `path` that nothing holds yet: report-20261209T120000Z.csv.
+std::string NameBeside(const std::string& path, std::time_t when) {
+  const std::filesystem::path p = files::PathFromUtf8(path);
+  const std::string stem = files::PathToUtf8(p.stem()) + "-" + UtcTime(when, "%Y%m%dT%H%M%SZ");
+  const std::string ext = files::PathToUtf8(p.extension());
+  for (int n = 1;; ++n) {
+    const std::string name = stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + ext;
+    const std::string candidate = files::PathToUtf8(p.parent_path() / files::PathFromUtf8(name));
+    if (files::KindOf(candidate) == files::Kind::Missing || n == 100) return candidate;
+  }
 }
 
 }  // namespace
 
 std::string FormatReportRow(const ProvisionRow& row, std::time_t when) {
-  return UtcTime(when) + "," + CsvField(row.imei) + "," + CsvField(row.name) + "," +
+  return UtcTime(when) + "," + CsvField(row.imei.empty() ? "(no IMEI)" : row.imei) + "," + CsvField(row.name) + "," +
          std::to_string(row.pagesWritten) + "," + (row.ok ? "ok" : "failed") + "," + CsvField(row.reason) + "\n";
 }
 
-Status ProvisionReport::Open(const std::string& path) {
-  if (out_.is_open()) out_.close();
-  path_ = path;
+Status ProvisionReport::OpenFile(const std::string& path, bool mayExist) {
   switch (files::KindOf(path)) {
     case files::Kind::Directory: return CannotWrite(path, EISDIR, std::generic_category().message(EISDIR));
     case files::Kind::Other: return CannotWrite(path, 0, "not a regular file (a pipe or a device)");
+    case files::Kind::Regular:
+      if (!mayExist) return CannotWrite(path, EEXIST, std::generic_category().message(EEXIST));
+      break;
     default: break;
   }
-  const std::filesystem::path file = files::PathFromUtf8(path);
-  std::error_code ec;
-  const bool fresh = !std::filesystem::exists(file, ec) || std::filesystem::file_size(file, ec) == 0;
-  errno = 0;
-  out_.open(file, std::ios::app | std::ios::binary);
-  if (!out_) {
-    const int error = errno;
-    return CannotWrite(path, error, error ? std::generic_category().message(error) : "it could not be opened");
+  if (!file_.Open(path)) return CannotWrite(path, 0, file_.Reason());
+  path_ = path;
+  const std::int64_t size = file_.Size();
+  if (size < 0) return CannotWrite(path, 0, file_.Reason());
+  if (size == 0) {
+    if (!file_.Append(kReportHeader)) return CannotWrite(path, 0, file_.Reason());
+  } else if (file_.LastByte() != '\n') {
+    // Half a row from a run that could not finish it: end it, so the next
+    // row is not read as its rest.
+    if (!file_.Append("\n")) return CannotWrite(path, 0, file_.Reason());
+    events_.push_back({ReportEvent::Kind::EndedTornRow, path, {}});
   }
-  return fresh ? Put(out_, path_, kReportHeader) : Status{};
+  return {};
+}
+
+Status ProvisionReport::Open(const std::string& path) {
+  file_.Close();
+  events_.clear();
+  return OpenFile(path, true);
 }
 
 Status ProvisionReport::Append(const ProvisionRow& row, std::time_t when) {
-  if (!out_.is_open()) return CannotWrite(path_, 0, "the report is not open");
-  // A failure before does not keep later rows out.
-  out_.clear();
-  return Put(out_, path_, FormatReportRow(row, when));
+  if (!file_.IsOpen()) return CannotWrite(path_, 0, "the report is not open");
+  if (!file_.StillNamedBy(path_)) {
+    // Deleted, or saved over by another program: the rows so far are where
+    // that left them; the rest go to a file of their own.
+    const std::string was = path_;
+    file_.Close();
+    if (Status s = OpenFile(NameBeside(was, when), false); !s) return s;
+    events_.push_back({ReportEvent::Kind::ContinuedElsewhere, path_, was});
+  }
+  if (!file_.Append(FormatReportRow(row, when))) return CannotWrite(path_, 0, file_.Reason());
+  return {};
 }
 
 }  // namespace zd573

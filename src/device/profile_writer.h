@@ -6,13 +6,14 @@
 // line both run this on a thread that may wait.
 #include <chrono>
 #include <ctime>
-#include <fstream>
 #include <functional>
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "common/files.h"
 #include "common/result.h"
 #include "device/device_port.h"
 #include "device/device_settings.h"
@@ -55,19 +56,39 @@ struct ProvisionRow {
   std::string reason;  // what happened, in words; never a password
 };
 
+// What the report did by itself that the user should hear of.
+struct ReportEvent {
+  enum class Kind {
+    EndedTornRow,        // an earlier run left half a row at the end: it was ended first
+    ContinuedElsewhere,  // the report was deleted, replaced or moved: rows go on in `path`
+  };
+  Kind kind = Kind::EndedTornRow;
+  std::string path;  // the file the rows go to
+  std::string was;   // ContinuedElsewhere: the path that no longer names the report
+};
+
 // The provisioning report, a CSV file appended to one row per tracker:
 // time_utc,imei,name,pages_written,result,reason. A new file starts with that
-// header; each row is flushed at once, so a report survives a crash.
+// header; each row is written whole or not at all and made durable at once,
+// so a report survives a crash or a full disk.
 class ProvisionReport {
  public:
   // Opens `path` (UTF-8) for appending; a file that is no regular file is refused.
   Status Open(const std::string& path);
+  // Adds the row. A report deleted, replaced or moved since it was opened is
+  // noticed first, and the rows go on in a new file beside it.
   Status Append(const ProvisionRow& row, std::time_t when);
+  // The file the rows go to now.
   const std::string& Path() const { return path_; }
+  // What happened since last asked.
+  std::vector<ReportEvent> TakeEvents() { return std::exchange(events_, {}); }
 
  private:
+  Status OpenFile(const std::string& path, bool mayExist);
+
   std::string path_;
-  std::ofstream out_;
+  files::AppendFile file_;
+  std::vector<ReportEvent> events_;
 };
 
 // The row as the report keeps it, quoted as CSV needs, time in UTC, with its line break.

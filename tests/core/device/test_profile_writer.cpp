@@ -2,7 +2,11 @@
 // against the simulated tracker; and the provisioning report.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <stop_token>
 #include <thread>
 
@@ -156,6 +160,7 @@ TEST(ProvisionReport, OneHeaderQuotedRowsAndOnlyRegularFiles) {
       {"new file", nullptr, header + FormatReportRow(ok, 0) + FormatReportRow(odd, 0)},
       {"empty file", "", header + FormatReportRow(ok, 0) + FormatReportRow(odd, 0)},
       {"a report of before", "old row\n", "old row\n" + FormatReportRow(ok, 0) + FormatReportRow(odd, 0)},
+      {"half a row of before", "old,ro", "old,ro\n" + FormatReportRow(ok, 0) + FormatReportRow(odd, 0)},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
@@ -163,16 +168,76 @@ TEST(ProvisionReport, OneHeaderQuotedRowsAndOnlyRegularFiles) {
     if (r.before) settings::testing::WriteFile(path, r.before);
     ProvisionReport report;
     ASSERT_TRUE(report.Open(files::PathToUtf8(path)));
+    EXPECT_EQ(report.TakeEvents().size(), std::string_view(r.name) == "half a row of before" ? 1u : 0u);
     ASSERT_TRUE(report.Append(ok, 0));
     ASSERT_TRUE(report.Append(odd, 0));
     EXPECT_EQ(settings::testing::ReadFile(path), r.after);
   }
+
+  // Cells a spreadsheet would run, or a terminal would obey, are defused.
+  const ProvisionRow hostile{"=HYPERLINK(\"http://x\")", "\x1b[31mRed", 0, false, "-1+1"};
+  EXPECT_EQ(FormatReportRow(hostile, 0),
+            "1970-01-01T00:00:00Z,\"'=HYPERLINK(\"\"http://x\"\")\",\\x1b[31mRed,0,failed,\"'-1+1\"\n");
+  EXPECT_EQ(FormatReportRow(ProvisionRow{"", "", 0, false, "x"}, 0), "1970-01-01T00:00:00Z,(no IMEI),,0,failed,x\n");
 
   ProvisionReport folder;
   const Status refused = folder.Open(files::PathToUtf8(dir.path()));
   ASSERT_FALSE(refused);
   EXPECT_NE(Describe(refused.failure()).find("directory"), std::string::npos) << Describe(refused.failure());
   EXPECT_FALSE(folder.Append(ok, 0)) << "nothing reaches a report that is not open";
+}
+
+// A report deleted or saved over by another program mid-run, and a disk too
+// full for a row: no row is lost without a word, none is left torn.
+TEST(ProvisionReport, SurvivesItsFileGoingAwayAndAFullDisk) {
+  settings::testing::TempDir dir;
+  const std::string header = "time_utc,imei,name,pages_written,result,reason\n";
+  const ProvisionRow one{"356000000000001", "Ann", 1, true, "1 page written, verified"};
+  const ProvisionRow two{"356000000000002", "Bo", 1, true, "1 page written, verified"};
+  for (const char* how : {"deleted", "saved over"}) {
+    SCOPED_TRACE(how);
+    const auto path = dir / (std::string(how) + ".csv");
+    ProvisionReport report;
+    ASSERT_TRUE(report.Open(files::PathToUtf8(path)));
+    ASSERT_TRUE(report.Append(one, 0));
+    std::filesystem::remove(path);
+    if (std::string_view(how) == "saved over") {
+      settings::testing::WriteFile(dir / "spreadsheet.tmp", "edited\n");
+      std::filesystem::rename(dir / "spreadsheet.tmp", path);
+    }
+    ASSERT_TRUE(report.Append(two, 0));
+    const auto events = report.TakeEvents();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, ReportEvent::Kind::ContinuedElsewhere);
+    EXPECT_EQ(events[0].was, files::PathToUtf8(path));
+    EXPECT_EQ(report.Path(), events[0].path);
+    EXPECT_NE(report.Path(), files::PathToUtf8(path));
+    EXPECT_EQ(settings::testing::ReadFile(files::PathFromUtf8(report.Path())), header + FormatReportRow(two, 0));
+    if (std::string_view(how) == "saved over") {
+      EXPECT_EQ(settings::testing::ReadFile(path), "edited\n");
+    }
+  }
+
+  // The file may grow by a few bytes only: the row does not fit, and nothing of it stays.
+  const auto full = dir / "full.csv";
+  ProvisionReport report;
+  ASSERT_TRUE(report.Open(files::PathToUtf8(full)));
+  ASSERT_TRUE(report.Append(one, 0));
+  const std::string before = settings::testing::ReadFile(full);
+  rlimit was{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = was;
+  small.rlim_cur = before.size() + 10;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const Status failed = report.Append(two, 0);
+  ::setrlimit(RLIMIT_FSIZE, &was);
+  std::signal(SIGXFSZ, oldHandler);
+  ASSERT_FALSE(failed);
+  EXPECT_NE(Describe(failed.failure()).find("full.csv"), std::string::npos) << Describe(failed.failure());
+  EXPECT_EQ(settings::testing::ReadFile(full), before);
+  ASSERT_TRUE(report.Append(two, 0)) << "room again: the next row goes in whole";
+  EXPECT_EQ(settings::testing::ReadFile(full), before + FormatReportRow(two, 0));
 }
 
 }  // namespace
