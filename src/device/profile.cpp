@@ -4,6 +4,7 @@
 #include <map>
 
 #include "common/files.h"
+#include "common/printable.h"
 #include "device/transactions.h"
 #include "settings/ini_file.h"
 #include "settings/text_encoding.h"
@@ -42,10 +43,10 @@ Error FileError(std::string text, MessageKind kind = MessageKind::None, const st
 }
 
 Error Twice(const std::string& name, const std::string& what, int first, int second) {
-  return FileError(name + ": " + what + " appears twice, on lines " + std::to_string(first) + " and " +
+  return FileError(name + ": " + Printable(what) + " appears twice, on lines " + std::to_string(first) + " and " +
                        std::to_string(second) + "; which one is meant cannot be known",
                    MessageKind::ProfileTwice, name,
-                   {what == "the section [DEVICE]" ? "[DEVICE]" : what, std::to_string(first), std::to_string(second)});
+                   {what == "the section [DEVICE]" ? "[DEVICE]" : Printable(what), std::to_string(first), std::to_string(second)});
 }
 
 // The keys `page` sends with `values`, after its rules: none when it cannot be built.
@@ -136,8 +137,8 @@ Expected<Profile> ParseProfile(std::string_view text, const std::string& name) {
     }
     const KeyInfo* info = FindKey(key);
     if (!info)
-      return FileError(name + " line " + std::to_string(number) + ": " + key + " is not a setting of the tracker",
-                       MessageKind::ProfileUnknownKey, name, {std::to_string(number), key});
+      return FileError(name + " line " + std::to_string(number) + ": " + Printable(key) + " is not a setting of the tracker",
+                       MessageKind::ProfileUnknownKey, name, {std::to_string(number), Printable(key)});
     if (!PageOfKey(info->key)) {
       // Set by the tracker alone: a backup carries it, nothing sends it.
       if (!readOnlyLine) readOnlyLine = number, readOnlyKey = key;

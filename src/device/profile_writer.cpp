@@ -1,11 +1,13 @@
 #include "device/profile_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 #include "common/files.h"
+#include "common/printable.h"
 #include "device/blocking_read.h"
 #include "device/profile.h"
 
@@ -99,19 +101,9 @@ constexpr char kReportHeader[] = "time_utc,imei,name,pages_written,result,reason
 // are shown as \xHH, and a cell a spreadsheet would take for a formula
 // (=, +, -, @ first) starts with an apostrophe and is quoted.
 std::string CsvField(const std::string& s) {
-  std::string text;
-  for (char c : s) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '\r' || c == '\n') {
-      text += ' ';
-    } else if (b < 0x20 || b == 0x7F) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02x", b);
-      text += hex;
-    } else {
-      text += c;
-    }
-  }
+  std::string flat = s;
+  std::replace_if(flat.begin(), flat.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  std::string text = Printable(flat);
   const bool formula = !text.empty() && std::string_view("=+-@").find(text.front()) != std::string_view::npos;
   if (formula) text.insert(0, 1, '\'');
   if (!formula && s.find_first_of(",\"\r\n") == std::string::npos) return text;

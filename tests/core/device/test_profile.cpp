@@ -22,6 +22,7 @@ TEST(Profile, FilesThatCannotBeMeantAreRefusedNamingTheLines) {
       {"no such key", "[DEVICE]\nD1=x\nZZ=1\n", "line 3: ZZ is not a setting"},
       {"no section", "D1=x\n", "no [DEVICE] section"},
       {"two trackers", "[DEVICE]\nIMEI=1\nB2=2\n", "different trackers"},
+      {"escape sequence as a key", "[DEVICE]\n\x1b[2J=1\n", "line 2: \\x1b[2J is not a setting"},
       {"section unclosed", "[DEVICE\nD1=x\n", "line 1: the section name has no closing ]"},
       {"read-only key in a profile", "[DEVICE]\nD1=x\nE1=80\n", "line 3: E1 is set by the tracker and cannot be written"},
   };
