@@ -211,6 +211,7 @@ void CZD573_UtilityDlg::OnSession(const SessionNotice& notice) {
   switch (notice.kind) {
     case SessionNotice::Kind::Progress: statusLine_->ShowProgress(notice.progress); return;
     case SessionNotice::Kind::LoginShut: ShowAbilities(); return;
+    case SessionNotice::Kind::PortBusy: statusLine_->ShowBusy(); return;
     case SessionNotice::Kind::Entered: break;
   }
   const bool unplugged = notice.reason == SessionReason::Unplugged;

@@ -49,12 +49,19 @@ void PasswordPage::ApplyPassword() {
     return;
   }
   if (task_.Running()) return;
-  const std::string port = context_.portName;
+  auto leased = context_.LeasePort();
+  if (!leased) {
+    context_.ShowFailure(this, leased.failure());
+    return;
+  }
+  std::shared_ptr<DevicePort> port = std::move(leased.value());
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;
   DeviceSettings* settings = &context_.Settings();
   task_.Run(
-      [port, settings, edited, pause](std::stop_token stop, const BackgroundTask::Relay&) {
-        return ApplyPage(port, Page::Password, *settings, edited, WriteOptions{pause, {}, stop});
+      [port, settings, edited, pause](std::stop_token stop, const BackgroundTask::Relay&) mutable {
+        ApplyResult sent = ApplyPageOn(*port, Page::Password, *settings, edited, WriteOptions{pause, {}, stop});
+        port.reset();
+        return sent;
       },
       [this](ApplyResult sent) {
         if (!sent.status) {

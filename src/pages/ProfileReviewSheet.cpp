@@ -300,9 +300,15 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
     done(ProfileWriteResult{}, context_.Text("STR_PROFILE_NOTHING", "Nothing to write: the tracker holds these values."));
     return;
   }
+  // Only the tracker logged in, on the port it was identified on.
+  auto leased = context_.LeasePort();
+  if (!leased) {
+    done(FailedWrite(leased.failure()), ErrorText(context_, leased.failure()));
+    return;
+  }
+  std::shared_ptr<DevicePort> port = std::move(leased.value());
   const std::vector<Page> pages = plan->Pages();
   const DeviceValues target = plan->target;
-  const std::string port = context_.portName;
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;
   const std::chrono::milliseconds readLimit = context_.durations.fullReadStall;
   DeviceSettings* settings = &context_.Settings();
@@ -314,9 +320,7 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
   writeCount_ = count;
   const std::string imei = context_.Imei();
   task_.Run(
-      [=, this](std::stop_token stop, const BackgroundTask::Relay& relay) {
-        auto opened = OpenComPort(port);
-        if (!opened) return FailedWrite(opened.failure());
+      [=, this](std::stop_token stop, const BackgroundTask::Relay& relay) mutable {
         // A stopped task's calls are dropped, and the sheet stops its task before it goes.
         const auto progress = [this, relay, count](int written, int total) {
           if (written == total) count->allSent = true;
@@ -328,8 +332,11 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
                                  : WritingText(context_, written, total));
           });
         };
-        return WriteProfilePages(**opened, *settings, target, pages, WriteOptions{pause, progress, stop}, readLimit,
-                                 [count](Page) { ++count->started; });
+        ProfileWriteResult result =
+            WriteProfilePages(*port, *settings, target, pages, WriteOptions{pause, progress, stop}, readLimit,
+                              [count](Page) { ++count->started; });
+        port.reset();  // the session has its port back before the sheet hears the end
+        return result;
       },
       [this, pages, target, imei](ProfileWriteResult result) {
         // The encoding stays with the tracker written, not with one that came since.

@@ -129,7 +129,7 @@ class TestDialogs : public QObject {
     ShellEnv env;
     QVERIFY(settings::WriteDeviceCodePage(env.Context().SystemIni(), codePage));
     sim::Simulator* tracker = env.StartTracker();
-    env.Context().portName = "ttyACM0";
+    env.HoldTrackerPort();
     env.Context().Settings().Update([](DeviceValues& v) { v.SetText("OU", "4071"); });
     PasswordPage page(env.Context(), nullptr);
     page.show();
@@ -165,7 +165,7 @@ class TestDialogs : public QObject {
     ShellEnv env;
     QVERIFY(settings::WriteDeviceCodePage(env.Context().SystemIni(), codePage));
     sim::Simulator* tracker = env.StartTracker();
-    env.Context().portName = "ttyACM0";
+    env.HoldTrackerPort();
     PasswordPage page(env.Context(), nullptr);
     page.show();
     page.NewEdit()->setText(entry);
@@ -183,7 +183,6 @@ class TestDialogs : public QObject {
 
   void passwordWithoutPort() {
     ShellEnv env;
-    env.Context().portName = "ttyACM9";
     env.Context().Settings().Update([](DeviceValues& v) { v.SetText("OU", "4071"); });
     PasswordPage page(env.Context(), nullptr);
     page.show();
@@ -192,7 +191,7 @@ class TestDialogs : public QObject {
     QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
     QTRY_VERIFY(!page.Busy());
     QCOMPARE(env.messages.size(), std::size_t(1));
-    QVERIFY(env.messages[0].text.startsWith(QStringLiteral("Unable to open COM-port\n\n")));
+    QVERIFY(env.messages[0].text.startsWith(QStringLiteral("The port is not open\n\n")));
     QCOMPARE(env.messages[0].icon, MessageIcon::Error);
     QVERIFY(page.isVisible());
     QCOMPARE(env.Context().Settings().Text("OU"), std::string("4071"));
@@ -204,7 +203,7 @@ class TestDialogs : public QObject {
     ShellEnv env;
     env.Context().durations.setSentencePause = timing::kSetSentencePause;
     sim::Simulator* tracker = env.StartTracker();
-    env.Context().portName = "ttyACM0";
+    env.HoldTrackerPort();
     PasswordPage page(env.Context(), nullptr);
     page.show();
     page.NewEdit()->setText(QStringLiteral("7777"));
@@ -212,8 +211,8 @@ class TestDialogs : public QObject {
     QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!page.Busy(), 5000);
     QCOMPARE(page.result(), int(SkinnedDialog::Accepted));
-    // The port was closed after the pause; the next sentence marks the time.
-    auto port = OpenComPort("ttyACM0");
+    // The port was given back after the pause; the next sentence marks the time.
+    auto port = env.Context().LeasePort();
     QVERIFY(port.ok());
     QVERIFY((*port)->Write("KVC,KestrovinZD-573,L1(B2,OU)*QQ!\r\n").ok());
     QVERIFY(tracker->WaitForSentences(2, 3000));
