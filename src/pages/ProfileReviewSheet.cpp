@@ -127,9 +127,14 @@ ProfileReviewSheet::ProfileReviewSheet(AppContext& context, SessionHost& session
   ShowDifferences();
   ShowEach(false);
   connect(&session_, &SessionHost::changed, this, &ProfileReviewSheet::OnSession);
-  // While trackers are being set up, Cancel is Stop.
+  // While trackers are being set up, Cancel is Stop; during a single write it
+  // stops that write after the sentence under way.
   connect(CancelButton(), &QAbstractButton::clicked, this, [this] {
-    if (looping_) Stop();
+    if (looping_) {
+      Stop();
+    } else {
+      StopWrite();
+    }
   });
 }
 
@@ -252,9 +257,13 @@ void ProfileReviewSheet::ChooseReport() {
 }
 
 void ProfileReviewSheet::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape && looping_) {
+  if (event->key() == Qt::Key_Escape && (looping_ || task_.Running())) {
     event->accept();
-    Stop();
+    if (looping_) {
+      Stop();
+    } else {
+      StopWrite();
+    }
     return;
   }
   SkinnedDialog::keyPressEvent(event);
@@ -346,6 +355,14 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
       });
 }
 
+void ProfileReviewSheet::StopWrite() {
+  if (!task_.Running()) return;
+  // The write ends after the sentence under way and says how far it got;
+  // nothing more can be stopped meanwhile.
+  task_.RequestStop();
+  CancelButton()->SetDisabledState(true);
+}
+
 void ProfileReviewSheet::EndWrite(const ProfileWriteResult& result, const QString& words) {
   SetWriting(false);
   if (auto done = std::exchange(written_, nullptr)) done(result, words);
@@ -399,6 +416,7 @@ QString ProfileReviewSheet::Outcome(const ProfileWriteResult& result, const Devi
 void ProfileReviewSheet::SetWriting(bool writing) {
   // Nothing chosen may change under a write, and nothing may start a second one.
   ConfirmButton()->SetDisabledState(writing);
+  if (!writing) CancelButton()->SetDisabledState(false);
   differences_->setEnabled(!writing);
   if (!looping_) each_->setEnabled(!writing);
   if (!writing && !looping_) ConfirmButton()->setFocus(Qt::OtherFocusReason);

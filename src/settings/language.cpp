@@ -167,6 +167,7 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_PASSWORDPAGE_STR6", "Apply"},
     {"STR_PASSWORDPAGE_STR7", "Error"},
     {"STR_PASSWORDPAGE_DIFFER", "The two entries differ."},
+    {"STR_PASSWORDPAGE_CHANGED", "Password changed"},
     // Settings page
     {"STR_SETUPPAGE_OPTIONS", "Options"},
     {"STR_SETUPPAGE_ABOUT", "About"},

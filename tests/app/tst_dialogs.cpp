@@ -171,12 +171,15 @@ class TestDialogs : public QObject {
     page.NewEdit()->setText(entry);
     page.ConfirmEdit()->setText(entry);
     QTest::keyClick(page.ConfirmEdit(), Qt::Key_Return);
-    QTRY_VERIFY(!page.Busy());
-    QVERIFY(env.messages.empty());
+    QTRY_VERIFY_WITH_TIMEOUT(!page.Busy(), 15000);
+    // Read back and taken: the user is told.
+    QCOMPARE(env.messages.size(), std::size_t(1));
+    QCOMPARE(env.messages[0].text, QStringLiteral("Password changed"));
+    QCOMPARE(env.messages[0].icon, MessageIcon::Information);
     QCOMPARE(page.result(), int(SkinnedDialog::Accepted));
     const std::string expected = PasswordSentence(bytes.toStdString());
     QVERIFY(tracker->WaitForSentences(1, 3000));
-    QCOMPARE(tracker->Journal().back().bytes, expected);
+    QCOMPARE(tracker->Journal().front().bytes, expected);
     QCOMPARE(env.Context().Settings().Text("OU"), bytes.toStdString());
     QCOMPARE(tracker->Value("OU"), bytes.toStdString());
   }
@@ -209,9 +212,9 @@ class TestDialogs : public QObject {
     page.NewEdit()->setText(QStringLiteral("7777"));
     page.ConfirmEdit()->setText(QStringLiteral("7777"));
     QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!page.Busy(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!page.Busy(), 15000);
     QCOMPARE(page.result(), int(SkinnedDialog::Accepted));
-    // The port was given back after the pause; the next sentence marks the time.
+    // The read-back's query comes after the pause; so does anything else.
     auto port = env.Context().LeasePort();
     QVERIFY(port.ok());
     QVERIFY((*port)->Write("KVC,KestrovinZD-573,L1(B2,OU)*QQ!\r\n").ok());

@@ -412,6 +412,10 @@ class TestMainWindow : public QObject {
     QVERIFY(env.questions.empty());
     QCOMPARE(env.messages.size(), std::size_t(1));
     QVERIFY(env.messages[0].text.contains(QStringLiteral("Log in again")));
+    // After the box the keyboard goes to Login, once the tracker is back to log in to.
+    env.PlugTracker();
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(w->Button(Dlg::kLoginButton)));
   }
 
   // The real pauses, as lower bounds: 5 s before the first search, 500 ms
