@@ -70,6 +70,8 @@ void Session::LetPortGo() {
 
 void Session::SearchNow() {
   searchDelay_.Cut();
+  // A logged-in tracker keeps its port until Loginout, its going or a fault.
+  if (loggedIn_) return;
   StopSearch();
   // A new search starts from nothing held.
   StopRead();

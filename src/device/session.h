@@ -87,7 +87,8 @@ class Session {
   void SetFixedPort(std::string port) { options_.fixedPort = std::move(port); }
   // Plans the first search after the search delay.
   void Start();
-  // Searches now (what the delay ends in).
+  // Searches now (what the delay ends in), letting go of a port held for a
+  // tracker not logged in; nothing while one is.
   void SearchNow();
   // A port came or went. The tracker's port, held open, is let go only when
   // it has vanished; with nothing held the search looks again.
