@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <utility>
 
 #include "console.h"
 #include "device/blocking_read.h"
@@ -81,7 +82,9 @@ int DeviceSession::Identify() {
     settings::IniFile ini(settings::SystemIniPath());
     return settings::HasDeviceUserName(ini, imei) ? settings::ReadDeviceUserName(ini, imei) : std::string();
   };
-  auto port = OpenComPort(o_.port);
+  auto port = OpenComPortWhenFree(o_.port, {}, [this, told = false]() mutable {
+    if (!std::exchange(told, true)) Say(o_, std::string(kPortBusyRetrying));
+  });
   if (!port) return FailWith(port.failure());
   port_ = std::move(port.value());
   settings_.Update([](DeviceValues& v) {
@@ -147,8 +150,7 @@ int DeviceSession::SignIn() {
 
 int DeviceSession::Authorize() {
   if (int rc = SignIn(); rc != kOk) return rc;
-  // The command opens the port again by its name.
-  port_.reset();
+  // The command sends its query on the port the tracker was identified on, still open.
   return kOk;
 }
 

@@ -67,8 +67,8 @@ class DeviceSession {
   // Identify, log in, and read only `keys` (those some pages send): a command
   // that writes or compares a few pages needs no more.
   int ConnectFor(const std::vector<std::string_view>& keys);
-  // Identify and log in, then let the port go: for the commands that send a
-  // query of their own on the port named by Port().
+  // Identify and log in: for the commands that send a query of their own on
+  // HeldPort(), which stays open.
   int Authorize();
 
   const std::string& Port() const { return o_.port; }

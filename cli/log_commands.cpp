@@ -133,7 +133,7 @@ int Download(Options& o, const std::string& out, ExportFormat format, const LogA
   DownloadWaiter waiter(!o.quiet && IsTerminal(Stream::Err));
   LogDownload download(waiter);
   InterruptGuard ctrlC;
-  if (Status s = download.Start(session.Port()); !s) return FailWith(s.failure());
+  if (Status s = download.Start(BorrowPort(*session.HeldPort())); !s) return FailWith(s.failure());
   int code = waiter.Wait(download);
   download.Stop();
   const std::string detail = download.EndDetail();
@@ -183,7 +183,7 @@ int Erase(Options& o) {
   }
   DeviceSession session(o);
   if (int rc = session.Authorize(); rc != kOk) return rc;
-  if (Status s = SendQuery(session.Port(), BuildLogEraseQuery(), o.write); !s) return FailWith(s.failure());
+  if (Status s = SendQueryOn(*session.HeldPort(), BuildLogEraseQuery(), o.write); !s) return FailWith(s.failure());
   Say(o, "GPS log erased.");
   return kOk;
 }

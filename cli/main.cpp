@@ -258,7 +258,7 @@ int CmdMelody(Options& o, const std::vector<std::string>& words) {
   }
   DeviceSession session(o);
   if (int rc = session.Authorize(); rc != kOk) return rc;
-  if (Status s = SendQuery(session.Port(), query, o.write); !s) return FailWith(s.failure());
+  if (Status s = SendQueryOn(*session.HeldPort(), query, o.write); !s) return FailWith(s.failure());
   return kOk;
 }
 

@@ -211,6 +211,7 @@ void CZD573_UtilityDlg::OnSession(const SessionNotice& notice) {
   switch (notice.kind) {
     case SessionNotice::Kind::Progress: statusLine_->ShowProgress(notice.progress); return;
     case SessionNotice::Kind::LoginShut: ShowAbilities(); return;
+    case SessionNotice::Kind::PortBusy: statusLine_->ShowBusy(); return;
     case SessionNotice::Kind::Entered: break;
   }
   const bool unplugged = notice.reason == SessionReason::Unplugged;
@@ -232,11 +233,22 @@ void CZD573_UtilityDlg::OnSession(const SessionNotice& notice) {
                                                           : kStatusOf.at(static_cast<std::size_t>(notice.state)));
   // The state is shown first: a message box runs its own event loop.
   if (notice.error && !spanning) statusLine_->Fail(this, *notice.error);
-  if (unplugged && !spanning)
+  if (unplugged && !spanning) {
     context_.ShowMessage(this,
                          context_.Text("STR_MAINPAGE_DEVICEGONE",
                                        "The tracker was unplugged or changed. Log in again to go on."),
                          MessageIcon::Warning);
+    // What the user does next is log in again.
+    focusLogin_ = true;
+  }
+  FocusLoginWhenUsable();
+}
+
+void CZD573_UtilityDlg::FocusLoginWhenUsable() {
+  // Greyed until the tracker is identified again, Login cannot take the keyboard before.
+  if (!focusLogin_ || !LoginUsable() || OpenSheet() || page_ || !menu_->isVisible()) return;
+  focusLogin_ = false;
+  login_->setFocus(Qt::OtherFocusReason);
 }
 
 SkinnedDialog* CZD573_UtilityDlg::OpenSheet() const {
@@ -253,6 +265,7 @@ void CZD573_UtilityDlg::ShowSheetOver(QWidget* under, SkinnedDialog* sheet) {
 
 void CZD573_UtilityDlg::OnLogin() {
   if (!LoginUsable() || OpenSheet() || page_) return;
+  focusLogin_ = false;
   if (!session_->Get().AsksPassword()) {
     session_->Get().Login({});
     return;

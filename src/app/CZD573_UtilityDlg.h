@@ -111,6 +111,8 @@ class CZD573_UtilityDlg : public QWidget {
   void SetStatus(int code);
   // Login or Loginout, and which buttons work, as the session allows.
   void ShowAbilities();
+  // Gives the keyboard to Login once it can be pressed and nothing lies over the menu.
+  void FocusLoginWhenUsable();
   void EnablePageButtons(bool on);
   bool LoginUsable() const;
 
@@ -132,6 +134,8 @@ class CZD573_UtilityDlg : public QWidget {
   std::vector<CGdipButton*> pageButtons_;
   std::vector<CLabel*> captions_;
   CLabel* statusLabel_ = nullptr;
+  // The tracker went away: the keyboard goes to Login as soon as it can be pressed.
+  bool focusLogin_ = false;
 };
 
 }  // namespace zd573

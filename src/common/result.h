@@ -44,6 +44,7 @@ enum class MessageKind : std::uint8_t {
   PortInUse,         // another program holds the lock
   PortNotOpen,
   PortDisconnected,
+  PortLeased,        // another operation has the held port
   WriteTimedOut,
   WriteFailedAfter,  // args: the page's name, sentences written, sentences in all
   Stopped,

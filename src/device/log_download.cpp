@@ -258,21 +258,19 @@ LogDownload::LogDownload(LogObserver& observer, LogDownloadOptions options)
 
 LogDownload::~LogDownload() { Stop(); }
 
-Status LogDownload::Start(const std::string& portName) {
+Status LogDownload::Start(std::unique_ptr<DevicePort> port) {
   Stop();
   if (options_.rawPath.empty()) {
     auto raw = settings::RawLogPath();
     if (!raw) return raw.failure();
     options_.rawPath = std::move(raw.value());
   }
-  auto port = OpenComPort(portName);
-  if (!port) return port.failure();
   cancel_ = false;
   {
     std::lock_guard lock(detailMutex_);
     requestFailure_.reset();
   }
-  return worker_.Start(std::move(port.value()), [this](DevicePort& p, std::stop_token stop) { Run(p, stop); });
+  return worker_.Start(std::move(port), [this](DevicePort& p, std::stop_token stop) { Run(p, stop); });
 }
 
 std::string LogDownload::EndDetail() const {

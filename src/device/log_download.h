@@ -142,12 +142,14 @@ class LogDownload {
   LogDownload(const LogDownload&) = delete;
   LogDownload& operator=(const LogDownload&) = delete;
 
-  // Opens the port and starts the reader, which sends "LB" first. Errors are
-  // the fixed messages, with the reason as their detail; a request that cannot
-  // be sent ends the download with kLogRequestFailed. Without a raw path in the
-  // options the raw log goes to settings::RawLogPath(), whose folder this
-  // creates (a File error when it cannot).
-  Status Start(const std::string& portName);
+  // Starts the reader on an open port, which it owns until it is stopped (a
+  // view of a port held elsewhere, BorrowPort or a session's lease, keeps that
+  // port open); the reader sends "LB" first. Errors are the fixed messages,
+  // with the reason as their detail; a request that cannot be sent ends the
+  // download with kLogRequestFailed. Without a raw path in the options the raw
+  // log goes to settings::RawLogPath(), whose folder this creates (a File
+  // error when it cannot).
+  Status Start(std::unique_ptr<DevicePort> port);
   // Where the raw log goes; set by Start when the options named none.
   const std::string& RawPath() const { return options_.rawPath; }
   // The user gives up: the reader reports kLogAborted and ends.

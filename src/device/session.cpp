@@ -44,6 +44,7 @@ void Session::Stop() {
   loginDelay_.Cut();
   StopSearch();
   StopRead();
+  LetPortGo();
 }
 
 void Session::Start() { PlanSearch(); }
@@ -60,24 +61,45 @@ void Session::StopSearch() {
   }
 }
 
+void Session::LetPortGo() {
+  heldLife_.Cut();
+  if (!held_) return;
+  held_->Release();
+  held_.reset();
+}
+
 void Session::SearchNow() {
   searchDelay_.Cut();
-  if (!options_.fixedPort.empty()) {
-    OnSearchDone(true, options_.fixedPort);
-    return;
-  }
+  // A logged-in tracker keeps its port until Loginout, its going or a fault.
+  if (loggedIn_) return;
   StopSearch();
-  // The search pauses for each matching port: it runs off the owner's thread.
-  auto done = [this, relay = Relay(owner_, searchResult_.Renew())](bool found, std::string port) {
-    relay.Post([this, found, port = std::move(port)]() mutable {
+  // A new search starts from nothing held.
+  StopRead();
+  LetPortGo();
+  // The search pauses for each matching port, and a busy port is waited
+  // for: it runs off the owner's thread, and opens the port there.
+  const Relay relay(owner_, searchResult_.Renew());
+  auto done = [this, relay](bool found, std::string port, Opened opened) {
+    relay.Post([this, found, port = std::move(port), opened = std::move(opened)]() mutable {
       if (search_.joinable()) search_.join();
-      OnSearchDone(found, std::move(port));
+      OnSearchDone(found, std::move(port), std::move(opened));
     });
   };
+  // Once a busy port has been reported, trying it again says nothing more.
+  std::function<void()> busy;
+  if (!busyTold_) busy = [this, relay] { relay.Post([this] { OnPortBusy(); }); };
   try {
-    search_ = std::jthread([done, port = port_, pause = options_.portMatchPause](std::stop_token stop) mutable {
-      const bool found = FindDevicePort(port, FindOptions{pause, std::move(stop)});
-      done(found, std::move(port));
+    search_ = std::jthread([done, busy, fixed = options_.fixedPort, port = port_, options = options_](
+                               std::stop_token stop) mutable {
+      if (!fixed.empty()) {
+        port = fixed;
+      } else if (!FindDevicePort(port, FindOptions{options.portMatchPause, stop})) {
+        done(false, std::move(port), PortNotHeld());
+        return;
+      }
+      auto opened = OpenComPortWhenFree(port, stop, busy, options.busyPatience, options.busyRetry);
+      done(true, std::move(port),
+           opened ? Opened(HeldPort::Hold(std::move(opened.value()))) : Opened(opened.failure()));
     });
   } catch (const std::system_error& e) {
     searchResult_.Cut();
@@ -86,33 +108,63 @@ void Session::SearchNow() {
   }
 }
 
-void Session::OnSearchDone(bool found, std::string port) {
+void Session::OnSearchDone(bool found, std::string port, Opened opened) {
   if (!found) {
     ToGone(SessionReason::None, std::nullopt, false);
     return;
   }
   port_ = std::move(port);
+  if (!opened) {
+    // Another program holding the port (a modem manager probing a tracker
+    // just plugged in) may let it go: it is looked for again, and after the
+    // first report quietly. A port that will not open for another reason
+    // (no permission) would only fail again: the next device change searches.
+    const bool busy = opened.code() == ErrorCode::Busy;
+    const bool told = busyTold_;
+    busyTold_ = busy;
+    if (busy && told) {
+      PlanSearch();
+      return;
+    }
+    ToGone(SessionReason::PortUnusable, opened.failure(), busy);
+    return;
+  }
+  busyTold_ = false;
+  held_ = std::move(opened.value());
+  Status started =
+      held_->Watch([this, relay = Relay(owner_, heldLife_.Renew())](const Error&) {
+        relay.Post([this] { OnPortLost(); });
+      });
   // Identifying: the state stays as it is until the tracker answers.
-  if (Status started = StartRead(ReadKind::Identify); !started) {
-    // The port is there but will not open (no permission, another program
-    // holds it): searching again at once would only fail again. The next
-    // device change searches.
+  if (started) started = StartRead(ReadKind::Identify);
+  if (!started) {
+    LetPortGo();
     ToGone(SessionReason::PortUnusable, started.failure(), false);
   }
 }
 
+void Session::OnPortBusy() { Tell(SessionNotice{SessionNotice::Kind::PortBusy, state_, reason_, {}, std::nullopt}); }
+
 Status Session::StartRead(ReadKind kind) {
   StopRead();
-  Status started = reader_->StartReadThread(kind, port_);
-  if (started) readKind_ = kind;
   readProgress_ = {};
+  auto lease = held_ ? held_->Lease() : Expected<std::unique_ptr<DevicePort>>(PortNotHeld());
+  if (!lease) return lease.failure();
+  Status started = reader_->StartReadThread(kind, std::move(lease.value()));
+  if (started) readKind_ = kind;
   return started;
 }
 
 void Session::StopRead() {
-  // Stopping cuts the read's notices at once, so one already posted is dropped.
+  // Stopping cuts the read's notices at once, so one already posted is
+  // dropped; the read's lease ends, and the watch takes the port back.
   reader_->Stop();
   readKind_.reset();
+}
+
+Expected<std::unique_ptr<DevicePort>> Session::LeasePort() {
+  if (!loggedIn_ || !held_) return PortNotHeld();
+  return held_->Lease();
 }
 
 void Session::OnIdentified() {
@@ -140,10 +192,10 @@ void Session::Login(std::string_view typed) {
 void Session::StartFullRead() {
   loginDelay_.Cut();
   if (Status started = StartRead(ReadKind::FullRead); !started) {
-    // Nothing is being read, and a new login would only fail again (the
-    // tracker was unplugged, or another program took its port): the login
-    // waits for the search to identify the tracker anew.
+    // Nothing is being read, and a new login would only fail again: the
+    // login waits for the search to identify the tracker anew.
     canLogin_ = false;
+    LetPortGo();
     PlanSearch();
     Enter(SessionState::Failed, SessionReason::PortUnusable, started.failure());
     return;
@@ -165,45 +217,61 @@ void Session::OnReadComplete() {
 }
 
 void Session::OnReadFailed(const std::string& why) {
-  const std::optional<ReadKind> kind = readKind_;
-  StopRead();
-  if (kind == ReadKind::FullRead) {
-    // The tracker stopped giving settings: the login can be tried again. The
-    // reason says whether it went away or went quiet, and how far the read got.
-    canLogin_ = true;
-    const bool gone = why.rfind(kReaderDisconnected, 0) == 0;
-    // Before the first progress the read had all the table's settings to go.
-    const Progress got = readProgress_.total ? readProgress_ : Progress{0, kTableKeyCount};
-    Enter(SessionState::Failed, SessionReason::ReadFailed,
-          Error{why, gone ? ErrorCode::Disconnected : ErrorCode::TimedOut}.Names(
-              MessageKind::ReadStopped, {},
-              {std::to_string(got.done), std::to_string(got.total)}));
+  // A read that lost its port (only that ends an identification): the tracker has gone.
+  if (readKind_ != ReadKind::FullRead || why.rfind(kReaderDisconnected, 0) == 0 || !held_ || held_->Lost()) {
+    OnPortLost();
     return;
   }
-  // The tracker went away while it was being identified: look again.
-  ToGone(SessionReason::None, std::nullopt, true);
+  StopRead();
+  // The tracker stopped giving settings: the login can be tried again. The
+  // reason says how far the read got.
+  canLogin_ = true;
+  // Before the first progress the read had all the table's settings to go.
+  const Progress got = readProgress_.total ? readProgress_ : Progress{0, kTableKeyCount};
+  Enter(SessionState::Failed, SessionReason::ReadFailed,
+        Error{why, ErrorCode::TimedOut}.Names(MessageKind::ReadStopped, {},
+                                               {std::to_string(got.done), std::to_string(got.total)}));
+}
+
+void Session::OnPortLost() {
+  // The tracker went away (end of file, an I/O error, a hang-up): nothing
+  // more is sent, and a full read under way says how far it got.
+  std::optional<Error> error;
+  if (readKind_ == ReadKind::FullRead) {
+    const Progress got = readProgress_.total ? readProgress_ : Progress{0, kTableKeyCount};
+    error = Error{std::string(kReaderDisconnected), ErrorCode::Disconnected}.Names(
+        MessageKind::ReadStopped, {}, {std::to_string(got.done), std::to_string(got.total)});
+  }
+  const bool loggedIn = loggedIn_;
+  StopRead();
+  loginDelay_.Cut();
+  LetPortGo();
+  ToGone(loggedIn ? SessionReason::Unplugged : SessionReason::None, std::move(error), true);
 }
 
 void Session::Logout() {
   StopRead();
   loginDelay_.Cut();
+  LetPortGo();
   ToGone(SessionReason::None, std::nullopt, true);
 }
 
 void Session::DeviceChange() {
-  if (loggedIn_) {
-    // What was read belongs to the tracker on that port. Other devices may
-    // come and go; if that port went away, the session ends, so nothing built
-    // from this tracker's values can reach another one.
+  if (held_) {
+    // What was read belongs to the tracker on the held port. Other devices
+    // may come and go; if its port went away, the session ends, so nothing
+    // built from this tracker's values can reach another one.
     std::error_code ignored;
     if (std::filesystem::exists(PortPath(port_), ignored)) return;
+    const bool loggedIn = loggedIn_;
     StopRead();
     loginDelay_.Cut();
-    ToGone(SessionReason::Unplugged, std::nullopt, true);
+    LetPortGo();
+    ToGone(loggedIn ? SessionReason::Unplugged : SessionReason::None, std::nullopt, true);
     return;
   }
-  // No port may stay open: a read still running ends before the new search.
-  StopRead();
+  // A tracker plugged in anew gets its own word if its port is busy.
+  busyTold_ = false;
   const bool loginWaiting = loginDelay_.Live();
   loginDelay_.Cut();
   PlanSearch();

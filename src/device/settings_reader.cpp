@@ -39,13 +39,6 @@ SettingsReader::SettingsReader(DeviceSettings& settings, ReadObserver& observer,
 
 SettingsReader::~SettingsReader() { Stop(); }
 
-Status SettingsReader::StartReadThread(ReadKind kind, const std::string& portName) {
-  Stop();
-  auto port = OpenComPort(portName);
-  if (!port) return port.failure();
-  return StartReadThread(kind, std::move(port.value()));
-}
-
 Status SettingsReader::StartReadThread(ReadKind kind, std::unique_ptr<DevicePort> port) {
   Stop();
   if (kind != ReadKind::Identify && kind != ReadKind::FullRead && kind != ReadKind::Keys) {

@@ -69,12 +69,11 @@ class SettingsReader {
   SettingsReader(const SettingsReader&) = delete;
   SettingsReader& operator=(const SettingsReader&) = delete;
 
-  // Opens the port and starts ReadThreadMainPage (Identify) or
-  // ReadThreadOtherPage (FullRead, Keys). A read still running is stopped first, so
-  // no port is ever left open. The error is one of the fixed messages, with
-  // the reason as its detail.
-  Status StartReadThread(ReadKind kind, const std::string& portName);
-  // The same on a port that is already open (BorrowPort keeps it open after the read).
+  // Starts ReadThreadMainPage (Identify) or ReadThreadOtherPage (FullRead,
+  // Keys) on an open port, which the read owns until it is stopped; a view of
+  // a port held elsewhere (BorrowPort, a session's lease) keeps that port
+  // open. A read still running is stopped first. The error is one of the
+  // fixed messages, with the reason as its detail.
   Status StartReadThread(ReadKind kind, std::unique_ptr<DevicePort> port);
   // Asks the worker to end, waits for it and closes the port. Safe to call any time.
   void Stop() { worker_.Stop(); }

@@ -72,7 +72,7 @@ Expected<std::vector<Sentence>> BuildForApply(Page page, DeviceValues& values) {
 void WriteBuilt(DevicePort& port, Page page, DeviceSettings& settings, const DeviceValues& values,
                 const std::vector<Sentence>& sentences, const WriteOptions& options, ApplyResult& result) {
   result.total = static_cast<int>(sentences.size());
-  result.portOpened = true;
+  result.started = true;
   auto store = [&](const Sentence& sentence) {
     settings.Update([&](DeviceValues& record) {
       for (const std::string& key : SentenceKeys(sentence)) {
@@ -103,51 +103,24 @@ void WriteBuilt(DevicePort& port, Page page, DeviceSettings& settings, const Dev
   result.stored = settings.Snapshot();
 }
 
-// Builds first, so a value that cannot be sent never touches a port; then
-// writes on the port the caller holds, or on `portName` opened for the write.
-ApplyResult Apply(DevicePort* held, const std::string& portName, Page page, DeviceSettings& settings,
-                  const DeviceValues& edited, const WriteOptions& options) {
+}  // namespace
+
+ApplyResult ApplyPageOn(DevicePort& port, Page page, DeviceSettings& settings, const DeviceValues& edited,
+                        const WriteOptions& options) {
   ApplyResult result;
+  // Built first, so a value that cannot be sent never touches the port.
   DeviceValues values = edited;
   auto sentences = BuildForApply(page, values);
   if (!sentences) {
     result.status = sentences.failure();
     return result;
   }
-  result.total = static_cast<int>(sentences->size());
-  std::unique_ptr<DevicePort> opened;
-  if (!held) {
-    auto port = OpenComPort(portName);
-    if (!port) {
-      result.status = port.failure();
-      return result;
-    }
-    opened = std::move(*port);
-    held = opened.get();
-  }
-  WriteBuilt(*held, page, settings, values, *sentences, options, result);
-  if (opened) opened->Close();
+  WriteBuilt(port, page, settings, values, *sentences, options, result);
   return result;
 }
 
-}  // namespace
-
-ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& settings, const DeviceValues& edited,
-                      const WriteOptions& options) {
-  return Apply(nullptr, portName, page, settings, edited, options);
-}
-
-ApplyResult ApplyPageOn(DevicePort& port, Page page, DeviceSettings& settings, const DeviceValues& edited,
-                        const WriteOptions& options) {
-  return Apply(&port, {}, page, settings, edited, options);
-}
-
-Status SendQuery(const std::string& portName, const Sentence& query, const WriteOptions& options) {
-  auto port = OpenComPort(portName);
-  if (!port) return port.failure();
-  WriteOutcome written = WriteTransaction(**port, {query}, options);
-  (*port)->Close();
-  return written.status;
+Status SendQueryOn(DevicePort& port, const Sentence& query, const WriteOptions& options) {
+  return WriteTransaction(port, {query}, options).status;
 }
 
 }  // namespace zd573

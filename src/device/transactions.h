@@ -55,26 +55,23 @@ WriteOutcome WriteTransaction(DevicePort& port, const std::vector<Sentence>& sen
 
 struct ApplyResult {
   Status status;
-  bool portOpened = false;  // the record holds what reached the tracker from here on
+  bool started = false;  // the writing began: the record holds what reached the tracker from here on
   int written = 0;          // sentences that reached the line
   int total = 0;            // sentences of the transaction
   DeviceValues stored;      // the record after the Apply: what the page shows again
 };
 
-// A page's Apply: check and build first (a value that cannot be sent is a
-// BadValue error naming the field, and nothing happens), then open the port
-// (else "Unable to open COM-port" with the reason, and the record unchanged),
-// write, close. The record takes each sentence's values once that sentence has
-// reached the line, so a transaction cut short leaves the rest as edits. Only
-// the page's own keys are taken from `edited`; the rest of the record stays.
-ApplyResult ApplyPage(const std::string& portName, Page page, DeviceSettings& settings, const DeviceValues& edited,
-                      const WriteOptions& options = {});
-
-// The same on a port the caller holds open, and keeps open.
+// A page's Apply on a port the caller holds open, and keeps open: check and
+// build first (a value that cannot be sent is a BadValue error naming the
+// field, and nothing is written), then write. The record takes each
+// sentence's values once that sentence has reached the line, so a
+// transaction cut short leaves the rest as edits. Only the page's own keys
+// are taken from `edited`; the rest of the record stays.
 ApplyResult ApplyPageOn(DevicePort& port, Page page, DeviceSettings& settings, const DeviceValues& edited,
                         const WriteOptions& options = {});
 
-// Opens the port, writes one query, pauses, closes (melody play/stop, log erase).
-Status SendQuery(const std::string& portName, const Sentence& query, const WriteOptions& options = {});
+// Writes one query on a port the caller holds open, and pauses (melody
+// play/stop, log erase).
+Status SendQueryOn(DevicePort& port, const Sentence& query, const WriteOptions& options = {});
 
 }  // namespace zd573

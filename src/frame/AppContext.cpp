@@ -9,6 +9,7 @@
 #include <QWindow>
 
 #include "device/device_port.h"
+#include "device/held_port.h"
 #include "frame/Accessibility.h"
 #include "frame/Messages.h"
 #include "frame/QtLanguage.h"
@@ -109,6 +110,11 @@ void AppContext::FollowTracker() {
 void AppContext::RememberTrackerEncoding() const {
   // A read-only settings folder only means it is not remembered beyond this run.
   (void)settings::RememberTrackerCodePage(SystemIni(), Imei(), codePage_);
+}
+
+Expected<std::unique_ptr<DevicePort>> AppContext::LeasePort() const {
+  if (!portLeaser) return PortNotHeld();
+  return portLeaser();
 }
 
 settings::IniFile AppContext::SystemIni() const { return settings::IniFile(settings::SystemIniPath()); }

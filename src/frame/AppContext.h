@@ -7,11 +7,13 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "common/result.h"
 #include "controls/Caption.h"
+#include "device/device_port.h"
 #include "device/device_settings.h"
 #include "device/log_download.h"
 #include "device/timing.h"
@@ -36,6 +38,9 @@ struct Durations {
   // A log download with no byte, or no record, for this long has timed out.
   std::chrono::milliseconds logSilence = LogDownloadOptions{}.silenceLimit;
   std::chrono::milliseconds logStall = LogDownloadOptions{}.stallLimit;
+  // A port another program holds is tried again this often, for this long.
+  std::chrono::milliseconds busyRetry = timing::kBusyPortRetry;
+  std::chrono::milliseconds busyPatience = timing::kBusyPortPatience;
 };
 
 enum class MessageIcon { None, Error, Warning, Information };
@@ -69,8 +74,14 @@ class AppContext {
 
   DeviceSettings& Settings() { return settings_; }
 
-  // The tracker's port name ("ttyACM0" or a path); empty until found.
+  // The tracker's port name ("ttyACM0" or a path); empty until found. Shown
+  // and searched from; nothing opens it: operations lease the session's port.
   std::string portName;
+  // The port of the tracker logged in, for one operation (Session::LeasePort);
+  // the session's host provides it.
+  std::function<Expected<std::unique_ptr<DevicePort>>()> portLeaser;
+  // The leased port, or why there is none (no tracker logged in: PortNotOpen).
+  Expected<std::unique_ptr<DevicePort>> LeasePort() const;
   // The name stored for the connected device, "ZD573" when none.
   std::string deviceUserName{settings::kNoDeviceUserName};
   // The leave question of the pages ("STR_GLOBAL_CHANGE").

@@ -59,6 +59,12 @@ class BackgroundTask {
 
   bool Running() const { return running_; }
 
+  // Asks the work to stop without dropping what it reports: it ends at its
+  // next stop check (a write after the sentence under way) and `done` runs.
+  void RequestStop() {
+    if (thread_.joinable()) thread_.request_stop();
+  }
+
   // Drops what the work would still report, tells it to stop and waits for it.
   void Stop() {
     lifeline_.Cut();

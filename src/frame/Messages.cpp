@@ -105,6 +105,7 @@ QString KindText(const AppContext& context, MessageKind kind, const Error& e) {
       return PlaceReason(context, FromUtf8(e.field), context.Text("STR_GLOBAL_PORTINUSE"));
     case MessageKind::PortNotOpen: return context.Text("STR_GLOBAL_PORTNOTOPEN");
     case MessageKind::PortDisconnected: return context.Text("STR_GLOBAL_PORTDISCONNECTED");
+    case MessageKind::PortLeased: return context.Text("STR_GLOBAL_PORTLEASED");
     case MessageKind::WriteTimedOut: return context.Text("STR_GLOBAL_WRITETIMEOUT");
     case MessageKind::WriteFailedAfter:
       return FillIn(context.Text(Arg(e, 2) == QLatin1String("1") ? "STR_GLOBAL_WRITEFAILEDONE" : "STR_GLOBAL_WRITEFAILED"),

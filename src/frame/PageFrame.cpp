@@ -266,22 +266,30 @@ void PageFrame::Apply() {
   }
   if (!identity_.sends) return;
   const Page page = *identity_.sends;
-  const std::string port = context_.portName;
+  // Only the tracker logged in, on the port it was identified on.
+  auto leased = context_.LeasePort();
+  if (!leased) {
+    context_.ShowFailure(this, leased.failure());
+    return;
+  }
+  std::shared_ptr<DevicePort> port = std::move(leased.value());
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;
   DeviceSettings* settings = &context_.Settings();
   ShowProgress({});
   RunDeviceWork(
-      [port, page, settings, edited, pause, self = QPointer<PageFrame>(this)](std::stop_token stop,
-                                                                             const BackgroundTask::Relay& relay) {
+      [port, page, settings, edited, pause, self = QPointer<PageFrame>(this)](
+          std::stop_token stop, const BackgroundTask::Relay& relay) mutable {
         WriteOptions options{pause, ProgressReporter(relay, self), stop};
-        return ApplyPage(port, page, *settings, edited, options);
+        ApplyResult sent = ApplyPageOn(*port, page, *settings, edited, options);
+        port.reset();  // the session has its port back before the page hears the end
+        return sent;
       },
       [this, page](ApplyResult sent) {
         // The page rules may have changed what was typed (a report interval
         // of 2 goes out as 3): show what the record now holds. A write cut
         // short leaves the controls as they are: what did not go out is
         // still an edit.
-        if (sent.portOpened && sent.status) Fill(sent.stored);
+        if (sent.started && sent.status) Fill(sent.stored);
         if (!sent.status) {
           ShowProgress({});
           context_.ShowFailure(this, sent.status.failure());
@@ -294,11 +302,18 @@ void PageFrame::Apply() {
 
 void PageFrame::SendDeviceQuery(const Sentence& query, std::function<void()> sent) {
   if (Busy()) return;
-  const std::string port = context_.portName;
+  auto leased = context_.LeasePort();
+  if (!leased) {
+    context_.ShowFailure(this, leased.failure());
+    return;
+  }
+  std::shared_ptr<DevicePort> port = std::move(leased.value());
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;
   RunDeviceWork(
-      [port, query, pause](std::stop_token stop, const BackgroundTask::Relay&) {
-        return SendQuery(port, query, WriteOptions{pause, {}, stop});
+      [port, query, pause](std::stop_token stop, const BackgroundTask::Relay&) mutable {
+        Status status = SendQueryOn(*port, query, WriteOptions{pause, {}, stop});
+        port.reset();
+        return status;
       },
       [this, sent = std::move(sent)](Status status) {
         if (!status) {

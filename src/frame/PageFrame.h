@@ -68,10 +68,11 @@ class PageFrame : public QWidget {
 
   // Apply: page-local work, then store the controls into a copy of the
   // record (a value that cannot be sent is refused, naming the field), then
-  // the transaction off the window thread: open the port (else "Unable to open
-  // COM-port" and why, record unchanged), write with the pause after each
-  // sentence, close. The page is busy meanwhile and says how far it is; the
-  // controls then show what the record holds.
+  // the transaction off the window thread on the port the logged-in tracker
+  // was identified on, leased from the session (without one the user is told
+  // and the record stays), with the pause after each sentence. The page is
+  // busy meanwhile and says how far it is; the controls then show what the
+  // record holds.
   void Apply();
   // The leave test: closes when nothing differs or the user says Yes.
   // Returns whether the page closed. Refused while busy.
@@ -146,7 +147,8 @@ class PageFrame : public QWidget {
       done(std::move(result));
     });
   }
-  // Sends one sentence (a tone, an erase) as device work; a failure is shown,
+  // Sends one sentence (a tone, an erase) as device work on the session's
+  // port; a failure is shown,
   // `sent` is called once it is on the line. Nothing is sent while the page is busy.
   void SendDeviceQuery(const Sentence& query, std::function<void()> sent = {});
   // The device name in the band, shortened to fit.

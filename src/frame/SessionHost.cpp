@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+#include <utility>
+
 #include "frame/AppContext.h"
 
 namespace zd573 {
@@ -12,6 +14,8 @@ SessionHost::SessionHost(AppContext& context, QObject* parent) : QObject(parent)
   options.portMatchPause = context_.durations.portMatchPause;
   options.loginPause = context_.durations.loginPause;
   options.fullReadStall = context_.durations.fullReadStall;
+  options.busyRetry = context_.durations.busyRetry;
+  options.busyPatience = context_.durations.busyPatience;
   options.port = context_.portName;
   session_ = std::make_unique<Session>(context_.Settings(), owner_, std::move(options),
                                        [this](const SessionNotice& notice) {
@@ -19,6 +23,7 @@ SessionHost::SessionHost(AppContext& context, QObject* parent) : QObject(parent)
                                          if (notice.state == SessionState::Identified) context_.FollowTracker();
                                          emit changed(notice);
                                        });
+  previousLeaser_ = std::exchange(context_.portLeaser, [this] { return session_->LeasePort(); });
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
     const QStringList now = TtyNames();
     if (now != ttys_) {
@@ -30,7 +35,10 @@ SessionHost::SessionHost(AppContext& context, QObject* parent) : QObject(parent)
 }
 
 // The session's threads end before the object their calls go to.
-SessionHost::~SessionHost() { session_->Stop(); }
+SessionHost::~SessionHost() {
+  context_.portLeaser = std::move(previousLeaser_);
+  session_->Stop();
+}
 
 void SessionHost::WatchDeviceDirectory(const QString& dir) {
   if (!watchedDir_.isEmpty()) watcher_.removePath(watchedDir_);

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 #include "device/session.h"
@@ -20,7 +21,8 @@ class SessionHost : public QObject {
 
  public:
   // The session reads into the context's settings, with its pauses, and keeps
-  // its port name up to date. It starts searching at once.
+  // its port name up to date; the context's operations lease its port while
+  // the host lives. It starts searching at once.
   SessionHost(AppContext& context, QObject* parent);
   ~SessionHost() override;
 
@@ -36,6 +38,7 @@ class SessionHost : public QObject {
   QStringList TtyNames() const;
 
   AppContext& context_;
+  std::function<Expected<std::unique_ptr<DevicePort>>()> previousLeaser_;
   QtOwnerThread owner_{this};
   std::unique_ptr<Session> session_;
   QFileSystemWatcher watcher_;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "controls/CLabel.h"
+#include "device/device_port.h"
 #include "frame/AppContext.h"
 #include "frame/Messages.h"
 #include "frame/TextConversion.h"
@@ -69,6 +70,8 @@ void StatusLine::ShowProgress(Progress progress) {
   line = settings::FormatWithNumber(settings::FormatWithNumber(line, progress.done), progress.total);
   Put(texts_.at(static_cast<std::size_t>(reading_)) + QStringLiteral("  ") + FromUtf8(line));
 }
+
+void StatusLine::ShowBusy() { Put(context_.Text("STR_MAINPAGE_PORTBUSY", kPortBusyRetrying)); }
 
 void StatusLine::Fail(QWidget* parent, const Error& error) {
   const QString text = ErrorText(context_, error);

@@ -27,6 +27,8 @@ class StatusLine {
   QString Text(int status) const;
   void Show(int status);
   void ShowProgress(Progress progress);
+  // Another program holds the tracker's port: its open is tried again.
+  void ShowBusy();
   // Tells a failure in a box over `parent`; a read's reason also follows its
   // status on the line.
   void Fail(QWidget* parent, const Error& error);

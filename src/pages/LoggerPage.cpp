@@ -58,7 +58,7 @@ LoggerPage::LoggerPage(AppContext& context, QWidget* mainWindow)
       relay_(this, LogRelay::Handlers{[this](Progress p) { OnProgress(p); }, [this](int code) { OnEnded(code); }}) {}
 
 // Closing the page (or the program) ends a running download: the reader is
-// joined, the port closed, and no export is written.
+// joined, the session has its port back, and no export is written.
 LoggerPage::~LoggerPage() { download_.reset(); }
 
 void LoggerPage::CreatePageControls() {
@@ -178,12 +178,18 @@ void LoggerPage::Export() {
                            MessageIcon::Error);
     return;
   }
+  // The download has the session's port until it ends.
+  auto leased = context_.LeasePort();
+  if (!leased) {
+    context_.ShowFailure(this, leased.failure());
+    return;
+  }
   exportPath_ = path;
   LogDownloadOptions options;  // no rawPath: the core's, temp.log in the user's cache folder
   options.silenceLimit = context_.durations.logSilence;
   options.stallLimit = context_.durations.logStall;
   download_ = std::make_unique<LogDownload>(relay_, options);
-  if (Status started = download_->Start(context_.portName); !started) {
+  if (Status started = download_->Start(std::move(leased.value())); !started) {
     download_.reset();
     context_.ShowFailure(this, started.failure());
     return;
@@ -229,7 +235,7 @@ bool LoggerPage::OfferPartialExport(const QString& why) {
 }
 
 void LoggerPage::EndDownload() {
-  // The reader is joined and the port closed; an unfinished raw file is
+  // The reader is joined and the session has its port back; an unfinished raw file is
   // dropped and every earlier file stays as it was.
   download_.reset();
   barValue_->setValue(0);
@@ -253,7 +259,7 @@ void LoggerPage::SetDownloading(bool busy) {
 }
 
 void LoggerPage::StopPageWork() {
-  // The reader is joined and the port closed; what it still reports is dropped.
+  // The reader is joined and the session has its port back; what it still reports is dropped.
   download_.reset();
 }
 
@@ -282,7 +288,7 @@ void LoggerPage::OnProgress(Progress progress) {
 }
 
 void LoggerPage::OnEnded(int code) {
-  // The reader has ended; join it and close the port before anything else.
+  // The reader has ended; join it and give the port back before anything else.
   if (download_) download_->Stop();
   ShowProgress({});
   const QString errorCaption = context_.Text("STR_GLOBAL_ERROR");

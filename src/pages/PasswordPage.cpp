@@ -3,6 +3,7 @@
 #include <QLineEdit>
 
 #include "controls/CLabel.h"
+#include "device/profile_writer.h"
 #include "device/transactions.h"
 #include "device/user_values.h"
 #include "frame/Messages.h"
@@ -49,19 +50,41 @@ void PasswordPage::ApplyPassword() {
     return;
   }
   if (task_.Running()) return;
-  const std::string port = context_.portName;
+  auto leased = context_.LeasePort();
+  if (!leased) {
+    context_.ShowFailure(this, leased.failure());
+    return;
+  }
+  std::shared_ptr<DevicePort> port = std::move(leased.value());
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;
+  const std::chrono::milliseconds readLimit = context_.durations.fullReadStall;
   DeviceSettings* settings = &context_.Settings();
   task_.Run(
-      [port, settings, edited, pause](std::stop_token stop, const BackgroundTask::Relay&) {
-        return ApplyPage(port, Page::Password, *settings, edited, WriteOptions{pause, {}, stop});
+      [port, settings, edited, pause, readLimit](std::stop_token stop, const BackgroundTask::Relay&) mutable {
+        // Read back, so the user is told only what the tracker took.
+        ProfileWriteResult sent =
+            WriteProfilePages(*port, *settings, edited, {Page::Password}, WriteOptions{pause, {}, stop}, readLimit);
+        port.reset();
+        return sent;
       },
-      [this](ApplyResult sent) {
-        if (!sent.status) {
+      [this](ProfileWriteResult sent) {
+        const QString settingsName = context_.Text("STR_PASSWORDPAGE_SETTINGS");
+        if (!sent.status && sent.written.empty()) {
           context_.ShowFailure(this, sent.status.failure());
           return;
         }
         context_.RememberTrackerEncoding();
+        if (!sent.status) {
+          context_.ShowError(this, FillIn(context_.Text("STR_PROFILE_READBACKFAILED"),
+                                          {settingsName, ErrorText(context_, sent.status.failure())}));
+          return;
+        }
+        if (!sent.untaken.empty()) {
+          context_.ShowError(this, FillIn(context_.Text("STR_PROFILE_UNTAKEN"), {settingsName, FieldName(context_, "OU")}));
+          return;
+        }
+        context_.ShowMessage(this, context_.Text("STR_PASSWORDPAGE_CHANGED", "Password changed"),
+                             MessageIcon::Information);
         accept();
       });
 }

@@ -23,9 +23,9 @@ class PasswordPage : public SkinnedDialog {
   QLineEdit* ConfirmEdit() const { return again_; }
   QCheckBox* RevealBox() const { return reveal_; }
 
-  // The Apply button and Enter: check, send (off the window thread), close
-  // with OK; on any failure the user is told and the sheet stays open with
-  // both entries.
+  // The Apply button and Enter: check, send on the session's port and read
+  // back (off the window thread), say "Password changed" and close with OK;
+  // on any failure the user is told and the sheet stays open with both entries.
   void ApplyPassword();
   bool Busy() const override { return task_.Running(); }
 

@@ -127,9 +127,14 @@ ProfileReviewSheet::ProfileReviewSheet(AppContext& context, SessionHost& session
   ShowDifferences();
   ShowEach(false);
   connect(&session_, &SessionHost::changed, this, &ProfileReviewSheet::OnSession);
-  // While trackers are being set up, Cancel is Stop.
+  // While trackers are being set up, Cancel is Stop; during a single write it
+  // stops that write after the sentence under way.
   connect(CancelButton(), &QAbstractButton::clicked, this, [this] {
-    if (looping_) Stop();
+    if (looping_) {
+      Stop();
+    } else {
+      StopWrite();
+    }
   });
 }
 
@@ -252,9 +257,13 @@ void ProfileReviewSheet::ChooseReport() {
 }
 
 void ProfileReviewSheet::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape && looping_) {
+  if (event->key() == Qt::Key_Escape && (looping_ || task_.Running())) {
     event->accept();
-    Stop();
+    if (looping_) {
+      Stop();
+    } else {
+      StopWrite();
+    }
     return;
   }
   SkinnedDialog::keyPressEvent(event);
@@ -300,9 +309,15 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
     done(ProfileWriteResult{}, context_.Text("STR_PROFILE_NOTHING", "Nothing to write: the tracker holds these values."));
     return;
   }
+  // Only the tracker logged in, on the port it was identified on.
+  auto leased = context_.LeasePort();
+  if (!leased) {
+    done(FailedWrite(leased.failure()), ErrorText(context_, leased.failure()));
+    return;
+  }
+  std::shared_ptr<DevicePort> port = std::move(leased.value());
   const std::vector<Page> pages = plan->Pages();
   const DeviceValues target = plan->target;
-  const std::string port = context_.portName;
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;
   const std::chrono::milliseconds readLimit = context_.durations.fullReadStall;
   DeviceSettings* settings = &context_.Settings();
@@ -314,9 +329,7 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
   writeCount_ = count;
   const std::string imei = context_.Imei();
   task_.Run(
-      [=, this](std::stop_token stop, const BackgroundTask::Relay& relay) {
-        auto opened = OpenComPort(port);
-        if (!opened) return FailedWrite(opened.failure());
+      [=, this](std::stop_token stop, const BackgroundTask::Relay& relay) mutable {
         // A stopped task's calls are dropped, and the sheet stops its task before it goes.
         const auto progress = [this, relay, count](int written, int total) {
           if (written == total) count->allSent = true;
@@ -328,8 +341,11 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
                                  : WritingText(context_, written, total));
           });
         };
-        return WriteProfilePages(**opened, *settings, target, pages, WriteOptions{pause, progress, stop}, readLimit,
-                                 [count](Page) { ++count->started; });
+        ProfileWriteResult result =
+            WriteProfilePages(*port, *settings, target, pages, WriteOptions{pause, progress, stop}, readLimit,
+                              [count](Page) { ++count->started; });
+        port.reset();  // the session has its port back before the sheet hears the end
+        return result;
       },
       [this, pages, target, imei](ProfileWriteResult result) {
         // The encoding stays with the tracker written, not with one that came since.
@@ -337,6 +353,14 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
           context_.RememberTrackerEncoding();
         EndWrite(result, Outcome(result, target, pages.size()));
       });
+}
+
+void ProfileReviewSheet::StopWrite() {
+  if (!task_.Running()) return;
+  // The write ends after the sentence under way and says how far it got;
+  // nothing more can be stopped meanwhile.
+  task_.RequestStop();
+  CancelButton()->SetDisabledState(true);
 }
 
 void ProfileReviewSheet::EndWrite(const ProfileWriteResult& result, const QString& words) {
@@ -392,6 +416,7 @@ QString ProfileReviewSheet::Outcome(const ProfileWriteResult& result, const Devi
 void ProfileReviewSheet::SetWriting(bool writing) {
   // Nothing chosen may change under a write, and nothing may start a second one.
   ConfirmButton()->SetDisabledState(writing);
+  if (!writing) CancelButton()->SetDisabledState(false);
   differences_->setEnabled(!writing);
   if (!looping_) each_->setEnabled(!writing);
   if (!writing && !looping_) ConfirmButton()->setFocus(Qt::OtherFocusReason);

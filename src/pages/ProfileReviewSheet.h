@@ -60,6 +60,9 @@ class ProfileReviewSheet : public SkinnedDialog {
   void Apply();
   // Ends the loop: work under way is stopped and reported, the sheet closes.
   void Stop();
+  // Cancel during a single write: it ends after the sentence under way and
+  // is reported as any write (what reached the tracker is named).
+  void StopWrite();
 
  protected:
   void OnConfirm() override { Apply(); }

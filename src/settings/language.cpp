@@ -31,6 +31,7 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_MAINPAGE_CONNECT", "Login"},
     {"STR_MAINPAGE_DISCONNECT", "  Loginout"},
     {"STR_MAINPAGE_DEVICEGONE", "The tracker was unplugged or changed. Log in again to go on."},
+    {"STR_MAINPAGE_PORTBUSY", "The port is busy (another program has it open); retrying ..."},
     {"STR_MAINPAGE_READPROGRESS", "%d of %d settings read"},
     {"STR_MAINPAGE_READGONE", "The tracker went away during the read: %1 of %2 settings read."},
     {"STR_MAINPAGE_READSTALLED", "The tracker stopped answering during the read: %1 of %2 settings read."},
@@ -166,6 +167,7 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_PASSWORDPAGE_STR6", "Apply"},
     {"STR_PASSWORDPAGE_STR7", "Error"},
     {"STR_PASSWORDPAGE_DIFFER", "The two entries differ."},
+    {"STR_PASSWORDPAGE_CHANGED", "Password changed"},
     // Settings page
     {"STR_SETUPPAGE_OPTIONS", "Options"},
     {"STR_SETUPPAGE_ABOUT", "About"},
@@ -208,6 +210,7 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_GLOBAL_PORTINUSE", "in use by another program"},
     {"STR_GLOBAL_PORTNOTOPEN", "The port is not open"},
     {"STR_GLOBAL_PORTDISCONNECTED", "The port was disconnected"},
+    {"STR_GLOBAL_PORTLEASED", "The tracker is busy with another task; try again when it is done."},
     {"STR_GLOBAL_WRITETIMEOUT", "Write timed out"},
     {"STR_GLOBAL_STOPPED", "Stopped before every sentence was written"},
     {"STR_GLOBAL_WRITEFAILED", "Writing the %1 settings failed after %2 of %3 sentences"},

@@ -18,12 +18,14 @@
 
 namespace zd573::test {
 
-// The record as a full read of this tracker would leave it.
-inline void ReadRecordFrom(ShellEnv& env, const sim::Simulator& tracker) {
+// The record as a full read of this tracker would leave it, and (unless a
+// window's session holds it) its port held as after that read.
+inline void ReadRecordFrom(ShellEnv& env, const sim::Simulator& tracker, bool holdPort = true) {
   env.Context().Settings().Update([&](DeviceValues& v) {
     for (const KeyInfo& k : AllKeys()) v.StoreReply(k.key, tracker.Value(k.key), env.Context().CodePage());
   });
   env.Context().portName = "ttyACM0";
+  if (holdPort) env.HoldTrackerPort();
 }
 
 // The main window as after a full read, and the page of one of its buttons.
@@ -32,13 +34,15 @@ struct OpenedPage {
   QPointer<PageFrame> page;
 };
 
+// The port held after ReadRecordFrom stands for the window's session: the
+// window's own search finds no tracker, and the page leases that port.
 template <class P>
 P* OpenFromButton(ShellEnv& env, OpenedPage& o, int buttonId) {
+  env.Tree().Unplug("ttyACM0");
   o.main = std::make_unique<CZD573_UtilityDlg>(env.Context());
   o.main->show();
-  // Let the window find and identify the tracker first, so its read has
-  // closed the port before the page needs it.
-  [&] { QTRY_COMPARE_WITH_TIMEOUT(o.main->StatusCode(), int(CZD573_UtilityDlg::kIdentified), 10000); }();
+  [&] { QTRY_COMPARE_WITH_TIMEOUT(o.main->StatusCode(), int(CZD573_UtilityDlg::kNoDevice), 10000); }();
+  env.LeaseHeldPort();
   for (int id : CZD573_UtilityDlg::PageButtonIds()) o.main->Button(id)->SetDisabledState(false);
   QTest::mouseClick(o.main->Button(buttonId), Qt::LeftButton);
   o.page = o.main->OpenPage();

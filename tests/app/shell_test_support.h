@@ -22,6 +22,7 @@
 
 #include "demo/DemoTracker.h"
 #include "controls/CGdiPlusBitmap.h"
+#include "device/held_port.h"
 #include "frame/AppContext.h"
 #include "settings/paths.h"
 #include "simulator.h"
@@ -62,6 +63,8 @@ class ShellEnv {
     SetImageFailureNotifier([this](QWidget*, const QString& text) { messages.push_back({text, MessageIcon::None}); });
   }
   ~ShellEnv() {
+    context_.portLeaser = nullptr;
+    held_.reset();
     SetImageFailureNotifier({});
     settings::SetSystemIniPathOverride(std::nullopt);
     settings::SetLanguagesPathOverride(std::nullopt);
@@ -94,6 +97,27 @@ class ShellEnv {
   void PlugTracker() { QVERIFY(tree_.Plug("ttyACM0", tracker_->SlavePath())); }
   sim::Simulator* Tracker() const { return tracker_.get(); }
 
+  // The tracker's port held open as a session holds it after a login, for
+  // pages opened without one: their operations lease it.
+  void HoldTrackerPort() {
+    context_.portLeaser = nullptr;
+    held_.reset();
+    QVERIFY(tracker_);
+    auto port = OpenComPort(tracker_->SlavePath());
+    QVERIFY2(port.ok(), port.ok() ? "" : port.error().c_str());
+    held_ = HeldPort::Hold(std::move(port.value()));
+    QVERIFY(held_->Watch({}).ok());
+    LeaseHeldPort();
+  }
+  // Operations lease the port held by HoldTrackerPort (again, after a
+  // window's session host took the context's leaser).
+  void LeaseHeldPort() {
+    context_.portLeaser = [held = std::weak_ptr<HeldPort>(held_)]() -> Expected<std::unique_ptr<DevicePort>> {
+      if (auto port = held.lock()) return port->Lease();
+      return PortNotHeld();
+    };
+  }
+
   static sim::Options FastOptions() {
     sim::Options options;
     // The settings reader takes about 3 KB/s; a tracker that talks faster
@@ -113,6 +137,7 @@ class ShellEnv {
   FakeDeviceTree tree_;
   AppContext context_;
   std::unique_ptr<sim::Simulator> tracker_;
+  std::shared_ptr<HeldPort> held_;
 };
 
 // The rows of a test run once per shipped language: a QString column "language".

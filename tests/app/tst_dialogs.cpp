@@ -129,7 +129,7 @@ class TestDialogs : public QObject {
     ShellEnv env;
     QVERIFY(settings::WriteDeviceCodePage(env.Context().SystemIni(), codePage));
     sim::Simulator* tracker = env.StartTracker();
-    env.Context().portName = "ttyACM0";
+    env.HoldTrackerPort();
     env.Context().Settings().Update([](DeviceValues& v) { v.SetText("OU", "4071"); });
     PasswordPage page(env.Context(), nullptr);
     page.show();
@@ -165,25 +165,27 @@ class TestDialogs : public QObject {
     ShellEnv env;
     QVERIFY(settings::WriteDeviceCodePage(env.Context().SystemIni(), codePage));
     sim::Simulator* tracker = env.StartTracker();
-    env.Context().portName = "ttyACM0";
+    env.HoldTrackerPort();
     PasswordPage page(env.Context(), nullptr);
     page.show();
     page.NewEdit()->setText(entry);
     page.ConfirmEdit()->setText(entry);
     QTest::keyClick(page.ConfirmEdit(), Qt::Key_Return);
-    QTRY_VERIFY(!page.Busy());
-    QVERIFY(env.messages.empty());
+    QTRY_VERIFY_WITH_TIMEOUT(!page.Busy(), 15000);
+    // Read back and taken: the user is told.
+    QCOMPARE(env.messages.size(), std::size_t(1));
+    QCOMPARE(env.messages[0].text, QStringLiteral("Password changed"));
+    QCOMPARE(env.messages[0].icon, MessageIcon::Information);
     QCOMPARE(page.result(), int(SkinnedDialog::Accepted));
     const std::string expected = PasswordSentence(bytes.toStdString());
     QVERIFY(tracker->WaitForSentences(1, 3000));
-    QCOMPARE(tracker->Journal().back().bytes, expected);
+    QCOMPARE(tracker->Journal().front().bytes, expected);
     QCOMPARE(env.Context().Settings().Text("OU"), bytes.toStdString());
     QCOMPARE(tracker->Value("OU"), bytes.toStdString());
   }
 
   void passwordWithoutPort() {
     ShellEnv env;
-    env.Context().portName = "ttyACM9";
     env.Context().Settings().Update([](DeviceValues& v) { v.SetText("OU", "4071"); });
     PasswordPage page(env.Context(), nullptr);
     page.show();
@@ -192,7 +194,7 @@ class TestDialogs : public QObject {
     QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
     QTRY_VERIFY(!page.Busy());
     QCOMPARE(env.messages.size(), std::size_t(1));
-    QVERIFY(env.messages[0].text.startsWith(QStringLiteral("Unable to open COM-port\n\n")));
+    QVERIFY(env.messages[0].text.startsWith(QStringLiteral("The port is not open\n\n")));
     QCOMPARE(env.messages[0].icon, MessageIcon::Error);
     QVERIFY(page.isVisible());
     QCOMPARE(env.Context().Settings().Text("OU"), std::string("4071"));
@@ -204,16 +206,16 @@ class TestDialogs : public QObject {
     ShellEnv env;
     env.Context().durations.setSentencePause = timing::kSetSentencePause;
     sim::Simulator* tracker = env.StartTracker();
-    env.Context().portName = "ttyACM0";
+    env.HoldTrackerPort();
     PasswordPage page(env.Context(), nullptr);
     page.show();
     page.NewEdit()->setText(QStringLiteral("7777"));
     page.ConfirmEdit()->setText(QStringLiteral("7777"));
     QTest::mouseClick(page.ConfirmButton(), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!page.Busy(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!page.Busy(), 15000);
     QCOMPARE(page.result(), int(SkinnedDialog::Accepted));
-    // The port was closed after the pause; the next sentence marks the time.
-    auto port = OpenComPort("ttyACM0");
+    // The read-back's query comes after the pause; so does anything else.
+    auto port = env.Context().LeasePort();
     QVERIFY(port.ok());
     QVERIFY((*port)->Write("KVC,KestrovinZD-573,L1(B2,OU)*QQ!\r\n").ok());
     QVERIFY(tracker->WaitForSentences(2, 3000));

@@ -121,7 +121,7 @@ class TestKeyboard : public QObject {
     auto w = std::make_unique<Dlg>(env.Context());
     Activate(w.get());
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), 10000);
-    ReadRecordFrom(env, *tracker);
+    ReadRecordFrom(env, *tracker, false);
     for (int id : Dlg::PageButtonIds()) w->Button(id)->SetDisabledState(false);
 
     QWidget* shown = w->Menu();

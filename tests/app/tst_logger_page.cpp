@@ -319,7 +319,8 @@ class TestLoggerPage : public QObject {
     } else {
       delete page;
     }
-    auto port = OpenComPort(t.tracker->SlavePath());
+    // The download gave the held port back.
+    auto port = t.env.Context().LeasePort();
     QVERIFY2(port.ok(), port.ok() ? "" : port.error().c_str());
     QTest::qWait(100);
     QCOMPARE(t.env.ReadFile(t.exportName), QByteArray("old export"));

@@ -171,7 +171,8 @@ class TestPageFrame : public QObject {
     SaveScreen(h.window.get(), QStringLiteral("frame-test-page-") + language);
   }
 
-  // No tracker: the port message, the record unchanged, and Back still asks.
+  // No tracker logged in, no port to write on: the port message, the record
+  // unchanged, and Back still asks.
   void applyWithoutTracker() {
     ShellEnv env;
     Seed(env);
@@ -183,7 +184,7 @@ class TestPageFrame : public QObject {
     QCOMPARE(page.beforeApply, 1);
     QTRY_VERIFY(!page.Busy());
     QCOMPARE(env.messages.size(), std::size_t(1));
-    QVERIFY2(env.messages[0].text.startsWith(QStringLiteral("Unable to open COM-port\n\n")),
+    QVERIFY2(env.messages[0].text.startsWith(QStringLiteral("The port is not open\n\n")),
              qPrintable(env.messages[0].text));
     QVERIFY(env.messages[0].text.contains(QStringLiteral("plugged in")));
     QCOMPARE(env.messages[0].icon, MessageIcon::Error);
@@ -206,7 +207,7 @@ class TestPageFrame : public QObject {
     ShellEnv env;
     Seed(env);
     sim::Simulator* tracker = env.StartTracker();
-    env.Context().portName = "ttyACM0";
+    env.HoldTrackerPort();
     Hosted h = OpenInWindow(env);
     FrameTestPage& page = *h.page;
     page.apn->setText(QStringLiteral("web.example"));
@@ -238,7 +239,7 @@ class TestPageFrame : public QObject {
       v.SetNumber("F2", 1);
     });
     sim::Simulator* tracker = env.StartTracker();
-    env.Context().portName = "ttyACM0";
+    env.HoldTrackerPort();
     Hosted h = OpenInWindow(env, Page::Contacts);
     FrameTestPage& page = *h.page;
     QCOMPARE(page.name->text(), QStringLiteral("Ann"));
@@ -292,7 +293,7 @@ class TestPageFrame : public QObject {
     Seed(env);
     env.Context().Settings().Update([](DeviceValues& v) { v.SetText("VA", "12=34"); });
     sim::Simulator* tracker = env.StartTracker();
-    env.Context().portName = "ttyACM0";
+    env.HoldTrackerPort();
     Hosted h = OpenInWindow(env, Page::Contacts);
     FrameTestPage& page = *h.page;
     QVERIFY(!page.Changed());
@@ -332,7 +333,7 @@ class TestPageFrame : public QObject {
     Seed(env);
     env.Context().durations.setSentencePause = std::chrono::milliseconds(300);
     sim::Simulator* tracker = env.StartTracker();
-    env.Context().portName = "ttyACM0";
+    env.HoldTrackerPort();
     Hosted h = OpenInWindow(env, Page::Contacts);
     FrameTestPage& page = *h.page;
     page.interval->setText(QStringLiteral("2"));

@@ -187,6 +187,34 @@ class TestProfiles : public QObject {
     QCOMPARE(tracker->Value("D1"), std::string("care.apn"));
   }
 
+  // Cancel during a single write stops it after the sentence under way and
+  // says how far it got; there is nothing more to stop until it has.
+  void cancelStopsASingleWrite() {
+    ShellEnv env;
+    env.Context().durations.setSentencePause = std::chrono::milliseconds(300);
+    sim::Simulator* tracker = env.StartTracker();
+    auto w = LoggedIn(env);
+    ProfileReviewSheet* sheet = LoadFile(env, *w, "[DEVICE]\nVa=Care desk\n");  // the contacts' ten sentences
+    QVERIFY(sheet);
+    const std::size_t from = tracker->Journal().size();
+    QTest::mouseClick(sheet->ConfirmButton(), Qt::LeftButton);
+    QVERIFY(sheet->Busy());
+    QVERIFY(!sheet->CancelButton()->DisabledState());
+    QTRY_VERIFY_WITH_TIMEOUT(SetSentences(*tracker, from).size() >= 2, kWait);
+    const std::size_t atCancel = SetSentences(*tracker, from).size();
+    QTest::mouseClick(sheet->CancelButton(), Qt::LeftButton);
+    QVERIFY(sheet->CancelButton()->DisabledState());
+    QTRY_VERIFY_WITH_TIMEOUT(!sheet->Busy(), kWait);
+    QVERIFY(sheet->isVisible());
+    QVERIFY(!sheet->CancelButton()->DisabledState());
+    QTest::qWait(600);
+    const std::size_t sent = SetSentences(*tracker, from).size();
+    QVERIFY2(sent <= atCancel + 1 && sent < 10, qPrintable(QString::number(sent)));
+    QVERIFY2(env.messages.back().text.contains(QStringLiteral("Stopped before every sentence was written")),
+             qPrintable(env.messages.back().text));
+    QCOMPARE(env.messages.back().icon, MessageIcon::Error);
+  }
+
   // A value a page would refuse is named, with its line, and nothing is sent.
   void refusedValueIsNamedBeforeAnythingIsSent() {
     ShellEnv env;

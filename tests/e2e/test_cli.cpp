@@ -1,7 +1,12 @@
 // The command line end to end against the simulated tracker over a pty.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +16,7 @@
 #include <functional>
 #include <thread>
 
+#include "device/device_port.h"
 #include "device/device_settings.h"
 #include "device/timing.h"
 #include "cli_fixture.h"
@@ -276,6 +282,77 @@ TEST_F(Cli, ATrackerSwappedOnThePortGetsNothing) {
   EXPECT_EQ(r.rc, 2) << r.err;
   EXPECT_NE(r.err.find("went away"), std::string::npos) << r.err;
   EXPECT_TRUE(second->Journal().empty()) << second->Journal().front().bytes;
+}
+
+// True once another process holds the port's lock (the command line has opened it).
+bool HeldElsewhere(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return held;
+}
+
+// The commands that send a query of their own use the port the tracker was
+// identified on: the link pointed at another tracker once the command has
+// opened it changes nothing, that tracker hears nothing.
+TEST_F(Cli, QueriesGoOnThePortIdentifiedOn) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    const char* query;
+  };
+  const Row rows[] = {
+      {"melody", {"melody", "play", "3"}, "KVC,KestrovinZD-573,LL(3)*QQ!\r\n"},
+      {"erase", {"log", "erase", "--yes"}, "KVC,KestrovinZD-573,LC*QQ!\r\n"},
+      {"download", {"log", "download", (dir_ / "track.csv").string()}, "KVC,KestrovinZD-573,LB*QQ!\r\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    sim::Options slow;
+    slow.lineMs = 150;  // eleven lines before the identification: time to swap
+    slow.records = 30;
+    sim::Simulator first(slow);
+    sim::Simulator second(slow);
+    std::string err;
+    ASSERT_TRUE(first.Start(&err)) << err;
+    ASSERT_TRUE(second.Start(&err)) << err;
+    const fs::path link = dir_ / "tracker";
+    fs::remove(link);
+    fs::create_symlink(first.SlavePath(), link);
+    std::vector<std::string> args{"--port", link.string(), "--password", "4071"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    test::Spawned cli(ZD573_CLI, args, Env());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!HeldElsewhere(first.SlavePath()) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    fs::remove(link);
+    fs::create_symlink(second.SlavePath(), link);
+    RunResult r = cli.Wait();
+    EXPECT_EQ(r.rc, 0) << r.err;
+    const std::vector<std::string> queries = Received(first, "KVC,");
+    EXPECT_NE(std::find(queries.begin(), queries.end(), row.query), queries.end());
+    EXPECT_TRUE(second.Journal().empty()) << second.Journal().front().bytes;
+  }
+}
+
+// A port another program holds (a modem manager probing the tracker) is
+// tried again every second: freed after 3 s, the command goes on, having said
+// once why it waits.
+TEST_F(Cli, ABusyPortIsWaitedFor) {
+  StartSim();
+  auto other = OpenComPort(sim_->SlavePath());
+  ASSERT_TRUE(other.ok()) << other.error();
+  test::Spawned cli(ZD573_CLI, WithPort({"identify"}), Env());
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  other.value()->Close();
+  RunResult r = cli.Wait();
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_NE(r.out.find("IMEI: "), std::string::npos) << r.out;
+  const std::string busy(kPortBusyRetrying);
+  const std::size_t first = r.err.find(busy);
+  EXPECT_NE(first, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(busy, first + 1), std::string::npos) << r.err;
 }
 
 // Issue 17 item 6 and issue 16 item 5: no file can hang or flood a command.

@@ -7,8 +7,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
+#include <memory>
 #include <string>
+
+#include "device/device_port.h"
 
 namespace zd573::test {
 
@@ -68,5 +73,12 @@ class PtyPeer {
   int slave_ = -1;
   std::string path_;
 };
+
+// A port opened for a job that owns it (a closed one when it cannot open).
+inline std::unique_ptr<DevicePort> Opened(const std::string& path) {
+  auto port = OpenComPort(path);
+  EXPECT_TRUE(port.ok()) << port.error();
+  return port ? std::move(port.value()) : std::make_unique<SerialPort>();
+}
 
 }  // namespace zd573::test

@@ -94,14 +94,7 @@ TEST(Link, MissingPortSaysWhy) {
   ASSERT_FALSE(port.ok());
   EXPECT_NE(port.failure().detail.find("No such file"), std::string::npos) << Describe(port.failure());
   EXPECT_EQ(port.code(), ErrorCode::PortOpen);
-  DeviceSettings settings;
-  DeviceValues edited;
-  edited.SetText("D1", "web");
-  ApplyResult r = ApplyPage("/nonexistent/ttyACM9", Page::Gprs, settings, edited);
-  EXPECT_EQ(r.status.error(), "Unable to open COM-port");
-  EXPECT_NE(r.status.detail().find("No such file"), std::string::npos);
-  EXPECT_FALSE(r.portOpened);
-  EXPECT_EQ(settings.Text("D1"), "");  // the record keeps its values
+  EXPECT_EQ(port.error(), "Unable to open COM-port");
 }
 
 TEST(Link, PortErrorsSayWhatKindAndWhatToDo) {
@@ -184,13 +177,17 @@ TEST(Link, AHalfWrittenPageSaysHowFarItGot) {
   std::string err;
   ASSERT_TRUE(s.Start(&err)) << err;
   DeviceSettings settings;
+  auto port = OpenComPort(s.SlavePath());
+  ASSERT_TRUE(port.ok()) << port.error();
   ApplyResult r;
-  std::thread apply([&] { r = ApplyPage(s.SlavePath(), Page::Contacts, settings, DeviceValues{}, {std::chrono::milliseconds(300), {}, {}}); });
+  std::thread apply([&] {
+    r = ApplyPageOn(**port, Page::Contacts, settings, DeviceValues{}, {std::chrono::milliseconds(300), {}, {}});
+  });
   ASSERT_TRUE(s.WaitForSentences(3, 5000));
   s.Stop();
   apply.join();
   ASSERT_FALSE(r.status.ok());
-  EXPECT_TRUE(r.portOpened);
+  EXPECT_TRUE(r.started);
   EXPECT_EQ(r.total, 10);
   EXPECT_GE(r.written, 3);
   EXPECT_LT(r.written, 10);
@@ -206,7 +203,9 @@ TEST(Link, ApplyPageWritesWithTheRealPause) {
   DeviceValues v;
   v.SetNumber("FE", 2);
   v.SetNumber("YA", 5);
-  ApplyResult r = ApplyPage(s.SlavePath(), Page::Ring, settings, v);
+  auto port = OpenComPort(s.SlavePath());
+  ASSERT_TRUE(port.ok()) << port.error();
+  ApplyResult r = ApplyPageOn(**port, Page::Ring, settings, v);
   ASSERT_TRUE(r.status.ok()) << r.status.error();
   EXPECT_EQ(r.written, 2);
   EXPECT_EQ(r.stored.Number("YA"), 5);

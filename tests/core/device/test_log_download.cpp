@@ -303,7 +303,7 @@ TEST_P(Download, EndsWithItsCode) {
   options.stallLimit = 2s;
   options.silenceLimit = 2s;
   LogDownload download(e, options);
-  ASSERT_TRUE(download.Start(s.SlavePath()).ok());
+  ASSERT_TRUE(download.Start(test::Opened(s.SlavePath())).ok());
   EXPECT_EQ(e.Wait(60s), c.code);
   download.Stop();
   EXPECT_FALSE(download.Running());
@@ -369,7 +369,7 @@ TEST(DownloadAbort, TrackerVanishingMidDownloadAborts) {
   LogDownloadOptions options;
   options.rawPath = raw.string();
   LogDownload download(e, options);
-  ASSERT_TRUE(download.Start(s.SlavePath()).ok());
+  ASSERT_TRUE(download.Start(test::Opened(s.SlavePath())).ok());
   std::this_thread::sleep_for(1000ms);
   s.Stop();
   EXPECT_EQ(e.Wait(10s), kLogAborted);
@@ -390,7 +390,7 @@ TEST(DownloadAbort, UserCancelReportsAbort) {
   LogDownloadOptions options;
   options.rawPath = raw.string();
   LogDownload download(e, options);
-  ASSERT_TRUE(download.Start(s.SlavePath()).ok());
+  ASSERT_TRUE(download.Start(test::Opened(s.SlavePath())).ok());
   std::this_thread::sleep_for(500ms);
   download.Cancel();
   EXPECT_EQ(e.Wait(10s), kLogAborted);
@@ -429,7 +429,7 @@ TEST_P(RawFileInPlace, IsReplacedOnlyByACompleteDownload) {
   options.rawPath = raw.string();
   options.stallLimit = 1s;
   LogDownload download(e, options);
-  ASSERT_TRUE(download.Start(s.SlavePath()).ok());
+  ASSERT_TRUE(download.Start(test::Opened(s.SlavePath())).ok());
   const int code = e.Wait(30s);
   download.Stop();
 
@@ -471,7 +471,7 @@ TEST(RawFile, FolderInItsPlaceFailsAtTheCountLine) {
   LogDownloadOptions options;
   options.rawPath = (dir / "temp.log").string();
   LogDownload download(e, options);
-  ASSERT_TRUE(download.Start(s.SlavePath()).ok());
+  ASSERT_TRUE(download.Start(test::Opened(s.SlavePath())).ok());
   EXPECT_EQ(e.Wait(30s), kLogFileFailed);
   download.Stop();
   EXPECT_EQ(download.EndDetail(), "Cannot create " + options.rawPath + ": Is a directory");
@@ -498,7 +498,7 @@ TEST(RawFile, FullDiskEndsWithTheReasonAndRemovesThePartialFile) {
   rlimit small = old;
   small.rlim_cur = 5000;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  ASSERT_TRUE(download.Start(s.SlavePath()).ok());
+  ASSERT_TRUE(download.Start(test::Opened(s.SlavePath())).ok());
   const int code = e.Wait(30s);
   download.Stop();
   ::setrlimit(RLIMIT_FSIZE, &old);
@@ -521,7 +521,7 @@ TEST(DownloadStall, EmptyPacketsTimeOut) {
   options.rawPath = (dir / "temp.log").string();
   options.stallLimit = 1000ms;
   LogDownload download(e, options);
-  ASSERT_TRUE(download.Start(peer.Path()).ok());
+  ASSERT_TRUE(download.Start(test::Opened(peer.Path())).ok());
   const auto start = std::chrono::steady_clock::now();
   peer.Send("dataCount=5\r\n===\r\n" + Packet(2, 1));
   std::atomic<bool> done{false};
@@ -571,7 +571,7 @@ TEST(StuckLine, ARequestThatCannotBeSentEndsTheDownload) {
   LogDownloadOptions options;
   options.rawPath = raw.string();
   LogDownload download(e, options);
-  ASSERT_TRUE(download.Start(peer.Path()).ok());
+  ASSERT_TRUE(download.Start(test::Opened(peer.Path())).ok());
   std::this_thread::sleep_for(300ms);  // the request is waiting for the line now
   peer.HangUp();
   EXPECT_EQ(e.Wait(10s), kLogRequestFailed);

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "common/owner_thread.h"
 #include "demo/DemoTracker.h"
+#include "device/device_port.h"
 #include "device/session.h"
 #include "simulator.h"
 
@@ -24,6 +26,7 @@ enum class Act {
   Unplug,  // it goes (a device change)
   Login,   // with the password in `text`
   Logout,
+  HangUp,  // the tracker goes away without a device change (its line hangs up)
 };
 
 struct Step {
@@ -38,6 +41,8 @@ struct Row {
   bool plugged;  // at the start
   std::vector<Step> steps;
   int lineMs = 45;  // the tracker's own status lines; slower, the full read takes a while
+  int busyMs = 0;  // another program holds the port this long from the start
+  std::chrono::milliseconds busyPatience{30000};
 };
 
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
@@ -76,11 +81,22 @@ TEST_P(SessionTable, States) {
   if (row.plugged) plug();
 
   CallQueue owner;
+  // Another program (a modem manager probing the tracker) has the port for a while.
+  std::unique_ptr<DevicePort> other;
+  if (row.busyMs > 0) {
+    auto held = OpenComPort(tracker.SlavePath());
+    ASSERT_TRUE(held.ok()) << held.error();
+    other = std::move(held.value());
+    owner.PostAfter(std::chrono::milliseconds(row.busyMs), [&] { other.reset(); });
+  }
+  const auto start = std::chrono::steady_clock::now();
   DeviceSettings settings;
   SessionOptions options;
   options.searchDelay = 20ms;
   options.portMatchPause = 0ms;
   options.loginPause = 300ms;
+  options.busyRetry = 200ms;
+  options.busyPatience = row.busyPatience;
   std::vector<SessionNotice> notices;
   Session session(settings, owner, options, [&](const SessionNotice& n) { notices.push_back(n); });
   session.Start();
@@ -97,6 +113,7 @@ TEST_P(SessionTable, States) {
       case Act::Unplug: tree_->Unplug("ttyACM0"); session.DeviceChange(); break;
       case Act::Login: session.Login(step.text); break;
       case Act::Logout: session.Logout(); break;
+      case Act::HangUp: tracker.Stop(); break;
     }
     const auto entered = [&] {
       for (std::size_t n = from; n < notices.size(); ++n)
@@ -112,6 +129,22 @@ TEST_P(SessionTable, States) {
     EXPECT_EQ(session.ReadRunning(), step.state == S::Reading);
     if (step.state == S::Identified || step.state == S::Ready) {
       EXPECT_EQ(session.Port(), "ttyACM0");
+      EXPECT_TRUE(session.HoldsPort());
+    }
+    if (step.state == S::Gone) {
+      EXPECT_FALSE(session.HoldsPort());
+    }
+    // The port was busy: that was said while it was tried again, and it was
+    // tried for the whole patience (or until it was free) before anything else.
+    if (row.busyMs > 0 && i == 0) {
+      EXPECT_TRUE(std::any_of(notices.begin(), notices.end(),
+                              [](const SessionNotice& n) { return n.kind == SessionNotice::Kind::PortBusy; }));
+      EXPECT_GE(std::chrono::steady_clock::now() - start,
+                std::min(row.busyPatience, std::chrono::milliseconds(row.busyMs)));
+    }
+    if (step.reason == R::PortUnusable) {
+      ASSERT_TRUE(notices.back().error.has_value());
+      EXPECT_EQ(notices.back().error->code, ErrorCode::Busy) << Describe(*notices.back().error);
     }
     if (step.state == S::Ready) {
       EXPECT_TRUE(settings.AllReceived());
@@ -123,8 +156,8 @@ TEST_P(SessionTable, States) {
       EXPECT_EQ(seen.back().total, 83u);
       for (std::size_t n = 1; n < seen.size(); ++n) EXPECT_LE(seen[n - 1].done, seen[n].done);
     }
-    // After a logout or an unplug, the tracker is looked for again.
-    if (step.act == Act::Logout || step.reason == R::Unplugged) {
+    // After a logout or an unplug, and for a busy port, the tracker is looked for again.
+    if (step.act == Act::Logout || step.reason == R::Unplugged || step.reason == R::PortUnusable) {
       EXPECT_TRUE(session.SearchPending() || session.Searching());
     }
   }
@@ -150,7 +183,15 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"unplugged while reading", true, {kIdentified, kLogin, kReading, kUnplugUnread, kReplug}, 60},
         Row{"unplugged when ready", true,
             {kIdentified, kLogin, kReading, kReady, {Act::Unplug, "", S::Gone, R::Unplugged}, kReplug}},
-        Row{"login before identified is ignored", false, {{Act::Login, "4071", S::Gone}, kReplug}}),
+        Row{"login before identified is ignored", false, {{Act::Login, "4071", S::Gone}, kReplug}},
+        // The held port's watch sees the line hang up: no device change is needed.
+        Row{"hang-up when identified", true, {kIdentified, {Act::HangUp, "", S::Gone}}},
+        Row{"hang-up when ready", true,
+            {kIdentified, kLogin, kReading, kReady, {Act::HangUp, "", S::Gone, R::Unplugged}}},
+        // A port another program holds is tried again without a re-plug.
+        Row{"busy port freed after 3 s", true, {kIdentified}, 45, 3000},
+        Row{"busy port held beyond the patience", true,
+            {{Act::Wait, "", S::Gone, R::PortUnusable}, kIdentified}, 45, 3000, 1000ms}),
     [](const auto& info) {
       std::string name;
       for (char c : std::string(info.param.name)) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';

@@ -96,9 +96,10 @@ TEST(Prepare, AValueFromTheTrackerThatCannotBeSentBlocksOnlyItsPage) {
   EXPECT_TRUE(BuildPageTransaction(Page::Gprs, v).ok());
   // The page's Apply refuses before the port is touched.
   DeviceSettings record;
-  ApplyResult r = ApplyPage("/nonexistent/ttyACM9", Page::Contacts, record, v);
+  SerialPort untouched;
+  ApplyResult r = ApplyPageOn(untouched, Page::Contacts, record, v);
   EXPECT_EQ(r.status.code(), ErrorCode::BadValue);
-  EXPECT_FALSE(r.portOpened);
+  EXPECT_FALSE(r.started);
 }
 
 }  // namespace
