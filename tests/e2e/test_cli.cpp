@@ -1,7 +1,10 @@
 // The command line end to end against the simulated tracker over a pty.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +14,7 @@
 #include <functional>
 #include <thread>
 
+#include "device/device_port.h"
 #include "device/device_settings.h"
 #include "device/timing.h"
 #include "cli_fixture.h"
@@ -208,6 +212,25 @@ TEST_F(Cli, TimeOutsAndMissingPortsAreClear) {
   RunResult none = Zd573({"read"});
   EXPECT_EQ(none.rc, 2);
   EXPECT_NE(none.err.find("Unable to open COM-port"), std::string::npos) << none.err;
+}
+
+// A port another program holds (a modem manager probing a tracker just
+// plugged in) is tried again every second until it is free.
+TEST_F(Cli, ABusyPortIsTriedAgainUntilFree) {
+  StartSim();
+  const int holder = ::open(sim_->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+  std::thread release([holder] {
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    ::close(holder);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  RunResult r = Zd573({"identify"});
+  release.join();
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_NE(r.err.find(std::string(kPortBusyRetrying)), std::string::npos) << r.err;
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
 TEST_F(Cli, MelodyAndLogCommands) {
