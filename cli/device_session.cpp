@@ -5,21 +5,12 @@
 #include <utility>
 
 #include "console.h"
-#include "device/blocking_read.h"
-#include "device/login_rule.h"
-#include "device/port_finder.h"
 #include "logger/replacing_file.h"
 #include "settings/ini_file.h"
 #include "settings/paths.h"
 #include "settings/text_encoding.h"
 
 namespace zd573::cli {
-namespace {
-
-// What the identification's values hold until a reply sets them: no tracker sends it.
-constexpr std::string_view kUnread = "\x01";
-
-}  // namespace
 
 void Say(const Options& o, const std::string& text) {
   if (!o.quiet) std::cerr << text << "\n";
@@ -63,84 +54,77 @@ std::string ToUtf8(const Options& o, const std::string& deviceBytes) {
   return settings::DecodeDeviceText(deviceBytes, o.codePage);
 }
 
+std::function<std::string(const std::string& imei)> StoredNames() {
+  return [](const std::string& imei) {
+    settings::IniFile ini(settings::SystemIniPath());
+    return settings::HasDeviceUserName(ini, imei) ? settings::ReadDeviceUserName(ini, imei) : std::string();
+  };
+}
+
+namespace {
+
+HeldOptions SessionOptions(const Options& o) {
+  HeldOptions held;
+  held.port = o.port;
+  held.codePage = o.codePage;
+  held.identifyLimit = o.identifyTimeout;
+  held.readLimit = o.readTimeout;
+  held.userName = StoredNames();
+  // Said once: the retries go on quietly until the port is free or the patience ends.
+  held.portBusy = [&o, said = false]() mutable {
+    if (!std::exchange(said, true)) Say(o, std::string(kPortBusyRetrying));
+  };
+  return held;
+}
+
+}  // namespace
+
+DeviceSession::DeviceSession(Options& options) : o_(options), held_(SessionOptions(options)) {}
+
+int DeviceSession::Told(const HeldStatus& status) {
+  const Error& e = status.error;
+  switch (status.fault) {
+    case HeldFault::None: return kOk;
+    case HeldFault::NoTracker: Fail(e.message + ". Give one with --port PATH."); return kNoDevice;
+    case HeldFault::PortUnusable:
+    case HeldFault::ReadFailed: return FailWith(e);
+    case HeldFault::NotIdentified:
+    case HeldFault::Unreadable:
+    case HeldFault::ReadIncomplete: Fail(Describe(e)); return kTimedOut;
+    case HeldFault::PasswordNeeded: Fail("The tracker has a password: give it with --password"); return kWrongPassword;
+    case HeldFault::WrongPassword: Fail("Password Error"); return kWrongPassword;
+    case HeldFault::Lost:
+    case HeldFault::NotReady: Fail(Describe(e)); return kNoDevice;
+    case HeldFault::Stopped: Fail(Describe(e)); return kInterrupted;
+  }
+  return kNoDevice;
+}
+
 int DeviceSession::ResolvePort() {
   if (!o_.port.empty()) return kOk;
-  std::string name;
-  if (!FindDevicePort(name)) {
-    Fail("No tracker found: no serial port whose name contains \"STM\". Give one with --port PATH.");
-    return kNoDevice;
-  }
-  o_.port = name;
-  Say(o_, "Found the tracker on " + PortPath(name));
+  if (int rc = Told(held_.FindPort()); rc != kOk) return rc;
+  o_.port = held_.Port();
+  Say(o_, "Found the tracker on " + PortPath(o_.port));
   return kOk;
 }
 
 int DeviceSession::Identify() {
   if (int rc = ResolvePort(); rc != kOk) return rc;
-  ReadOptions options;
-  options.userName = [](const std::string& imei) {
-    settings::IniFile ini(settings::SystemIniPath());
-    return settings::HasDeviceUserName(ini, imei) ? settings::ReadDeviceUserName(ini, imei) : std::string();
-  };
-  auto port = OpenComPortWhenFree(o_.port, {}, [this, told = false]() mutable {
-    if (!std::exchange(told, true)) Say(o_, std::string(kPortBusyRetrying));
-  });
-  if (!port) return FailWith(port.failure());
-  port_ = std::move(port.value());
-  settings_.Update([](DeviceValues& v) {
-    v.SetText("B2", kUnread);
-    v.SetText("OU", kUnread);
-  });
-  const ReadEnd end = BlockingRead(*port_, ReadKind::Identify, settings_, options, o_.identifyTimeout);
-  if (!end.started) return FailWith(end.started.failure());
-  if (!end.finished) {
-    Fail("no valid reply from the tracker on " + PortPath(o_.port) + ": no identification (IMEI and password) within " +
-         std::to_string(o_.identifyTimeout.count()) + " s");
-    return kTimedOut;
-  }
-  if (!end.failure.empty()) {
-    Fail(end.failure);
-    return kNoDevice;
-  }
-  // A reply cut short or run into other text is no answer: judging a
-  // password by it would call a right one wrong.
-  if (!IdentificationReadable()) {
-    Fail("no valid reply from the tracker on " + PortPath(o_.port) + ": its IMEI and password could not be read");
-    return kTimedOut;
-  }
-  userName_ = end.userName;
-  return kOk;
-}
-
-bool DeviceSession::IdentificationReadable() const {
-  // Each was set to kUnread before the identification; the tracker's own
-  // lines start with '$': a value still unread, or holding a '$' or another
-  // control character, ran into other text.
-  for (const char* key : {"B2", "OU"})
-    for (unsigned char c : settings_.Text(key))
-      if (c < 0x20 || c == 0x7F || c == '$') return false;
-  return true;
+  return Told(held_.Identify());
 }
 
 int DeviceSession::Login() {
-  const std::string devicePassword = settings_.Text("OU");
   std::string typed;
   if (o_.havePassword) {
     typed = o_.password;
-  } else if (devicePassword.empty()) {
+  } else if (!held_.HasPassword()) {
     typed.clear();  // the empty entry opens a tracker without a password
   } else if (IsTerminal(Stream::In)) {
     typed = ReadHiddenLine("Device password: ");
   } else {
-    Fail("The tracker has a password: give it with --password");
-    return kWrongPassword;
+    return Told({HeldFault::PasswordNeeded, {}});
   }
-  auto bytes = settings::EncodeDeviceText(typed, o_.codePage);
-  if (!bytes || !PasswordOpens(*bytes, devicePassword)) {
-    Fail("Password Error");
-    return kWrongPassword;
-  }
-  return kOk;
+  return Told(held_.LogIn(typed));
 }
 
 int DeviceSession::SignIn() {
@@ -154,46 +138,28 @@ int DeviceSession::Authorize() {
   return kOk;
 }
 
-int DeviceSession::FullRead() { return Read(ReadKind::FullRead, {}, settings_); }
-
-int DeviceSession::Read(ReadKind kind, const std::vector<std::string_view>& keys, DeviceSettings& into) {
-  std::function<void(Progress)> progress;
-  const bool showProgress = !o_.quiet && IsTerminal(Stream::Err);
-  if (showProgress) {
-    progress = [](Progress p) {
-      std::fprintf(stderr, "\rReading settings: %u / %u", p.done, p.total);
-      std::fflush(stderr);
-    };
-  }
-  ReadOptions options;
-  options.fullReadStall = std::chrono::milliseconds(0);  // the overall time limit decides
-  options.keys.assign(keys.begin(), keys.end());
-  const ReadEnd end = BlockingRead(*port_, kind, into, options, o_.readTimeout, {}, progress);
-  if (!end.started) return FailWith(end.started.failure());
-  if (showProgress) std::fprintf(stderr, "\n");
-  if (!end.finished) {
-    Fail(Describe(ReadIncomplete(kind, keys, into, o_.readTimeout)));
-    return kTimedOut;
-  }
-  if (!end.failure.empty()) {
-    Fail(end.failure);
-    return kNoDevice;
-  }
-  return kOk;
+std::function<void(Progress)> DeviceSession::ShowProgress() const {
+  if (o_.quiet || !IsTerminal(Stream::Err)) return {};
+  return [](Progress p) {
+    std::fprintf(stderr, "\rReading settings: %u / %u", p.done, p.total);
+    std::fflush(stderr);
+  };
 }
 
 int DeviceSession::ConnectFor(const std::vector<std::string_view>& keys) {
   if (int rc = SignIn(); rc != kOk) return rc;
-  // The password came with the identification.
-  std::vector<std::string_view> table;
-  for (std::string_view k : keys)
-    if (k != "OU") table.push_back(k);
-  return Read(ReadKind::Keys, table, settings_);
+  const auto progress = ShowProgress();
+  const HeldStatus read = held_.ReadKeys(keys, {}, progress);
+  if (progress) std::fprintf(stderr, "\n");
+  return Told(read);
 }
 
 int DeviceSession::Connect() {
   if (int rc = SignIn(); rc != kOk) return rc;
-  return FullRead();
+  const auto progress = ShowProgress();
+  const HeldStatus read = held_.ReadAll({}, progress);
+  if (progress) std::fprintf(stderr, "\n");
+  return Told(read);
 }
 
 }  // namespace zd573::cli

@@ -1,12 +1,16 @@
 #pragma once
 // What every device command of the command line does first: find the port,
 // identify the tracker, log in and read its settings, each bounded in time.
+// The steps are the core's (HeldSession); this says them in the command
+// line's words and exit codes.
 #include <chrono>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "device/device_settings.h"
+#include "device/held_session.h"
 #include "device/settings_reader.h"
 #include "device/transactions.h"
 
@@ -53,9 +57,14 @@ int CheckTarget(const std::string& path);
 // The text of the last Fail, for a report that keeps what went wrong.
 const std::string& LastFailure();
 
+// The name stored in system.ini for a tracker, by its IMEI (device bytes).
+std::function<std::string(const std::string& imei)> StoredNames();
+
+// The core's session (HeldSession) with the command line's words: each step
+// prints what went wrong and returns an exit code.
 class DeviceSession {
  public:
-  explicit DeviceSession(Options& options) : o_(options) { settings_.SetCodePage(options.codePage); }
+  explicit DeviceSession(Options& options);
 
   // Fills the port name (from --port or the search). Returns an exit code.
   int ResolvePort();
@@ -73,23 +82,23 @@ class DeviceSession {
 
   const std::string& Port() const { return o_.port; }
   // The port the tracker was identified on, open since; null before Identify.
-  DevicePort* HeldPort() { return port_.get(); }
-  DeviceSettings& Settings() { return settings_; }
-  const std::string& UserName() const { return userName_; }
+  DevicePort* HeldPort() { return held_.HeldPort(); }
+  DeviceSettings& Settings() { return held_.Settings(); }
+  const std::string& UserName() const { return held_.UserName(); }
+  // The core's session: what is written goes through it.
+  HeldSession& Held() { return held_; }
 
  private:
   int Login();
   // Identify, then Login.
   int SignIn();
-  int FullRead();
-  int Read(ReadKind kind, const std::vector<std::string_view>& keys, DeviceSettings& into);
-  // Both values of the identification came in a reply that could be read.
-  bool IdentificationReadable() const;
+  // Tells what went wrong; the exit code.
+  int Told(const HeldStatus& status);
+  // The read's progress on a terminal.
+  std::function<void(Progress)> ShowProgress() const;
 
   Options& o_;
-  std::unique_ptr<DevicePort> port_;
-  DeviceSettings settings_;
-  std::string userName_;
+  HeldSession held_;
 };
 
 // Device bytes shown as UTF-8, and UTF-8 typed by a person as device bytes.

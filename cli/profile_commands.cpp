@@ -4,14 +4,19 @@
 #include <chrono>
 #include <ctime>
 #include <iostream>
+#include <atomic>
 #include <map>
+#include <optional>
+#include <stop_token>
 #include <thread>
+#include <utility>
 
 #include "common/files.h"
 #include "console.h"
 #include "device/port_finder.h"
 #include "device/profile.h"
 #include "device/profile_writer.h"
+#include "device/provision_loop.h"
 #include "device/user_values.h"
 #include "logger/replacing_file.h"
 
@@ -21,12 +26,6 @@ namespace {
 const char kEmptyPassword[] =
     "An empty password lets anyone who plugs the tracker in read and change its settings and download its "
     "log; --yes sets it";
-
-std::string Join(const std::vector<std::string>& items, const char* separator = ", ") {
-  std::string out;
-  for (const auto& s : items) out += (out.empty() ? "" : separator) + s;
-  return out;
-}
 
 // "GPRS APN" for D1: how --help and diff name a field.
 std::string FieldName(std::string_view key) {
@@ -42,34 +41,44 @@ std::string Shown(const Options& o, std::string_view key, const std::string& dev
   return "\"" + ToUtf8(o, deviceBytes) + "\"";
 }
 
-// Writes the pages whole with `edited`'s values on the session's port, the
-// one the tracker was identified on and that has stayed open since (ApplyPage
-// would open the port by name again, and find whatever tracker is there now),
-// then reads their keys back unless `readLimit` is zero. A failure is told
-// here; `rc` is the exit code.
-ProfileWriteResult WritePages(Options& o, DeviceSession& session, const std::vector<Page>& pages,
-                              const DeviceValues& edited, std::chrono::milliseconds readLimit, int& rc) {
-  ProfileWriteResult r = WriteProfilePages(*session.HeldPort(), session.Settings(), edited, pages, o.write, readLimit,
-                                           [&](Page page) {
-                                             Say(o, "Writing the " + std::string(PageName(page)) + " settings...");
-                                           });
-  rc = kOk;
-  if (r.status) return r;
-  Error e = r.status.failure();
-  rc = ExitCodeFor(e.code);
-  if (r.written.size() == pages.size()) {
-    Fail(Describe(e));  // the read-back
-    return r;
+// What became of a tracker, in the core's words, with what to do about a
+// port that failed; the exit code.
+int Told(const Options& o, const TrackerOutcome& outcome) {
+  const std::string reason = ReportRowOf(outcome).reason;
+  switch (outcome.result) {
+    case TrackerResult::SetUp:
+    case TrackerResult::AlreadyHeld:
+    case TrackerResult::AlreadyDone: Say(o, reason); return kOk;
+    case TrackerResult::NotTaken: Fail(reason); return kNotVerified;
+    case TrackerResult::BadValue: Fail(reason); return kBadValue;
+    case TrackerResult::Stopped: Fail(reason); return kInterrupted;
+    default: break;
   }
-  if (e.kind == MessageKind::WriteFailedAfter && e.code == ErrorCode::Disconnected)
-    e.detail += "; the tracker identified on " + PortPath(session.Port()) +
-                " went away, and nothing more is sent to whatever is there now";
-  std::vector<std::string> written;
-  for (Page page : r.written) written.emplace_back(PageName(page));
-  const std::string advice(PortAdvice(e.code));
-  Fail(Describe(e) + (written.empty() ? "" : "; written before: " + Join(written)) +
-       (advice.empty() ? "" : "\n" + advice));
-  return r;
+  const std::string advice(outcome.result == TrackerResult::WriteFailed ? PortAdvice(outcome.error.code) : "");
+  Fail(reason + (advice.empty() ? "" : "\n" + advice));
+  return ExitCodeFor(outcome.error.code);
+}
+
+// Says each page as it begins.
+std::function<void(Page)> Starting(const Options& o) {
+  return [&o](Page page) { Say(o, "Writing the " + std::string(PageName(page)) + " settings..."); };
+}
+
+// Writes the pages whole with `edited`'s values through the session, on the
+// port the tracker was identified on and that has stayed open since, with no
+// read-back. A failure is told here; the exit code.
+int WritePages(Options& o, DeviceSession& session, const std::vector<Page>& pages, const DeviceValues& edited) {
+  const ProfileWriteResult r =
+      session.Held().WritePages(edited, pages, o.write, std::chrono::milliseconds(0), Starting(o));
+  if (r.status) return kOk;
+  TrackerOutcome outcome;
+  outcome.port = session.Port();
+  outcome.written = r.written;
+  outcome.error = r.status.failure();
+  outcome.result = outcome.error.code == ErrorCode::Stopped                         ? TrackerResult::Stopped
+                   : outcome.error.code == ErrorCode::BadValue && r.written.empty() ? TrackerResult::BadValue
+                                                                                    : TrackerResult::WriteFailed;
+  return Told(o, outcome);
 }
 
 // KEY=value typed by a person, prepared as the pages prepare what is typed
@@ -104,9 +113,7 @@ int SetKeys(Options& o, const PreparedProfile& changes) {
     Fail("O2 is sent to the tracker only while logging is on: add OX=1");
     return kBadValue;
   }
-  int rc = kOk;
-  WritePages(o, session, pages, edited, std::chrono::milliseconds(0), rc);
-  return rc;
+  return WritePages(o, session, pages, edited);
 }
 
 // A settings file read and checked, before any tracker is asked.
@@ -116,12 +123,31 @@ struct LoadedFile {
   PreparedProfile values;
 };
 
+// Why a file cannot go to every tracker plugged in, in words.
+std::string Refusal(const std::string& path, const SharedCheck& check) {
+  if (check.fault == SharedFault::NamesTracker)
+    return path + " is a backup of the tracker with IMEI " + check.imei +
+           ": its values belong to that tracker, and nothing is written to every tracker plugged in from it. "
+           "Save a profile for that: zd573 backup FILE --profile";
+  std::string keys;
+  for (const std::string& k : check.keys) keys += (keys.empty() ? "" : ", ") + FieldLabel(k);
+  return path + " holds values of one tracker alone (" + keys +
+         "), which are not written to every tracker plugged in. Leave them out of the file, or save a profile: "
+         "zd573 backup FILE --profile";
+}
+
 // Reads FILE and checks every value. A restore needs every value a page sends;
-// the password is left out unless asked for, and an empty one needs --yes.
-int LoadFile(const Options& o, const ProfileArgs& args, const std::string& path, bool everyKey, LoadedFile& out) {
+// the password is left out unless asked for, and an empty one needs --yes. A
+// file for every tracker plugged in (`shared`) holds shared values only.
+int LoadFile(const Options& o, const ProfileArgs& args, const std::string& path, bool everyKey, LoadedFile& out,
+             bool shared = false) {
   auto profile = ReadProfile(path);
   if (!profile) {
     Fail(profile.error());
+    return kBadValue;
+  }
+  if (const SharedCheck check = CheckSharedProfile(*profile, args.withPassword); shared && !check) {
+    Fail(Refusal(path, check));
     return kBadValue;
   }
   out.path = path;
@@ -133,12 +159,6 @@ int LoadFile(const Options& o, const ProfileArgs& args, const std::string& path,
       return kBadValue;
     }
   }
-  auto& lines = out.profile.values;
-  if (!args.withPassword && out.profile.Find("OU")) {
-    lines.erase(std::remove_if(lines.begin(), lines.end(), [](const ProfileLine& l) { return l.key == "OU"; }),
-                lines.end());
-    Say(o, "Note: the password in " + path + " is not sent (--with-password sends it)");
-  }
   std::vector<std::string> notes;
   auto prepared = PrepareProfile(out.profile, ValueRules{o.codePage, true, true}, path, &notes);
   if (!prepared) {
@@ -147,6 +167,10 @@ int LoadFile(const Options& o, const ProfileArgs& args, const std::string& path,
   }
   for (const auto& n : notes) Say(o, "Note: " + n);
   out.values = std::move(*prepared);
+  if (!args.withPassword && out.profile.Find("OU")) {
+    LeaveOutPassword(out.values);
+    Say(o, "Note: the password in " + path + " is not sent (--with-password sends it)");
+  }
   if (SetsEmptyPassword(out.values) && !o.yes) {
     Fail(path + " sets an empty password. " + kEmptyPassword);
     return kUsage;
@@ -167,12 +191,6 @@ int CheckTracker(const Options& o, const ProfileArgs& args, const LoadedFile& fi
   return kBadValue;
 }
 
-struct Applied {
-  int rc = kOk;
-  int pagesWritten = 0;
-  std::string message;  // what happened, for the person and the report
-};
-
 // The logger page sends the interval only while logging is on: say so rather
 // than let a file's O2 pass unnoticed.
 void NoteUnsent(const Options& o, const LoadedFile& file, const DeviceValues& target) {
@@ -182,49 +200,13 @@ void NoteUnsent(const Options& o, const LoadedFile& file, const DeviceValues& ta
 
 // Compares the file with what the session read, writes only the pages that
 // differ, then reads their keys back and compares them with what was sent.
-Applied WriteDifferences(Options& o, DeviceSession& session, const LoadedFile& file) {
-  Applied out;
-  auto plan = PlanProfile(session.Settings().Snapshot(), file.values);
-  if (!plan) {
-    out.rc = kBadValue;
-    out.message = Describe(plan.failure());
-    Fail(out.message);
-    return out;
-  }
-  NoteUnsent(o, file, plan->target);
-  if (plan->Empty()) {
-    out.message = "The tracker already holds every value of " + file.path + "; nothing was sent";
-    Say(o, out.message);
-    return out;
-  }
-  const std::vector<Page> pages = plan->Pages();
-  int rc = kOk;
-  const ProfileWriteResult written = WritePages(o, session, pages, plan->target, o.readTimeout, rc);
-  if (written.written.size() < pages.size()) {
-    out.rc = rc;
-    out.message = LastFailure();
-    return out;
-  }
-  out.pagesWritten = static_cast<int>(pages.size());
-  if (rc != kOk) {
-    out.rc = rc;
-    out.message = "written, but the read-back failed: " + LastFailure();
-    return out;
-  }
-  std::vector<std::string> untaken;
-  for (const std::string& k : written.untaken)
-    untaken.push_back(FieldLabel(k) + ": sent " + Shown(o, k, plan->target.Format(k)) + ", it holds " +
-                      Shown(o, k, written.readBack.Format(k)));
-  const std::string n = std::to_string(pages.size()) + (pages.size() == 1 ? " page" : " pages") + " written";
-  if (!untaken.empty()) {
-    out.rc = kNotVerified;
-    out.message = n + "; the tracker did not take " + Join(untaken, "; ");
-    Fail(out.message);
-    return out;
-  }
-  out.message = n + ", verified";
-  Say(o, out.message);
-  return out;
+int WriteDifferences(Options& o, DeviceSession& session, const LoadedFile& file) {
+  if (auto plan = PlanProfile(session.Settings().Snapshot(), file.values)) NoteUnsent(o, file, plan->target);
+  ApplyHooks hooks;
+  hooks.pause = o.write.pause;
+  hooks.readLimit = o.readTimeout;
+  hooks.starting = Starting(o);
+  return Told(o, ApplyProfile(session.Held(), file.values, file.path, hooks));
 }
 
 // Apply and restore: one file onto the tracker that is plugged in.
@@ -238,7 +220,7 @@ int ApplyFile(Options& o, const std::vector<std::string>& words, const ProfileAr
   DeviceSession session(o);
   if (int rc = session.ConnectFor(KeysOfPages(PagesOf(file.values))); rc != kOk) return rc;
   if (int rc = CheckTracker(o, args, file, session); rc != kOk) return rc;
-  return WriteDifferences(o, session, file).rc;
+  return WriteDifferences(o, session, file);
 }
 
 // The keys a backup keeps: all, or the shared ones (--profile), or those
@@ -265,52 +247,6 @@ int BackupKeys(const ProfileArgs& args, std::vector<std::string_view>& keys) {
     return kUsage;
   }
   return kOk;
-}
-
-// Whether a port is there: listed as the tracker's when searched for, else
-// listed at all or its device node present (a port given by path).
-bool PortPresent(const std::string& port, bool searched) {
-  for (const SerialPortInfo& p : ListSerialPorts())
-    if (p.name == port && (p.matches || !searched)) return true;
-  return !searched && files::KindOf(PortPath(port)) != files::Kind::Missing;
-}
-
-// Waits for a tracker's port: the one given, or the first the search finds.
-bool WaitForTracker(const Options& given, std::string& port) {
-  for (;;) {
-    if (InterruptGuard::Interrupted()) return false;
-    if (!given.port.empty()) {
-      if (PortPresent(given.port, false)) {
-        port = given.port;
-        return true;
-      }
-    } else if (FindDevicePort(port)) {
-      return true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
-  }
-}
-
-// Waits until the tracker that was set up is gone: its port hung up, or no
-// longer there. Another tracker on the same port name is a new port, so the
-// one just done is never taken for the next.
-void WaitUntilGone(DeviceSession& session, bool searched) {
-  std::uint8_t buffer[64];
-  // The tracker keeps talking: the port list is looked at a few times a
-  // second, not after every read.
-  auto nextLook = std::chrono::steady_clock::now();
-  while (!InterruptGuard::Interrupted()) {
-    DevicePort* held = session.HeldPort();
-    if (held && held->IsOpen()) {
-      if (held->Read(buffer, sizeof buffer) < 0) return;
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (now < nextLook) continue;
-    nextLook = now + std::chrono::milliseconds(250);
-    if (!PortPresent(session.Port(), searched)) return;
-  }
 }
 
 }  // namespace
@@ -408,7 +344,8 @@ int CmdDiff(Options& o, const std::vector<std::string>& words, const ProfileArgs
   showOnly.yes = true;  // nothing is written: an empty password is only shown
   if (int rc = LoadFile(showOnly, args, words[1], false, file); rc != kOk) return rc;
   DeviceSession session(o);
-  if (int rc = session.ConnectFor(KeysOfPages(PagesOf(file.values))); rc != kOk) return rc;
+  // Only the file's keys, and those its pages' rules go by, can differ.
+  if (int rc = session.ConnectFor(KeysToCompare(file.values)); rc != kOk) return rc;
   if (const std::string imei = ToUtf8(o, session.Settings().Text("B2")); file.profile.hasImei && file.profile.imei != imei)
     Say(o, "Note: " + words[1] + " was saved from the tracker with IMEI " + file.profile.imei);
   auto plan = PlanProfile(session.Settings().Snapshot(), file.values);
@@ -430,57 +367,109 @@ int CmdDiff(Options& o, const std::vector<std::string>& words, const ProfileArgs
   return kDifferences;
 }
 
+namespace {
+
+// The provisioning loop in the command line's words, on the loop's thread.
+class ProvisionWords final : public ProvisionListener {
+ public:
+  explicit ProvisionWords(const Options& o) : o_(o) {}
+
+  void Stage(LoopStage stage, const TrackerOutcome& tracker) override {
+    stage_ = stage;
+    switch (stage) {
+      case LoopStage::Waiting: Say(o_, "Waiting for a tracker (Ctrl+C ends)..."); break;
+      case LoopStage::Opening: busySaid_ = false; break;
+      case LoopStage::Reading:
+        Say(o_, "Setting up the tracker " + tracker.imei + " on " + PortPath(tracker.port) + "...");
+        break;
+      case LoopStage::Unplug: Say(o_, "Unplug it and plug in the next tracker."); break;
+      case LoopStage::Writing:
+      case LoopStage::Checking: break;
+    }
+  }
+  void PortBusy(const std::string&) override {
+    if (!std::exchange(busySaid_, true)) Say(o_, std::string(kPortBusyRetrying));
+  }
+  std::optional<std::string> Password(const TrackerOutcome&) override {
+    // Asked once, on a terminal, for every tracker that has one.
+    if (!typed_ && IsTerminal(Stream::In)) typed_ = ReadHiddenLine("The trackers' password: ");
+    return typed_;
+  }
+  void Starting(Page page) override { Say(o_, "Writing the " + std::string(PageName(page)) + " settings..."); }
+  void Done(const TrackerOutcome& outcome, const LoopCounts&, const Status& reported) override {
+    const ProvisionRow row = ReportRowOf(outcome);
+    const std::string what = row.skipped ? "Skipped" : row.ok ? "Done" : "FAILED";
+    Say(o_, what + ": tracker " + (outcome.imei.empty() ? "(no IMEI)" : outcome.imei) + " on " +
+                PortPath(outcome.port) + ": " + row.reason);
+    if (!reported) Fail(Describe(reported.failure()));
+  }
+  // Whether a Ctrl+C may end the loop now: not while a tracker is written or checked.
+  bool MayStop() const {
+    const LoopStage stage = stage_.load();
+    return stage != LoopStage::Writing && stage != LoopStage::Checking;
+  }
+
+ private:
+  const Options& o_;
+  std::atomic<LoopStage> stage_{LoopStage::Waiting};
+  bool busySaid_ = false;
+  std::optional<std::string> typed_;
+};
+
+}  // namespace
+
 int CmdProvision(Options& o, const std::vector<std::string>& words, const ProfileArgs& args) {
   if (words.size() != 2 || args.report.empty()) {
     Fail("usage: provision FILE --report REPORT.csv [--count N]");
     return kUsage;
   }
   LoadedFile file;
-  if (int rc = LoadFile(o, args, words[1], false, file); rc != kOk) return rc;
+  if (int rc = LoadFile(o, args, words[1], false, file, true); rc != kOk) return rc;
   if (int rc = CheckTarget(args.report); rc != kOk) return rc;
   ProvisionReport report;
   if (Status s = report.Open(args.report); !s) {
     Fail(Describe(s.failure()));
     return kBadValue;
   }
+  ProvisionOptions options;
+  options.port = o.port;
+  if (o.havePassword) options.password = o.password;
+  options.withPassword = args.withPassword;
+  options.count = args.count;
+  options.codePage = o.codePage;
+  options.userName = StoredNames();
+  options.identifyLimit = o.identifyTimeout;
+  options.readLimit = o.readTimeout;
+  options.pause = o.write.pause;
+  ProvisionWords told(o);
+  ProvisionLoop loop(file.profile, file.path, options, report, told);
   InterruptGuard guard;
-  const bool searched = o.port.empty();
-  long done = 0, failed = 0;
-  while (args.count == 0 || done < args.count) {
-    Say(o, "Waiting for a tracker (Ctrl+C ends)...");
-    std::string port;
-    if (!WaitForTracker(o, port)) break;
-    Options one = o;
-    one.port = port;
-    DeviceSession session(one);
-    Applied result;
-    result.rc = session.ConnectFor(KeysOfPages(PagesOf(file.values)));
-    if (result.rc == kOk) result.rc = CheckTracker(one, args, file, session);
-    if (result.rc == kOk) {
-      result = WriteDifferences(one, session, file);
-    } else {
-      result.message = LastFailure();
+  // Ctrl+C ends the loop, but never under a tracker's writing: that one is finished first.
+  std::stop_source stop;
+  std::atomic<bool> over{false};
+  std::thread watch([&] {
+    while (!over.load()) {
+      if (InterruptGuard::Interrupted() && told.MayStop()) stop.request_stop();
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    const std::string imei = ToUtf8(one, session.Settings().Text("B2"));
-    const bool ok = result.rc == kOk;
-    failed += !ok;
-    const Status reported =
-        report.Append({imei, session.UserName(), result.pagesWritten, ok, result.message}, std::time(nullptr));
-    ++done;
-    Say(o, std::string(ok ? "Done" : "FAILED") + ": tracker " + (imei.empty() ? "(no IMEI)" : imei) + " on " +
-               PortPath(port) + ": " + result.message);
-    if (!reported) {
-      // Setting up more trackers would leave them out of the report too.
-      Fail(Describe(reported.failure()));
+  });
+  const LoopResult result = loop.Run(stop.get_token());
+  over = true;
+  watch.join();
+  switch (result.end) {
+    case LoopEnd::Refused:
+      Fail(result.error.message.empty() ? Refusal(file.path, result.refused) : Describe(result.error));
       return kBadValue;
-    }
-    if (args.count != 0 && done >= args.count) break;
-    Say(o, "Unplug it and plug in the next tracker.");
-    WaitUntilGone(session, searched);
+    case LoopEnd::ReportFailed: return kBadValue;  // told as the row failed
+    case LoopEnd::Counted:
+    case LoopEnd::Stopped: break;
   }
-  Say(o, std::to_string(done) + (done == 1 ? " tracker" : " trackers") + " done, " + std::to_string(failed) +
-             " failed; the report is " + args.report);
-  return failed ? int{kNotVerified} : int{kOk};
+  const LoopCounts& n = result.counts;
+  Say(o, std::to_string(n.setUp) + (n.setUp == 1 ? " tracker" : " trackers") + " set up, " +
+             std::to_string(n.failed) + " failed" +
+             (n.again ? ", " + std::to_string(n.again) + " plugged in again" : std::string()) + "; the report is " +
+             args.report);
+  return n.failed ? int{kNotVerified} : int{kOk};
 }
 
 }  // namespace zd573::cli

@@ -57,7 +57,8 @@ ReadEnd BlockingRead(DevicePort& port, ReadKind kind, DeviceSettings& into, cons
                      std::chrono::milliseconds limit, std::stop_token stop,
                      const std::function<void(Progress)>& progress) {
   Waiter waiter(progress);
-  port.Purge();
+  // A count shared with the stages before goes on: what the tracker said since is counted, not thrown away.
+  if (!options.pace) port.Purge();
   SettingsReader reader(into, waiter, options);
   if (Status s = reader.StartReadThread(kind, BorrowPort(port)); !s) {
     ReadEnd end;

@@ -24,7 +24,8 @@ struct ReadEnd {
   Progress progress{};    // the last the reader told
 };
 
-// Drops what the tracker said before (it is stale), runs a read of `kind` into
+// Drops what the tracker said before (it is stale) unless the read shares the
+// session's line count (options.pace), runs a read of `kind` into
 // `into` on `port`, which stays open, and waits for it at most `limit` or until
 // a stop. The reader has stopped when this returns. `progress` is called on
 // the reader's thread.

@@ -256,6 +256,47 @@ Expected<ProfilePlan> PlanProfile(const DeviceValues& tracker, const PreparedPro
   return plan;
 }
 
+std::vector<std::string_view> KeysToCompare(const PreparedProfile& values) {
+  const std::vector<Page> pages = PagesOf(values);
+  const auto given = [&values](std::string_view key) {
+    return std::any_of(values.begin(), values.end(), [key](const auto& v) { return v.first == key; });
+  };
+  const auto ruled = [&pages](std::string_view key) {
+    const std::optional<Page> page = PageOfKey(key);
+    if (!page || std::find(pages.begin(), pages.end(), *page) == pages.end()) return false;
+    const PageRow* row = FindPageRow(*page);
+    return row && (row->rule || FloorOf(key));
+  };
+  std::vector<std::string_view> keys;
+  for (const KeyInfo& k : TableKeys())
+    if (given(k.key) || ruled(k.key)) keys.push_back(k.key);
+  if (given("OU")) keys.push_back("OU");
+  return keys;
+}
+
+SharedCheck CheckSharedProfile(const Profile& profile, bool withPassword) {
+  SharedCheck check;
+  if (profile.hasImei) {
+    check.fault = SharedFault::NamesTracker;
+    check.imei = profile.imei;
+    return check;
+  }
+  for (const ProfileLine& line : profile.values) {
+    if (line.key == "OU") {
+      check.passwordLeftOut = !withPassword;
+    } else if (IsPerUnitKey(line.key)) {
+      check.keys.push_back(line.key);
+    }
+  }
+  if (!check.keys.empty()) check.fault = SharedFault::PerTrackerKeys;
+  return check;
+}
+
+void LeaveOutPassword(PreparedProfile& values) {
+  values.erase(std::remove_if(values.begin(), values.end(), [](const auto& v) { return v.first == "OU"; }),
+               values.end());
+}
+
 std::vector<std::string_view> KeysOfPages(const std::vector<Page>& pages) {
   std::vector<std::string_view> keys;
   for (const KeyInfo& k : TableKeys())

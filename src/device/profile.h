@@ -95,6 +95,36 @@ struct ProfilePlan {
 // its page could not send back is a BadValue error naming the field.
 Expected<ProfilePlan> PlanProfile(const DeviceValues& tracker, const PreparedProfile& values);
 
+// The keys to read before comparing `values` with a tracker (diff): the
+// file's own and those its pages' rules read or change (a floor such as the
+// report interval's, every key of the logger, whose switch decides what it
+// sends), in table order, the password last. The other keys of those pages
+// cannot differ: they would go out as the tracker holds them.
+std::vector<std::string_view> KeysToCompare(const PreparedProfile& values);
+
+// Why a settings file may not go to every tracker of a provisioning loop.
+enum class SharedFault : std::uint8_t {
+  None,
+  NamesTracker,    // it names a tracker (IMEI=): a backup, whose values are that tracker's
+  PerTrackerKeys,  // it holds values of one tracker alone (the SIM PIN B0, the own number B1)
+};
+
+struct SharedCheck {
+  SharedFault fault = SharedFault::None;
+  std::string imei;               // NamesTracker: the tracker the file names
+  std::vector<std::string> keys;  // PerTrackerKeys: those keys, in the file's order
+  // The file gives the password (OU), and it goes out only when asked for.
+  bool passwordLeftOut = false;
+  explicit operator bool() const { return fault == SharedFault::None; }
+};
+
+// Whether `profile` holds shared values only, so that a loop may write it to
+// every tracker plugged in; the password it gives is shared only when
+// `withPassword` (else LeaveOutPassword drops it).
+SharedCheck CheckSharedProfile(const Profile& profile, bool withPassword);
+// Drops the password from the values to send.
+void LeaveOutPassword(PreparedProfile& values);
+
 // The keys the pages' sentences can carry, in table order, the password last:
 // what to read before comparing those pages, and after writing them.
 std::vector<std::string_view> KeysOfPages(const std::vector<Page>& pages);

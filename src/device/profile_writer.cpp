@@ -21,8 +21,9 @@ Error StoppedBefore(const char* what) {
 }  // namespace
 
 Status ReadKeysOn(DevicePort& port, const std::vector<std::string_view>& keys, DeviceSettings& into,
-                  std::chrono::milliseconds limit, std::stop_token stop) {
+                  std::chrono::milliseconds limit, std::stop_token stop, LinePace* pace) {
   ReadOptions options;
+  options.pace = pace;
   options.fullReadStall = std::chrono::milliseconds(0);  // the time limit decides
   options.keys.assign(keys.begin(), keys.end());
   const ReadEnd end = BlockingRead(port, ReadKind::Keys, into, options, limit, stop);
@@ -81,7 +82,7 @@ ProfileWriteResult WriteProfilePages(DevicePort& port, DeviceSettings& settings,
   }
   DeviceSettings readBack;
   readBack.SetCodePage(settings.CodePage());
-  Status read = ReadKeysOn(port, KeysOfPages(pages), readBack, readLimit, options.stop);
+  Status read = ReadKeysOn(port, KeysOfPages(pages), readBack, readLimit, options.stop, options.listen);
   if (read && options.stop.stop_requested()) read = StoppedBefore("the settings were read back");
   if (!read) {
     out.status = read;
@@ -146,7 +147,8 @@ std::string NameBeside(const std::string& path, std::time_t when) {
 
 std::string FormatReportRow(const ProvisionRow& row, std::time_t when) {
   return UtcTime(when) + "," + CsvField(row.imei.empty() ? "(no IMEI)" : row.imei) + "," + CsvField(row.name) + "," +
-         std::to_string(row.pagesWritten) + "," + (row.ok ? "ok" : "failed") + "," + CsvField(row.reason) + "\n";
+         std::to_string(row.pagesWritten) + "," + (row.skipped ? "skipped" : row.ok ? "ok" : "failed") + "," +
+         CsvField(row.reason) + "\n";
 }
 
 Status ProvisionReport::OpenFile(const std::string& path, bool mayExist) {

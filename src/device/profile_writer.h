@@ -18,14 +18,16 @@
 #include "device/device_port.h"
 #include "device/device_settings.h"
 #include "device/page_table.h"
+#include "device/settings_reader.h"
 #include "device/transactions.h"
 
 namespace zd573 {
 
 // Reads `keys` (table keys or OU) on the open port into `into` and waits for
-// them, at most `limit` or until a stop. A failure says which keys did not arrive.
+// them, at most `limit` or until a stop; with `pace`, counting the tracker's
+// lines on from the stages before. A failure says which keys did not arrive.
 Status ReadKeysOn(DevicePort& port, const std::vector<std::string_view>& keys, DeviceSettings& into,
-                  std::chrono::milliseconds limit, std::stop_token stop = {});
+                  std::chrono::milliseconds limit, std::stop_token stop = {}, LinePace* pace = nullptr);
 
 struct ProfileWriteResult {
   Status status;                     // the first failure: a write, or the read-back
@@ -41,19 +43,22 @@ struct ProfileWriteResult {
 // A value that cannot be sent is refused before anything is. `settings` then
 // holds what reached the tracker. The pages' keys are then read back (at most
 // `readLimit`; zero: no read-back, and nothing is verified) and compared with
-// what was sent. A stop ends it with a Stopped error, without a read-back.
+// what was sent, on the line count of `options.listen` when given. A stop
+// ends it with a Stopped error, without a read-back.
 ProfileWriteResult WriteProfilePages(DevicePort& port, DeviceSettings& settings, const DeviceValues& target,
                                      const std::vector<Page>& pages, const WriteOptions& options,
                                      std::chrono::milliseconds readLimit,
                                      const std::function<void(Page)>& starting = {});
 
-// One line of a provisioning report: one tracker set up, or not.
+// One line of a provisioning report: one tracker plugged in, set up or not.
 struct ProvisionRow {
   std::string imei;
   std::string name;  // the name stored for the tracker
   int pagesWritten = 0;
   bool ok = false;
   std::string reason;  // what happened, in words; never a password
+  // Set up before in this run and plugged in again: nothing was sent.
+  bool skipped = false;
 };
 
 // What the report did by itself that the user should hear of.
@@ -68,7 +73,8 @@ struct ReportEvent {
 };
 
 // The provisioning report, a CSV file appended to one row per tracker:
-// time_utc,imei,name,pages_written,result,reason. A new file starts with that
+// time_utc,imei,name,pages_written,result,reason, where result is ok,
+// failed or skipped (set up before in this run). A new file starts with that
 // header; each row is written whole or not at all and made durable at once,
 // so a report survives a crash or a full disk.
 class ProvisionReport {

@@ -34,6 +34,28 @@ bool LineAssembler::NextLine(std::string& line) {
   return true;
 }
 
+void LinePace::Skip() {
+  std::string line;
+  while (lines.NextLine(line)) ++sinceQuery;
+}
+
+Listened ListenFor(DevicePort& port, LinePace& pace, std::chrono::milliseconds pause, const std::stop_token& stop) {
+  using clock = std::chrono::steady_clock;
+  const auto end = clock::now() + pause;
+  std::uint8_t chunk[64];
+  for (;;) {
+    if (stop.stop_requested()) return Listened::Stopped;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - clock::now());
+    if (left.count() <= 0) return Listened::Done;
+    // A read may wait this long for a first byte: the pause is never made longer by it.
+    if (left < timing::kReadFirstByte) return PauseUnlessStopped(left, stop) ? Listened::Done : Listened::Stopped;
+    const int n = port.Read(chunk, std::min(sizeof chunk, pace.lines.Room()));
+    if (n < 0) return Listened::Lost;
+    if (n > 0) pace.lines.Append(chunk, static_cast<std::size_t>(n));
+    pace.Skip();
+  }
+}
+
 SettingsReader::SettingsReader(DeviceSettings& settings, ReadObserver& observer, ReadOptions options)
     : settings_(settings), observer_(observer), options_(std::move(options)), worker_(observer) {}
 
@@ -104,8 +126,13 @@ void SettingsReader::ReadLoop(ReadKind kind, DevicePort& port, std::stop_token s
     return kind == ReadKind::Keys ? static_cast<int>(std::count(got_.begin(), got_.end(), true))
                                   : settings_.ReceivedCount();
   };
-  LineAssembler lines;
-  int lineCount = 0;
+  LinePace own;
+  LinePace& pace = options_.pace ? *options_.pace : own;
+  LineAssembler& lines = pace.lines;
+  int& lineCount = pace.sinceQuery;
+  // Lines a shared count holds from before this read asked anything answer
+  // an earlier question, if any: counted, never taken.
+  if (kind != ReadKind::Identify) pace.Skip();
   int lastReceived = 0;
   // The full read gives up when no new key has come for the stall limit, but
   // not before the tracker was asked at least once: a slow talker is only
@@ -134,7 +161,7 @@ void SettingsReader::ReadLoop(ReadKind kind, DevicePort& port, std::stop_token s
                           : kind == ReadKind::Keys   ? BuildKeysQuery(MissingAsked(5))
                                                      : BuildKeysQuery(settings_.MissingKeys(5));
       (void)port.Write(query, stop);
-      if (kind == ReadKind::Identify) {
+      if (kind == ReadKind::Identify || options_.pace) {
         std::this_thread::yield();
       } else {
         std::this_thread::sleep_for(timing::kFullReadQueryPause);
@@ -179,6 +206,8 @@ void SettingsReader::ReadLoop(ReadKind kind, DevicePort& port, std::stop_token s
         }
       }
     }
+    // A question now due goes out at once.
+    if (lineCount > 10) continue;
     std::this_thread::sleep_for(timing::kReadPassPause);
   }
 }

@@ -36,6 +36,25 @@ class LineAssembler {
   std::string buffer_;
 };
 
+// What the tracker said on one open port, kept from one stage of a session to
+// the next (identification, key reads, the pauses after set sentences, the
+// read-back): the tracker is asked only once it has said more than ten lines
+// since the last question, and stages that share this count do not wait for
+// those lines again. Only one thread uses it at a time.
+struct LinePace {
+  LineAssembler lines;  // what has come of the line under way
+  int sinceQuery = 0;   // complete lines since the last question
+  // Counts the complete lines already here without taking them as answers:
+  // they were said before the next question.
+  void Skip();
+};
+
+enum class Listened { Done, Stopped, Lost };
+// Spends `pause` reading the port and counting the tracker's lines into
+// `pace`; what they say is dropped, as no question is open. Lost: the port
+// failed (the tracker went away). A stop ends it within a read's wait.
+Listened ListenFor(DevicePort& port, LinePace& pace, std::chrono::milliseconds pause, const std::stop_token& stop);
+
 enum class ReadKind { Identify = 0, FullRead = 1, Keys = 2 };
 
 // Called on the reader's own thread; a GUI re-posts each call to its own thread.
@@ -60,6 +79,10 @@ struct ReadOptions {
   std::chrono::milliseconds fullReadStall{30000};
   // ReadKind::Keys: the keys to read (table keys or OU), asked five to a query.
   std::vector<std::string> keys;
+  // The port's line count shared with the session's other stages; none: the
+  // read counts from its own start, and pauses after each full-read query as
+  // the window's login read always has.
+  LinePace* pace = nullptr;
 };
 
 class SettingsReader {

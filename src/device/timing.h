@@ -13,7 +13,7 @@ inline constexpr milliseconds kLoginPause{1000};        // "Password Correct" sh
 inline constexpr milliseconds kSearchDelay{5000};       // single-shot search timer
 inline constexpr milliseconds kReadFirstByte{100};      // a read waits this long for a first byte
 inline constexpr milliseconds kReadPassPause{20};       // between passes of the settings read
-inline constexpr milliseconds kFullReadQueryPause{100}; // after a full-read query
+inline constexpr milliseconds kFullReadQueryPause{100}; // after a query of a read that counts lines on its own
 inline constexpr milliseconds kWriteTimeout{5000};      // a write that cannot drain by then has failed
 inline constexpr milliseconds kStopCheck{50};           // a write waiting for the line looks for a stop this often
 inline constexpr milliseconds kBusyPortRetry{1000};     // a port another program holds is tried again this often

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "device/device_job.h"
+#include "device/settings_reader.h"
 
 namespace zd573 {
 Expected<std::vector<Sentence>> BuildPageTransaction(Page page, DeviceValues& values) {
@@ -28,6 +29,22 @@ namespace {
 Error Stopped() {
   return Error{"Stopped before every sentence was written", ErrorCode::Stopped}.Names(MessageKind::Stopped);
 }
+
+// The pause after a sentence; false when a stop or a lost port cut it short, with `why`.
+bool Pause(DevicePort& port, const WriteOptions& options, Status& why) {
+  if (!options.listen) {
+    if (PauseUnlessStopped(options.pause, options.stop)) return true;
+    why = Stopped();
+    return false;
+  }
+  switch (ListenFor(port, *options.listen, options.pause, options.stop)) {
+    case Listened::Done: return true;
+    case Listened::Stopped: why = Stopped(); return false;
+    case Listened::Lost: break;
+  }
+  why = Error{std::string(kReaderDisconnected), ErrorCode::Disconnected, {}}.Names(MessageKind::PortDisconnected);
+  return false;
+}
 }  // namespace
 
 WriteOutcome WriteTransaction(DevicePort& port, const std::vector<Sentence>& sentences, const WriteOptions& options,
@@ -47,9 +64,10 @@ WriteOutcome WriteTransaction(DevicePort& port, const std::vector<Sentence>& sen
     if (written) written(s);
     if (options.progress) options.progress(out.written, total);
     // Set sentences are not acknowledged; the device needs this long to store each.
-    if (!PauseUnlessStopped(options.pause, options.stop)) {
-      // The sentence is on the line; only what follows is left unsent.
-      if (out.written < total) out.status = Stopped();
+    if (Status why; !Pause(port, options, why)) {
+      // The sentence is on the line; only what follows is left unsent. A
+      // tracker gone before the pause ended may not have stored it.
+      if (out.written < total || why.code() == ErrorCode::Disconnected) out.status = why;
       return out;
     }
   }

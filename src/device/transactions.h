@@ -19,6 +19,8 @@
 
 namespace zd573 {
 
+struct LinePace;
+
 // The six date formats the tracker knows, sent as F4 whatever the display language.
 inline constexpr std::string_view kDateFormats[6] = {"mm-dd-yy", "dd-mm-yy", "yy-mm-dd",
                                                      "mm.dd.yy", "dd.mm.yy", "yy.mm.dd"};
@@ -36,6 +38,10 @@ struct WriteOptions {
   std::function<void(int written, int total)> progress;
   // A stop ends the writing between sentences, or cuts a pause short.
   std::stop_token stop;
+  // The session's line count: each pause is spent reading the port and
+  // counting the tracker's lines, so the read-back that follows need not wait
+  // for ten more; a port that fails meanwhile ends the writing (Disconnected).
+  LinePace* listen = nullptr;
 };
 
 // The keys a set sentence carries (",KEY=value" fields).

@@ -11,6 +11,8 @@
 #include "cli_fixture.h"
 #include "device/device_settings.h"
 #include "device/page_table.h"
+#include "device/timing.h"
+#include "journal_timing.h"
 
 namespace zd573 {
 namespace {
@@ -54,6 +56,8 @@ TEST_F(Profiles, ApplyWritesOnlyThePagesThatDifferAndVerifies) {
   EXPECT_EQ(diff.rc, 10) << diff.err;
   EXPECT_NE(diff.out.find("D1  GPRS APN: \"internet\" -> \"apn.p\""), std::string::npos) << diff.out;
   EXPECT_EQ(Sets(), 0u);
+  // A comparison asks for the file's keys alone.
+  EXPECT_EQ(QueriedKeys(*sim_), (std::set<std::string>{"D1", "D2", "F5"}));
 
   RunResult r = Zd573({"apply", profile.string(), "--password", "4071"});
   ASSERT_EQ(r.rc, 0) << r.err;
@@ -188,9 +192,62 @@ TEST_F(Profiles, SharedProfilesLeaveTheTrackersOwnValuesOutAndSecretsArePrivate)
   EXPECT_EQ(Zd573({"backup", (dir_ / "x.ini").string(), "--keys", "D1,ZZ"}).rc, 1);
 }
 
+// What a loop writes to every tracker plugged in: shared values only, the
+// password only when asked for. A refused file sends nothing and starts no report.
+TEST_F(Profiles, TheLoopTakesSharedValuesOnly) {
+  struct Row {
+    const char* name;
+    std::string file;
+    std::vector<std::string> options;
+    int rc;
+    const char* says;
+    const char* password;  // the tracker's after
+  };
+  const Row rows[] = {
+      {"a backup", "[DEVICE]\nIMEI=356895037533210\nD1=apn.b\n", {}, 5, "zd573 backup FILE --profile", "4071"},
+      {"the own number", "[DEVICE]\nD1=apn.b\nB1=+15550100\n", {}, 5, "device phone number (B1)", "4071"},
+      {"the password, not asked for", "[DEVICE]\nD1=apn.c\nOU=1234\n", {}, 0, "--with-password", "4071"},
+      {"the password, asked for", "[DEVICE]\nD1=apn.d\nOU=1234\n", {"--with-password"}, 0, "2 pages written, verified",
+       "1234"},
+  };
+  StartSim();
+  for (const Row& row : rows) {
+    const fs::path report = dir_ / "report.csv";
+    fs::remove(report);
+    const std::size_t before = Sets();
+    std::vector<std::string> args{"provision", File("f.ini", row.file).string(), "--report", report.string(),
+                                  "--count", "1", "--password", "4071"};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    RunResult r = Zd573(args);
+    EXPECT_EQ(r.rc, row.rc) << row.name << ": " << r.err;
+    EXPECT_NE(r.err.find(row.says), std::string::npos) << row.name << ": " << r.err;
+    EXPECT_EQ(sim_->Value("OU"), row.password) << row.name;
+    EXPECT_EQ(Sets() == before, row.rc != 0) << row.name;
+    EXPECT_EQ(fs::exists(report), row.rc == 0) << row.name;
+  }
+}
+
+// The stages share one count of the tracker's lines, yet every sentence keeps
+// its full second, the last one too before the read-back asks.
+TEST_F(Profiles, EverySentenceKeepsItsSecond) {
+  StartSim();
+  RunResult r = Zd573({"apply", File("p.ini", "[DEVICE]\nF5=0\nD1=apn.s\n").string(), "--password", "4071"}, false);
+  ASSERT_EQ(r.rc, 0) << r.err;
+  std::vector<sim::JournalEntry> sets, after;
+  for (const auto& e : sim_->Journal()) {
+    if (e.bytes.rfind("KVS,", 0) == 0) sets.push_back(e);
+    if (e.bytes.rfind("KVC,", 0) == 0 && !sets.empty()) after.push_back(e);
+  }
+  ASSERT_EQ(sets.size(), 2u);
+  ASSERT_FALSE(after.empty());
+  EXPECT_GE(sets[1].ms - sets[0].ms, test::MinJournalGapMs(timing::kSetSentencePause));
+  EXPECT_GE(after.front().ms - sets[1].ms, test::MinJournalGapMs(timing::kSetSentencePause));
+}
+
 // Trackers plugged in one after another on a fake USB tree: each is found,
-// written once and reported; one unplugged midway is reported as failed and
-// not confused with the next one, which takes its port name at once.
+// written once and reported; one plugged in again is not written again and
+// does not count; one unplugged midway is reported as failed and not confused
+// with the next one, which takes its port name at once.
 TEST_F(Profiles, ProvisionSetsUpEachTrackerPluggedIn) {
   const fs::path sys = dir_ / "sys", dev = dir_ / "dev";
   fs::create_directories(sys / "class" / "tty");
@@ -226,14 +283,17 @@ TEST_F(Profiles, ProvisionSetsUpEachTrackerPluggedIn) {
     while (!done() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return done();
   };
-  // Contacts (10 sentences) and GPRS (1).
+  // Contacts (10 sentences) and GPRS (1); two distinct trackers set up end it.
   const fs::path profile = File("p.ini", "[DEVICE]\nVa=Mum\nD1=apn.p\n");
-  test::Spawned cli(ZD573_CLI, {"provision", profile.string(), "--report", report.string(), "--count", "3",
+  test::Spawned cli(ZD573_CLI, {"provision", profile.string(), "--report", report.string(), "--count", "2",
                                 "--password", "4071", "--timeout", "30"},
                     Env(true, {"ZD573_SYSFS_ROOT=" + sys.string(), "ZD573_DEV_ROOT=" + dev.string()}));
   auto first = plug("356000000000001");
   ASSERT_TRUE(waitFor([&] { return rows() == 2; }));
   unplug(first);
+  auto again = plug("356000000000001");  // the same tracker plugged in again
+  ASSERT_TRUE(waitFor([&] { return rows() == 3; }));
+  unplug(again);
   auto second = plug("356000000000002");
   ASSERT_TRUE(waitFor([&] { return Received(*second, "KVS,").size() >= 2; }));
   unplug(second);
@@ -241,18 +301,21 @@ TEST_F(Profiles, ProvisionSetsUpEachTrackerPluggedIn) {
   RunResult r = cli.Wait();
   EXPECT_EQ(r.rc, 11) << r.err;
   EXPECT_EQ(Received(*first, "KVS,").size(), 11u);
+  EXPECT_EQ(Received(*again, "KVS,").size(), 0u);
   EXPECT_LT(Received(*second, "KVS,").size(), 11u);
   EXPECT_EQ(Received(*third, "KVS,").size(), 11u);
   EXPECT_EQ(third->Value("Va"), "Mum");
+  EXPECT_NE(r.err.find("2 trackers set up, 1 failed, 1 plugged in again"), std::string::npos) << r.err;
   std::ifstream in(report);
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
-  ASSERT_EQ(lines.size(), 4u) << r.err;
+  ASSERT_EQ(lines.size(), 5u) << r.err;
   EXPECT_EQ(lines[0], "time_utc,imei,name,pages_written,result,reason");
-  const std::string expected[] = {",356000000000001,,2,ok,\"2 pages written, verified\"", ",356000000000002,,0,failed,",
-                                   ",356000000000003,,2,ok,"};
-  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(lines[i + 1].find(expected[i]), 20u) << lines[i + 1];
-  EXPECT_NE(lines[2].find("went away"), std::string::npos) << lines[2];
+  const std::string expected[] = {",356000000000001,,2,ok,\"2 pages written, verified\"",
+                                  ",356000000000001,,0,skipped,Already set up in this run; nothing was sent again",
+                                  ",356000000000002,,0,failed,", ",356000000000003,,2,ok,"};
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(lines[i + 1].find(expected[i]), 20u) << lines[i + 1];
+  EXPECT_NE(lines[3].find("went away"), std::string::npos) << lines[3];
   EXPECT_EQ(test::Slurp(report.string()).find("4071"), std::string::npos) << "no password in the report";
 }
 

@@ -3,6 +3,7 @@
 
 #include "device/profile.h"
 #include "device/transactions.h"
+#include "device/user_values.h"
 #include "settings/text_encoding.h"
 
 namespace zd573 {
@@ -170,6 +171,66 @@ TEST(Profile, KeysToReadAreThePagesOwn) {
   auto password = KeysOfPages({Page::Password});
   EXPECT_EQ(password, std::vector<std::string_view>{"OU"});
   for (std::string_view k : KeysOfPages({Page::Info})) EXPECT_TRUE(PageSends(Page::Info, k)) << k;
+}
+
+// Comparing on the file's keys and those its pages' rules go by finds what a
+// comparison on every key of the pages finds.
+TEST(Profile, KeysToCompareFindEveryDifference) {
+  DeviceValues tracker;
+  tracker.SetText("D1", "internet");
+  tracker.SetText("D2", "user");
+  tracker.SetNumber("H2", 2);  // below the report interval's floor: goes out as 3
+  tracker.SetNumber("O2", 0);  // goes out as 1 while logging is on
+  tracker.SetNumber("OX", 1);
+  tracker.SetText("Va", "Ann");
+  tracker.SetText("OU", "4071");
+  const std::vector<std::vector<std::pair<std::string, std::string>>> files = {
+      {{"D1", "apn.x"}}, {{"Va", "Mum"}}, {{"O2", "30"}}, {{"OX", "1"}}, {{"OU", "1234"}, {"D2", "user"}}};
+  for (const auto& file : files) {
+    PreparedProfile values;
+    for (const auto& [key, text] : file) values.emplace_back(key, *PrepareValue(key, text, ValueRules{}));
+    DeviceValues partial;  // only the keys a comparison reads
+    for (std::string_view k : KeysToCompare(values)) {
+      if (FindKey(k)->kind == FieldKind::Text) {
+        partial.SetText(k, tracker.Text(k));
+      } else {
+        partial.SetNumber(k, tracker.Number(k));
+      }
+    }
+    const auto whole = PlanProfile(tracker, values), some = PlanProfile(partial, values);
+    ASSERT_TRUE(whole && some) << file[0].first;
+    ASSERT_EQ(whole->pages.size(), some->pages.size()) << file[0].first;
+    for (std::size_t i = 0; i < whole->pages.size(); ++i) {
+      ASSERT_EQ(whole->pages[i].keys.size(), some->pages[i].keys.size()) << file[0].first;
+      for (std::size_t k = 0; k < whole->pages[i].keys.size(); ++k)
+        EXPECT_EQ(whole->pages[i].keys[k].key, some->pages[i].keys[k].key) << file[0].first;
+    }
+  }
+  EXPECT_EQ(KeysToCompare({{"O2", {}}}), (std::vector<std::string_view>{"O2", "OX"}));
+}
+
+TEST(Profile, ALoopTakesSharedValuesOnly) {
+  struct Row {
+    const char* text;
+    bool withPassword;
+    SharedFault fault;
+    std::vector<std::string> keys;
+    bool passwordLeftOut;
+  };
+  const Row rows[] = {
+      {"[DEVICE]\nIMEI=356000000000001\nD1=x\n", false, SharedFault::NamesTracker, {}, false},
+      {"[DEVICE]\nB1=0912\nD1=x\nB0=1234\n", true, SharedFault::PerTrackerKeys, {"B1", "B0"}, false},
+      {"[DEVICE]\nD1=x\nOU=1234\n", false, SharedFault::None, {}, true},
+      {"[DEVICE]\nD1=x\nOU=1234\n", true, SharedFault::None, {}, false},
+  };
+  for (const Row& row : rows) {
+    auto profile = ParseProfile(row.text, "f.ini");
+    ASSERT_TRUE(profile) << row.text;
+    const SharedCheck check = CheckSharedProfile(*profile, row.withPassword);
+    EXPECT_EQ(check.fault, row.fault) << row.text;
+    EXPECT_EQ(check.keys, row.keys) << row.text;
+    EXPECT_EQ(check.passwordLeftOut, row.passwordLeftOut) << row.text;
+  }
 }
 
 }  // namespace
