@@ -13,6 +13,7 @@
 #include "device/profile.h"
 #include "device/profile_writer.h"
 #include "device/user_values.h"
+#include "device/write_backup.h"
 #include "logger/replacing_file.h"
 
 namespace zd573::cli {
@@ -72,6 +73,18 @@ ProfileWriteResult WritePages(Options& o, DeviceSession& session, const std::vec
   return r;
 }
 
+// What the tracker holds on the pages about to be written, saved before the
+// first sentence goes out; without it nothing is sent.
+int BackUpFirst(const Options& o, DeviceSession& session, const std::vector<Page>& pages) {
+  auto saved = SaveWriteBackup(session.Settings().Snapshot(), KeysOfPages(pages), o.codePage);
+  if (!saved) {
+    Fail(Describe(saved.failure()) + "; nothing was sent");
+    return ExitCodeFor(saved.code());
+  }
+  Say(o, "The values before this write are saved in " + *saved);
+  return kOk;
+}
+
 // KEY=value typed by a person, prepared as the pages prepare what is typed
 // into them. Everything is checked before the tracker is touched.
 int PrepareAssignments(const Options& o, const std::vector<std::pair<std::string, std::string>>& pairs,
@@ -104,6 +117,7 @@ int SetKeys(Options& o, const PreparedProfile& changes) {
     Fail("O2 is sent to the tracker only while logging is on: add OX=1");
     return kBadValue;
   }
+  if (int rc = BackUpFirst(o, session, pages); rc != kOk) return rc;
   int rc = kOk;
   WritePages(o, session, pages, edited, std::chrono::milliseconds(0), rc);
   return rc;
@@ -227,6 +241,14 @@ Applied WriteDifferences(Options& o, DeviceSession& session, const LoadedFile& f
   return out;
 }
 
+// The backup before the file's differences are written; none when nothing
+// differs (WriteDifferences says so, or why the file cannot be compared).
+int BackUpDifferences(const Options& o, DeviceSession& session, const LoadedFile& file) {
+  auto plan = PlanProfile(session.Settings().Snapshot(), file.values);
+  if (!plan || plan->Empty()) return kOk;
+  return BackUpFirst(o, session, plan->Pages());
+}
+
 // Apply and restore: one file onto the tracker that is plugged in.
 int ApplyFile(Options& o, const std::vector<std::string>& words, const ProfileArgs& args, bool everyKey) {
   if (words.size() != 2) {
@@ -238,6 +260,7 @@ int ApplyFile(Options& o, const std::vector<std::string>& words, const ProfileAr
   DeviceSession session(o);
   if (int rc = session.ConnectFor(KeysOfPages(PagesOf(file.values))); rc != kOk) return rc;
   if (int rc = CheckTracker(o, args, file, session); rc != kOk) return rc;
+  if (int rc = BackUpDifferences(o, session, file); rc != kOk) return rc;
   return WriteDifferences(o, session, file).rc;
 }
 
@@ -396,6 +419,31 @@ int CmdRestore(Options& o, const std::vector<std::string>& words, const ProfileA
 
 int CmdApply(Options& o, const std::vector<std::string>& words, const ProfileArgs& args) {
   return ApplyFile(o, words, args, false);
+}
+
+int CmdUndo(Options& o, const std::vector<std::string>& words, const ProfileArgs& args) {
+  if (words.size() != 1) {
+    Fail("undo takes no FILE: it restores the newest backup of the tracker plugged in");
+    return kUsage;
+  }
+  // Which backup is known once the tracker has said its IMEI; then only the keys of its pages are read.
+  DeviceSession session(o);
+  if (int rc = session.ConnectFor({}); rc != kOk) return rc;
+  auto newest = NewestBackup(ToUtf8(o, session.Settings().Text("B2")));
+  if (!newest) {
+    Fail(Describe(newest.failure()));
+    return kBadValue;
+  }
+  Say(o, "Restoring " + *newest);
+  LoadedFile file;
+  if (int rc = LoadFile(o, args, *newest, false, file); rc != kOk) return rc;
+  std::vector<std::string_view> keys;
+  for (std::string_view k : KeysOfPages(PagesOf(file.values)))
+    if (k != "OU") keys.push_back(k);  // it came with the identification
+  if (Status read = ReadKeysOn(*session.HeldPort(), keys, session.Settings(), o.readTimeout); !read)
+    return FailWith(read.failure());
+  if (int rc = BackUpDifferences(o, session, file); rc != kOk) return rc;
+  return WriteDifferences(o, session, file).rc;
 }
 
 int CmdDiff(Options& o, const std::vector<std::string>& words, const ProfileArgs& args) {
