@@ -9,6 +9,8 @@
 #include <QWindow>
 
 #include "device/device_port.h"
+#include "device/profile.h"
+#include "device/write_backup.h"
 #include "frame/Accessibility.h"
 #include "frame/Messages.h"
 #include "frame/QtLanguage.h"
@@ -109,6 +111,10 @@ void AppContext::FollowTracker() {
 void AppContext::RememberTrackerEncoding() const {
   // A read-only settings folder only means it is not remembered beyond this run.
   (void)settings::RememberTrackerCodePage(SystemIni(), Imei(), codePage_);
+}
+
+Expected<std::string> AppContext::BackUpBeforeWrite(const std::vector<std::string_view>& keys) const {
+  return SaveWriteBackup(settings_.Snapshot(), keys.empty() ? KeysToSave(true) : keys, codePage_);
 }
 
 settings::IniFile AppContext::SystemIni() const { return settings::IniFile(settings::SystemIniPath()); }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/result.h"
 #include "controls/Caption.h"
@@ -118,6 +119,11 @@ class AppContext {
   ValueRules Rules() const { return ValueRules{codePage_, false}; }
   QString FromDevice(const std::string& bytes) const;
   Expected<std::string> ToDevice(const QString& text) const;
+
+  // Before a write: `keys` of the record (every one when none are named)
+  // saved as the tracker's newest backup. The file, or why it could not be
+  // saved (BackupFailedText words it): then nothing may be sent.
+  Expected<std::string> BackUpBeforeWrite(const std::vector<std::string_view>& keys = {}) const;
 
   // The device's IMEI and the name stored for it (empty when none).
   std::string Imei() const { return settings_.Text("B2"); }

@@ -269,6 +269,10 @@ void PageFrame::Apply() {
   const std::string port = context_.portName;
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;
   DeviceSettings* settings = &context_.Settings();
+  if (auto backup = context_.BackUpBeforeWrite(); !backup) {
+    context_.ShowError(this, BackupFailedText(context_, backup.failure()));
+    return;
+  }
   ShowProgress({});
   RunDeviceWork(
       [port, page, settings, edited, pause, self = QPointer<PageFrame>(this)](std::stop_token stop,

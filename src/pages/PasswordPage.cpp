@@ -49,6 +49,10 @@ void PasswordPage::ApplyPassword() {
     return;
   }
   if (task_.Running()) return;
+  if (auto backup = context_.BackUpBeforeWrite(); !backup) {
+    context_.ShowError(this, BackupFailedText(context_, backup.failure()));
+    return;
+  }
   const std::string port = context_.portName;
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;
   DeviceSettings* settings = &context_.Settings();

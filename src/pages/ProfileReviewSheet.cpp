@@ -183,6 +183,11 @@ void ProfileReviewSheet::CreateControls() {
   CancelCaption()->SetLabelText(context_.Text("STR_GLOBAL_CANCEL", "Cancel"));
 }
 
+void ProfileReviewSheet::ShowAsUndo() {
+  SetTitle(context_.Text("STR_PROFILE_UNDO", "Undo last write"));
+  each_->hide();
+}
+
 QTreeWidgetItem* ProfileReviewSheet::PageItem(Page page) const {
   for (int i = 0; i < differences_->topLevelItemCount(); ++i) {
     QTreeWidgetItem* item = differences_->topLevelItem(i);
@@ -301,6 +306,11 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
     return;
   }
   const std::vector<Page> pages = plan->Pages();
+  // Only the pages written: the record may hold more than this tracker's values.
+  if (auto backup = context_.BackUpBeforeWrite(KeysOfPages(pages)); !backup) {
+    done(FailedWrite(backup.failure()), BackupFailedText(context_, backup.failure()));
+    return;
+  }
   const DeviceValues target = plan->target;
   const std::string port = context_.portName;
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;

@@ -27,6 +27,12 @@ std::string PasswordSentence(const std::string& password) {
   return "KVS,KestrovinZD-573,3,0,OU=" + password + "*QQ!\r\n";
 }
 
+// The tracker identified on ttyACM0, as a login leaves it: a write needs its IMEI for the backup first.
+void Identified(ShellEnv& env, const std::string& imei = "356895037533210") {
+  env.Context().portName = "ttyACM0";
+  env.Context().Settings().Update([&](DeviceValues& v) { v.SetText("B2", imei); });
+}
+
 }  // namespace
 
 class TestDialogs : public QObject {
@@ -165,7 +171,7 @@ class TestDialogs : public QObject {
     ShellEnv env;
     QVERIFY(settings::WriteDeviceCodePage(env.Context().SystemIni(), codePage));
     sim::Simulator* tracker = env.StartTracker();
-    env.Context().portName = "ttyACM0";
+    Identified(env, tracker->Value("B2"));
     PasswordPage page(env.Context(), nullptr);
     page.show();
     page.NewEdit()->setText(entry);
@@ -183,6 +189,7 @@ class TestDialogs : public QObject {
 
   void passwordWithoutPort() {
     ShellEnv env;
+    Identified(env);
     env.Context().portName = "ttyACM9";
     env.Context().Settings().Update([](DeviceValues& v) { v.SetText("OU", "4071"); });
     PasswordPage page(env.Context(), nullptr);
@@ -204,7 +211,7 @@ class TestDialogs : public QObject {
     ShellEnv env;
     env.Context().durations.setSentencePause = timing::kSetSentencePause;
     sim::Simulator* tracker = env.StartTracker();
-    env.Context().portName = "ttyACM0";
+    Identified(env, tracker->Value("B2"));
     PasswordPage page(env.Context(), nullptr);
     page.show();
     page.NewEdit()->setText(QStringLiteral("7777"));
