@@ -124,8 +124,10 @@ Expected<std::string> SaveWriteBackup(const DeviceValues& values, const std::vec
     return CannotSave(target, reason);
   }
 
-  const std::vector<std::string> all = ListBackups(imei);
-  for (std::size_t i = 0; i + kBackupsKept < all.size(); ++i) {
+  // The one just saved stays even when a clock set back names it the oldest.
+  std::vector<std::string> all = ListBackups(imei);
+  all.erase(std::remove(all.begin(), all.end(), target), all.end());
+  for (std::size_t i = 0; i + kBackupsKept < all.size() + 1; ++i) {
     std::error_code ec;
     fs::remove(files::PathFromUtf8(all[i]), ec);  // one left over is removed next time
   }
