@@ -12,7 +12,7 @@ BEFORE=${BEFORE:-}
 work=$(mktemp -d)
 sim=
 trap '[ -n "$sim" ] && kill "$sim" 2>/dev/null; rm -rf "$work"' EXIT
-export ZD573_CONFIG_DIR="$work" XDG_CACHE_HOME="$work/cache"
+export ZD573_CONFIG_DIR="$work" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data"
 unset ZD573_SET_PAUSE_MS
 
 start_sim() {

@@ -34,6 +34,8 @@ const char kHelp[] =
     "  apply FILE               write the values of FILE (any of the keys) that differ: only the pages\n"
     "                           holding a difference are written, then read back and compared\n"
     "  restore FILE             the same for a backup, which must hold every value\n"
+    "  undo                     apply the newest backup of the tracker plugged in: the values it\n"
+    "                           held before the last write (each write saves one first)\n"
     "  provision FILE --report REPORT.csv [--count N]\n"
     "                           apply FILE to each tracker plugged in, one after another, until\n"
     "                           Ctrl+C or N trackers; one report line per tracker\n"
@@ -55,7 +57,7 @@ const char kHelp[] =
     "  --force                  replace a read-only export or backup file\n"
     "  --raw FILE               log download: also keep the raw log in FILE\n"
     "  --any-tracker            apply, restore, provision: write a file saved from another tracker\n"
-    "  --with-password          apply, restore, provision: send the file's password (OU) too\n"
+    "  --with-password          apply, restore, undo, provision: send the file's password (OU) too\n"
     "  --yes                    log erase without asking; allow setting an empty password\n"
     "  --keep-partial           log download: when the tracker stops before its count, export\n"
     "                           the records that arrived (exit code 4 all the same)\n"
@@ -286,6 +288,7 @@ int Run(int argc, char** argv) {
   if (cmd == "backup") return CmdBackup(o, a.words, a.profile);
   if (cmd == "restore") return CmdRestore(o, a.words, a.profile);
   if (cmd == "apply") return CmdApply(o, a.words, a.profile);
+  if (cmd == "undo") return CmdUndo(o, a.words, a.profile);
   if (cmd == "diff") return CmdDiff(o, a.words, a.profile);
   if (cmd == "provision") return CmdProvision(o, a.words, a.profile);
   if (cmd == "password") return CmdPassword(o, a.words);

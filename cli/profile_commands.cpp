@@ -18,6 +18,7 @@
 #include "device/profile_writer.h"
 #include "device/provision_loop.h"
 #include "device/user_values.h"
+#include "device/write_backup.h"
 #include "logger/replacing_file.h"
 
 namespace zd573::cli {
@@ -81,6 +82,18 @@ int WritePages(Options& o, DeviceSession& session, const std::vector<Page>& page
   return Told(o, outcome);
 }
 
+// What the tracker holds on the pages about to be written, saved before the
+// first sentence goes out; without it nothing is sent.
+int BackUpFirst(const Options& o, DeviceSession& session, const std::vector<Page>& pages) {
+  auto saved = SaveWriteBackup(session.Settings().Snapshot(), KeysOfPages(pages), o.codePage);
+  if (!saved) {
+    Fail(Describe(saved.failure()) + "; nothing was sent");
+    return ExitCodeFor(saved.code());
+  }
+  Say(o, "The values before this write are saved in " + *saved);
+  return kOk;
+}
+
 // KEY=value typed by a person, prepared as the pages prepare what is typed
 // into them. Everything is checked before the tracker is touched.
 int PrepareAssignments(const Options& o, const std::vector<std::pair<std::string, std::string>>& pairs,
@@ -113,6 +126,7 @@ int SetKeys(Options& o, const PreparedProfile& changes) {
     Fail("O2 is sent to the tracker only while logging is on: add OX=1");
     return kBadValue;
   }
+  if (int rc = BackUpFirst(o, session, pages); rc != kOk) return rc;
   return WritePages(o, session, pages, edited);
 }
 
@@ -209,6 +223,14 @@ int WriteDifferences(Options& o, DeviceSession& session, const LoadedFile& file)
   return Told(o, ApplyProfile(session.Held(), file.values, file.path, hooks));
 }
 
+// The backup before the file's differences are written; none when nothing
+// differs (WriteDifferences says so, or why the file cannot be compared).
+int BackUpDifferences(const Options& o, DeviceSession& session, const LoadedFile& file) {
+  auto plan = PlanProfile(session.Settings().Snapshot(), file.values);
+  if (!plan || plan->Empty()) return kOk;
+  return BackUpFirst(o, session, plan->Pages());
+}
+
 // Apply and restore: one file onto the tracker that is plugged in.
 int ApplyFile(Options& o, const std::vector<std::string>& words, const ProfileArgs& args, bool everyKey) {
   if (words.size() != 2) {
@@ -220,6 +242,7 @@ int ApplyFile(Options& o, const std::vector<std::string>& words, const ProfileAr
   DeviceSession session(o);
   if (int rc = session.ConnectFor(KeysOfPages(PagesOf(file.values))); rc != kOk) return rc;
   if (int rc = CheckTracker(o, args, file, session); rc != kOk) return rc;
+  if (int rc = BackUpDifferences(o, session, file); rc != kOk) return rc;
   return WriteDifferences(o, session, file);
 }
 
@@ -332,6 +355,31 @@ int CmdRestore(Options& o, const std::vector<std::string>& words, const ProfileA
 
 int CmdApply(Options& o, const std::vector<std::string>& words, const ProfileArgs& args) {
   return ApplyFile(o, words, args, false);
+}
+
+int CmdUndo(Options& o, const std::vector<std::string>& words, const ProfileArgs& args) {
+  if (words.size() != 1) {
+    Fail("undo takes no FILE: it restores the newest backup of the tracker plugged in");
+    return kUsage;
+  }
+  // Which backup is known once the tracker has said its IMEI; then only the keys of its pages are read.
+  DeviceSession session(o);
+  if (int rc = session.ConnectFor({}); rc != kOk) return rc;
+  auto newest = NewestBackup(ToUtf8(o, session.Settings().Text("B2")));
+  if (!newest) {
+    Fail(Describe(newest.failure()));
+    return kBadValue;
+  }
+  Say(o, "Restoring " + *newest);
+  LoadedFile file;
+  if (int rc = LoadFile(o, args, *newest, false, file); rc != kOk) return rc;
+  std::vector<std::string_view> keys;
+  for (std::string_view k : KeysOfPages(PagesOf(file.values)))
+    if (k != "OU") keys.push_back(k);  // it came with the identification
+  if (Status read = ReadKeysOn(*session.HeldPort(), keys, session.Settings(), o.readTimeout); !read)
+    return FailWith(read.failure());
+  if (int rc = BackUpDifferences(o, session, file); rc != kOk) return rc;
+  return WriteDifferences(o, session, file);
 }
 
 int CmdDiff(Options& o, const std::vector<std::string>& words, const ProfileArgs& args) {

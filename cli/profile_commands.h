@@ -1,6 +1,6 @@
 #pragma once
 // The commands that write settings or keep them in a file: set, password,
-// backup, restore, diff, apply and provision.
+// backup, restore, undo, diff, apply and provision.
 #include <string>
 #include <vector>
 
@@ -27,6 +27,8 @@ int CmdPassword(Options& o, const std::vector<std::string>& words);
 int CmdBackup(Options& o, const std::vector<std::string>& words, const ProfileArgs& args);
 int CmdRestore(Options& o, const std::vector<std::string>& words, const ProfileArgs& args);
 int CmdApply(Options& o, const std::vector<std::string>& words, const ProfileArgs& args);
+// Applies the newest backup of the tracker plugged in, made before the last write to it.
+int CmdUndo(Options& o, const std::vector<std::string>& words, const ProfileArgs& args);
 int CmdDiff(Options& o, const std::vector<std::string>& words, const ProfileArgs& args);
 int CmdProvision(Options& o, const std::vector<std::string>& words, const ProfileArgs& args);
 

@@ -602,6 +602,8 @@ std::map<int, Recipe> Recipes() {
   r[258] = [] { return FileButton(Glyph::Save, State::Pressed); };
   r[259] = [] { return FileButton(Glyph::Open, State::Normal); };
   r[260] = [] { return FileButton(Glyph::Open, State::Pressed); };
+  r[264] = [] { return FileButton(Glyph::Undo, State::Normal); };
+  r[265] = [] { return FileButton(Glyph::Undo, State::Pressed); };
 
   r[176] = [] { return TitleButton(Glyph::Minus, false); };
   r[177] = [] { return TitleButton(Glyph::Minus, true); };

@@ -311,6 +311,18 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QRectF& box, const QColor& inkCol
       }
       break;
     }
+    case Glyph::Undo: {
+      // An arrow going back: left along the top, the way it came round below.
+      const QPen pen = Stroke(inkColour, 9);
+      QPainterPath hook;
+      hook.moveTo(20, 38);
+      hook.lineTo(62, 38);
+      hook.arcTo(QRectF(38, 38, 48, 48), 90, -180);
+      hook.lineTo(32, 86);
+      p.strokePath(hook, pen);
+      Polyline(p, {{38, 20}, {20, 38}, {38, 56}}, pen);
+      break;
+    }
     case Glyph::ArrowLeft:
     case Glyph::ArrowRight: {
       const QPen pen = Stroke(inkColour, 12);

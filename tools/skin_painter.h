@@ -48,7 +48,7 @@ inline const QColor kPassword{0xC9, 0x6A, 0x3B};
 enum class Glyph {
   Device, Contacts, Gprs, Bell, Logger, Gear, Map, Help, Lock, Login, Logout,
   ArrowLeft, ArrowRight, Check, Cross, ChevronUp, ChevronDown, Minus, Close, Pin,
-  Save, Open
+  Save, Open, Undo
 };
 
 // Device pixels per unit of the pictures being drawn: 1, or 2 for the

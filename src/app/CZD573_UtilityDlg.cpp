@@ -58,6 +58,7 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
                            {[this] { return !OpenSheet() && !page_; }, [this](SkinnedDialog* s) { ShowSheetOver(menu_, s); }});
   QWidget::setTabOrder(logout_, files_->SaveButton());
   QWidget::setTabOrder(files_->SaveButton(), files_->LoadButton());
+  QWidget::setTabOrder(files_->LoadButton(), files_->UndoButton());
   ShowAbilities();
   status_ = kSearching;
   ApplyTexts();

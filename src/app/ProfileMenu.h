@@ -1,15 +1,18 @@
 #pragma once
-// The menu's two file buttons, shown while a tracker is logged in: "Save to
+// The menu's file buttons, shown while a tracker is logged in: "Save to
 // file…" keeps its settings as a backup or a profile, "Load from file…"
-// reviews a file's differences from it and writes them.
+// reviews a file's differences from it and writes them, "Undo last write"
+// reviews the backup saved before the last write to it the same way.
 #include <QObject>
 
 #include <functional>
+#include <string>
 
 namespace zd573 {
 
 class AppContext;
 class CGdipButton;
+class ProfileReviewSheet;
 class SessionHost;
 class SkinnedDialog;
 
@@ -29,17 +32,23 @@ class ProfileMenu : public QObject {
   void Show(bool loggedIn);
   CGdipButton* SaveButton() const { return save_; }
   CGdipButton* LoadButton() const { return load_; }
+  CGdipButton* UndoButton() const { return undo_; }
 
   void OnSave();
   void OnLoad();
+  void OnUndo();
 
  private:
+  // Shows the sheet made for the tracker with `imei`, unless it has gone meanwhile.
+  void Review(ProfileReviewSheet* sheet, const std::string& imei);
+
   AppContext& context_;
   SessionHost& session_;
   QWidget* menu_;
   Host host_;
   CGdipButton* save_ = nullptr;
   CGdipButton* load_ = nullptr;
+  CGdipButton* undo_ = nullptr;
 };
 
 }  // namespace zd573

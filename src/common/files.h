@@ -37,10 +37,12 @@ std::string ExecutableDir();
 // The user's home folder (HOME, else the account's; %USERPROFILE% on Windows).
 std::string HomeDir();
 
-// Where the user's settings and cache folders live: $XDG_CONFIG_HOME and
-// $XDG_CACHE_HOME (empty when unset), on Windows %APPDATA% and %LOCALAPPDATA%.
+// Where the user's settings, cache and data folders live: $XDG_CONFIG_HOME,
+// $XDG_CACHE_HOME and $XDG_DATA_HOME (empty when unset), on Windows %APPDATA%
+// and %LOCALAPPDATA% (for both of the others).
 std::string ConfigHome();
 std::string CacheHome();
+std::string DataHome();
 
 // Creates the folder and any missing parents. The folders it creates are
 // private to the user (mode 0700) when `privateDirs`; existing ones stay as

@@ -59,6 +59,8 @@ std::string ConfigHome() { return EnvVar("XDG_CONFIG_HOME"); }
 
 std::string CacheHome() { return EnvVar("XDG_CACHE_HOME"); }
 
+std::string DataHome() { return EnvVar("XDG_DATA_HOME"); }
+
 std::string CreateDirectories(const std::string& path, bool privateDirs) {
   if (KindOf(path) == Kind::Directory) return {};
   const fs::path p(path);

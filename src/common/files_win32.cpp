@@ -140,6 +140,8 @@ std::string ConfigHome() { return EnvVar("APPDATA"); }
 
 std::string CacheHome() { return EnvVar("LOCALAPPDATA"); }
 
+std::string DataHome() { return EnvVar("LOCALAPPDATA"); }
+
 std::string CreateDirectories(const std::string& path, bool /*privateDirs: the user's profile is private already*/) {
   if (KindOf(path) == Kind::Directory) return {};
   const fs::path p = PathFromUtf8(path);

@@ -43,6 +43,8 @@ inline constexpr std::array kCatalogue{
     Picture{258, 180, 36, "save to file button, pressed"},
     Picture{259, 180, 36, "load from file button, normal"},
     Picture{260, 180, 36, "load from file button, pressed"},
+    Picture{264, 180, 36, "undo last write button, normal"},
+    Picture{265, 180, 36, "undo last write button, pressed"},
     Picture{176, 16, 16, "minimise button, normal"},
     Picture{177, 16, 16, "minimise button, pressed"},
     Picture{174, 16, 16, "close button, normal"},

@@ -10,6 +10,8 @@
 
 #include "device/device_port.h"
 #include "device/held_port.h"
+#include "device/profile.h"
+#include "device/write_backup.h"
 #include "frame/Accessibility.h"
 #include "frame/Messages.h"
 #include "frame/QtLanguage.h"
@@ -115,6 +117,10 @@ void AppContext::RememberTrackerEncoding() const {
 Expected<std::unique_ptr<DevicePort>> AppContext::LeasePort() const {
   if (!portLeaser) return PortNotHeld();
   return portLeaser();
+}
+
+Expected<std::string> AppContext::BackUpBeforeWrite(const std::vector<std::string_view>& keys) const {
+  return SaveWriteBackup(settings_.Snapshot(), keys.empty() ? KeysToSave(true) : keys, codePage_);
 }
 
 settings::IniFile AppContext::SystemIni() const { return settings::IniFile(settings::SystemIniPath()); }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/result.h"
 #include "controls/Caption.h"
@@ -129,6 +130,11 @@ class AppContext {
   ValueRules Rules() const { return ValueRules{codePage_, false}; }
   QString FromDevice(const std::string& bytes) const;
   Expected<std::string> ToDevice(const QString& text) const;
+
+  // Before a write: `keys` of the record (every one when none are named)
+  // saved as the tracker's newest backup. The file, or why it could not be
+  // saved (BackupFailedText words it): then nothing may be sent.
+  Expected<std::string> BackUpBeforeWrite(const std::vector<std::string_view>& keys = {}) const;
 
   // The device's IMEI and the name stored for it (empty when none).
   std::string Imei() const { return settings_.Text("B2"); }

@@ -215,6 +215,10 @@ QString WritingText(const AppContext& context, int written, int total) {
   return FromUtf8(settings::FormatWithNumber(settings::FormatWithNumber(format, written), total));
 }
 
+QString BackupFailedText(const AppContext& context, const Error& error) {
+  return FillIn(TextWithBreaks(context, "STR_PROFILE_BACKUPFAILED"), {ErrorText(context, error)});
+}
+
 QString FieldName(const AppContext& context, std::string_view key) {
   const std::optional<FieldNaming> naming = NameOfField(key);
   if (!naming) return FromUtf8(key);

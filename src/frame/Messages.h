@@ -41,6 +41,9 @@ QString SystemReason(const AppContext& context, int systemError);
 // alone, with a common reason in the language's words; else as it is.
 QString SystemWords(const AppContext& context, const std::string& text);
 
+// Why a write was not made: the backup before it could not be saved.
+QString BackupFailedText(const AppContext& context, const Error& error);
+
 // Everything a message box says about `error`: the message, the reason and,
 // for a port, what to do.
 QString ErrorText(const AppContext& context, const Error& error);

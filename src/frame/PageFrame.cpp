@@ -275,6 +275,10 @@ void PageFrame::Apply() {
   std::shared_ptr<DevicePort> port = std::move(leased.value());
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;
   DeviceSettings* settings = &context_.Settings();
+  if (auto backup = context_.BackUpBeforeWrite(); !backup) {
+    context_.ShowError(this, BackupFailedText(context_, backup.failure()));
+    return;
+  }
   ShowProgress({});
   RunDeviceWork(
       [port, page, settings, edited, pause, self = QPointer<PageFrame>(this)](

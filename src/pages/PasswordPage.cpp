@@ -50,6 +50,10 @@ void PasswordPage::ApplyPassword() {
     return;
   }
   if (task_.Running()) return;
+  if (auto backup = context_.BackUpBeforeWrite(); !backup) {
+    context_.ShowError(this, BackupFailedText(context_, backup.failure()));
+    return;
+  }
   auto leased = context_.LeasePort();
   if (!leased) {
     context_.ShowFailure(this, leased.failure());

@@ -188,6 +188,11 @@ void ProfileReviewSheet::CreateControls() {
   CancelCaption()->SetLabelText(context_.Text("STR_GLOBAL_CANCEL", "Cancel"));
 }
 
+void ProfileReviewSheet::ShowAsUndo() {
+  SetTitle(context_.Text("STR_PROFILE_UNDO", "Undo last write"));
+  each_->hide();
+}
+
 QTreeWidgetItem* ProfileReviewSheet::PageItem(Page page) const {
   for (int i = 0; i < differences_->topLevelItemCount(); ++i) {
     QTreeWidgetItem* item = differences_->topLevelItem(i);
@@ -317,6 +322,11 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
   }
   std::shared_ptr<DevicePort> port = std::move(leased.value());
   const std::vector<Page> pages = plan->Pages();
+  // Only the pages written: the record may hold more than this tracker's values.
+  if (auto backup = context_.BackUpBeforeWrite(KeysOfPages(pages)); !backup) {
+    done(FailedWrite(backup.failure()), BackupFailedText(context_, backup.failure()));
+    return;
+  }
   const DeviceValues target = plan->target;
   const std::chrono::milliseconds pause = context_.durations.setSentencePause;
   const std::chrono::milliseconds readLimit = context_.durations.fullReadStall;

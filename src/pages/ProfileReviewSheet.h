@@ -41,6 +41,10 @@ class ProfileReviewSheet : public SkinnedDialog {
   // tracker's file the user does not want is said, and no sheet is made.
   static ProfileReviewSheet* Open(AppContext& context, SessionHost& session, QWidget* window, const QString& path);
 
+  // Offers a backup of the tracker to take its last write back: titled so,
+  // and not for other trackers.
+  void ShowAsUndo();
+
   QTreeWidget* Differences() const { return differences_; }
   // The check box of a page's group, or none when the page does not differ.
   QTreeWidgetItem* PageItem(Page page) const;

@@ -322,6 +322,9 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     // Settings files: save, load, review, set up many
     {"STR_PROFILE_SAVE", "Save to file…"},
     {"STR_PROFILE_LOAD", "Load from file…"},
+    {"STR_PROFILE_UNDO", "Undo last write"},
+    {"STR_PROFILE_UNDONONE", "There is no backup of the tracker with IMEI %1 yet: one is saved before every write to it."},
+    {"STR_PROFILE_BACKUPFAILED", "Nothing was sent: the tracker's settings could not be backed up first.\\n\\n%1"},
     {"STR_PROFILE_SAVETITLE", "Save to file"},
     {"STR_PROFILE_SAVEWHAT", "What to save:"},
     {"STR_PROFILE_SAVESHARED", "The shared settings: a profile for other trackers"},

@@ -30,7 +30,7 @@ bool IsWritableDir(const fs::path& dir) { return files::IsWritableDir(files::Pat
 
 // The folder under a base folder the user's environment names, if absolute,
 // else under `fallback` in the home folder.
-fs::path UserDir(std::string_view base, std::string_view home, std::string_view fallback) {
+fs::path UserDir(std::string_view base, std::string_view home, const fs::path& fallback) {
   if (!base.empty() && files::PathFromUtf8(base).is_absolute()) return files::PathFromUtf8(base) / "zd573";
   if (!home.empty()) return files::PathFromUtf8(home) / fallback / "zd573";
   return {};
@@ -87,6 +87,12 @@ fs::path ChooseCacheDir(std::string_view xdgCacheHome, std::string_view home) {
 }
 
 fs::path CacheDir() { return ChooseCacheDir(files::CacheHome(), files::HomeDir()); }
+
+fs::path ChooseDataDir(std::string_view xdgDataHome, std::string_view home) {
+  return UserDir(xdgDataHome, home, fs::path(".local") / "share");
+}
+
+fs::path DataDir() { return ChooseDataDir(files::DataHome(), files::HomeDir()); }
 
 Expected<std::string> RawLogPath() {
   const fs::path dir = CacheDir();

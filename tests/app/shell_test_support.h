@@ -45,6 +45,8 @@ class ShellEnv {
     settings::SetLanguagesPathOverride(std::filesystem::path(ZD573_SOURCE_LANGUAGES));
     // The raw log goes to the cache folder: the test's own, not the user's.
     qputenv("XDG_CACHE_HOME", dir_.filePath(QStringLiteral("cache")).toLocal8Bit());
+    // So do the backups made before each write.
+    qputenv("XDG_DATA_HOME", dir_.filePath(QStringLiteral("data")).toLocal8Bit());
     tree_.Activate();
     context_.durations.searchDelay = 40ms;
     context_.durations.portMatchPause = 0ms;

@@ -27,6 +27,12 @@ std::string PasswordSentence(const std::string& password) {
   return "KVS,KestrovinZD-573,3,0,OU=" + password + "*QQ!\r\n";
 }
 
+// The tracker identified on ttyACM0, as a login leaves it: a write needs its IMEI for the backup first.
+void Identified(ShellEnv& env, const std::string& imei = "356895037533210") {
+  env.Context().portName = "ttyACM0";
+  env.Context().Settings().Update([&](DeviceValues& v) { v.SetText("B2", imei); });
+}
+
 }  // namespace
 
 class TestDialogs : public QObject {
@@ -166,6 +172,7 @@ class TestDialogs : public QObject {
     QVERIFY(settings::WriteDeviceCodePage(env.Context().SystemIni(), codePage));
     sim::Simulator* tracker = env.StartTracker();
     env.HoldTrackerPort();
+    Identified(env, tracker->Value("B2"));
     PasswordPage page(env.Context(), nullptr);
     page.show();
     page.NewEdit()->setText(entry);
@@ -186,6 +193,7 @@ class TestDialogs : public QObject {
 
   void passwordWithoutPort() {
     ShellEnv env;
+    Identified(env);
     env.Context().Settings().Update([](DeviceValues& v) { v.SetText("OU", "4071"); });
     PasswordPage page(env.Context(), nullptr);
     page.show();
@@ -207,6 +215,7 @@ class TestDialogs : public QObject {
     env.Context().durations.setSentencePause = timing::kSetSentencePause;
     sim::Simulator* tracker = env.StartTracker();
     env.HoldTrackerPort();
+    Identified(env, tracker->Value("B2"));
     PasswordPage page(env.Context(), nullptr);
     page.show();
     page.NewEdit()->setText(QStringLiteral("7777"));

@@ -1,8 +1,9 @@
 // Settings files in the window, against the simulated tracker: saving a
 // backup or a profile, loading one, its review, Apply and the check after
-// it, and setting up trackers one after another.
+// it, undoing the last write, and setting up trackers one after another.
 #include "qt_warnings.h"
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -15,6 +16,7 @@
 #include "frame/Messages.h"
 #include "frame/SessionHost.h"
 #include "page_test_support.h"
+#include "pages/GPRSPage.h"
 #include "pages/LoginPage.h"
 #include "pages/ProfileReviewSheet.h"
 #include "pages/SaveProfileSheet.h"
@@ -235,6 +237,48 @@ class TestProfiles : public QObject {
     QVERIFY(env.questions[0].contains(QStringLiteral("356895037533228")) && env.noDefaults[0]);
     env.answerYes = true;
     QVERIFY(LoadFile(env, *w, other));
+  }
+
+  // A page's Apply first saves what the tracker held; "Undo last write"
+  // reviews that backup, and its Apply puts the old value back.
+  void undoLastWriteReviewsTheBackup() {
+    ShellEnv env;
+    sim::Simulator* tracker = env.StartTracker();
+    const std::string old = tracker->Value("D1");
+    auto w = LoggedIn(env);
+    QTest::mouseClick(w->Files()->UndoButton(), Qt::LeftButton);
+    QVERIFY(!w->OpenSheet());
+    QVERIFY2(env.messages.back().text.contains(QStringLiteral("no backup")), qPrintable(env.messages.back().text));
+
+    QTest::mouseClick(w->Button(Dlg::kGprsButton), Qt::LeftButton);
+    auto* page = qobject_cast<GPRSPage*>(w->OpenPage());
+    QVERIFY(page);
+    page->Box(0)->setText(QStringLiteral("new.apn"));
+    ApplyAndWait(page);
+    QCOMPARE(tracker->Value("D1"), std::string("new.apn"));
+    const QDir folder(env.Path(QStringLiteral("data/zd573/backups/")) + QString::fromStdString(tracker->Value("B2")));
+    const QStringList backups = folder.entryList(QDir::Files);
+    QCOMPARE(backups.size(), 1);
+    const QString backup = folder.filePath(backups[0]);
+    const QFile::Permissions others = QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther;
+    QVERIFY(!(QFile::permissions(backup) & others));
+    QVERIFY(page->Back());
+    QTRY_VERIFY(!w->OpenPage());
+
+    QTest::mouseClick(w->Files()->UndoButton(), Qt::LeftButton);
+    auto* sheet = qobject_cast<ProfileReviewSheet*>(w->OpenSheet());
+    QVERIFY(sheet);
+    QCOMPARE(sheet->windowTitle(), QStringLiteral("Undo last write"));
+    QVERIFY(!sheet->EachTracker()->isVisible());
+    QTreeWidgetItem* gprs = sheet->PageItem(Page::Gprs);
+    QVERIFY(gprs);
+    QCOMPARE(sheet->Differences()->topLevelItemCount(), 1);
+    QCOMPARE(gprs->child(0)->text(1), QStringLiteral("new.apn"));
+    QCOMPARE(gprs->child(0)->text(2), QString::fromStdString(old));
+    QTest::mouseClick(sheet->ConfirmButton(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!sheet->Busy(), kWait);
+    QCOMPARE(tracker->Value("D1"), old);
+    QCOMPARE(folder.entryList(QDir::Files).size(), 2);  // the undo saved what it replaced
   }
 
   // "For each tracker plugged in": the logged-in tracker first, then each

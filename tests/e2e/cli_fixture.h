@@ -1,5 +1,5 @@
 #pragma once
-// A test of the command line against its own simulated tracker, settings and cache folders.
+// A test of the command line against its own simulated tracker, settings, cache and data folders.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -39,9 +39,10 @@ class Cli : public ::testing::Test {
     std::string err;
     ASSERT_TRUE(sim_->Start(&err)) << err;
   }
-  // The settings and the cache folder of the test's own.
+  // The settings, cache and data folders of the test's own.
   std::vector<std::string> Env(bool fastPause = true, std::vector<std::string> more = {}) const {
-    std::vector<std::string> env{"ZD573_CONFIG_DIR=" + dir_.string(), "XDG_CACHE_HOME=" + (dir_ / "cache").string()};
+    std::vector<std::string> env{"ZD573_CONFIG_DIR=" + dir_.string(), "XDG_CACHE_HOME=" + (dir_ / "cache").string(),
+                                 "XDG_DATA_HOME=" + (dir_ / "data").string()};
     // A short pause still lets the tracker take each sentence before the next one.
     if (fastPause) env.push_back("ZD573_SET_PAUSE_MS=50");
     for (const std::string& m : more) {

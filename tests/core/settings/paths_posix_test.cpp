@@ -47,6 +47,14 @@ TEST(Paths, RawLogInTheUserCacheFolder) {
       {"", "", ""},
   };
   for (const Row& r : rows) EXPECT_EQ(ChooseCacheDir(r.xdg, r.home), fs::path(r.expected)) << r.xdg << " " << r.home;
+  // The backups' data folder follows the same rule.
+  const Row data[] = {
+      {"/xdg", "/home/u", "/xdg/zd573"},
+      {"", "/home/u", "/home/u/.local/share/zd573"},
+      {"relative", "/home/u", "/home/u/.local/share/zd573"},
+      {"", "", ""},
+  };
+  for (const Row& r : data) EXPECT_EQ(ChooseDataDir(r.xdg, r.home), fs::path(r.expected)) << r.xdg << " " << r.home;
 
   TempDir dir;
   ScopedEnv cache("XDG_CACHE_HOME", dir / "cache");

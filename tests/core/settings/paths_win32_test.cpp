@@ -30,6 +30,7 @@ TEST(Paths, RawLogInTheLocalAppDataFolder) {
   TempDir dir;
   ScopedEnv local("LOCALAPPDATA", dir / "Local");
   EXPECT_EQ(CacheDir(), dir / "Local" / "zd573");
+  EXPECT_EQ(DataDir(), dir / "Local" / "zd573") << "the backups made before writes go beside it";
   auto raw = RawLogPath();
   ASSERT_TRUE(raw.ok()) << raw.error();
   EXPECT_EQ(files::PathFromUtf8(*raw), dir / "Local" / "zd573" / "temp.log");
