@@ -30,7 +30,10 @@ const char kHelp[] =
     "                           save all settings to an ini file; --profile leaves out the tracker's\n"
     "                           own values (B2 IMEI, OU password, B0 SIM PIN, B1 own number), --keys\n"
     "                           saves only these, --without all but these\n"
-    "  diff FILE                print the values of FILE that differ from the tracker's, by page\n"
+    "  diff FILE [--show-secrets]\n"
+    "                           print the values of FILE that differ from the tracker's, by page, a\n"
+    "                           choice by its words with the stored number (\"High (2)\"); the\n"
+    "                           passwords and the SIM PIN show as (hidden) without --show-secrets\n"
     "  apply FILE               write the values of FILE (any of the keys) that differ: only the pages\n"
     "                           holding a difference are written, then read back and compared\n"
     "  restore FILE             the same for a backup, which must hold every value\n"
@@ -160,6 +163,8 @@ int Parse(const std::vector<std::string>& argv, Args& a) {
       a.profile.anyTracker = true;
     } else if (arg == "--with-password") {
       a.profile.withPassword = true;
+    } else if (arg == "--show-secrets") {
+      a.profile.showSecrets = true;
     } else if (arg == "--report") {
       if (!next(a.profile.report)) return kUsage;
     } else if (arg == "--count") {

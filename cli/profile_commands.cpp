@@ -13,6 +13,7 @@
 
 #include "common/files.h"
 #include "console.h"
+#include "device/page_values.h"
 #include "device/port_finder.h"
 #include "device/profile.h"
 #include "device/profile_writer.h"
@@ -36,9 +37,12 @@ std::string FieldName(std::string_view key) {
   return label;
 }
 
-// A secret is never shown or kept in a report.
-std::string Shown(const Options& o, std::string_view key, const std::string& deviceBytes) {
-  if (IsSecretKey(key)) return deviceBytes.empty() ? "(empty)" : "(hidden)";
+// A value as its page shows it: a choice by its words with the stored number
+// for scripts ("High (2)"), a text in quotes. A secret is never shown or kept
+// in a report unless `showSecrets`.
+std::string Shown(const Options& o, std::string_view key, const std::string& deviceBytes, bool showSecrets = false) {
+  if (IsSecretKey(key) && !showSecrets) return deviceBytes.empty() ? "(empty)" : "(hidden)";
+  if (auto words = ValueInWords(key, deviceBytes, EnglishWording())) return *words;
   return "\"" + ToUtf8(o, deviceBytes) + "\"";
 }
 
@@ -405,8 +409,8 @@ int CmdDiff(Options& o, const std::vector<std::string>& words, const ProfileArgs
   for (const PageChange& page : plan->pages) {
     std::cout << "[" << PageName(page.page) << "]\n";
     for (const KeyChange& k : page.keys)
-      std::cout << "  " << k.key << "  " << FieldName(k.key) << ": " << Shown(o, k.key, k.tracker) << " -> "
-                << Shown(o, k.key, k.file) << "\n";
+      std::cout << "  " << k.key << "  " << FieldName(k.key) << ": " << Shown(o, k.key, k.tracker, args.showSecrets)
+                << " -> " << Shown(o, k.key, k.file, args.showSecrets) << "\n";
   }
   if (plan->Empty()) {
     Say(o, "No differences: the tracker holds every value of " + words[1]);

@@ -18,6 +18,7 @@ struct ProfileArgs {
   std::vector<std::string> without; // backup --without
   bool anyTracker = false;          // --any-tracker: a file saved from another tracker may be written
   bool withPassword = false;        // --with-password: the file's password is sent too
+  bool showSecrets = false;         // diff --show-secrets: the passwords and the SIM PIN are shown
   std::string report;               // provision --report
   long count = 0;                   // provision --count (0: until Ctrl+C)
 };

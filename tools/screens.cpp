@@ -95,11 +95,11 @@ void Walk(AppContext& context, const QString& language) {
     Save(&window, QStringLiteral("window-sheet-save-") + language);
     sheet->reject();
   }
-  // A profile that changes two pages and the password.
+  // A profile that changes three pages and the password.
   QTemporaryDir files;
   const QString profile = files.filePath(QStringLiteral("care.ini"));
   if (QFile f(profile); f.open(QIODevice::WriteOnly))
-    f.write("[DEVICE]\nD1=care.apn\nVa=Care desk\nVb=Night shift\nOU=9999\n");
+    f.write("[DEVICE]\nD1=care.apn\nD3=care.pw\nVa=Care desk\nVb=Night shift\nFB=2\nYC=2\nXB=757412100\nYD=0\nOU=9999\n");
   context.notifier.openFile = [profile](QWidget*, const QString&, const QString&) { return profile; };
   window.Files()->OnLoad();
   if (auto* review = qobject_cast<ProfileReviewSheet*>(window.OpenSheet())) {

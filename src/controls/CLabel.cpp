@@ -4,10 +4,12 @@
 #include <QAccessibleWidget>
 #include <QDesktopServices>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QTextLayout>
 
 #include "controls/CMemDC.h"
 #include "controls/Caption.h"
@@ -164,6 +166,10 @@ void CLabel::SetLabelText(const QString& text) {
   // setText tells assistive tools of the new name; a status line's changes
   // are read out from there.
   setText(text);
+  if (tipWhenCut_) {
+    QTextLayout layout;
+    setToolTip(WholeLines(layout, contentsRect()) < layout.lineCount() ? PlainCaption(text) : QString());
+  }
   Redraw();
 }
 
@@ -259,8 +265,52 @@ int CLabel::TextFlags(const QString& text) const {
   return flags;
 }
 
+int CLabel::WholeLines(QTextLayout& layout, const QRect& client) const {
+  QString plain = PlainCaption(text());
+  plain.replace(QLatin1String("\r\n"), QString(QChar::LineSeparator)).replace(QLatin1Char('\n'), QChar::LineSeparator);
+  layout.setText(plain);
+  layout.setFont(labelFont_);
+  QTextOption option(alignment() & Qt::AlignHorizontal_Mask);
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  qreal y = 0;
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(client.width());
+    line.setPosition(QPointF(0, y));
+    y += line.height();
+  }
+  layout.endLayout();
+  int whole = 0;
+  while (whole < layout.lineCount() && layout.lineAt(whole).rect().bottom() <= client.height()) ++whole;
+  return whole;
+}
+
+void CLabel::DrawWholeLines(QPainter& p, const QRect& client) {
+  QTextLayout layout;
+  const int whole = WholeLines(layout, client);
+  p.setPen(textColour_);
+  for (int i = 0; i < whole; ++i) {
+    const QTextLine line = layout.lineAt(i);
+    if (i + 1 == whole && whole < layout.lineCount()) {
+      // The last line that fits says that more follows.
+      const QString rest = layout.text().mid(line.textStart()).simplified();
+      const QRectF at(client.left(), client.top() + line.y(), client.width(), line.height());
+      p.setFont(labelFont_);
+      p.drawText(at, static_cast<int>(alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignTop,
+                 QFontMetrics(labelFont_).elidedText(rest, Qt::ElideRight, client.width()));
+    } else {
+      line.draw(&p, client.topLeft());
+    }
+  }
+}
+
 void CLabel::Draw(QPainter& p, const QRect& client) {
   if (!transparent_) p.fillRect(client, hasBackgroundBrush_ ? backgroundColour_ : defaultColour_);
+  if (tipWhenCut_) {
+    DrawWholeLines(p, client);
+    return;
+  }
 
   QString shown = text();
   const int flags = TextFlags(shown);

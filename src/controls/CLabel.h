@@ -19,6 +19,8 @@
 
 #include <functional>
 
+class QTextLayout;
+
 namespace zd573 {
 
 class CLabel : public QLabel {
@@ -37,6 +39,9 @@ class CLabel : public QLabel {
   void SetBackground(const QColor& colour);
   void SetForeground(const QColor& colour);
   void SetLabelText(const QString& text);
+  // On: the text is drawn in whole lines, the last one ending in "…" when
+  // the label is too small for it, and then shown whole in its tooltip.
+  void SetTipWhenCut(bool on) { tipWhenCut_ = on; }
   void SetBold(bool on);
   void SetPointSize(int points);
   // On: draw the text only, over the parent's pixels. Off: opaque again.
@@ -90,6 +95,9 @@ class CLabel : public QLabel {
   void UpdateMouseHandling();
   void Draw(QPainter& p, const QRect& client);
   int TextFlags(const QString& text) const;
+  // Lays out the plain text in lines of the label's width: how many fit whole.
+  int WholeLines(QTextLayout& layout, const QRect& client) const;
+  void DrawWholeLines(QPainter& p, const QRect& client);
 
   QColor textColour_;
   QColor defaultColour_;
@@ -101,6 +109,7 @@ class CLabel : public QLabel {
   bool transparent_ = false;
   bool notifyParent_ = false;
   bool pressedInside_ = false;
+  bool tipWhenCut_ = false;
   int controlId_ = -1;
 };
 

@@ -1,8 +1,11 @@
 #pragma once
 // Conversions between the values the tracker stores and what the
-// configuration pages show: alarm times, the time zone list, the date formats.
+// configuration pages show: alarm times, the time zone list, the date formats,
+// and the words the pages give the values they keep as numbers.
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -50,5 +53,42 @@ std::string OffsetText(std::int32_t seconds);
 int DateFormatIndex(std::string_view f4);
 // The built-in date format at `index`; empty for an index outside the six.
 std::string_view DateFormatText(int index);
+
+// How a page shows a value the tracker keeps as a number. The words are keys
+// of the language file: the command line says them in the built-in English,
+// the window in the user's language, and the pages label their lists,
+// buttons and columns with them.
+enum class ValueLook : std::uint8_t {
+  Choice,     // the stored number picks one of the words ("High" is ringing volume 2)
+  Weekdays,   // bit k of the stored number is the weekday of word k
+  AlarmTime,  // seconds since 2000, shown as the time of day
+  TimeZone,   // seconds east of UTC, shown as the time zone list names it
+};
+
+struct ValueWords {
+  std::string_view key;
+  ValueLook look;
+  std::span<const std::string_view> words;  // text keys
+};
+
+// The row of `key`; none for a value shown as it is stored (texts, counts, intervals).
+const ValueWords* WordsOf(std::string_view key);
+// The words of a choice or of the weekdays, stored value (or bit) 0 first; empty for other keys.
+std::span<const std::string_view> WordsOfKey(std::string_view key);
+
+// How a front end says the words: a text key in its language, a time of day
+// as its alarm page shows it.
+struct Wording {
+  std::function<std::string(std::string_view textKey)> text;
+  std::function<std::string(int hour, int minute)> clock;
+};
+// The command line's: the built-in English, "AM 07:30".
+const Wording& EnglishWording();
+
+// `stored` (a value as it follows "KEY=") as its page shows it, with the
+// stored number in brackets for scripts: "High (2)", "Mon. Fri. (17)",
+// "AM 07:30 (757409400)", "GMT +8 (28800)". None for a value its page shows as
+// stored, and for a number no word stands for.
+std::optional<std::string> ValueInWords(std::string_view key, std::string_view stored, const Wording& wording);
 
 }  // namespace zd573

@@ -1,12 +1,14 @@
 #include "device/profile.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 
 #include "common/files.h"
 #include "common/printable.h"
 #include "device/transactions.h"
 #include "settings/ini_file.h"
+#include "settings/paths.h"
 #include "settings/text_encoding.h"
 
 namespace zd573 {
@@ -70,13 +72,33 @@ bool IsPerUnitKey(std::string_view key) {
   return std::find(kPerUnitKeys.begin(), kPerUnitKeys.end(), key) != kPerUnitKeys.end();
 }
 
-bool IsSecretKey(std::string_view key) { return key == "OU" || key == "B0"; }
+bool IsSecretKey(std::string_view key) {
+  return std::find(kSecretKeys.begin(), kSecretKeys.end(), key) != kSecretKeys.end();
+}
+
+std::vector<std::string_view> SecretKeysIn(const std::vector<std::string_view>& keys) {
+  std::vector<std::string_view> secrets;
+  std::copy_if(keys.begin(), keys.end(), std::back_inserter(secrets), IsSecretKey);
+  return secrets;
+}
 
 std::vector<std::string_view> KeysToSave(bool everything) {
   std::vector<std::string_view> keys;
   for (const KeyInfo& k : AllKeys())
     if (everything || (PageOfKey(k.key) && !IsPerUnitKey(k.key))) keys.push_back(k.key);
   return keys;
+}
+
+std::string SettingsFileName(std::string_view deviceName, std::string_view imei, int year, int month, int day) {
+  std::string name(deviceName.empty() || deviceName == settings::kNoDeviceUserName ? imei : deviceName);
+  if (name.empty()) name = settings::kNoDeviceUserName;
+  for (char& c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F || std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) c = '_';
+  }
+  if (name.front() == '.') name.front() = '_';
+  const auto two = [](int n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+  return name + "-" + std::to_string(year) + "-" + two(month) + "-" + two(day) + ".ini";
 }
 
 bool SetsEmptyPassword(const PreparedProfile& values) {

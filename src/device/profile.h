@@ -25,12 +25,24 @@ inline constexpr std::string_view kProfileSection = "DEVICE";
 inline constexpr std::array<std::string_view, 4> kPerUnitKeys = {"B2", "OU", "B0", "B1"};
 bool IsPerUnitKey(std::string_view key);
 
-// A file holding the password or the SIM PIN is readable by its owner only.
+// Secrets: the password, the SIM PIN and the GPRS password. A file holding
+// one is readable by its owner only, and a list of differences or a report
+// says "(hidden)" for it. The GPRS password is shared by a fleet, so a
+// profile holds it.
+inline constexpr std::array<std::string_view, 3> kSecretKeys = {"OU", "B0", "D3"};
 bool IsSecretKey(std::string_view key);
+// The secret keys among `keys`, in their order.
+std::vector<std::string_view> SecretKeysIn(const std::vector<std::string_view>& keys);
 
 // The keys a backup keeps (every one) or a profile saved for sharing (those a
 // page sends, without the per-unit keys), in table order.
 std::vector<std::string_view> KeysToSave(bool everything);
+
+// The name a save of the tracker's settings suggests: the name stored for it
+// (its IMEI when it has none) and the date, "Grandma-2026-12-09.ini". What a
+// file name cannot hold on Linux or Windows (/ \ : * ? " < > |, control
+// characters, a leading dot) becomes '_'.
+std::string SettingsFileName(std::string_view deviceName, std::string_view imei, int year, int month, int day);
 
 struct ProfileLine {
   std::string key;

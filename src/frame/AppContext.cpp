@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QWidget>
@@ -172,7 +173,24 @@ QString AppContext::AskSaveFile(QWidget* parent, const QString& folder, const QS
   return notifier.saveFile ? notifier.saveFile(parent, folder, filter, suffix) : QString();
 }
 
-QString AppContext::FileFolder() const { return exportFolder.isEmpty() ? QDir::homePath() : exportFolder; }
+QString AppContext::FileFolder() const {
+  const QString folder = FromUtf8(SystemIni().Read(settings::kSystemSection, settings::kFileFolderKey, ""));
+  // A folder removed since is no place to start.
+  return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
+
+void AppContext::RememberFileFolder(const QString& file) const {
+  // A read-only settings folder only means it is not remembered beyond this run.
+  (void)SystemIni().Write(settings::kSystemSection, settings::kFileFolderKey, ToUtf8(QFileInfo(file).absolutePath()));
+}
+
+QString AppContext::ReportFile() const {
+  return FromUtf8(SystemIni().Read(settings::kSystemSection, settings::kReportFileKey, ""));
+}
+
+void AppContext::RememberReportFile(const QString& path) const {
+  (void)SystemIni().Write(settings::kSystemSection, settings::kReportFileKey, ToUtf8(path));
+}
 
 QString AppContext::AskOpenFile(QWidget* parent, const QString& folder, const QString& filter) const {
   return notifier.openFile ? notifier.openFile(parent, folder, filter) : QString();

@@ -55,7 +55,8 @@ struct Notifier {
   std::function<bool(QWidget* parent, const QString& text, bool noByDefault)> askYesNo;
   // A message box with a caption of its own ("Error", "Info"); unset, `message` is used.
   std::function<void(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon)> captioned;
-  // The save dialog: the chosen path, or empty for Cancel. It asks before
+  // The save dialog, in `folder` or, given a file's path, in its folder with
+  // its name suggested: the chosen path, or empty for Cancel. It asks before
   // overwriting and adds `suffix` to a name typed without one.
   std::function<QString(QWidget* parent, const QString& folder, const QString& filter, const QString& suffix)>
       saveFile;
@@ -87,10 +88,13 @@ class AppContext {
   std::string deviceUserName{settings::kNoDeviceUserName};
   // The leave question of the pages ("STR_GLOBAL_CHANGE").
   QString leaveQuestion{QStringLiteral("Change")};
-  // Where the last export went; the next save dialog starts there.
-  QString exportFolder;
-  // Where a file dialog starts: where the last file went, at first the home folder.
+  // Where a file dialog starts: the folder of the last file saved or opened
+  // (kept in system.ini across runs), at first the home folder.
   QString FileFolder() const;
+  void RememberFileFolder(const QString& file) const;
+  // The provisioning report named last (kept in system.ini); empty at first.
+  QString ReportFile() const;
+  void RememberReportFile(const QString& path) const;
   Durations durations;
   Notifier notifier;  // MessageBoxes() unless a test replaces it
   // Message boxes captioned with the program's name in the current language: the default notifier.

@@ -1,5 +1,7 @@
 #include "frame/Messages.h"
 
+#include <QTime>
+
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -9,6 +11,7 @@
 #include "device/device_settings.h"
 #include "device/log_download.h"
 #include "device/page_table.h"
+#include "device/page_values.h"
 #include "device/transactions.h"
 #include "frame/AppContext.h"
 #include "frame/TextConversion.h"
@@ -224,6 +227,16 @@ QString FieldName(const AppContext& context, std::string_view key) {
   if (!naming) return FromUtf8(key);
   const QString name = context.Text(naming->text->textKey);
   return naming->number == 0 ? name : FillIn(name, {QString::number(naming->number)});
+}
+
+QString ValueText(const AppContext& context, std::string_view key, const std::string& deviceBytes) {
+  const Wording wording{[&context](std::string_view textKey) { return context.Lookup().Text(textKey); },
+                        [&context](int hour, int minute) {
+                          return ToUtf8(context.Locale().toString(QTime(hour, minute),
+                                                                  QString::fromLatin1(kAlarmClockFormat)));
+                        }};
+  if (const std::optional<std::string> words = ValueInWords(key, deviceBytes, wording)) return FromUtf8(*words);
+  return context.FromDevice(deviceBytes);
 }
 
 QString CodePageName(const AppContext& context, int codePage) {

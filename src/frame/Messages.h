@@ -30,6 +30,12 @@ QString WritingText(const AppContext& context, int written, int total);
 // How messages name the field of `key`.
 QString FieldName(const AppContext& context, std::string_view key);
 
+// How the alarm page shows a time of day: the half of the day in the user's language, then "hh:mm".
+inline constexpr const char* kAlarmClockFormat = "AP hh:mm";
+// A value the tracker keeps as a number, as its page names it, in the user's
+// language, with the stored number after it ("高 (2)"); a text as it is.
+QString ValueText(const AppContext& context, std::string_view key, const std::string& deviceBytes);
+
 // How the settings list names a device text encoding.
 QString CodePageName(const AppContext& context, int codePage);
 

@@ -57,8 +57,7 @@ void InfoPage::CreatePageControls() {
   for (int i = 0; i < kTimeZoneCount; ++i) timeZone_->addItem(QString::fromStdString(TimeZoneText(i)));
   right(7, 245, "Time Format:");
   timeFormat_ = AddList(QRect(kRightControl, 245, kEditWidth, 22));
-  timeFormat_->addItem(Text("STR_DEVICEPAGE_TIMEFORMAT1", "12 Hours"));
-  timeFormat_->addItem(Text("STR_DEVICEPAGE_TIMEFORMAT2", "24 Hours"));
+  for (std::string_view format : WordsOfKey("F5")) timeFormat_->addItem(context_.Text(format));
   Fields().BindChoice("F5", timeFormat_);
 
   left(4, 280, "Daylight Saving:");

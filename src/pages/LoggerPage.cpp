@@ -160,7 +160,7 @@ void LoggerPage::Export() {
                                             QString::fromLatin1(look.suffix));
   if (path.isEmpty()) return;  // Cancel: nothing is sent
   const QFileInfo target(path);
-  context_.exportFolder = target.absolutePath();
+  context_.RememberFileFolder(path);
   // Kept for next time; a system.ini that cannot be written costs only that.
   (void)context_.SystemIni().Write(settings::kSystemSection, kExportFormatKey, logger::ExportFormatName(look.format));
   if (!logger::CheckExportTarget(path.toStdString())) {

@@ -13,6 +13,7 @@
 #include "controls/CLabel.h"
 #include <QShortcut>
 
+#include "device/page_values.h"
 #include "frame/Accessibility.h"
 #include "frame/Skin.h"
 #include "settings/language.h"
@@ -208,10 +209,9 @@ void MsgPage::CreateSmsControls() {
   interval_ = AddEdit(QRect(kSmsValueLeft, 290, 70, kEditHeight));
   Fields().Bind("H2", interval_);
   interval_->setAccessibleName(SpokenLabel(smsLabels_[5]->text()));
-  engineer_ = AddRadio(QRect(kSmsValueLeft, 325, 170, kEditHeight),
-                       Text("STR_MSGSPAGE_SMSFORMATS1", "Engineer Format"));
-  textFormat_ = AddRadio(QRect(kSmsValueLeft, 350, 170, kEditHeight),
-                         Text("STR_MSGSPAGE_SMSFORMATS2", "Text Format"));
+  const std::span<const std::string_view> formats = WordsOfKey("F2");
+  engineer_ = AddRadio(QRect(kSmsValueLeft, 325, 170, kEditHeight), context_.Text(formats[0]));
+  textFormat_ = AddRadio(QRect(kSmsValueLeft, 350, 170, kEditHeight), context_.Text(formats[1]));
   format_ = new QButtonGroup(this);
   format_->addButton(engineer_, 0);
   format_->addButton(textFormat_, 1);

@@ -51,11 +51,19 @@ QString PageTitles(const AppContext& context, const std::vector<Page>& pages) {
   return titles.join(QStringLiteral(", "));
 }
 
-// A value as the review shows it: a secret only says whether it is set.
+// A value as the review shows it: as its page names it, a secret only whether it is set.
 QString Shown(const AppContext& context, std::string_view key, const std::string& bytes) {
   if (bytes.empty()) return context.Text("STR_PROFILE_EMPTY", "(empty)");
   if (IsSecretKey(key)) return context.Text("STR_PROFILE_HIDDEN", "(hidden)");
-  return context.FromDevice(bytes);
+  return ValueText(context, key, bytes);
+}
+
+// A page's line says in words whether it is checked: a screen reader takes
+// the lines of a tree for rows, and would not say it of an unchecked one.
+void SayCheck(const AppContext& context, QTreeWidgetItem* page) {
+  page->setData(0, Qt::AccessibleDescriptionRole,
+                page->checkState(0) == Qt::Checked ? context.Text("STR_PROFILE_CHECKED", "checked")
+                                                   : context.Text("STR_PROFILE_NOTCHECKED", "not checked"));
 }
 
 QTreeWidget* MakeTree(QWidget* parent, const QStringList& headings, const std::vector<int>& widths) {
@@ -74,7 +82,7 @@ ProfileReviewSheet* ProfileReviewSheet::Load(AppContext& context, SessionHost& s
   const QString path =
       context.AskOpenFile(window, context.FileFolder(), context.Text("STR_PROFILE_FILTER", "Settings files (*.ini)"));
   if (path.isEmpty()) return nullptr;
-  context.exportFolder = QFileInfo(path).absolutePath();
+  context.RememberFileFolder(path);
   return Open(context, session, window, path);
 }
 
@@ -153,11 +161,17 @@ void ProfileReviewSheet::CreateControls() {
                            context_.Text("STR_PROFILE_COLFILE", "In the file")},
                           {330, 210, 210});
   differences_->setAccessibleName(context_.Text("STR_PROFILE_DIFFERENCES", "Differences, by page"));
+  connect(differences_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+    if (column == 0 && !item->parent()) SayCheck(context_, item);
+  });
   done_ = MakeTree(this,
                    {context_.Text("STR_PROFILE_COLIMEI", "IMEI"), context_.Text("STR_PROFILE_COLNAME", "Name"),
                     context_.Text("STR_PROFILE_COLRESULT", "Result")},
                    {170, 150, 420});
   done_->setRootIsDecorated(false);
+  // A result is read whole: long ones wrap over more lines.
+  done_->setUniformRowHeights(false);
+  done_->setWordWrap(true);
   done_->setAccessibleName(context_.Text("STR_PROFILE_DONELIST", "Trackers set up"));
   done_->hide();
 
@@ -172,7 +186,10 @@ void ProfileReviewSheet::CreateControls() {
   password_->setAccessibleName(PlainCaption(passwordLabel_->text()));
   reveal_ = AddRevealBox(QRect(450, 470, 200, 26), {password_});
   reportLabel_ = AddLabel(kReportLabel, QRect(40, 504, 190, 26), context_.Text("STR_PROFILE_REPORT", "Report file:"));
-  report_ = new QLineEdit(QDir::toNativeSeparators(QDir::home().filePath(QStringLiteral("zd573-report.csv"))), this);
+  const QString lastReport = context_.ReportFile();
+  report_ = new QLineEdit(QDir::toNativeSeparators(
+                              lastReport.isEmpty() ? QDir::home().filePath(QStringLiteral("zd573-report.csv")) : lastReport),
+                          this);
   report_->setGeometry(235, 504, 420, 26);
   report_->setAccessibleName(PlainCaption(reportLabel_->text()));
   choose_ = skin::MakeButton(this, skin::kTextButtonNormal, skin::kTextButtonPressed, QRect(668, 506, 105, 21));
@@ -181,8 +198,11 @@ void ProfileReviewSheet::CreateControls() {
   choose_->SetSpokenName(context_.Text("STR_PROFILE_CHOOSEREPORT", "Choose the report file"));
   connect(choose_, &QAbstractButton::clicked, this, &ProfileReviewSheet::ChooseReport);
 
-  progress_ = AddLabel(kProgressLine, QRect(200, kSheetSize.height() - 45, 400, 24), QString());
-  progress_->setAlignment(Qt::AlignCenter);
+  // Between the buttons, wrapped over up to three lines; a longer text shows whole in its tooltip.
+  progress_ = AddLabel(kProgressLine, QRect(150, kSheetSize.height() - 56, 502, 54), QString());
+  progress_->SetPointSize(9);
+  progress_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  progress_->SetTipWhenCut(true);
   progress_->SetAccessibleRole(QAccessible::StatusBar);
   ConfirmCaption()->SetLabelText(context_.Text("STR_GLOBAL_APPLY", "Apply"));
   CancelCaption()->SetLabelText(context_.Text("STR_GLOBAL_CANCEL", "Cancel"));
@@ -221,9 +241,13 @@ void ProfileReviewSheet::ShowDifferences() {
     // A new password is sent only when asked for.
     const bool off = change.page == Page::Password || unchecked.count(id);
     group->setCheckState(0, off ? Qt::Unchecked : Qt::Checked);
-    for (const KeyChange& k : change.keys)
-      new QTreeWidgetItem(group, {FieldName(context_, k.key), Shown(context_, k.key, k.tracker),
-                                  Shown(context_, k.key, k.file)});
+    SayCheck(context_, group);
+    for (const KeyChange& k : change.keys) {
+      auto* field = new QTreeWidgetItem(group, {FieldName(context_, k.key), Shown(context_, k.key, k.tracker),
+                                                Shown(context_, k.key, k.file)});
+      // Read, not toggled: only a page is checked or not.
+      field->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    }
   }
   differences_->expandAll();
   if (differences_->topLevelItemCount() > 0) differences_->setCurrentItem(differences_->topLevelItem(0));
@@ -463,6 +487,7 @@ void ProfileReviewSheet::StartLoop() {
                                     {path, ErrorText(context_, s.failure())}));
     return;
   }
+  context_.RememberReportFile(path);
   password_typed_ = ToUtf8(password_->text());
   looping_ = true;
   differences_->hide();

@@ -13,10 +13,12 @@
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
+#include "device/page_values.h"
 #include "device/transactions.h"
 #include "device/user_values.h"
 #include "frame/Accessibility.h"
 #include "frame/ChoiceList.h"
+#include "frame/Messages.h"
 #include "settings/language.h"
 
 namespace zd573 {
@@ -62,11 +64,6 @@ constexpr int kChoiceHeight = 25;
 // Row labels end just before the controls they name.
 constexpr int kLabelX = 10;
 constexpr int kLabelWidth = 160;
-
-constexpr const char* kModeEnglish[4] = {"Off", "One-time", "Daily", "Recurrence rule"};
-constexpr const char* kVibrateEnglish[4] = {"Vibrate and ring", "Ring only", "Vibrating only", "Mute"};
-constexpr const char* kVolumeEnglish[4] = {"Low", "Medium", "High", "Max"};
-constexpr const char* kDayEnglish[RingPage::kWeekdayCount] = {"Mon.", "Tue.", "Wed.", "Thu.", "Fri.", "Sat.", "Sun."};
 
 // The record keys of alarm r: "XC", "YB", "ZA", ...
 std::string AlarmKey(int row, char field) { return std::string{static_cast<char>('X' + row), field}; }
@@ -138,26 +135,26 @@ void RingPage::CreatePageControls() {
   });
   connect(stop_, &QAbstractButton::clicked, this, [this] { SendDeviceQuery(BuildMelodyStopQuery()); });
 
-  auto choices = [this](int y, const char* labelKey, const char* labelEnglish, const char* family,
-                        const char* const (&english)[4]) {
+  // A row of buttons, one per word of the key's choice.
+  auto choices = [this](int y, const char* labelKey, const char* labelEnglish, const char* key) {
     AddLabel(QRect(kLabelX, y, kLabelWidth, kChoiceHeight), labelKey, labelEnglish);
     auto* group = new QButtonGroup(this);
-    for (int i = 0; i < 4; ++i) {
-      QRadioButton* button = AddRadio(QRect(kChoiceX[i], y, kChoiceWidth, kChoiceHeight),
-                                      Text(settings::FamilyKey(family, i + 1), english[i]));
-      group->addButton(button, i);
+    const std::span<const std::string_view> words = WordsOfKey(key);
+    for (std::size_t i = 0; i < words.size() && i < std::size(kChoiceX); ++i) {
+      QRadioButton* button = AddRadio(QRect(kChoiceX[i], y, kChoiceWidth, kChoiceHeight), context_.Text(words[i]));
+      group->addButton(button, static_cast<int>(i));
     }
+    Fields().BindChoice(key, group);
     return group;
   };
-  vibrate_ = choices(210, "STR_RINGPAGE_STR2", "Vibrate and ring:", "STR_RINGPAGE_VIBRATING%d", kVibrateEnglish);
-  Fields().BindChoice("F8", vibrate_);
-  volume_ = choices(245, "STR_RINGPAGE_STR3", "Ringing Volume:", "STR_RINGPAGE_VOL%d", kVolumeEnglish);
-  Fields().BindChoice("FB", volume_);
+  vibrate_ = choices(210, "STR_RINGPAGE_STR2", "Vibrate and ring:", "F8");
+  volume_ = choices(245, "STR_RINGPAGE_STR3", "Ringing Volume:", "FB");
 
   // Column headings on the header band, a point smaller so that "Wed." and
   // its neighbours keep apart in their 40-pixel columns.
   std::vector<CLabel*> headings;
-  auto heading = [this, &headings](const QRect& at, const std::string& key, const char* english, Qt::Alignment align) {
+  auto heading = [this, &headings](const QRect& at, std::string_view key, std::string_view english,
+                                   Qt::Alignment align) {
     headings.push_back(AddLabel(at, key, english, align));
     headings.back()->SetPointSize(kHeadingPoints);
   };
@@ -165,10 +162,12 @@ void RingPage::CreatePageControls() {
   heading(QRect(kModeX, kHeaderY, kModeWidth, kHeaderHeight), "STR_RINGPAGE_STR4", "Alam", left);
   heading(QRect(kMelodyX, kHeaderY, kTimeX - kMelodyX, kHeaderHeight), "STR_RINGPAGE_STR12", "Melody", left);
   heading(QRect(kTimeX, kHeaderY, kTimeWidth, kHeaderHeight), "STR_RINGPAGE_STR13", "Time", left);
+  const std::span<const std::string_view> days = WordsOfKey("XD");
   for (int k = 0; k < kWeekdayCount; ++k) {
     const int centre = kDayRight + kDayPitch * k - kDaySize / 2;
-    heading(QRect(centre - kDayPitch / 2, kHeaderY, kDayPitch, kHeaderHeight),
-            settings::FamilyKey("STR_RINGPAGE_STR%d", k + 5), kDayEnglish[k], Qt::AlignCenter);
+    const std::string_view day = days[static_cast<std::size_t>(k)];
+    heading(QRect(centre - kDayPitch / 2, kHeaderY, kDayPitch, kHeaderHeight), day, settings::BuiltInText(day),
+            Qt::AlignCenter);
   }
 
   CreateAlarmRows(melodies);
@@ -194,8 +193,7 @@ void RingPage::CreateAlarmRows(int melodies) {
     AlarmRow& row = rows_[static_cast<std::size_t>(r)];
     const int y = kRowY[r];
     row.mode = AddList(QRect(kModeX, y, kModeWidth, kListHeight));
-    for (int i = 0; i < 4; ++i)
-      row.mode->addItem(Text(settings::FamilyKey("STR_RINGPAGE_ALARM%d", i + 1), kModeEnglish[i]));
+    for (std::string_view mode : WordsOfKey(AlarmKey(r, 'C'))) row.mode->addItem(context_.Text(mode));
     Fields().BindChoice(AlarmKey(r, 'C'), row.mode);
     connect(row.mode, &QComboBox::currentIndexChanged, this, &RingPage::ApplyRowVisibility);
 
@@ -204,7 +202,7 @@ void RingPage::CreateAlarmRows(int melodies) {
 
     row.time = new AlarmTimeEdit(this);
     row.time->setGeometry(kTimeX, y, kTimeWidth, kListHeight);
-    row.time->setDisplayFormat(QStringLiteral("AP hh:mm"));
+    row.time->setDisplayFormat(QString::fromLatin1(kAlarmClockFormat));
     row.time->setLocale(context_.Locale());  // AM/PM in the user's language
 
     for (int k = 0; k < kWeekdayCount; ++k) {

@@ -1,10 +1,9 @@
 #include "pages/SaveProfileSheet.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFileInfo>
 #include <QRadioButton>
-
-#include <algorithm>
 
 #include "controls/CLabel.h"
 #include "device/profile.h"
@@ -27,11 +26,19 @@ SaveProfileSheet::SaveProfileSheet(AppContext& context, QWidget* mainWindow)
   SetTitle(context_.Text("STR_PROFILE_SAVETITLE", "Save to file"));
   AddLabel(kWhatLabel, QRect(28, 60, 400, 26), context_.Text("STR_PROFILE_SAVEWHAT", "What to save:"));
   const auto choice = [this](int y, std::string_view key, std::string_view english, int noteId,
-                             std::string_view noteKey, std::string_view noteEnglish) {
+                             std::string_view noteKey, std::string_view noteEnglish, bool everything) {
     auto* radio = new QRadioButton(context_.Text(key, english), this);
     radio->move(28, y);
     radio->adjustSize();
-    CLabel* note = AddLabel(noteId, QRect(52, y + 26, 372, 44), context_.Text(noteKey, noteEnglish));
+    // What the file will hold that is secret, by the fields' names.
+    QStringList secrets;
+    for (std::string_view k : SecretKeysIn(KeysToSave(everything))) secrets << FieldName(context_, k);
+    QString text = context_.Text(noteKey, noteEnglish);
+    if (!secrets.isEmpty())
+      text += QLatin1Char('\n') + FillIn(context_.Text("STR_PROFILE_SAVESECRETS",
+                                                      "It holds secrets (%1): only you can read the file."),
+                                        {secrets.join(QStringLiteral(", "))});
+    CLabel* note = AddLabel(noteId, QRect(52, y + 26, 388, 66), text);
     note->setWordWrap(true);
     note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     note->SetForeground(skin::kHintColour);
@@ -41,22 +48,27 @@ SaveProfileSheet::SaveProfileSheet(AppContext& context, QWidget* mainWindow)
   };
   shared_ = choice(94, "STR_PROFILE_SAVESHARED", "The shared settings: a profile for other trackers", kSharedNote,
                    "STR_PROFILE_SAVESHAREDNOTE",
-                   "Without the IMEI, the password, the SIM PIN and the tracker's own phone number.");
-  everything_ = choice(172, "STR_PROFILE_SAVEALL", "Everything: a backup of this tracker", kEverythingNote,
-                       "STR_PROFILE_SAVEALLNOTE",
-                       "With its IMEI, password, SIM PIN and phone number. Only you can read the file.");
-  // Nothing secret leaves with the file unless asked for.
+                   "Without the IMEI, the password, the SIM PIN and the tracker's own phone number.", false);
+  everything_ = choice(192, "STR_PROFILE_SAVEALL", "Everything: a backup of this tracker", kEverythingNote,
+                       "STR_PROFILE_SAVEALLNOTE", "With its IMEI, password, SIM PIN and phone number.", true);
+  // The tracker's own values stay out unless asked for.
   shared_->setChecked(true);
+  // Enter saves, as in a save dialog.
+  SetEnterConfirms(true);
   ConfirmCaption()->SetLabelText(context_.Text("STR_PROFILE_SAVEBUTTON", "Save"));
   CancelCaption()->SetLabelText(context_.Text("STR_GLOBAL_CANCEL", "Cancel"));
 }
 
 void SaveProfileSheet::OnConfirm() {
-  const QString path = context_.AskSaveFile(this, context_.FileFolder(), context_.Text("STR_PROFILE_FILTER", "Settings files (*.ini)"),
+  const QDate today = QDate::currentDate();
+  const QString suggested = FromUtf8(SettingsFileName(context_.deviceUserName, ToUtf8(context_.FromDevice(context_.Imei())),
+                                                      today.year(), today.month(), today.day()));
+  const QString path = context_.AskSaveFile(this, QDir(context_.FileFolder()).filePath(suggested),
+                                            context_.Text("STR_PROFILE_FILTER", "Settings files (*.ini)"),
                                             QStringLiteral("ini"));
   // The tracker went away meanwhile and the sheet with it: its record is no longer one tracker's.
   if (path.isEmpty() || !isVisible()) return;
-  context_.exportFolder = QFileInfo(path).absolutePath();
+  context_.RememberFileFolder(path);
   const std::optional<QString> saved = SaveTo(path);
   if (!saved) return;
   // Said over the menu, once the sheet has gone.
@@ -78,8 +90,8 @@ std::optional<QString> SaveProfileSheet::SaveTo(const QString& path) {
                          true))
     return std::nullopt;
   const std::vector<std::string_view> keys = KeysToSave(everything_->isChecked());
-  // A file holding the password or the SIM PIN is its owner's alone; a failure keeps an older file whole.
-  const bool secret = std::any_of(keys.begin(), keys.end(), [](std::string_view k) { return IsSecretKey(k); });
+  // A file holding a secret is its owner's alone; a failure keeps an older file whole.
+  const bool secret = !SecretKeysIn(keys).empty();
   std::vector<std::string> notes;
   std::vector<std::string> escaped;
   const std::string text = FormatProfile(context_.Settings().Snapshot(), keys, context_.CodePage(), &notes, &escaped);

@@ -1,7 +1,8 @@
 #pragma once
-// "Save to file…": everything the tracker holds (a backup, readable by its
-// owner only) or the settings trackers share (a profile, without the IMEI,
-// password, SIM PIN and own number), written whole or not at all.
+// "Save to file…": everything the tracker holds (a backup) or the settings
+// trackers share (a profile, without the IMEI, password, SIM PIN and own
+// number), written whole or not at all. Each choice says which secrets its
+// file holds; a file holding one is readable by its owner only.
 #include <optional>
 #include <string>
 #include <string_view>

@@ -30,6 +30,9 @@ inline constexpr std::string_view kRawLogFileName = "temp.log";
 inline constexpr std::string_view kSystemSection = "SYSTEM";
 inline constexpr std::string_view kLanguageKey = "DefaultLanguage";
 inline constexpr std::string_view kDefaultLanguage = "English";
+// Where the window's file dialogs start, and the provisioning report named last.
+inline constexpr std::string_view kFileFolderKey = "FileFolder";
+inline constexpr std::string_view kReportFileKey = "ReportFile";
 inline constexpr std::string_view kUserNameSection = "USERNAME";
 // Stored (or read back) for a device that has no name of its own.
 inline constexpr std::string_view kNoDeviceUserName = "ZD573";

@@ -2,7 +2,9 @@
 // backup or a profile, loading one, its review, Apply and the check after
 // it, undoing the last write, and setting up trackers one after another.
 #include "qt_warnings.h"
+#include <QAccessible>
 #include <QCheckBox>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -13,6 +15,7 @@
 #include "app/CZD573_UtilityDlg.h"
 #include "app/ProfileMenu.h"
 #include "controls/CGdipButton.h"
+#include "controls/CLabel.h"
 #include "frame/Messages.h"
 #include "frame/SessionHost.h"
 #include "page_test_support.h"
@@ -72,11 +75,13 @@ class TestProfiles : public QObject {
   void init() { zd573::test::FailOnQtWarnings(); }
 
   // A profile leaves the tracker's own values out and may be shared; a
-  // backup keeps them and is its owner's alone.
+  // backup keeps them. Both hold the GPRS password, say so, and are their
+  // owner's alone. Save suggests a name, Enter saves, and the next file
+  // dialog starts where this file went.
   void savesWhatWasChosen_data() {
     QTest::addColumn<bool>("everything");
     QTest::newRow("shared settings") << false;
-    QTest::newRow("everything") << true;
+    QTest::newRow("everything, with Enter") << true;
   }
   void savesWhatWasChosen() {
     QFETCH(bool, everything);
@@ -84,21 +89,87 @@ class TestProfiles : public QObject {
     env.StartTracker();
     auto w = LoggedIn(env);
     const QString path = env.Path(QStringLiteral("saved.ini"));
-    env.Context().notifier.saveFile = [&](QWidget*, const QString&, const QString&, const QString&) { return path; };
+    QString offered;
+    env.Context().notifier.saveFile = [&](QWidget*, const QString& folder, const QString&, const QString&) {
+      offered = folder;
+      return path;
+    };
     QTest::mouseClick(w->Files()->SaveButton(), Qt::LeftButton);
     auto* sheet = qobject_cast<SaveProfileSheet*>(w->OpenSheet());
     QVERIFY(sheet);
     QVERIFY(sheet->SharedChoice()->isChecked());
-    if (everything) QTest::mouseClick(sheet->EverythingChoice(), Qt::LeftButton);
-    QTest::mouseClick(sheet->ConfirmButton(), Qt::LeftButton);
+    for (QRadioButton* choice : {sheet->SharedChoice(), sheet->EverythingChoice()})
+      QVERIFY(choice->accessibleDescription().contains(FieldName(env.Context(), "D3")));
+    if (everything) {
+      QTest::mouseClick(sheet->EverythingChoice(), Qt::LeftButton);
+      sheet->EverythingChoice()->setFocus();
+      QTest::keyClick(sheet->EverythingChoice(), Qt::Key_Return);
+    } else {
+      QTest::mouseClick(sheet->ConfirmButton(), Qt::LeftButton);
+    }
     QTRY_VERIFY(!w->OpenSheet());
+    QCOMPARE(offered, QDir(QDir::homePath()).filePath(QStringLiteral("356895037533210-") +
+                                                      QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(".ini")));
     const QByteArray text = env.ReadFile(QStringLiteral("saved.ini"));
     QVERIFY(text.startsWith("[DEVICE]"));
-    QVERIFY(text.contains("\nD1="));
+    QVERIFY(text.contains("\nD1=") && text.contains("\nD3="));
     for (const char* own : {"\nOU=", "\nB0=", "\nB1=", "IMEI="}) QCOMPARE(text.contains(own), everything);
     const QFile::Permissions others = QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther;
-    QCOMPARE(bool(QFile::permissions(path) & others), !everything);
+    QVERIFY(!(QFile::permissions(path) & others));
     QVERIFY(env.messages.back().text.contains(QStringLiteral("saved to")));
+    QCOMPARE(env.Context().FileFolder(), QFileInfo(path).absolutePath());
+  }
+
+  // The review names a value kept as a number as its page does, in the
+  // user's language; the GPRS password is hidden. A screen reader hears
+  // whether a page is checked; a field's line is no check box.
+  void reviewSaysValuesAsThePagesDo_data() { AddLanguageRows(); }
+  void reviewSaysValuesAsThePagesDo() {
+    QFETCH(QString, language);
+    ShellEnv env;
+    QVERIFY(settings::WriteCurrentLanguage(env.Context().SystemIni(), language.toStdString()).ok());
+    sim::Simulator* tracker = env.StartTracker();
+    tracker->SetValue("D3", "old.secret");
+    auto w = LoggedIn(env);
+    env.Context().RememberReportFile(env.Path(QStringLiteral("last.csv")));
+    ProfileReviewSheet* sheet = LoadFile(env, *w, "[DEVICE]\nFB=2\nXB=757412100\nD3=new.secret\nOU=9999\n");
+    QVERIFY(sheet);
+    AppContext& c = env.Context();
+    QCOMPARE(c.Language(), language.toStdString());
+    QTreeWidgetItem* ring = sheet->PageItem(Page::Ring);
+    QVERIFY(ring && ring->childCount() == 2);
+    QCOMPARE(ring->child(0)->text(1), c.Text("STR_RINGPAGE_VOL2") + QStringLiteral(" (1)"));
+    QCOMPARE(ring->child(0)->text(2), c.Text("STR_RINGPAGE_VOL3") + QStringLiteral(" (2)"));
+    QCOMPARE(ring->child(1)->text(2), c.Locale().toString(QTime(8, 15), QStringLiteral("AP hh:mm")) +
+                                          QStringLiteral(" (757412100)"));
+    QTreeWidgetItem* gprs = sheet->PageItem(Page::Gprs);
+    QCOMPARE(gprs->child(0)->text(1), c.Text("STR_PROFILE_HIDDEN"));
+    QCOMPARE(gprs->child(0)->text(2), c.Text("STR_PROFILE_HIDDEN"));
+
+    // The cells as a screen reader gets them, by their names.
+    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(sheet->Differences());
+    const auto cell = [tree](const QString& name) -> QAccessibleInterface* {
+      for (int i = 0; i < tree->childCount(); ++i)
+        if (tree->child(i)->text(QAccessible::Name) == name) return tree->child(i);
+      return nullptr;
+    };
+    QTreeWidgetItem* password = sheet->PageItem(Page::Password);
+    QAccessibleInterface* page = cell(password->text(0));
+    QVERIFY(page && page->state().checkable && !page->state().checked);
+    QCOMPARE(page->text(QAccessible::Description), c.Text("STR_PROFILE_NOTCHECKED"));
+    password->setCheckState(0, Qt::Checked);
+    QCOMPARE(page->text(QAccessible::Description), c.Text("STR_PROFILE_CHECKED"));
+    QAccessibleInterface* field = cell(FieldName(c, "FB"));
+    QVERIFY(field && !field->state().checkable && field->text(QAccessible::Description).isEmpty());
+    QVERIFY(!(ring->child(0)->flags() & Qt::ItemIsUserCheckable));
+
+    // The report named last is offered again; a footer too long for its place shows whole in its tooltip.
+    QCOMPARE(sheet->ReportEdit()->text(), QDir::toNativeSeparators(env.Path(QStringLiteral("last.csv"))));
+    const QString longer =
+        FillIn(c.Text("STR_PROFILE_UNTAKEN"), {ring->text(0), (FieldName(c, "FB") + QStringLiteral("; ")).repeated(30)});
+    sheet->ProgressLine()->SetLabelText(CaptionOf(longer));
+    QCOMPARE(sheet->ProgressLine()->toolTip(), longer);
+    SaveScreen(w.get(), QStringLiteral("profile-review-words-") + language);
   }
 
   // The review shows each differing page with its fields named as the page
@@ -298,6 +369,7 @@ class TestProfiles : public QObject {
     sheet->ReportEdit()->setText(report);
     QTest::mouseClick(sheet->ConfirmButton(), Qt::LeftButton);
     QVERIFY(sheet->Looping());
+    QCOMPARE(env.Context().ReportFile(), QDir::toNativeSeparators(report));  // offered again next time
     QTRY_COMPARE_WITH_TIMEOUT(sheet->TrackersDone()->topLevelItemCount(), 1, kWait);
     QCOMPARE(first->Value("D1"), std::string("fleet.apn"));
 

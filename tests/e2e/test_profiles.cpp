@@ -79,6 +79,33 @@ TEST_F(Profiles, ApplyWritesOnlyThePagesThatDifferAndVerifies) {
   EXPECT_EQ(Sets(), 2u);
 }
 
+// A value kept as a number reads as its page shows it, the stored number
+// after it; the GPRS password is a secret like the device password.
+TEST_F(Profiles, DiffSaysValuesInThePagesWordsAndHidesSecrets) {
+  StartSim();
+  sim_->SetValue("D3", "old.secret");
+  const fs::path profile = File("p.ini", "[DEVICE]\nFB=2\nYC=2\nXB=757412100\nYD=0\nD3=new.secret\n");
+  struct Row {
+    std::vector<std::string> options;
+    std::vector<std::string> lines;
+  };
+  const Row rows[] = {
+      {{},
+       {"FB  ringing volume: Medium (1) -> High (2)", "YC  alarm 2 mode: Off (0) -> Daily (2)",
+        "XB  alarm 1 time: AM 07:30 (757409400) -> AM 08:15 (757412100)", "D3  GPRS password: (hidden) -> (hidden)"}},
+      {{"--show-secrets"}, {"D3  GPRS password: \"old.secret\" -> \"new.secret\""}},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> args{"diff", profile.string(), "--password", "4071"};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    RunResult r = Zd573(args);
+    EXPECT_EQ(r.rc, 10) << r.err;
+    for (const std::string& line : row.lines) EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
+    EXPECT_EQ(r.out.find("secret") == std::string::npos, row.options.empty()) << r.out;
+    EXPECT_EQ(r.err.find("secret"), std::string::npos) << r.err;
+  }
+}
+
 TEST_F(Profiles, SetReadsOnlyItsPage) {
   StartSim();
   RunResult r = Zd573({"set", "D1=x", "--password", "4071"});
@@ -165,9 +192,11 @@ TEST_F(Profiles, SharedProfilesLeaveTheTrackersOwnValuesOutAndSecretsArePrivate)
   };
   const Row rows[] = {
       {{}, {"IMEI=", "\nOU=", "\nB0=", "\nB1=", "\nD1="}, {}, true},
-      {{"--profile"}, {"\nD1=", "\nVa=", "\nOX="}, {"IMEI=", "\nB2=", "\nOU=", "\nB0=", "\nB1=", "\nE1="}, false},
+      // A profile holds the GPRS password.
+      {{"--profile"}, {"\nD1=", "\nD3=", "\nVa=", "\nOX="}, {"IMEI=", "\nB2=", "\nOU=", "\nB0=", "\nB1=", "\nE1="}, true},
       {{"--keys", "D1,OU"}, {"\nD1=", "\nOU="}, {"\nD2=", "IMEI="}, true},
-      {{"--without", "OU,B0"}, {"IMEI=", "\nB1=", "\nD1="}, {"\nOU=", "\nB0="}, false},
+      {{"--keys", "D1,D3"}, {"\nD1=", "\nD3="}, {"\nD2="}, true},
+      {{"--without", "OU,B0,D3"}, {"IMEI=", "\nB1=", "\nD1="}, {"\nOU=", "\nB0=", "\nD3="}, false},
   };
   StartSim();
   for (const Row& row : rows) {

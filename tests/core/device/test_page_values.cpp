@@ -105,5 +105,35 @@ TEST(DateFormat, LookupBothWays) {
   EXPECT_EQ(DateFormatText(6), "");
 }
 
+// The command line's words for values kept as numbers; texts and plain
+// numbers, and a number no word stands for, have none.
+TEST(ValueWords, EnglishAsThePagesShowThem) {
+  const struct {
+    const char* key;
+    const char* stored;
+    std::optional<std::string> words;
+  } cases[] = {{"FB", "2", "High (2)"},
+               {"ZC", "3", "Recurrence rule (3)"},
+               {"F6", "0", "OFF (0)"},
+               {"F5", "1", "24 Hours (1)"},
+               {"XD", "21", "Mon. Wed. Fri. (21)"},
+               {"YD", "0", "none (0)"},
+               {"XB", "757409400", "AM 07:30 (757409400)"},
+               {"YB", "43200", "PM 12:00 (43200)"},
+               {"ZB", "0", "AM 12:00 (0)"},
+               {"O6", "19800", "GMT +5:30 (19800)"},
+               {"FB", "7", std::nullopt},
+               {"H2", "60", std::nullopt},
+               {"D1", "internet", std::nullopt}};
+  for (const auto& c : cases) EXPECT_EQ(ValueInWords(c.key, c.stored, EnglishWording()), c.words) << c.key << "=" << c.stored;
+}
+
+TEST(ValueWords, EveryWordHasABuiltInText) {
+  for (const char* key : {"F2", "F5", "F6", "F7", "F8", "FB", "XC", "YD", "OX"}) {
+    ASSERT_FALSE(WordsOfKey(key).empty()) << key;
+    for (std::string_view word : WordsOfKey(key)) EXPECT_FALSE(EnglishWording().text(word).empty()) << word;
+  }
+}
+
 }  // namespace
 }  // namespace zd573

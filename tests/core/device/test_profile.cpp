@@ -166,6 +166,25 @@ TEST(Profile, ReadBackNamesWhatTheTrackerDidNotTake) {
   EXPECT_TRUE(UntakenKeys(sent, back, {Page::Contacts}).empty()) << "only the written pages count";
 }
 
+TEST(Profile, SuggestedFileNameIsTheTrackersNameOrImeiAndTheDate) {
+  const struct {
+    const char* name;
+    const char* imei;
+    const char* file;
+  } cases[] = {{"Grandma", "356895037533210", "Grandma-2026-12-09.ini"},
+               {"ZD573", "356895037533210", "356895037533210-2026-12-09.ini"},  // the name of none
+               {"", "356895037533210", "356895037533210-2026-12-09.ini"},
+               {"Mr. A/B: \"C\"?", "1", "Mr. A_B_ _C__-2026-12-09.ini"},
+               {"..\\up", "1", "_._up-2026-12-09.ini"},
+               {"阿嬤", "1", "阿嬤-2026-12-09.ini"}};
+  for (const auto& c : cases) EXPECT_EQ(SettingsFileName(c.name, c.imei, 2026, 12, 9), c.file) << c.name;
+}
+
+TEST(Profile, SecretsAreThePasswordsAndTheSimPin) {
+  EXPECT_EQ(SecretKeysIn(KeysToSave(false)), std::vector<std::string_view>{"D3"});
+  EXPECT_EQ(SecretKeysIn(KeysToSave(true)), (std::vector<std::string_view>{"OU", "B0", "D3"}));
+}
+
 TEST(Profile, KeysToReadAreThePagesOwn) {
   EXPECT_EQ(KeysOfPages({Page::Gprs}), (std::vector<std::string_view>{"D1", "D2", "D3", "D4", "D5"}));
   auto password = KeysOfPages({Page::Password});
