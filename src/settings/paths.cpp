@@ -88,6 +88,18 @@ fs::path ChooseCacheDir(std::string_view xdgCacheHome, std::string_view home) {
 
 fs::path CacheDir() { return ChooseCacheDir(files::CacheHome(), files::HomeDir()); }
 
+fs::path ChooseDataHome(std::string_view xdgDataHome, std::string_view home) {
+  return UserDir(xdgDataHome, home, ".local/share");
+}
+
+fs::path DataHome() {
+#ifdef _WIN32
+  return ChooseDataHome(files::EnvVar("LOCALAPPDATA"), files::HomeDir());
+#else
+  return ChooseDataHome(files::EnvVar("XDG_DATA_HOME"), files::HomeDir());
+#endif
+}
+
 Expected<std::string> RawLogPath() {
   const fs::path dir = CacheDir();
   if (dir.empty()) return Error{"No folder for the raw log: the home folder is unknown", ErrorCode::File};

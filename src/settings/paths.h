@@ -6,7 +6,9 @@
 // and the program is not installed (portable use), else
 // $XDG_CONFIG_HOME/zd573/ (default ~/.config/zd573/; %APPDATA%\zd573\ on
 // Windows). temp.log, the raw log of a download: $XDG_CACHE_HOME/zd573/
-// (default ~/.cache/zd573/; %LOCALAPPDATA%\zd573\ on Windows).
+// (default ~/.cache/zd573/; %LOCALAPPDATA%\zd573\ on Windows). Kept data
+// (the download archive): $XDG_DATA_HOME/zd573/ (default
+// ~/.local/share/zd573/; %LOCALAPPDATA%\zd573\ on Windows).
 //
 // Overrides, strongest first: the setters below, then the environment
 // (ZD573_LANGUAGES = the language file, ZD573_CONFIG_DIR = the folder of
@@ -45,6 +47,12 @@ std::filesystem::path ChooseSystemIni(const std::filesystem::path& exeDir,
 // `xdgCacheHome`, else under `home`/.cache; empty when neither is known.
 std::filesystem::path ChooseCacheDir(std::string_view xdgCacheHome, std::string_view home);
 std::filesystem::path CacheDir();
+
+// The user's data folder for the program: zd573 under an absolute
+// `xdgDataHome`, else under `home`/.local/share; empty when neither is known.
+// On Windows DataHome() is %LOCALAPPDATA%\zd573.
+std::filesystem::path ChooseDataHome(std::string_view xdgDataHome, std::string_view home);
+std::filesystem::path DataHome();
 
 // Where a download keeps the raw log: temp.log in CacheDir(), whose missing
 // folders are created private to the user (mode 0700). The logger page and
