@@ -56,7 +56,7 @@ struct ExportOptions {
   std::stop_token stop{};
   // Leave out jumps and the records within these circles (track_filter.h).
   bool dropJumps = false;
-  std::vector<HiddenCircle> hideAround;
+  std::vector<HiddenCircle> hideAround{};
   // KML: the track as lines too.
   bool kmlLine = false;
   // When set, receives how many records each rule left out.

@@ -46,7 +46,7 @@ std::optional<HiddenCircle> ParseHiddenCircle(std::string_view text);
 struct TrackFilterOptions {
   bool dropNoFix = false;
   bool dropJumps = false;
-  std::vector<HiddenCircle> hideAround;
+  std::vector<HiddenCircle> hideAround{};
 };
 
 // How many records each rule left out.
