@@ -39,9 +39,10 @@ class Cli : public ::testing::Test {
     std::string err;
     ASSERT_TRUE(sim_->Start(&err)) << err;
   }
-  // The settings and the cache folder of the test's own.
+  // The settings, the cache and the data folder of the test's own.
   std::vector<std::string> Env(bool fastPause = true, std::vector<std::string> more = {}) const {
-    std::vector<std::string> env{"ZD573_CONFIG_DIR=" + dir_.string(), "XDG_CACHE_HOME=" + (dir_ / "cache").string()};
+    std::vector<std::string> env{"ZD573_CONFIG_DIR=" + dir_.string(), "XDG_CACHE_HOME=" + (dir_ / "cache").string(),
+                                 "XDG_DATA_HOME=" + (dir_ / "data").string()};
     // A short pause still lets the tracker take each sentence before the next one.
     if (fastPause) env.push_back("ZD573_SET_PAUSE_MS=50");
     for (const std::string& m : more) {
@@ -59,6 +60,7 @@ class Cli : public ::testing::Test {
     return RunProgram(ZD573_CLI, WithPort(std::move(args)), Env(fastPause, std::move(env)));
   }
   fs::path RawLog() const { return dir_ / "cache" / "zd573" / "temp.log"; }
+  fs::path ArchiveDir() const { return dir_ / "data" / "zd573" / "archive"; }
   // Sentences of one kind ("KVS," sets, "KVC," queries) the tracker received.
   static std::vector<std::string> Received(const sim::Simulator& tracker, const std::string& kind) {
     std::vector<std::string> out;

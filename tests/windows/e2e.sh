@@ -50,7 +50,7 @@ pty=$(start_sim "$work/sim.out" --line-ms 40 --records 400 --seed 7 --journal "$
 ln -sfn "$pty" "$WINEPREFIX/dosdevices/com5"
 
 win() { "$ZD573_WINE" "$exe" --port COM5 "$@"; }
-linux() { XDG_CACHE_HOME=$work/linux-cache ZD573_CONFIG_DIR=$work/linux-config "$lin/zd573" --port "$pty" "$@"; }
+linux() { XDG_CACHE_HOME=$work/linux-cache XDG_DATA_HOME=$work/linux-data ZD573_CONFIG_DIR=$work/linux-config "$lin/zd573" --port "$pty" "$@"; }
 
 # --- identify, with the device name from %APPDATA%\zd573\system.ini ----------
 imei=$(linux identify | sed -n 's/^IMEI: //p')
