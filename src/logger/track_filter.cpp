@@ -24,11 +24,29 @@ std::optional<double> ParseNumber(std::string_view text) {
   return value;
 }
 
-// The speed needed to get from `a` to `b` in the time between them; fixes in
-// the same second count as a second apart.
-double ImpliedSpeedKmh(const LogRecord& a, const LogRecord& b) {
-  const uint32_t seconds = a.gpsTime > b.gpsTime ? a.gpsTime - b.gpsTime : b.gpsTime - a.gpsTime;
-  return DistanceMetres(a, b) / std::max<uint32_t>(seconds, 1) * 3.6;
+// The distance on a sphere of the mean radius: within 0.6 % of the
+// geodesic, good enough to rule out what is clearly near or clearly far, at a
+// fraction of its cost.
+constexpr double kRoughMargin = 1.01;
+// The shortest degree of latitude, at the equator.
+constexpr double kMinMetresPerDegree = 110574.0;
+
+double RoughMetres(double lat1, double lon1, double lat2, double lon2) {
+  constexpr double kRad = 3.14159265358979323846 / 180;
+  const double s1 = std::sin((lat2 - lat1) * kRad / 2), s2 = std::sin((lon2 - lon1) * kRad / 2);
+  const double h = s1 * s1 + std::cos(lat1 * kRad) * std::cos(lat2 * kRad) * s2 * s2;
+  return 2 * 6371008.8 * std::asin(std::min(1.0, std::sqrt(h)));
+}
+
+// Whether the speed needed to get from `a` to `b` in the time between them
+// exceeds the jump speed; fixes in the same second count as a second apart.
+bool TooFast(const LogRecord& a, const LogRecord& b) {
+  const uint32_t seconds = std::max<uint32_t>(a.gpsTime > b.gpsTime ? a.gpsTime - b.gpsTime : b.gpsTime - a.gpsTime, 1);
+  const double reach = kJumpSpeedKmh / 3.6 * seconds;
+  const double rough = RoughMetres(a.LatitudeDegrees(), a.LongitudeDegrees(), b.LatitudeDegrees(), b.LongitudeDegrees());
+  if (rough * kRoughMargin < reach) return false;
+  if (rough > reach * kRoughMargin) return true;
+  return DistanceMetres(a, b) > reach;
 }
 
 }  // namespace
@@ -65,8 +83,13 @@ double DistanceMetres(const LogRecord& a, const LogRecord& b) {
 }
 
 bool TrackFilter::IsHidden(const LogRecord& r) const {
+  const double lat = r.LatitudeDegrees(), lon = r.LongitudeDegrees();
   for (const HiddenCircle& c : options_.hideAround) {
-    if (GeodesicDistance(c.latitude, c.longitude, r.LatitudeDegrees(), r.LongitudeDegrees()) <= c.metres) return true;
+    // No way between two parallels is shorter than the meridian between them.
+    if (std::fabs(lat - c.latitude) * kMinMetresPerDegree > c.metres) continue;
+    const double rough = RoughMetres(c.latitude, c.longitude, lat, lon);
+    if (rough > c.metres * kRoughMargin) continue;
+    if (rough * kRoughMargin < c.metres || GeodesicDistance(c.latitude, c.longitude, lat, lon) <= c.metres) return true;
   }
   return false;
 }
@@ -74,9 +97,9 @@ bool TrackFilter::IsHidden(const LogRecord& r) const {
 bool TrackFilter::IsJump(const LogRecord& r) {
   if (r.hdop > kJumpHdopTenths) return true;
   if (lastKept_ && !StartsNewSegment(lastKept_->gpsTime, r.gpsTime) &&
-      ImpliedSpeedKmh(*lastKept_, r) > kJumpSpeedKmh) {
+      TooFast(*lastKept_, r)) {
     const bool agrees = !rejected_.empty() && !StartsNewSegment(rejected_.back().gpsTime, r.gpsTime) &&
-                        ImpliedSpeedKmh(rejected_.back(), r) <= kJumpSpeedKmh;
+                        !TooFast(rejected_.back(), r);
     if (!agrees) rejected_.clear();
     rejected_.push_back(r);
     if (rejected_.size() >= kJumpsToMoveOn) {
