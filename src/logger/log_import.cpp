@@ -23,17 +23,19 @@ std::string_view Trim(std::string_view s) {
 
 // A whole number within [lo, hi].
 std::optional<long> Whole(std::string_view s, long lo, long hi) {
+  if (s.empty()) return std::nullopt;
   long v = 0;
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (s.empty() || ec != std::errc() || end != s.data() + s.size() || v < lo || v > hi) return std::nullopt;
+  if (ec != std::errc() || end != s.data() + s.size() || v < lo || v > hi) return std::nullopt;
   return v;
 }
 
 std::optional<double> Decimal(std::string_view s) {
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  if (s.empty()) return std::nullopt;
   double v = 0;
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (s.empty() || ec != std::errc() || end != s.data() + s.size() || !std::isfinite(v)) return std::nullopt;
+  if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(v)) return std::nullopt;
   return v;
 }
 

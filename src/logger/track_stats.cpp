@@ -1,6 +1,7 @@
 #include "logger/track_stats.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 
 namespace zd573::logger {
