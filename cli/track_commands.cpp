@@ -243,6 +243,10 @@ int RunLogArchive(const Options& o, const std::vector<std::string>& words, const
   if (int rc = CheckTarget(out); rc != kOk) return rc;
 
   const std::string folder = files::PathToUtf8(logger::ArchiveFolder());
+  if (folder.empty()) {
+    Fail("no data folder for the archive: the home folder is unknown");
+    return kBadValue;
+  }
   std::string imei;
   if (words.size() == 4) {
     imei = words[2];
