@@ -20,7 +20,7 @@ packets=$(( (RECORDS + 11) / 12 ))
 header=$(printf 'GPS data log\r\nFirmware ZD573 V1.08\r\ndataCount=%d\r\nSending records\r\n===\r\n' "$RECORDS" | wc -c)
 bytes=$(( header + RECORDS * 20 + packets * 8 ))
 
-/usr/bin/time -f '%e %U %S %M' -o "$work/time" \
+XDG_DATA_HOME=$work/data /usr/bin/time -f '%e %U %S %M' -o "$work/time" \
   "$BUILD_DIR/bin/zd573" --quiet --port "$port" log download "$work/track.csv"
 read -r wall user sys maxkb <"$work/time"
 python3 - "$bytes" "$wall" "$user" "$sys" "$maxkb" "$RECORDS" <<'PY'

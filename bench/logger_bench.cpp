@@ -1,5 +1,5 @@
-// Records per second of loading, decoding and each export writer, on one
-// million generated records. Files go to $TMPDIR (default /tmp).
+// Records per second of loading, decoding, each export writer and the track's
+// figures, on one million generated records. Files go to $TMPDIR (default /tmp).
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +11,7 @@
 
 #include "logger/log_export.h"
 #include "logger/log_record.h"
+#include "logger/track_stats.h"
 
 namespace {
 
@@ -85,11 +86,26 @@ void BM_Write(benchmark::State& state, ExportFormat format) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * info.st_size);
 }
 
+// The figures: a geodesic per interval, days, stops, climb. Filtered: jumps
+// dropped (another geodesic per fix) and one hidden circle (one per record).
+void BM_Stats(benchmark::State& state, bool filtered) {
+  StatsOptions options;
+  options.localOffset = 28800;
+  if (filtered) options.filter = {.dropNoFix = false, .dropJumps = true, .hideAround = {{25.5, 121.5, 500}}};
+  for (auto _ : state) {
+    const TrackStats stats = ComputeTrackStats(Track(), options);
+    benchmark::DoNotOptimize(stats.total.distanceMetres);
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kRecords));
+}
+
 BENCHMARK(BM_LoadRawLog)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Decode)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Write, Csv, ExportFormat::Csv)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Write, Kml, ExportFormat::Kml)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Write, Gpx, ExportFormat::Gpx)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Stats, All, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Stats, Filtered, true)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

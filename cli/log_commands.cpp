@@ -11,6 +11,9 @@
 #include "logger/log_export.h"
 #include "logger/replacing_file.h"
 #include "logger/log_record.h"
+#include "logger/log_archive.h"
+#include "settings/paths.h"
+#include "track_commands.h"
 
 namespace zd573::cli {
 namespace {
@@ -92,11 +95,22 @@ int Export(const Options& o, const logger::RawLog& log, const std::string& out, 
   options.dropNoFix = args.dropNoFix;
   options.localOffset = logger::LocalStandardOffsetSeconds();
   options.replaceReadOnly = o.force;
+  options.dropJumps = args.dropJumps;
+  options.hideAround = args.hideAround;
+  options.kmlLine = args.kmlLine;
+  logger::LeftOut leftOut;
+  options.leftOut = &leftOut;
   if (Status s = logger::WriteExport(format, out, log, options); !s) {
     Fail(Describe(s.failure()) + (o.force ? "" : IsReadOnlyHint(out)));
     return kBadValue;
   }
-  Say(o, "Wrote " + std::to_string(log.size()) + " records to " + out);
+  // What the filters left out is said; without them the count stays the log's, as it always was.
+  if (leftOut.hidden + leftOut.jumps == 0) {
+    Say(o, "Wrote " + std::to_string(log.size()) + " records to " + out);
+  } else {
+    Say(o, "Wrote " + std::to_string(log.size() - leftOut.Total()) + " of " + std::to_string(log.size()) +
+               " records to " + out + " (" + logger::DescribeLeftOut(leftOut) + ")");
+  }
   return kOk;
 }
 
@@ -122,6 +136,26 @@ int ExportDownloaded(const Options& o, const LogDownload& download, const std::s
   return Export(o, *log, out, format, args);
 }
 
+// Merges the download's records into the tracker's archive; an archive that
+// cannot be written is an error (exit code 5), though the export goes on.
+int KeepInArchive(const Options& o, const std::string& imei, const LogDownload& download) {
+  auto log = logger::RawLog::FromBytes(download.Records());
+  if (!log) return kOk;  // nothing arrived: nothing to keep
+  const settings::IniFile systemIni(settings::SystemIniPath());
+  const auto merged = logger::ArchiveDownload(systemIni, imei, *log);
+  if (!merged) {
+    Fail(Describe(merged.failure()));
+    return kBadValue;
+  }
+  if (merged->archived)
+    Say(o, "Kept in the archive: " + std::to_string(merged->added) + " new records, " +
+               std::to_string(merged->total) + " in " + merged->path);
+  return kOk;
+}
+
+// The export's exit code, or the archive's failure when the export went well.
+int Either(int exportRc, int archiveRc) { return exportRc != kOk ? exportRc : archiveRc; }
+
 int Download(Options& o, const std::string& out, ExportFormat format, const LogArgs& args) {
   if (int rc = CheckTarget(out); rc != kOk) return rc;
   if (!args.rawCopy.empty()) {
@@ -129,6 +163,7 @@ int Download(Options& o, const std::string& out, ExportFormat format, const LogA
   }
   DeviceSession session(o);
   if (int rc = session.Authorize(); rc != kOk) return rc;
+  const std::string imei = session.Settings().Text("B2");
   // The raw log goes to the user's cache folder, not beside the export.
   DownloadWaiter waiter(!o.quiet && IsTerminal(Stream::Err));
   LogDownload download(waiter);
@@ -140,11 +175,13 @@ int Download(Options& o, const std::string& out, ExportFormat format, const LogA
   const std::string& raw = download.RawPath();
   switch (code) {
     case kLogComplete: {
+      const int archived = KeepInArchive(o, imei, download);
       const int rc = ExportDownloaded(o, download, out, format, args);
       if (rc == kOk && !detail.empty()) Say(o, "Note: " + detail);
-      return rc;
+      return Either(rc, archived);
     }
     case kLogCompleteWithLosses: {
+      KeepInArchive(o, imei, download);
       const int rc = ExportDownloaded(o, download, out, format, args);
       if (rc != kOk) return rc;
       Fail("the download is incomplete: " + detail);
@@ -155,6 +192,7 @@ int Download(Options& o, const std::string& out, ExportFormat format, const LogA
     case kLogTimedOut:
       Fail(detail);
       if (args.keepPartial && download.EndTally().received > 0) {
+        KeepInArchive(o, imei, download);
         if (int rc = ExportDownloaded(o, download, out, format, args); rc != kOk) return rc;
         Say(o, "The export holds only the records that arrived.");
       } else if (download.EndTally().received > 0) {
@@ -190,9 +228,24 @@ int Erase(Options& o) {
 
 }  // namespace
 
+int ExportRecords(const Options& o, const logger::RawLog& log, const std::string& out, ExportFormat format,
+                  const LogArgs& args) {
+  return Export(o, log, out, format, args);
+}
+
 int RunLogCommand(Options& o, const std::vector<std::string>& words, const LogArgs& args) {
   const std::string sub = words.size() > 1 ? words[1] : "";
   ExportFormat chosen{};
+  if ((!args.from.empty() || !args.to.empty()) && sub != "archive") {
+    Fail("--from and --to are for log archive");
+    return kUsage;
+  }
+  if (args.kmlLine && (sub == "download" || sub == "convert") && words.size() >= 3 &&
+      logger::ParseExportFormat(args.format).value_or(
+          logger::ExportFormatFromPath(words.back()).value_or(ExportFormat::Kml)) != ExportFormat::Kml) {
+    Fail("--kml-line is for a KML export");
+    return kUsage;
+  }
   if (sub == "download" && words.size() == 3) {
     if (int rc = ChooseFormat(args.format, words[2], chosen); rc != kOk) return rc;
     return Download(o, words[2], chosen, args);
@@ -202,12 +255,15 @@ int RunLogCommand(Options& o, const std::vector<std::string>& words, const LogAr
          " is for log download; log convert reads the raw file it is given");
     return kUsage;
   }
+  if (sub == "stats") return RunLogStats(o, words, args);
+  if (sub == "archive") return RunLogArchive(o, words, args);
   if (sub == "convert" && words.size() == 4) {
     if (int rc = ChooseFormat(args.format, words[3], chosen); rc != kOk) return rc;
     return Convert(o, words[2], words[3], chosen, args);
   }
   if (sub == "erase" && words.size() == 2) return Erase(o);
-  Fail("usage: log download OUT | log convert RAW OUT | log erase (see --help)");
+  Fail("usage: log download OUT | log convert RAW OUT | log erase | log stats FILE | log archive [IMEI] OUT "
+       "(see --help)");
   return kUsage;
 }
 

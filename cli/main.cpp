@@ -10,6 +10,7 @@
 #include "device/sentences.h"
 #include "device_session.h"
 #include "log_commands.h"
+#include "logger/track_filter.h"
 #include "profile_commands.h"
 #include "settings/ini_file.h"
 #include "settings/paths.h"
@@ -46,9 +47,16 @@ const char kHelp[] =
     "  melody play N | stop     play melody N on the tracker, or stop it\n"
     "  log download OUT [--format csv|kml|gpx] [--drop-no-fix] [--raw FILE] [--keep-partial]\n"
     "                           download the GPS log and export it (format from OUT's extension);\n"
-    "                           the raw log goes to temp.log in the cache folder, and to FILE with --raw\n"
+    "                           the raw log goes to temp.log in the cache folder, and to FILE with --raw;\n"
+    "                           the records are also kept in the tracker's archive (see log archive)\n"
     "  log convert RAW OUT [--format csv|kml|gpx] [--drop-no-fix]\n"
     "                           export a downloaded raw log (temp.log) without a tracker\n"
+    "  log stats FILE [--json] [--drop-no-fix] [--drop-jumps] [--hide-around LAT,LON,METRES]\n"
+    "                           the track's figures: distance, moving time, speeds, climb, stops,\n"
+    "                           and per local day; FILE is a raw log or our own CSV or GPX export\n"
+    "  log archive [IMEI] [--from DATE] [--to DATE] OUT.csv|kml|gpx|log\n"
+    "                           export a tracker's archive of every download (IMEI may be left out\n"
+    "                           when only one tracker has one); DATE is YYYY-MM-DD, local, inclusive\n"
     "  log erase [--yes]        erase the GPS log in the tracker\n"
     "\n"
     "Options:\n"
@@ -64,6 +72,11 @@ const char kHelp[] =
     "  --yes                    log erase without asking; allow setting an empty password\n"
     "  --keep-partial           log download: when the tracker stops before its count, export\n"
     "                           the records that arrived (exit code 4 all the same)\n"
+    "  --drop-jumps             log: leave out fixes with an HDOP over 10 or an implied speed over\n"
+    "                           300 km/h from the previous fix kept\n"
+    "  --hide-around LAT,LON,METRES\n"
+    "                           log: leave out every record within METRES of the place (repeatable)\n"
+    "  --kml-line               log: a KML export also draws the track as a line per day and segment\n"
     "  --help                   show this help and exit\n"
     "  --version                show the version and exit\n"
     "\n"
@@ -148,6 +161,22 @@ int Parse(const std::vector<std::string>& argv, Args& a) {
       a.log.keepPartial = true;
     } else if (arg == "--drop-no-fix") {
       a.log.dropNoFix = true;
+    } else if (arg == "--drop-jumps") {
+      a.log.dropJumps = true;
+    } else if (arg == "--kml-line") {
+      a.log.kmlLine = true;
+    } else if (arg == "--hide-around") {
+      std::string circle;
+      if (!next(circle)) return kUsage;
+      const auto parsed = logger::ParseHiddenCircle(circle);
+      if (!parsed) {
+        Fail("--hide-around needs LAT,LON,METRES: degrees (latitude -90 to 90, longitude -180 to 180) "
+             "and a radius above 0, e.g. 25.0330,121.5654,300");
+        return kUsage;
+      }
+      a.log.hideAround.push_back(*parsed);
+    } else if (arg == "--from" || arg == "--to") {
+      if (!next(arg == "--from" ? a.log.from : a.log.to)) return kUsage;
     } else if (arg == "--profile") {
       a.profile.profile = true;
     } else if (arg == "--keys" || arg == "--without") {

@@ -13,6 +13,8 @@ PKGS=(
   qt6-wayland weston
   fonts-dejavu-core fonts-noto-cjk
   libxml2-utils gpsbabel hyperfine time python3 procps
+  # the reference the tests check our geodesic distances against (never linked by the product)
+  libgeographiclib-dev
   # the package and its checks (tests/packaging, ./package.sh)
   dpkg-dev file help2man lintian appstream desktop-file-utils bash-completion man-db bsdextrautils
   # the sanitizer build and the fuzz targets (./test.sh --sanitize, ./fuzz.sh): clang,

@@ -114,10 +114,122 @@ class TextOut {
   bool ok_ = true;
 };
 
+TrackFilterOptions FilterOptions(const ExportOptions& options) {
+  return {options.dropNoFix, options.dropJumps, options.hideAround};
+}
+
+// The track's pieces for the KML line: kept fixes of one local day and one
+// segment. Found during the walk over the points, drawn after them.
+struct LinePiece {
+  uint32_t day = 0;
+  uint32_t begin = 0, end = 0;  // GPS times of its first and last fix
+  std::size_t fixes = 0;
+  int numberInDay = 1;
+};
+
+class LinePieces {
+ public:
+  void Add(const LogRecord& r, int32_t offset) {
+    if (r.FixCode() == 0) return;
+    const uint32_t day = LocalDay(r.gpsTime, offset);
+    if (pieces_.empty() || day != pieces_.back().day || StartsNewSegment(pieces_.back().end, r.gpsTime)) {
+      int number = 1;
+      for (auto it = pieces_.rbegin(); it != pieces_.rend(); ++it)
+        if (it->day == day) {
+          number = it->numberInDay + 1;
+          break;
+        }
+      pieces_.push_back({day, r.gpsTime, r.gpsTime, 0, number});
+    }
+    pieces_.back().end = r.gpsTime;
+    ++pieces_.back().fixes;
+  }
+  const std::vector<LinePiece>& pieces() const { return pieces_; }
+
+ private:
+  std::vector<LinePiece> pieces_;
+};
+
+Status Stopped() { return Error{"The export was stopped", ErrorCode::Stopped}.Names(MessageKind::Stopped); }
+
 // The shared walk over the record set; `record` writes one record's text.
+// With `pieces` the KML line's pieces are gathered on the way.
+template <class RecordWriter>
+Status WalkRecords(TextOut& out, const RawLog& log, const ExportOptions& options, int32_t localOffset,
+                   LinePieces* pieces, RecordWriter&& record) {
+  TrackFilter filter(FilterOptions(options));
+  const uint8_t* p = log.data();
+  const std::size_t count = log.size();
+  for (std::size_t i = 0; i < count; ++i, p += kLogRecordSize) {
+    // Often enough that a close never waits long; the file is not replaced.
+    if (i % 1024 == 0 && options.stop.stop_requested()) return Stopped();
+    const LogRecord r = DecodeLogRecord(p);
+    if (filter.Judge(r) != Verdict::Kept) continue;
+    out.Room();
+    // Numbers are 1-based positions in the whole set, so dropped records leave gaps.
+    record(out, r, static_cast<uint32_t>(i + 1), localOffset);
+    if (pieces) pieces->Add(r, localOffset);
+  }
+  if (options.leftOut) *options.leftOut = filter.leftOut();
+  return Status::Ok();
+}
+
+void KmlLineHead(TextOut& o, const LinePiece& piece, int32_t localOffset) {
+  o.Room();
+  o.Put(" <Placemark>\r\n  <name>Track ");
+  const LogDateTime date = SecondsToDateTime(piece.begin, localOffset);
+  o.UInt(date.year);
+  o.Char('-');
+  o.Two(date.month);
+  o.Char('-');
+  o.Two(date.day);
+  if (piece.numberInDay > 1) {
+    o.Put(" (");
+    o.UInt(static_cast<uint32_t>(piece.numberInDay));
+    o.Char(')');
+  }
+  o.Put("</name>\r\n  <TimeSpan><begin>");
+  o.DateTime(SecondsToDateTime(piece.begin, 0), 'T');
+  o.Put("Z</begin><end>");
+  o.DateTime(SecondsToDateTime(piece.end, 0), 'T');
+  o.Put("Z</end></TimeSpan>\r\n  <Style><LineStyle><color>");
+  o.Put(kKmlLineColour);
+  o.Put("</color><width>3</width></LineStyle></Style>\r\n"
+        "  <LineString><tessellate>1</tessellate><coordinates>\r\n");
+}
+
+// The pieces' lines: a second walk with the same filter, each kept fix
+// written as a coordinate of the piece it belongs to.
+Status WriteKmlLines(TextOut& out, const RawLog& log, const ExportOptions& options, int32_t localOffset,
+                     const std::vector<LinePiece>& pieces) {
+  constexpr std::string_view kLineEnd = "</coordinates></LineString>\r\n </Placemark>\r\n";
+  TrackFilter filter(FilterOptions(options));
+  std::size_t piece = 0, inPiece = 0;
+  const uint8_t* p = log.data();
+  for (std::size_t i = 0; i < log.size() && piece < pieces.size(); ++i, p += kLogRecordSize) {
+    if (i % 1024 == 0 && options.stop.stop_requested()) return Stopped();
+    const LogRecord r = DecodeLogRecord(p);
+    if (filter.Judge(r) != Verdict::Kept || r.FixCode() == 0) continue;
+    const bool drawn = pieces[piece].fixes >= 2;  // a line needs two points
+    if (inPiece == 0 && drawn) KmlLineHead(out, pieces[piece], localOffset);
+    if (drawn) {
+      out.Room();
+      out.Micro(r.longitude, true);
+      out.Char(',');
+      out.Micro(r.latitude, true);
+      out.Put(",0\r\n");
+    }
+    if (++inPiece == pieces[piece].fixes) {
+      if (drawn) out.Put(kLineEnd);
+      ++piece, inPiece = 0;
+    }
+  }
+  return Status::Ok();
+}
+
 template <class RecordWriter>
 Status Export(const std::string& path, const RawLog& log, const ExportOptions& options, bool needsLocalOffset,
-              std::string_view head, std::string_view tail, RecordWriter&& record) {
+              std::string_view head, std::string_view tail, RecordWriter&& record, bool kmlLine = false) {
   if (!options.replaceReadOnly && IsReadOnlyFile(path))
     return Error{std::string(kCantGenerateOutput), ErrorCode::File, path + " is read-only"};
   ReplacingFile file;
@@ -125,19 +237,11 @@ Status Export(const std::string& path, const RawLog& log, const ExportOptions& o
   TextOut out(file);
   out.Put(head);
   int32_t localOffset = 0;
-  if (needsLocalOffset) localOffset = options.localOffset ? *options.localOffset : LocalStandardOffsetSeconds();
-
-  const uint8_t* p = log.data();
-  const std::size_t count = log.size();
-  for (std::size_t i = 0; i < count; ++i, p += kLogRecordSize) {
-    // Often enough that a close never waits long; the file is not replaced.
-    if (i % 1024 == 0 && options.stop.stop_requested())
-      return Error{"The export was stopped", ErrorCode::Stopped}.Names(MessageKind::Stopped);
-    const LogRecord r = DecodeLogRecord(p);
-    if (options.dropNoFix && r.FixCode() == 0) continue;
-    out.Room();
-    // Numbers are 1-based positions in the whole set, so dropped records leave gaps.
-    record(out, r, static_cast<uint32_t>(i + 1), localOffset);
+  if (needsLocalOffset || kmlLine) localOffset = options.localOffset ? *options.localOffset : LocalStandardOffsetSeconds();
+  LinePieces pieces;
+  if (Status s = WalkRecords(out, log, options, localOffset, kmlLine ? &pieces : nullptr, record); !s) return s;
+  if (kmlLine) {
+    if (Status s = WriteKmlLines(out, log, options, localOffset, pieces.pieces()); !s) return s;
   }
   out.Put(tail);
   if (!out.Flush() || !file.Commit()) return Error{std::string(kCantGenerateOutput), ErrorCode::File, file.Reason()};
@@ -329,7 +433,7 @@ Status WriteCsvExport(const std::string& path, const RawLog& log, const ExportOp
 }
 
 Status WriteKmlExport(const std::string& path, const RawLog& log, const ExportOptions& options) {
-  return Export(path, log, options, true, kKmlHead, kKmlTail, KmlRecord);
+  return Export(path, log, options, true, kKmlHead, kKmlTail, KmlRecord, options.kmlLine);
 }
 
 Status WriteGpxExport(const std::string& path, const RawLog& log, const ExportOptions& options) {

@@ -19,9 +19,11 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/result.h"
 #include "logger/log_record.h"
+#include "logger/track_filter.h"
 
 namespace zd573::logger {
 
@@ -29,6 +31,9 @@ inline constexpr std::string_view kCantGenerateOutput = "Can't generate output f
 
 inline constexpr std::string_view kKmlIconHref =
     "http://maps.google.com/mapfiles/kml/pushpin/wht-pushpin.png";
+
+// The colour of the KML line (orange; KML colours are aabbggrr).
+inline constexpr std::string_view kKmlLineColour = "ff00a5ff";
 
 enum class ExportFormat { Csv, Kml, Gpx };
 
@@ -49,6 +54,13 @@ struct ExportOptions {
   bool replaceReadOnly = false;
   // A stop ends the export (ErrorCode::Stopped); the file is left as it was.
   std::stop_token stop{};
+  // Leave out jumps and the records within these circles (track_filter.h).
+  bool dropJumps = false;
+  std::vector<HiddenCircle> hideAround{};
+  // KML: the track as lines too.
+  bool kmlLine = false;
+  // When set, receives how many records each rule left out.
+  LeftOut* leftOut = nullptr;
 };
 
 Status WriteCsvExport(const std::string& path, const RawLog& log, const ExportOptions& options = {});

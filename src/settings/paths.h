@@ -7,7 +7,7 @@
 // $XDG_CONFIG_HOME/zd573/ (default ~/.config/zd573/; %APPDATA%\zd573\ on
 // Windows). temp.log, the raw log of a download: $XDG_CACHE_HOME/zd573/
 // (default ~/.cache/zd573/; %LOCALAPPDATA%\zd573\ on Windows). The backups
-// made before each write: $XDG_DATA_HOME/zd573/ (default ~/.local/share/zd573/;
+// made before each write and the download archive: $XDG_DATA_HOME/zd573/ (default ~/.local/share/zd573/;
 // %LOCALAPPDATA%\zd573\ on Windows).
 //
 // Overrides, strongest first: the setters below, then the environment

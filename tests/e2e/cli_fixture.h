@@ -60,6 +60,7 @@ class Cli : public ::testing::Test {
     return RunProgram(ZD573_CLI, WithPort(std::move(args)), Env(fastPause, std::move(env)));
   }
   fs::path RawLog() const { return dir_ / "cache" / "zd573" / "temp.log"; }
+  fs::path ArchiveDir() const { return dir_ / "data" / "zd573" / "archive"; }
   // Sentences of one kind ("KVS," sets, "KVC," queries) the tracker received.
   static std::vector<std::string> Received(const sim::Simulator& tracker, const std::string& kind) {
     std::vector<std::string> out;

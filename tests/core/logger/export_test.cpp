@@ -60,6 +60,37 @@ TEST(KmlExport, WritesSkeletonAndNumbersPlacemarksByPositionWithGaps) {
             "</kml>");
 }
 
+// With kmlLine the pins come first, byte for byte as without it; then one
+// line per local day and segment (a piece with one fix draws none).
+TEST(KmlExport, LineFollowsThePinsPerDayAndSegment) {
+  auto at = [](uint32_t seconds, int32_t latStep) {
+    LogRecord r = Example();
+    r.gpsTime += seconds;
+    r.latitude += latStep;
+    return r;
+  };
+  const RawLog log = RawLog::FromRecords(
+      {at(0, 0), NoFix(), at(10, 100), at(7300, 200), at(86400, 300), at(86405, 400)});
+  const std::string pins = Export(ExportFormat::Kml, log, {.localOffset = 0});
+  const std::string lines = Export(ExportFormat::Kml, log, {.localOffset = 0, .kmlLine = true});
+  const std::string tail = "</Document>\r\n</kml>";
+  ASSERT_EQ(lines.substr(0, pins.size() - tail.size()), pins.substr(0, pins.size() - tail.size()));
+  EXPECT_EQ(lines.substr(pins.size() - tail.size()),
+            " <Placemark>\r\n  <name>Track 2010-05-04</name>\r\n"
+            "  <TimeSpan><begin>2010-05-04T03:02:01Z</begin><end>2010-05-04T03:02:11Z</end></TimeSpan>\r\n"
+            "  <Style><LineStyle><color>ff00a5ff</color><width>3</width></LineStyle></Style>\r\n"
+            "  <LineString><tessellate>1</tessellate><coordinates>\r\n"
+            "121.5324560,25.0471230,0\r\n121.5324560,25.0472230,0\r\n"
+            "</coordinates></LineString>\r\n </Placemark>\r\n"
+            " <Placemark>\r\n  <name>Track 2010-05-05</name>\r\n"
+            "  <TimeSpan><begin>2010-05-05T03:02:01Z</begin><end>2010-05-05T03:02:06Z</end></TimeSpan>\r\n"
+            "  <Style><LineStyle><color>ff00a5ff</color><width>3</width></LineStyle></Style>\r\n"
+            "  <LineString><tessellate>1</tessellate><coordinates>\r\n"
+            "121.5324560,25.0474230,0\r\n121.5324560,25.0475230,0\r\n"
+            "</coordinates></LineString>\r\n </Placemark>\r\n" +
+                tail);
+}
+
 class KmlColour : public ::testing::TestWithParam<std::pair<uint8_t, const char*>> {};
 
 TEST_P(KmlColour, FollowsFixCode) {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "logger/log_export.h"
+#include "logger/track_filter.h"
 #include "run_command.h"
 #include "test_support.h"
 
@@ -102,6 +103,45 @@ TEST_P(XmlReader, GpsbabelReadsOurPositionsAndTimes) {
   }
   ASSERT_EQ(got.size(), want.size());
   for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], want[i]) << "point " << i;
+}
+
+// gpsbabel reads the KML's lines as tracks: one per day and segment, each
+// point one of our fixes, in order.
+TEST(KmlLine, GpsbabelReadsTheLinesAsTracks) {
+  const std::string gpsbabel = Tool(ZD573_GPSBABEL, "gpsbabel");
+  const std::string xmllint = Tool(ZD573_XMLLINT, "xmllint");
+  ASSERT_FALSE(gpsbabel.empty() || xmllint.empty());
+  TempDir dir;
+  const std::string path = dir / "track.kml";
+  ExportOptions options{.localOffset = 7200, .dropJumps = true, .kmlLine = true};
+  ASSERT_TRUE(WriteExport(ExportFormat::Kml, path, Track(), options).ok());
+  const test::RunResult lint = test::RunCommand(Quote(xmllint) + " --noout " + Quote(path));
+  EXPECT_EQ(lint.exitCode, 0) << lint.output;
+  const test::RunResult r =
+      test::RunCommand(Quote(gpsbabel) + " -t -i kml -f " + Quote(path) + " -o unicsv,utc=0 -F -");
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  const std::vector<std::string> lines = Lines(r.output);
+  ASSERT_GT(lines.size(), 1u);
+
+  std::vector<std::string> want;
+  const RawLog kept = FilterLog(Track(), {.dropJumps = true});
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    if (kept[i].FixCode() == 0) continue;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.6f,%.6f", kept[i].LatitudeDegrees(), kept[i].LongitudeDegrees());
+    want.push_back(buf);
+  }
+  std::vector<std::string> got;
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    std::istringstream in(lines[i]);
+    std::string no, lat, lon;
+    std::getline(in, no, ',');
+    std::getline(in, lat, ',');
+    std::getline(in, lon, ',');
+    got.push_back(lat + "," + lon);
+  }
+  // The generated track has no piece of a single fix, so every fix is drawn.
+  EXPECT_EQ(got, want);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, XmlReader, ::testing::Values(ExportFormat::Kml, ExportFormat::Gpx),
