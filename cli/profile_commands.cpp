@@ -422,9 +422,19 @@ int CmdDiff(Options& o, const std::vector<std::string>& words, const ProfileArgs
 namespace {
 
 // The provisioning loop in the command line's words, on the loop's thread.
+// What the report did by itself: a torn row ended, rows going on in a new file.
+void TellReportEvents(const Options& o, ProvisionReport& report) {
+  for (const ReportEvent& e : report.TakeEvents()) {
+    if (e.kind == ReportEvent::Kind::EndedTornRow)
+      Say(o, "Note: " + e.path + " ended in half a row (a run that could not finish it); that row was ended first");
+    else
+      Say(o, "Note: " + e.was + " was deleted, replaced or moved during the run; the rows go on in " + e.path);
+  }
+}
+
 class ProvisionWords final : public ProvisionListener {
  public:
-  explicit ProvisionWords(const Options& o) : o_(o) {}
+  ProvisionWords(const Options& o, ProvisionReport& report) : o_(o), report_(report) {}
 
   void Stage(LoopStage stage, const TrackerOutcome& tracker) override {
     stage_ = stage;
@@ -453,6 +463,7 @@ class ProvisionWords final : public ProvisionListener {
     const std::string what = row.skipped ? "Skipped" : row.ok ? "Done" : "FAILED";
     Say(o_, what + ": tracker " + (outcome.imei.empty() ? "(no IMEI)" : outcome.imei) + " on " +
                 PortPath(outcome.port) + ": " + row.reason);
+    TellReportEvents(o_, report_);
     if (!reported) Fail(Describe(reported.failure()));
   }
   // Whether a Ctrl+C may end the loop now: not while a tracker is written or checked.
@@ -463,6 +474,7 @@ class ProvisionWords final : public ProvisionListener {
 
  private:
   const Options& o_;
+  ProvisionReport& report_;
   std::atomic<LoopStage> stage_{LoopStage::Waiting};
   bool busySaid_ = false;
   std::optional<std::string> typed_;
@@ -493,7 +505,8 @@ int CmdProvision(Options& o, const std::vector<std::string>& words, const Profil
   options.identifyLimit = o.identifyTimeout;
   options.readLimit = o.readTimeout;
   options.pause = o.write.pause;
-  ProvisionWords told(o);
+  TellReportEvents(o, report);
+  ProvisionWords told(o, report);
   ProvisionLoop loop(file.profile, file.path, options, report, told);
   InterruptGuard guard;
   // Ctrl+C ends the loop, but never under a tracker's writing: that one is finished first.
@@ -520,7 +533,7 @@ int CmdProvision(Options& o, const std::vector<std::string>& words, const Profil
   Say(o, std::to_string(n.setUp) + (n.setUp == 1 ? " tracker" : " trackers") + " set up, " +
              std::to_string(n.failed) + " failed" +
              (n.again ? ", " + std::to_string(n.again) + " plugged in again" : std::string()) + "; the report is " +
-             args.report);
+             report.Path());
   return n.failed ? int{kNotVerified} : int{kOk};
 }
 

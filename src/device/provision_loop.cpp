@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "device/port_finder.h"
+#include "device/write_backup.h"
 #include "settings/text_encoding.h"
 
 namespace zd573 {
@@ -122,6 +123,8 @@ ProvisionRow ReportRowOf(const TrackerOutcome& outcome) {
   row.ok = outcome.Ok();
   row.skipped = outcome.result == TrackerResult::AlreadyDone;
   row.reason = Reason(outcome);
+  if (!outcome.backup.empty() && !outcome.written.empty())
+    Add(row.reason, "the values it held before are saved in " + outcome.backup);
   return row;
 }
 
@@ -139,6 +142,14 @@ TrackerOutcome ApplyProfile(HeldSession& session, const PreparedProfile& values,
     out.result = TrackerResult::AlreadyHeld;
     return out;
   }
+  auto saved = SaveWriteBackup(session.Settings().Snapshot(), KeysOfPages(out.planned), out.codePage);
+  if (!saved) {
+    out.result = TrackerResult::WriteFailed;
+    out.error = saved.failure();
+    out.error.message += "; nothing was sent";
+    return out;
+  }
+  out.backup = *saved;
   WriteOptions write;
   write.pause = hooks.pause;
   write.progress = hooks.progress;

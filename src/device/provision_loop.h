@@ -62,6 +62,7 @@ struct TrackerOutcome {
   std::vector<Page> written;  // the pages that reached it whole, in order
   std::vector<UntakenValue> untaken;
   Error error;                // what went wrong, for the results that name one
+  std::string backup;         // where the values it held before the write were saved
   bool Ok() const;
 };
 
@@ -81,7 +82,9 @@ struct ApplyHooks {
 
 // Writes `values` onto the tracker `session` holds (identified, logged in,
 // and the keys of PagesOf(values) read): the pages that differ, each whole,
-// then reads them back. `outcome.file` names the file in its reason.
+// then reads them back. `outcome.file` names the file in its reason. What
+// the tracker held on those pages is saved first (SaveWriteBackup); without
+// that backup nothing is sent.
 TrackerOutcome ApplyProfile(HeldSession& session, const PreparedProfile& values, const std::string& file,
                             const ApplyHooks& hooks);
 

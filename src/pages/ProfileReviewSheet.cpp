@@ -488,6 +488,7 @@ void ProfileReviewSheet::StartLoop() {
     return;
   }
   context_.RememberReportFile(path);
+  TellReportEvents();
   password_typed_ = ToUtf8(password_->text());
   looping_ = true;
   differences_->hide();
@@ -595,9 +596,25 @@ void ProfileReviewSheet::Report(bool ok, int pages, const QString& reason) {
   done_->setCurrentItem(item);
   done_->scrollToItem(item);
   const ProvisionRow row{imei_, name_, pages, ok, ToUtf8(reason)};
-  if (Status s = reportFile_.Append(row, std::time(nullptr)); !s)
+  if (Status s = reportFile_.Append(row, std::time(nullptr)); !s) {
     context_.ShowError(this, FillIn(context_.Text("STR_PROFILE_CANTWRITE", "Cannot write %1: %2"),
-                                    {report_->text(), ErrorText(context_, s.failure())}));
+                                    {FromUtf8(reportFile_.Path()), ErrorText(context_, s.failure())}));
+    // Trackers set up from now on would be missing from the report: the loop ends here.
+    if (looping_) QMetaObject::invokeMethod(this, [this] { Stop(); }, Qt::QueuedConnection);
+    return;
+  }
+  TellReportEvents();
+}
+
+void ProfileReviewSheet::TellReportEvents() {
+  for (const ReportEvent& e : reportFile_.TakeEvents()) {
+    if (e.kind == ReportEvent::Kind::EndedTornRow)
+      context_.ShowMessage(this, FillIn(context_.Text("STR_PROFILE_REPORTTORN"), {FromUtf8(e.path)}),
+                           MessageIcon::Warning);
+    else
+      context_.ShowMessage(this, FillIn(context_.Text("STR_PROFILE_REPORTMOVED"), {FromUtf8(e.was), FromUtf8(e.path)}),
+                           MessageIcon::Warning);
+  }
 }
 
 void ProfileReviewSheet::Stop() {
@@ -610,7 +627,8 @@ void ProfileReviewSheet::Stop() {
   looping_ = false;
   context_.ShowMessage(this,
                        FillIn(context_.Text("STR_PROFILE_SUMMARY", "Trackers set up: %1, failed: %2. The report is %3"),
-                              {QString::number(trackers_ - failed_), QString::number(failed_), report_->text()}),
+                              {QString::number(trackers_ - failed_), QString::number(failed_),
+                               QDir::toNativeSeparators(FromUtf8(reportFile_.Path()))}),
                        failed_ ? MessageIcon::Warning : MessageIcon::Information);
   accept();
 }

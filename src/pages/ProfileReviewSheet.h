@@ -93,6 +93,8 @@ class ProfileReviewSheet : public SkinnedDialog {
   void SetUpTracker();
   void Report(bool ok, int pages, const QString& reason);
   void ReportUnplugged();
+  // Says what the report did by itself (a torn row ended, a new file begun).
+  void TellReportEvents();
   void ReportStopped();  // a write cut short
   // The IMEI identified now, and taking it (with its name) as the tracker being set up.
   std::string ImeiNow() const;

@@ -389,6 +389,8 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_PROFILE_UNKNOWNKEY", "Line %1: %2 is not a setting of the tracker."},
     {"STR_PROFILE_NOSECTION", "The file holds no [DEVICE] section: it is no settings file."},
     {"STR_PROFILE_ESCAPED", "Code page %1 cannot show some bytes of %2: they were kept as \\xHH in the file and go back as they are."},
+    {"STR_PROFILE_REPORTTORN", "%1 ended in half a row, left by a run that could not finish it: that row was ended first."},
+    {"STR_PROFILE_REPORTMOVED", "%1 was deleted, replaced or moved: the rows go on in %2."},
     {"STR_PROFILE_BADSECTION", "Line %1: the section name has no closing ]."},
     {"STR_PROFILE_READONLYKEY", "Line %1: %2 is set by the tracker and cannot be written."},
     {"STR_PROFILE_NOTAFILE", "It is not a regular file."},
