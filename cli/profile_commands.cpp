@@ -224,6 +224,7 @@ int WriteDifferences(Options& o, DeviceSession& session, const LoadedFile& file)
   hooks.pause = o.write.pause;
   hooks.readLimit = o.readTimeout;
   hooks.starting = Starting(o);
+  hooks.backUpFirst = false;  // BackUpDifferences saved them, and said where
   return Told(o, ApplyProfile(session.Held(), file.values, file.path, hooks));
 }
 

@@ -142,14 +142,16 @@ TrackerOutcome ApplyProfile(HeldSession& session, const PreparedProfile& values,
     out.result = TrackerResult::AlreadyHeld;
     return out;
   }
-  auto saved = SaveWriteBackup(session.Settings().Snapshot(), KeysOfPages(out.planned), out.codePage);
-  if (!saved) {
-    out.result = TrackerResult::WriteFailed;
-    out.error = saved.failure();
-    out.error.message += "; nothing was sent";
-    return out;
+  if (hooks.backUpFirst) {
+    auto saved = SaveWriteBackup(session.Settings().Snapshot(), KeysOfPages(out.planned), out.codePage);
+    if (!saved) {
+      out.result = TrackerResult::WriteFailed;
+      out.error = saved.failure();
+      out.error.message += "; nothing was sent";
+      return out;
+    }
+    out.backup = *saved;
   }
-  out.backup = *saved;
   WriteOptions write;
   write.pause = hooks.pause;
   write.progress = hooks.progress;

@@ -78,6 +78,8 @@ struct ApplyHooks {
   std::function<void(Page)> starting;                           // a page begins
   std::function<void(int written, int total)> progress;         // sentences, of all the pages
   std::stop_token stop;
+  // Save what the pages hold first (a caller that saved them itself says no).
+  bool backUpFirst = true;
 };
 
 // Writes `values` onto the tracker `session` holds (identified, logged in,

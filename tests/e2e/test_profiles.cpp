@@ -340,11 +340,13 @@ TEST_F(Profiles, ProvisionSetsUpEachTrackerPluggedIn) {
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   ASSERT_EQ(lines.size(), 5u) << r.err;
   EXPECT_EQ(lines[0], "time_utc,imei,name,pages_written,result,reason");
-  const std::string expected[] = {",356000000000001,,2,ok,\"2 pages written, verified\"",
+  // Each row that wrote names the backup of what the tracker held before.
+  const std::string expected[] = {",356000000000001,,2,ok,\"2 pages written, verified; the values it held before are saved in ",
                                   ",356000000000001,,0,skipped,Already set up in this run; nothing was sent again",
                                   ",356000000000002,,0,failed,", ",356000000000003,,2,ok,"};
   for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(lines[i + 1].find(expected[i]), 20u) << lines[i + 1];
   EXPECT_NE(lines[3].find("went away"), std::string::npos) << lines[3];
+  EXPECT_NE(lines[1].find("backups/356000000000001/"), std::string::npos) << lines[1];
   EXPECT_EQ(test::Slurp(report.string()).find("4071"), std::string::npos) << "no password in the report";
 }
 
