@@ -8,6 +8,7 @@
 
 #include "common/files.h"
 #include "common/printable.h"
+#include "common/utc_time.h"
 #include "device/blocking_read.h"
 #include "device/profile.h"
 
@@ -113,17 +114,7 @@ std::string CsvField(const std::string& s) {
   return out + "\"";
 }
 
-std::string UtcTime(std::time_t when, const char* format = "%Y-%m-%dT%H:%M:%SZ") {
-  std::tm tm{};
-#ifdef _WIN32
-  gmtime_s(&tm, &when);
-#else
-  gmtime_r(&when, &tm);
-#endif
-  char buf[32];
-  std::strftime(buf, sizeof buf, format, &tm);
-  return buf;
-}
+std::string UtcTime(std::time_t when, const char* format = "%Y-%m-%dT%H:%M:%SZ") { return UtcText(when, format); }
 
 Error CannotWrite(const std::string& path, int error, const std::string& reason) {
   Error e{"Cannot write " + path, ErrorCode::File, reason};

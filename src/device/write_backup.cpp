@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "common/files.h"
+#include "common/utc_time.h"
 #include "device/profile.h"
 #include "settings/paths.h"
 
@@ -64,15 +65,7 @@ Expected<std::string> BackupFolder(std::string_view imei) {
 }
 
 std::string BackupFileName(std::time_t when, int n) {
-  std::tm tm{};
-#ifdef _WIN32
-  gmtime_s(&tm, &when);
-#else
-  gmtime_r(&when, &tm);
-#endif
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &tm);
-  return std::string(stamp) + (n >= 2 ? "-" + std::to_string(n) : "") + ".ini";
+  return UtcText(when, "%Y%m%dT%H%M%SZ") + (n >= 2 ? "-" + std::to_string(n) : "") + ".ini";
 }
 
 std::vector<std::string> ListBackups(std::string_view imei) {
