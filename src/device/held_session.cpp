@@ -1,6 +1,9 @@
 #include "device/held_session.h"
 
+#include <algorithm>
+
 #include "common/files.h"
+#include "common/printable.h"
 #include "device/blocking_read.h"
 #include "device/device_job.h"
 #include "device/login_rule.h"
@@ -112,6 +115,14 @@ HeldStatus HeldSession::Identify(const std::stop_token& stop) {
     return Fault(HeldFault::Unreadable, Error{"no valid reply from the tracker on " + PortPath(port_) +
                                                   ": its IMEI and password could not be read",
                                               ErrorCode::TimedOut});
+  // A tracker's IMEI is 15 digits; anything else answering is no tracker,
+  // and its text must not reach a report or a file name.
+  const std::string& imei = settings_.Text("B2");
+  if (imei.size() != 15 || !std::all_of(imei.begin(), imei.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return Fault(HeldFault::NotIdentified,
+                 Error{"the device on " + PortPath(port_) + " answered with \"" + Printable(imei) +
+                           "\" where an IMEI of 15 digits belongs: it is not taken for a tracker",
+                       ErrorCode::PortOpen});
   userName_ = end.userName;
   identified_ = true;
   return {};

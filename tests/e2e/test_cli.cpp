@@ -355,6 +355,25 @@ TEST_F(Cli, ABusyPortIsWaitedFor) {
   EXPECT_EQ(r.err.find(busy, first + 1), std::string::npos) << r.err;
 }
 
+// A device whose IMEI is no 15 digits is not taken for a tracker: nothing is
+// written to it, and its answer reaches no report or terminal as it is.
+TEST_F(Cli, AnAnswerThatIsNoImeiIsNoTracker) {
+  for (const char* imei : {"=HYPERLINK(1)", "35689503753321", "\x1b[2J356895037533"}) {
+    SCOPED_TRACE(imei);
+    StartSim();
+    sim_->SetValue("B2", imei);
+    RunResult r = Zd573({"set", "D1=x", "--password", "4071"});
+    EXPECT_NE(r.rc, 0);
+    // Control bytes already make the answer unreadable.
+    const bool control = std::string_view(imei).find('\x1b') != std::string_view::npos;
+    EXPECT_NE(r.err.find(control ? "could not be read" : "is not taken for a tracker"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << "no escape sequence reaches the terminal";
+    EXPECT_EQ(sim_->Value("D1"), "internet");
+    TearDown();
+    SetUp();
+  }
+}
+
 // Issue 17 item 6 and issue 16 item 5: no file can hang or flood a command.
 // system.ini that is not a regular file, or is huge, is not read (the
 // command goes on with the defaults and says so); an export or backup target
