@@ -118,13 +118,5 @@ TEST(Archive, IsReadableByItsOwnerAloneInAPrivateFolder) {
 }
 #endif
 
-TEST(Archive, LivesInTheDataFolder) {
-  namespace fs = std::filesystem;
-  EXPECT_EQ(settings::ChooseDataDir("/data", "/home/ann"), fs::path("/data/zd573"));
-  EXPECT_EQ(settings::ChooseDataDir("", "/home/ann"), fs::path("/home/ann/.local/share/zd573"));
-  EXPECT_EQ(settings::ChooseDataDir("relative", "/home/ann"), fs::path("/home/ann/.local/share/zd573"));
-  EXPECT_EQ(settings::ChooseDataDir("", ""), fs::path());
-}
-
 }  // namespace
 }  // namespace zd573::logger
