@@ -17,15 +17,6 @@ namespace fs = std::filesystem;
 constexpr std::string_view kBackupsFolder = "backups";
 constexpr std::size_t kStampSize = 16;  // 20261209T121314Z
 
-// An IMEI is digits; letters are let pass for trackers that report another
-// kind of number. Nothing else may reach a path: "..", "/" and the like.
-bool UsableImei(std::string_view imei) {
-  return !imei.empty() && imei.size() <= 32 &&
-         std::all_of(imei.begin(), imei.end(), [](char c) {
-           return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-         });
-}
-
 Error CannotSave(const std::string& path, const std::string& reason) {
   return Error{"Cannot save the backup " + path, ErrorCode::File, reason}.Names(MessageKind::FileUnwritable, path,
                                                                                  {reason});
@@ -56,7 +47,7 @@ bool ParseName(const std::string& name, std::string& stamp, int& n) {
 }  // namespace
 
 Expected<std::string> BackupFolder(std::string_view imei) {
-  if (!UsableImei(imei))
+  if (!settings::ImeiNamesAFile(imei))
     return Error{"The tracker's IMEI (\"" + std::string(imei) + "\") cannot name a folder of backups",
                  ErrorCode::BadValue};
   const fs::path data = settings::DataDir();

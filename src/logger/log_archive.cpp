@@ -40,12 +40,7 @@ bool ArchiveEnabled(const settings::IniFile& systemIni) {
   return systemIni.Read(settings::kSystemSection, kArchiveKey, "1") != "0";
 }
 
-bool IsArchiveName(std::string_view imei) {
-  if (imei.empty() || imei.size() > 32) return false;
-  return std::all_of(imei.begin(), imei.end(), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-  });
-}
+bool IsArchiveName(std::string_view imei) { return settings::ImeiNamesAFile(imei); }
 
 fs::path ArchiveFolder() {
   const fs::path data = settings::DataDir();

@@ -1,5 +1,6 @@
 #include "settings/paths.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "common/files.h"
@@ -93,6 +94,12 @@ fs::path ChooseDataDir(std::string_view xdgDataHome, std::string_view home) {
 }
 
 fs::path DataDir() { return ChooseDataDir(files::DataHome(), files::HomeDir()); }
+
+bool ImeiNamesAFile(std::string_view imei) {
+  return !imei.empty() && imei.size() <= 32 && std::all_of(imei.begin(), imei.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+         });
+}
 
 Expected<std::string> RawLogPath() {
   const fs::path dir = CacheDir();

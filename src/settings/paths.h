@@ -55,6 +55,10 @@ std::filesystem::path CacheDir();
 // `xdgDataHome`, else under `home`/.local/share; empty when neither is known.
 std::filesystem::path ChooseDataDir(std::string_view xdgDataHome, std::string_view home);
 std::filesystem::path DataDir();
+// Whether an IMEI may name a file or folder in the data folder: 1 to 32
+// letters or digits (an IMEI is digits; letters are let pass for trackers
+// that report another kind of number), so "..", "/" and the like never do.
+bool ImeiNamesAFile(std::string_view imei);
 
 // Where a download keeps the raw log: temp.log in CacheDir(), whose missing
 // folders are created private to the user (mode 0700). The logger page and
