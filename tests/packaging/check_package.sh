@@ -107,7 +107,9 @@ done
 [[ $("$root/usr/bin/zd573" --version) == "zd573 $version" ]] || fail "zd573 --version"
 [[ $("$root/usr/bin/zd573-utility" --version) == "zd573-utility $version" ]] ||
   fail "zd573-utility --version"
-"$root/usr/bin/zd573" --help | grep -q '^Usage: zd573 ' || fail "zd573 --help"
+# Read whole first: grep -q stops reading at its match, which would cut a long help short.
+help=$("$root/usr/bin/zd573" --help) || fail "zd573 --help exits with an error"
+grep -q '^Usage: zd573 ' <<<"$help" || fail "zd573 --help"
 "$root/usr/bin/zd573-utility" --help | grep -q -- '--demo' || fail "zd573-utility --help"
 pass "versions and help"
 
