@@ -85,6 +85,7 @@ class Simulator::Impl {
   DeviceState state_;
   std::vector<std::uint8_t> log_;
   int clears_ = 0;
+  int answered_ = 0;  // queries answered (answerQueries)
   int melody_ = -1;
   std::string lastError_;  // journal or pty trouble
   std::string saveError_;  // the last state save, "" once one succeeds again
@@ -368,6 +369,7 @@ void Simulator::Impl::Handle(const std::string& line, long long ms) {
         for (auto& [key, value] : cmd.pairs) changed = state_.Set(key, value) || changed;
         break;
       case Command::Type::kQueryKeys:
+        if (opt_.answerQueries >= 0 && answered_++ >= opt_.answerQueries) break;
         for (const std::string& key : cmd.keys)
           if (IsKnownKey(key)) reply.emplace_back(key, state_.Get(key));
         break;

@@ -46,6 +46,7 @@ struct Options {
   int pauseInPacket = -1;      // pause after this many bytes of every log packet longer than that (-1 = never)
   int pauseMs = 400;           // how long that pause is
   int countOffset = 0;         // the count line announces this many records more (or fewer) than follow
+  int answerQueries = -1;      // answer only this many queries, then none (status lines go on; -1 = every one)
   // Replies that cannot be read: "unterminated" (no "*QQ!\r\n", so the next
   // line runs into them) or "garbage" (random bytes and a line end instead).
   std::string replyFault;

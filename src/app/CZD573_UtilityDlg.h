@@ -91,7 +91,7 @@ class CZD573_UtilityDlg : public QWidget {
   void OnLogout();
   void OnSettings();
   void OnPageButton(int id);
-  void OnDeviceChange() { session_->Get().DeviceChange(); }
+  void OnDeviceChange() { session_->DeviceChange(); }
   void OnSearchTimer() { session_->Get().SearchNow(); }
 
  signals:

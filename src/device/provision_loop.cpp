@@ -157,6 +157,11 @@ TrackerOutcome ApplyProfile(HeldSession& session, const PreparedProfile& values,
   write.progress = hooks.progress;
   write.stop = hooks.stop;
   const ProfileWriteResult r = session.WritePages(plan->target, out.planned, write, hooks.readLimit, hooks.starting);
+  TakeWriteResult(out, r, plan->target);
+  return out;
+}
+
+void TakeWriteResult(TrackerOutcome& out, const ProfileWriteResult& r, const DeviceValues& sent) {
   out.written = r.written;
   if (!r.status) {
     out.error = r.status.failure();
@@ -169,11 +174,11 @@ TrackerOutcome ApplyProfile(HeldSession& session, const PreparedProfile& values,
     } else {
       out.result = TrackerResult::WriteFailed;
     }
-    return out;
+    return;
   }
-  for (const std::string& k : r.untaken) out.untaken.push_back({k, plan->target.Format(k), r.readBack.Format(k)});
+  out.untaken.clear();
+  for (const std::string& k : r.untaken) out.untaken.push_back({k, sent.Format(k), r.readBack.Format(k)});
   out.result = out.untaken.empty() ? TrackerResult::SetUp : TrackerResult::NotTaken;
-  return out;
 }
 
 // Wakes a wait for a tracker when a port comes or goes.
@@ -268,9 +273,9 @@ TrackerOutcome ProvisionLoop::SetUpOne(const std::string& port, const std::stop_
       return t;
     }
   }
-  std::optional<std::string> typed = options_.password;
-  // The empty entry opens a tracker without a password.
-  if (!typed && !session.HasPassword()) typed = std::string();
+  // A tracker without a password of its own opens as the window's login
+  // does: nothing is typed for it.
+  std::optional<std::string> typed = session.HasPassword() ? options_.password : std::string();
   if (!typed) typed = listener_.Password(t);
   if (!typed) {
     t.result = TrackerResult::PasswordNeeded;

@@ -90,6 +90,10 @@ struct ApplyHooks {
 TrackerOutcome ApplyProfile(HeldSession& session, const PreparedProfile& values, const std::string& file,
                             const ApplyHooks& hooks);
 
+// What a write of `out.planned` came to: the pages written, the result, and
+// the values of `sent` the tracker did not take.
+void TakeWriteResult(TrackerOutcome& out, const ProfileWriteResult& r, const DeviceValues& sent);
+
 // The loop's counts: trackers, not plug-ins.
 struct LoopCounts {
   int setUp = 0;   // distinct trackers set up in this run

@@ -49,7 +49,20 @@ void Session::Stop() {
 
 void Session::Start() { PlanSearch(); }
 
+void Session::Suspend() {
+  Stop();
+  suspended_ = true;
+  ToGone(SessionReason::None, std::nullopt, false);
+}
+
+void Session::Resume() {
+  if (!std::exchange(suspended_, false)) return;
+  busyTold_ = false;
+  SearchNow();
+}
+
 void Session::PlanSearch() {
+  if (suspended_) return;
   owner_.PostAfter(options_.searchDelay, Lifeline::Guard(searchDelay_.Renew(), [this] { SearchNow(); }));
 }
 
@@ -70,6 +83,7 @@ void Session::LetPortGo() {
 
 void Session::SearchNow() {
   searchDelay_.Cut();
+  if (suspended_) return;
   // A logged-in tracker keeps its port until Loginout, its going or a fault.
   if (loggedIn_) return;
   StopSearch();
@@ -257,6 +271,7 @@ void Session::Logout() {
 }
 
 void Session::DeviceChange() {
+  if (suspended_) return;
   if (held_) {
     // What was read belongs to the tracker on the held port. Other devices
     // may come and go; if its port went away, the session ends, so nothing

@@ -85,6 +85,7 @@ class Session {
 
   // A port given by the user: the search then only uses it.
   void SetFixedPort(std::string port) { options_.fixedPort = std::move(port); }
+  const std::string& FixedPort() const { return options_.fixedPort; }
   // Plans the first search after the search delay.
   void Start();
   // Searches now (what the delay ends in), letting go of a port held for a
@@ -100,6 +101,13 @@ class Session {
   void Logout();
   // Ends every part of the session at once, without a notice.
   void Stop();
+  // Lets the tracker's port go and looks for none until Resume, told as
+  // Gone: another part of the program (the provisioning loop) opens the
+  // trackers' ports meanwhile, and two must never hold one.
+  void Suspend();
+  // Looks for a tracker again at once.
+  void Resume();
+  bool Suspended() const { return suspended_; }
   // The held port for one operation of the logged-in tracker (a page's
   // Apply, a query, a download, a settings file's write), exclusively and for
   // any thread, until the returned port is destroyed: the idle watch pauses
@@ -159,6 +167,7 @@ class Session {
   Lifeline loginDelay_;
   Lifeline searchResult_;
   Lifeline heldLife_;  // of the held port's notices
+  bool suspended_ = false;
   bool busyTold_ = false;  // the port's being busy was reported: further tries are quiet
   std::shared_ptr<HeldPort> held_;
   std::jthread search_;

@@ -146,12 +146,22 @@ Expected<std::string> AppContext::ToDevice(const QString& text) const {
                                     CodePage());
 }
 
-std::string AppContext::StoredUserName(const std::string& imei) const {
-  if (imei.empty()) return {};
-  const settings::IniFile ini = SystemIni();
-  if (!settings::HasDeviceUserName(ini, imei)) return {};
-  std::string name = settings::ReadDeviceUserName(ini, imei);
-  return name == settings::kNoDeviceUserName ? std::string() : name;
+std::string AppContext::StoredUserName(const std::string& imei) const { return StoredUserNames()(imei); }
+
+std::function<std::string(const std::string& imei)> AppContext::StoredUserNames() const {
+  return [](const std::string& imei) -> std::string {
+    if (imei.empty()) return {};
+    const settings::IniFile ini(settings::SystemIniPath());
+    if (!settings::HasDeviceUserName(ini, imei)) return {};
+    std::string name = settings::ReadDeviceUserName(ini, imei);
+    return name == settings::kNoDeviceUserName ? std::string() : name;
+  };
+}
+
+std::function<int(const std::string& imei)> AppContext::TrackerCodePages() const {
+  return [locale = LocaleName()](const std::string& imei) {
+    return settings::TrackerCodePage(settings::IniFile(settings::SystemIniPath()), imei, locale);
+  };
 }
 
 void AppContext::ShowMessage(QWidget* parent, const QString& text, MessageIcon icon) const {

@@ -143,6 +143,10 @@ class AppContext {
   // The device's IMEI and the name stored for it (empty when none).
   std::string Imei() const { return settings_.Text("B2"); }
   std::string StoredUserName(const std::string& imei) const;
+  // For a worker thread: the same by IMEI, and the text encoding that
+  // applies to a tracker (as FollowTracker takes it), each read when asked.
+  std::function<std::string(const std::string& imei)> StoredUserNames() const;
+  std::function<int(const std::string& imei)> TrackerCodePages() const;
 
   void ShowMessage(QWidget* parent, const QString& text, MessageIcon icon) const;
   void ShowError(QWidget* parent, const QString& text) const { ShowMessage(parent, text, MessageIcon::Error); }

@@ -28,7 +28,7 @@ SessionHost::SessionHost(AppContext& context, QObject* parent) : QObject(parent)
     const QStringList now = TtyNames();
     if (now != ttys_) {
       ttys_ = now;
-      session_->DeviceChange();
+      DeviceChange();
     }
   });
   session_->Start();
@@ -38,6 +38,11 @@ SessionHost::SessionHost(AppContext& context, QObject* parent) : QObject(parent)
 SessionHost::~SessionHost() {
   context_.portLeaser = std::move(previousLeaser_);
   session_->Stop();
+}
+
+void SessionHost::DeviceChange() {
+  session_->DeviceChange();
+  emit devicesChanged();
 }
 
 void SessionHost::WatchDeviceDirectory(const QString& dir) {

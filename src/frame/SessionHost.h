@@ -30,9 +30,13 @@ class SessionHost : public QObject {
   const Session& Get() const { return *session_; }
   // Watches `dir` for tty nodes coming and going.
   void WatchDeviceDirectory(const QString& dir);
+  // A port came or went (the watched folder, or the system's notice).
+  void DeviceChange();
 
  signals:
   void changed(const zd573::SessionNotice& notice);
+  // After each device change, for what waits for a tracker besides the session.
+  void devicesChanged();
 
  private:
   QStringList TtyNames() const;

@@ -23,6 +23,7 @@
 #include "frame/Skin.h"
 #include "frame/TextConversion.h"
 #include "settings/language.h"
+#include "settings/text_encoding.h"
 
 namespace zd573 {
 
@@ -134,7 +135,6 @@ ProfileReviewSheet::ProfileReviewSheet(AppContext& context, SessionHost& session
   CreateControls();
   ShowDifferences();
   ShowEach(false);
-  connect(&session_, &SessionHost::changed, this, &ProfileReviewSheet::OnSession);
   // While trackers are being set up, Cancel is Stop; during a single write it
   // stops that write after the sentence under way.
   connect(CancelButton(), &QAbstractButton::clicked, this, [this] {
@@ -179,6 +179,14 @@ void ProfileReviewSheet::CreateControls() {
   each_->move(20, 438);
   each_->adjustSize();  // a click beside its text must not toggle it
   connect(each_, &QCheckBox::toggled, this, &ProfileReviewSheet::ShowEach);
+  // Unchecked, the file's password stays off every tracker; only a file that gives one offers it.
+  withPassword_ = new QCheckBox(context_.Text("STR_PROFILE_WITHPASSWORD", "Send the file's password to each tracker too"),
+                                this);
+  withPassword_->move(360, 438);
+  withPassword_->adjustSize();
+  connect(withPassword_, &QCheckBox::toggled, this, [this](bool on) {
+    if (on && RefusedForLoop(true)) withPassword_->setChecked(false);
+  });
   passwordLabel_ = AddLabel(kPasswordLabel, QRect(40, 470, 190, 26),
                             context_.Text("STR_PROFILE_PASSWORD", "The trackers' password:"));
   password_ = new QLineEdit(this);
@@ -272,8 +280,14 @@ PreparedProfile ProfileReviewSheet::Chosen() const {
 }
 
 void ProfileReviewSheet::ShowEach(bool on) {
+  // A backup, or a file of one tracker's own values, is said at once and not taken for the loop.
+  if (on && RefusedForLoop(withPassword_->isChecked())) {
+    each_->setChecked(false);
+    return;
+  }
   for (QWidget* w : std::initializer_list<QWidget*>{passwordLabel_, password_, reveal_, reportLabel_, report_, choose_})
     w->setVisible(on);
+  withPassword_->setVisible(on && profile_.Find("OU"));
   // The password asked for is the trackers': with no password on them it stays empty.
   if (on) password_->setFocus(Qt::TabFocusReason);
 }
@@ -385,7 +399,11 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
         // The encoding stays with the tracker written, not with one that came since.
         if (context_.Imei() == imei && std::any_of(result.written.begin(), result.written.end(), PageSendsText))
           context_.RememberTrackerEncoding();
-        EndWrite(result, Outcome(result, target, pages.size()));
+        TrackerOutcome outcome;
+        outcome.planned = pages;
+        outcome.codePage = context_.CodePage();
+        TakeWriteResult(outcome, result, target);
+        EndWrite(result, Outcome(outcome));
       });
 }
 
@@ -411,6 +429,12 @@ int ProfileReviewSheet::PagesWhole() const {
 }
 
 bool ProfileReviewSheet::MayClose(std::function<void()> closeLater) {
+  if (looping_) {
+    // The tracker under way is finished as a stop finishes it, and reported.
+    closeAfterWrite_ = std::move(closeLater);
+    Stop();
+    return false;
+  }
   if (!task_.Running()) return true;
   if (closeAfterWrite_) return false;  // already finishing, then closing
   if (context_.AskYesNo(this, FillIn(TextWithBreaks(context_, "STR_GLOBAL_CLOSEWHILEWRITING"), {PageTitles(context_, writing_)}))) {
@@ -419,32 +443,55 @@ bool ProfileReviewSheet::MayClose(std::function<void()> closeLater) {
   }
   task_.Stop();
   written_ = nullptr;
-  if (looping_) ReportStopped();
   return true;
 }
 
-QString ProfileReviewSheet::Outcome(const ProfileWriteResult& result, const DeviceValues& sent,
-                                    std::size_t pages) const {
-  const QString written = PageTitles(context_, result.written);
-  if (!result.status) {
-    const QString why = ErrorText(context_, result.status.failure());
-    if (result.written.size() == pages)
+ProfileReviewSheet::~ProfileReviewSheet() {
+  // The loop's thread tells the view and the report: both must outlive it.
+  if (loopThread_.joinable()) {
+    loopThread_.request_stop();
+    loopThread_.join();
+  }
+}
+
+QString ProfileReviewSheet::Outcome(const TrackerOutcome& o) const {
+  const QString written = PageTitles(context_, o.written);
+  const auto withWritten = [&](QString why) {
+    if (!o.written.empty())
+      why += QLatin1Char('\n') + FillIn(context_.Text("STR_PROFILE_WRITTENBEFORE", "Written before that: %1"), {written});
+    return why;
+  };
+  switch (o.result) {
+    case TrackerResult::SetUp: return FillIn(context_.Text("STR_PROFILE_VERIFIED", "Written and verified: %1"), {written});
+    case TrackerResult::AlreadyHeld:
+      return context_.Text("STR_PROFILE_NOTHING", "Nothing to write: the tracker holds these values.");
+    case TrackerResult::AlreadyDone:
+      return context_.Text("STR_PROFILE_AGAIN", "Already set up in this run; nothing was sent again.");
+    case TrackerResult::PasswordNeeded:
+      return context_.Text("STR_PROFILE_NOPASSWORD", "The tracker has a password, and none was given.");
+    case TrackerResult::WrongPassword: return context_.Text("STR_MAINPAGE_DEVICE7", "Password Error");
+    case TrackerResult::Unplugged: return context_.Text("STR_PROFILE_UNPLUGGED", "Unplugged before it was set up");
+    case TrackerResult::PortUnusable:
+    case TrackerResult::NotIdentified:
+    case TrackerResult::ReadFailed:
+    case TrackerResult::BadValue:
+    case TrackerResult::WriteFailed: return withWritten(ErrorText(context_, o.error));
+    case TrackerResult::Stopped:
+      return withWritten(o.error.message.empty() ? context_.Text("STR_PROFILE_STOPPED", "Stopped before it was finished")
+                                                 : ErrorText(context_, o.error));
+    case TrackerResult::ReadBackFailed:
       return FillIn(context_.Text("STR_PROFILE_READBACKFAILED", "Written (%1), but reading it back failed: %2"),
-                    {written, why});
-    if (result.written.empty()) return why;
-    return why + QLatin1Char('\n') +
-           FillIn(context_.Text("STR_PROFILE_WRITTENBEFORE", "Written before that: %1"), {written});
+                    {written, ErrorText(context_, o.error)});
+    case TrackerResult::NotTaken: {
+      QStringList fields;
+      for (const UntakenValue& v : o.untaken)
+        fields << FillIn(context_.Text("STR_PROFILE_UNTAKENFIELD", "%1 (sent %2, it holds %3)"),
+                         {FieldName(context_, v.key), Shown(context_, v.key, v.sent), Shown(context_, v.key, v.held)});
+      return FillIn(context_.Text("STR_PROFILE_UNTAKEN", "Written (%1), but the tracker did not take: %2"),
+                    {written, fields.join(QStringLiteral("; "))});
+    }
   }
-  if (!result.untaken.empty()) {
-    QStringList fields;
-    for (const std::string& k : result.untaken)
-      fields << FillIn(context_.Text("STR_PROFILE_UNTAKENFIELD", "%1 (sent %2, it holds %3)"),
-                       {FieldName(context_, k), Shown(context_, k, sent.Format(k)),
-                        Shown(context_, k, result.readBack.Format(k))});
-    return FillIn(context_.Text("STR_PROFILE_UNTAKEN", "Written (%1), but the tracker did not take: %2"),
-                  {written, fields.join(QStringLiteral("; "))});
-  }
-  return FillIn(context_.Text("STR_PROFILE_VERIFIED", "Written and verified: %1"), {written});
+  return {};
 }
 
 void ProfileReviewSheet::SetWriting(bool writing) {
@@ -456,26 +503,75 @@ void ProfileReviewSheet::SetWriting(bool writing) {
   if (!writing && !looping_) ConfirmButton()->setFocus(Qt::OtherFocusReason);
 }
 
-void ProfileReviewSheet::SetStep(Step step) {
-  step_ = step;
-  QString text;
-  switch (step) {
-    case Step::Waiting: text = context_.Text("STR_PROFILE_WAITING", "Waiting for a tracker: plug in the next one."); break;
-    case Step::Reading:
-    case Step::Writing:
-      text = FillIn(context_.Text("STR_PROFILE_WORKING", "Setting up the tracker %1…"), {FromUtf8(imei_)});
-      break;
-    case Step::Unplug: text = context_.Text("STR_PROFILE_UNPLUG", "Unplug it and plug in the next tracker."); break;
-  }
-  // The line also counts what is done.
-  if (trackers_ > 0)
-    text += QStringLiteral("   ") + FillIn(context_.Text("STR_PROFILE_COUNT", "(%1 set up, %2 failed)"),
-                                           {QString::number(trackers_ - failed_), QString::number(failed_)});
-  stateLine_->SetLabelText(CaptionOf(text));
-  progress_->SetLabelText(QString());
+void ProfileReviewSheet::ShowState(const QString& text) {
+  QString line = text;
+  // The line also counts what is done: trackers, not plug-ins.
+  if (counts_.rows > 0)
+    line += QStringLiteral("   ") + FillIn(context_.Text("STR_PROFILE_COUNT", "(%1 set up, %2 failed)"),
+                                           {QString::number(counts_.setUp), QString::number(counts_.failed)});
+  stateLine_->SetLabelText(CaptionOf(line));
 }
 
+bool ProfileReviewSheet::RefusedForLoop(bool withPassword) {
+  const SharedCheck check = CheckSharedProfile(profile_, withPassword);
+  if (check) return false;
+  const QString file = QDir::toNativeSeparators(path_);
+  if (check.fault == SharedFault::NamesTracker) {
+    context_.ShowError(this, FillIn(context_.Text("STR_PROFILE_LOOPBACKUP"), {file, FromUtf8(check.imei)}));
+  } else {
+    QStringList keys;
+    for (const std::string& k : check.keys) keys << FieldName(context_, k);
+    context_.ShowError(this, FillIn(context_.Text("STR_PROFILE_LOOPOWNKEYS"), {file, keys.join(QStringLiteral(", "))}));
+  }
+  return true;
+}
+
+Profile ProfileReviewSheet::LoopProfile() const {
+  Profile chosen = profile_;
+  // A page the user unchecked is left alone on every tracker; the password
+  // goes by its own check box.
+  std::erase_if(chosen.values, [this](const ProfileLine& line) {
+    const std::optional<Page> page = PageOfKey(line.key);
+    const QTreeWidgetItem* item = page && page != Page::Password ? PageItem(*page) : nullptr;
+    return item && item->checkState(0) != Qt::Checked;
+  });
+  return chosen;
+}
+
+// The loop's calls, from its thread, are taken up on the window's.
+class ProfileReviewSheet::LoopView final : public ProvisionListener {
+ public:
+  explicit LoopView(ProfileReviewSheet& sheet) : sheet_(sheet) {}
+
+  void Stage(LoopStage stage, const TrackerOutcome& tracker) override {
+    Post([stage, tracker](ProfileReviewSheet& s) { s.OnStage(stage, tracker); });
+  }
+  void PortBusy(const std::string&) override {
+    Post([](ProfileReviewSheet& s) { s.ShowState(s.context_.Text("STR_MAINPAGE_PORTBUSY", kPortBusyRetrying)); });
+  }
+  void Progress(int written, int total) override {
+    Post([written, total](ProfileReviewSheet& s) {
+      // After the last sentence the pages are read back, which takes a while too.
+      s.progress_->SetLabelText(
+          written == total ? FillIn(s.context_.Text("STR_PROFILE_CHECKING", "Written %1 of %2: reading them back…"),
+                                    {QString::number(written), QString::number(total)})
+                           : WritingText(s.context_, written, total));
+    });
+  }
+  void Done(const TrackerOutcome& outcome, const LoopCounts& counts, const Status& reported) override {
+    Post([outcome, counts, reported](ProfileReviewSheet& s) { s.OnDone(outcome, counts, reported); });
+  }
+
+ private:
+  void Post(std::function<void(ProfileReviewSheet&)> call) {
+    QMetaObject::invokeMethod(&sheet_, [this, call = std::move(call)] { call(sheet_); }, Qt::QueuedConnection);
+  }
+  ProfileReviewSheet& sheet_;
+};
+
 void ProfileReviewSheet::StartLoop() {
+  const bool withPassword = withPassword_->isChecked();
+  if (RefusedForLoop(withPassword)) return;
   const QString path = report_->text().trimmed();
   if (path.isEmpty()) {
     context_.ShowError(this, context_.Text("STR_PROFILE_NOREPORT", "Name the report file first."));
@@ -489,118 +585,92 @@ void ProfileReviewSheet::StartLoop() {
   }
   context_.RememberReportFile(path);
   TellReportEvents();
-  password_typed_ = ToUtf8(password_->text());
+  Session& session = session_.Get();
+  ProvisionOptions options;
+  options.port = session.FixedPort();
+  // Typed once for every tracker that has a password; none typed: those are reported.
+  if (const std::string typed = ToUtf8(password_->text()); !typed.empty()) options.password = typed;
+  options.withPassword = withPassword;
+  options.codePage = context_.CodePage();
+  options.codePageOf = context_.TrackerCodePages();
+  options.userName = context_.StoredUserNames();
+  options.readLimit = context_.durations.fullReadStall;
+  options.pause = context_.durations.setSentencePause;
+  options.portMatchPause = context_.durations.portMatchPause;
+  options.busyPatience = context_.durations.busyPatience;
+  options.busyRetry = context_.durations.busyRetry;
+  view_ = std::make_unique<LoopView>(*this);
+  loop_ = std::make_unique<ProvisionLoop>(LoopProfile(), ToUtf8(path_), std::move(options), reportFile_, *view_);
   looping_ = true;
   differences_->hide();
   done_->show();
-  for (QWidget* w : std::initializer_list<QWidget*>{each_, password_, reveal_, report_}) w->setEnabled(false);
+  for (QWidget* w : std::initializer_list<QWidget*>{each_, withPassword_, password_, reveal_, report_})
+    w->setEnabled(false);
   choose_->hide();
   ConfirmButton()->hide();
   ConfirmCaption()->hide();
   CancelCaption()->SetLabelText(context_.Text("STR_PROFILE_STOP", "Stop"));
   CancelButton()->SetSpokenName(CancelCaption()->text());
   CancelButton()->setFocus(Qt::OtherFocusReason);
-  const Session& session = session_.Get();
-  if (session.State() == SessionState::Ready) {
-    // The tracker logged in now is the first.
-    SetUpTracker();
-  } else if (session.CanLogin()) {
-    SetStep(Step::Waiting);
-    OnSession(SessionNotice{SessionNotice::Kind::Entered, SessionState::Identified});
-  } else {
-    SetStep(Step::Waiting);
-  }
-}
-
-void ProfileReviewSheet::OnSession(const SessionNotice& notice) {
-  if (!looping_ || notice.kind != SessionNotice::Kind::Entered) return;
-  Session& session = session_.Get();
-  switch (notice.state) {
-    case SessionState::Identified: {
-      // The session comes back here without passing through Gone when a
-      // device change stops its read, or when a tracker that was not logged
-      // in (a wrong password) gives way to the next.
-      const bool other = ImeiNow() != imei_;
-      if (step_ == Step::Reading && other)
-        ReportUnplugged();
-      if (step_ == Step::Reading || (step_ == Step::Unplug && other)) SetStep(Step::Waiting);
-      if (step_ != Step::Waiting || !session.CanLogin()) return;
-      Take();
-      SetStep(Step::Reading);
-      session.Login(session.AsksPassword() ? password_typed_ : std::string());
-      return;
-    }
-    case SessionState::Ready:
-      if (step_ == Step::Reading) SetUpTracker();
-      return;
-    case SessionState::Failed:
-      if (step_ != Step::Reading) return;
-      Report(false, 0,
-             notice.reason == SessionReason::WrongPassword ? context_.Text("STR_MAINPAGE_DEVICE7", "Password Error")
-             : notice.error ? ErrorText(context_, *notice.error)
-                            : context_.Text("STR_MAINPAGE_DEVICE5", "Read Setting  Failure"));
-      SetStep(Step::Unplug);
-      return;
-    case SessionState::Gone:
-    case SessionState::Searching:
-      // A write under way fails on its own and is reported then.
-      if (step_ == Step::Writing) return;
-      if (step_ == Step::Reading)
-        ReportUnplugged();
-      SetStep(Step::Waiting);
-      return;
-    case SessionState::LoggingIn:
-    case SessionState::Reading: return;
-  }
-}
-
-std::string ProfileReviewSheet::ImeiNow() const { return ToUtf8(context_.FromDevice(context_.Imei())); }
-
-void ProfileReviewSheet::Take() {
-  imei_ = ImeiNow();
-  name_ = context_.deviceUserName;
-}
-
-void ProfileReviewSheet::SetUpTracker() {
-  Take();
-  SetStep(Step::Writing);
-  WriteTracker([this](const ProfileWriteResult& result, const QString& words) {
-    Report(result.Verified(), static_cast<int>(result.written.size()), words);
-    // Still there: it has to go before the next one is taken. Another one
-    // identified while this one was written is taken now.
-    const SessionState state = session_.Get().State();
-    const bool present = state != SessionState::Gone && state != SessionState::Searching;
-    SetStep(present && ImeiNow() == imei_ ? Step::Unplug : Step::Waiting);
-    if (step_ == Step::Waiting && state == SessionState::Identified)
-      OnSession(SessionNotice{SessionNotice::Kind::Entered, SessionState::Identified});
+  // The loop opens each tracker's port itself, the one logged in now first:
+  // the window's session lets it go and looks for none until the loop ends.
+  session.Suspend();
+  connect(&session_, &SessionHost::devicesChanged, this, [this] {
+    if (loop_) loop_->DeviceChanged();
   });
+  try {
+    loopThread_ = std::jthread([this](std::stop_token stop) {
+      const LoopResult result = loop_->Run(std::move(stop));
+      QMetaObject::invokeMethod(this, [this, result] { OnLoopEnd(result); }, Qt::QueuedConnection);
+    });
+  } catch (const std::system_error& e) {
+    LoopResult failed;
+    failed.end = LoopEnd::Refused;
+    failed.error = ThreadStartFailure(e);
+    OnLoopEnd(failed);
+  }
 }
 
-void ProfileReviewSheet::ReportUnplugged() {
-  Report(false, 0, context_.Text("STR_PROFILE_UNPLUGGED", "Unplugged before it was set up"));
+void ProfileReviewSheet::OnStage(LoopStage stage, const TrackerOutcome& tracker) {
+  if (stopping_) return;
+  switch (stage) {
+    case LoopStage::Waiting:
+    case LoopStage::Opening:
+      ShowState(context_.Text("STR_PROFILE_WAITING", "Waiting for a tracker: plug in the next one."));
+      progress_->SetLabelText(QString());
+      return;
+    case LoopStage::Reading:
+    case LoopStage::Writing:
+    case LoopStage::Checking:
+      ShowState(FillIn(context_.Text("STR_PROFILE_WORKING", "Setting up the tracker %1…"), {FromUtf8(tracker.imei)}));
+      return;
+    case LoopStage::Unplug:
+      ShowState(context_.Text("STR_PROFILE_UNPLUG", "Unplug it and plug in the next tracker."));
+      return;
+  }
 }
 
-void ProfileReviewSheet::ReportStopped() {
-  Report(false, PagesWhole(), context_.Text("STR_PROFILE_STOPPED", "Stopped before it was finished"));
-}
-
-void ProfileReviewSheet::Report(bool ok, int pages, const QString& reason) {
-  ++trackers_;
-  failed_ += ok ? 0 : 1;
-  const QString name = FromUtf8(name_);
-  const QString result = FillIn(ok ? context_.Text("STR_PROFILE_DONE", "Done: %1")
-                                   : context_.Text("STR_PROFILE_FAILED", "Failed: %1"),
-                                {QString(reason).replace(QLatin1Char('\n'), QLatin1Char(' '))});
-  auto* item = new QTreeWidgetItem(done_, {FromUtf8(imei_), name, result});
+void ProfileReviewSheet::OnDone(const TrackerOutcome& outcome, const LoopCounts& counts, const Status& reported) {
+  counts_ = counts;
+  // The encoding stays with a tracker whose texts were written.
+  if (std::any_of(outcome.written.begin(), outcome.written.end(), PageSendsText))
+    (void)settings::RememberTrackerCodePage(context_.SystemIni(), outcome.imei, outcome.codePage);
+  const ProvisionRow row = ReportRowOf(outcome);
+  const QString words = Outcome(outcome);
+  const QString result = FillIn(row.skipped ? context_.Text("STR_PROFILE_SKIPPED", "Skipped: %1")
+                                : row.ok    ? context_.Text("STR_PROFILE_DONE", "Done: %1")
+                                            : context_.Text("STR_PROFILE_FAILED", "Failed: %1"),
+                                {QString(words).replace(QLatin1Char('\n'), QLatin1Char(' '))});
+  const QString imei = outcome.imei.empty() ? context_.Text("STR_PROFILE_NOIMEI", "(no IMEI)") : FromUtf8(outcome.imei);
+  auto* item = new QTreeWidgetItem(done_, {imei, FromUtf8(outcome.name), result});
   item->setToolTip(2, result);
+  item->setData(2, Qt::AccessibleDescriptionRole, result);
   done_->setCurrentItem(item);
   done_->scrollToItem(item);
-  const ProvisionRow row{imei_, name_, pages, ok, ToUtf8(reason)};
-  if (Status s = reportFile_.Append(row, std::time(nullptr)); !s) {
+  if (!reported) {
+    // Trackers set up from now on would be missing from the report: the loop has ended.
     context_.ShowError(this, FillIn(context_.Text("STR_PROFILE_CANTWRITE", "Cannot write %1: %2"),
-                                    {FromUtf8(reportFile_.Path()), ErrorText(context_, s.failure())}));
-    // Trackers set up from now on would be missing from the report: the loop ends here.
-    if (looping_) QMetaObject::invokeMethod(this, [this] { Stop(); }, Qt::QueuedConnection);
+                                    {FromUtf8(reportFile_.Path()), ErrorText(context_, reported.failure())}));
     return;
   }
   TellReportEvents();
@@ -618,19 +688,34 @@ void ProfileReviewSheet::TellReportEvents() {
 }
 
 void ProfileReviewSheet::Stop() {
-  if (!looping_) return;
-  if (task_.Running()) {
-    task_.Stop();
-    written_ = nullptr;
-    ReportStopped();
-  }
+  if (!looping_ || stopping_) return;
+  stopping_ = true;
+  // A tracker being written is finished as the loop stops it, and reported.
+  loopThread_.request_stop();
+  CancelButton()->SetDisabledState(true);
+  ShowState(context_.Text("STR_PROFILE_STOPPING", "Stopping…"));
+}
+
+void ProfileReviewSheet::OnLoopEnd(const LoopResult& result) {
+  if (loopThread_.joinable()) loopThread_.join();
+  loop_.reset();
+  view_.reset();
   looping_ = false;
+  session_.Get().Resume();
+  if (result.end == LoopEnd::Refused) {
+    if (!result.error.message.empty()) context_.ShowError(this, ErrorText(context_, result.error));
+    else (void)RefusedForLoop(withPassword_->isChecked());
+  }
+  const LoopCounts& n = result.counts;
   context_.ShowMessage(this,
                        FillIn(context_.Text("STR_PROFILE_SUMMARY", "Trackers set up: %1, failed: %2. The report is %3"),
-                              {QString::number(trackers_ - failed_), QString::number(failed_),
+                              {QString::number(n.setUp), QString::number(n.failed),
                                QDir::toNativeSeparators(FromUtf8(reportFile_.Path()))}),
-                       failed_ ? MessageIcon::Warning : MessageIcon::Information);
+                       n.failed || result.end == LoopEnd::Refused || result.end == LoopEnd::ReportFailed
+                           ? MessageIcon::Warning
+                           : MessageIcon::Information);
   accept();
+  if (closeAfterWrite_) QTimer::singleShot(0, std::exchange(closeAfterWrite_, nullptr));
 }
 
 }  // namespace zd573

@@ -3,20 +3,22 @@
 // grouped by page with a check box each (the password's unchecked), and
 // Apply, which writes the checked pages that differ, reads them back and
 // says what the tracker took. With "For each tracker plugged in" it becomes
-// the provisioning loop: the password typed once, every tracker plugged in
-// logged in, read, written and checked, one report row and one list line each.
+// a view of the provisioning loop, which runs on its own thread with the
+// window's session suspended: the password typed once, every tracker plugged
+// in logged in, read, written and checked, one report row and one list line each.
 #include <QString>
 
 #include <atomic>
-#include <memory>
-
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device/profile.h"
 #include "device/profile_writer.h"
+#include "device/provision_loop.h"
 #include "device/session.h"
 #include "frame/BackgroundTask.h"
 #include "frame/SkinnedDialog.h"
@@ -49,6 +51,8 @@ class ProfileReviewSheet : public SkinnedDialog {
   // The check box of a page's group, or none when the page does not differ.
   QTreeWidgetItem* PageItem(Page page) const;
   QCheckBox* EachTracker() const { return each_; }
+  // Whether the file's password goes to every tracker too (unchecked at first).
+  QCheckBox* WithPassword() const { return withPassword_; }
   QLineEdit* PasswordEdit() const { return password_; }
   QLineEdit* ReportEdit() const { return report_; }
   QTreeWidget* TrackersDone() const { return done_; }
@@ -56,13 +60,17 @@ class ProfileReviewSheet : public SkinnedDialog {
   CLabel* StateLine() const { return stateLine_; }
   bool Looping() const { return looping_; }
   bool Busy() const override { return task_.Running() || looping_; }
+  // Counted by tracker, as the report has them.
+  const LoopCounts& Counts() const { return counts_; }
   bool SpansTrackers() const override { return looping_; }
   // While a write runs: Yes finishes it, then `closeLater`; No stops it now.
   bool MayClose(std::function<void()> closeLater) override;
+  ~ProfileReviewSheet() override;
 
   // Apply, or the start of the loop.
   void Apply();
-  // Ends the loop: work under way is stopped and reported, the sheet closes.
+  // Ends the loop: work under way is stopped and reported, then the sheet
+  // says what was done and closes.
   void Stop();
   // Cancel during a single write: it ends after the sentence under way and
   // is reported as any write (what reached the tracker is named).
@@ -82,28 +90,27 @@ class ProfileReviewSheet : public SkinnedDialog {
   PreparedProfile Chosen() const;
   // Writes what differs to the tracker the session holds; `done` gets the outcome's words.
   void WriteTracker(std::function<void(const ProfileWriteResult&, const QString&)> done);
-  // What became of a write of `pages` pages, in words.
   // A write ended: the controls wake and the caller of WriteTracker hears how.
   void EndWrite(const ProfileWriteResult& result, const QString& words);
-  QString Outcome(const ProfileWriteResult& result, const DeviceValues& sent, std::size_t pages) const;
+  // What became of a tracker, in the user's words.
+  QString Outcome(const TrackerOutcome& outcome) const;
   void ShowEach(bool on);
   void ChooseReport();
+  // Says why the file (with the password or not) cannot go to every tracker: true then.
+  bool RefusedForLoop(bool withPassword);
+  // The file's lines of the pages left checked, for the loop.
+  Profile LoopProfile() const;
   void StartLoop();
-  void OnSession(const SessionNotice& notice);
-  void SetUpTracker();
-  void Report(bool ok, int pages, const QString& reason);
-  void ReportUnplugged();
+  class LoopView;
+  void OnStage(LoopStage stage, const TrackerOutcome& tracker);
+  void OnDone(const TrackerOutcome& outcome, const LoopCounts& counts, const Status& reported);
+  void OnLoopEnd(const LoopResult& result);
   // Says what the report did by itself (a torn row ended, a new file begun).
   void TellReportEvents();
-  void ReportStopped();  // a write cut short
-  // The IMEI identified now, and taking it (with its name) as the tracker being set up.
-  std::string ImeiNow() const;
-  void Take();
   // Pages of the running or stopped write that reached the tracker whole.
   int PagesWhole() const;
-  enum class Step { Waiting, Reading, Writing, Unplug };
-  // The loop's step, and the line that says it (with the counts so far).
-  void SetStep(Step step);
+  // The loop's state line, with the counts so far.
+  void ShowState(const QString& text);
   // The controls while a write runs.
   void SetWriting(bool writing);
 
@@ -124,19 +131,19 @@ class ProfileReviewSheet : public SkinnedDialog {
   std::shared_ptr<WriteCount> writeCount_;
   std::function<void()> closeAfterWrite_;  // set while the write is finished before a close
   bool looping_ = false;
-  Step step_ = Step::Waiting;
-  std::string password_typed_;
-  std::string imei_;  // of the tracker being set up
-  std::string name_;  // the name stored for it
+  bool stopping_ = false;
   ProvisionReport reportFile_;
-  int trackers_ = 0;
-  int failed_ = 0;
+  LoopCounts counts_;
+  std::unique_ptr<LoopView> view_;
+  std::unique_ptr<ProvisionLoop> loop_;
+  std::jthread loopThread_;  // joined before the loop and its view go
 
   CLabel* fileLine_ = nullptr;
   CLabel* stateLine_ = nullptr;
   QTreeWidget* differences_ = nullptr;
   QTreeWidget* done_ = nullptr;
   QCheckBox* each_ = nullptr;
+  QCheckBox* withPassword_ = nullptr;
   CLabel* passwordLabel_ = nullptr;
   QLineEdit* password_ = nullptr;
   QCheckBox* reveal_ = nullptr;

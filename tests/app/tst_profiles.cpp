@@ -352,6 +352,30 @@ class TestProfiles : public QObject {
     QCOMPARE(folder.entryList(QDir::Files).size(), 2);  // the undo saved what it replaced
   }
 
+  // A file of one tracker's own values is not taken for every tracker
+  // plugged in: said when the loop is chosen, and the loop stays off.
+  void loopRefusesOneTrackersValues_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("backup") << QByteArray("IMEI=%1\nD1=care.apn\n") << QStringLiteral("is a backup of the tracker");
+    QTest::newRow("own number") << QByteArray("B1=0912345678\nD1=care.apn\n") << QStringLiteral("holds values of one tracker alone");
+  }
+  void loopRefusesOneTrackersValues() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, said);
+    ShellEnv env;
+    sim::Simulator* tracker = env.StartTracker();
+    auto w = LoggedIn(env);
+    ProfileReviewSheet* sheet =
+        LoadFile(env, *w, "[DEVICE]\n" + file.replace("%1", QByteArray::fromStdString(tracker->Value("B2"))));
+    QVERIFY(sheet);
+    QTest::mouseClick(sheet->EachTracker(), Qt::LeftButton);
+    QVERIFY(!sheet->EachTracker()->isChecked());
+    QVERIFY(!sheet->ReportEdit()->isVisible());
+    QVERIFY2(env.messages.back().text.contains(said), qPrintable(env.messages.back().text));
+    QCOMPARE(env.messages.back().icon, MessageIcon::Error);
+  }
+
   // "For each tracker plugged in": the logged-in tracker first, then each
   // one plugged in, logged in with the password typed once; one with another
   // password, and one unplugged during its read, are reported and never
@@ -360,10 +384,12 @@ class TestProfiles : public QObject {
     ShellEnv env;
     sim::Simulator* first = env.StartTracker();
     auto w = LoggedIn(env);
-    ProfileReviewSheet* sheet = LoadFile(env, *w, "[DEVICE]\nD1=fleet.apn\n");
+    ProfileReviewSheet* sheet = LoadFile(env, *w, "[DEVICE]\nD1=fleet.apn\nOU=2468\n");
     QVERIFY(sheet);
     QTest::mouseClick(sheet->EachTracker(), Qt::LeftButton);
     QVERIFY(sheet->PasswordEdit()->isVisible());
+    // The file's password goes out only when asked for.
+    QVERIFY(sheet->WithPassword()->isVisible() && !sheet->WithPassword()->isChecked());
     sheet->PasswordEdit()->setText(QStringLiteral("4071"));
     const QString report = env.Path(QStringLiteral("report.csv"));
     sheet->ReportEdit()->setText(report);
@@ -372,14 +398,22 @@ class TestProfiles : public QObject {
     QCOMPARE(env.Context().ReportFile(), QDir::toNativeSeparators(report));  // offered again next time
     QTRY_COMPARE_WITH_TIMEOUT(sheet->TrackersDone()->topLevelItemCount(), 1, kWait);
     QCOMPARE(first->Value("D1"), std::string("fleet.apn"));
+    QCOMPARE(first->Value("OU"), std::string("4071"));
 
-    const auto next = [&](const char* imei, const char* password = "4071") {
-      auto tracker = std::make_unique<sim::Simulator>(ShellEnv::FastOptions());
+    // Unplugged, a tracker is gone from the tree and its line hangs up.
+    sim::Simulator* plugged = first;
+    const auto unplug = [&] {
+      env.Tree().Unplug("ttyACM0");
+      plugged->Stop();
+    };
+    const auto next = [&](const char* imei, const char* password = "4071", sim::Options options = ShellEnv::FastOptions()) {
+      auto tracker = std::make_unique<sim::Simulator>(options);
       tracker->SetValue("B2", imei);
       tracker->SetValue("OU", password);
       std::string error;
       if (!tracker->Start(&error)) qWarning("simulator: %s", error.c_str());
-      env.Tree().Unplug("ttyACM0");
+      unplug();
+      plugged = tracker.get();
       QTest::qWait(200);
       [&] { QVERIFY(env.Tree().Plug("ttyACM0", tracker->SlavePath())); }();
       return tracker;
@@ -390,16 +424,31 @@ class TestProfiles : public QObject {
     auto locked = next("356895037533244", "1357");
     QTRY_COMPARE_WITH_TIMEOUT(sheet->TrackersDone()->topLevelItemCount(), 3, kWait);
     QVERIFY(SetSentences(*locked).empty());
-    auto third = next("356895037533236");
-    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReading), kWait);
-    env.Tree().Unplug("ttyACM0");
+    // Identified, then silent: it is unplugged while its keys are read.
+    sim::Options mute = ShellEnv::FastOptions();
+    mute.answerQueries = 1;
+    auto third = next("356895037533236", "4071", mute);
+    const auto queries = [&] {
+      const auto journal = third->Journal();
+      return std::count_if(journal.begin(), journal.end(), [](const auto& e) { return e.bytes.rfind("KVC,", 0) == 0; });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(queries() >= 2, kWait);
+    unplug();
     QTRY_COMPARE_WITH_TIMEOUT(sheet->TrackersDone()->topLevelItemCount(), 4, kWait);
     QVERIFY(SetSentences(*third).empty());
     QVERIFY(sheet->isVisible());
     SaveScreen(w.get(), QStringLiteral("profile-provisioning-English"));
 
     QTest::mouseClick(sheet->CancelButton(), Qt::LeftButton);  // Stop
-    QTRY_VERIFY(!w->OpenSheet());
+    QTRY_VERIFY_WITH_TIMEOUT(!w->OpenSheet(), kWait);
+    // Trackers, not plug-ins: the one with another password failed, and so did the one unplugged.
+    QVERIFY2(env.messages.back().text.startsWith(QStringLiteral("Trackers set up: 2, failed: 2.")),
+             qPrintable(env.messages.back().text));
+    // The window's session looks for trackers again.
+    sim::Simulator after(ShellEnv::FastOptions());
+    QVERIFY(after.Start(nullptr));
+    QVERIFY(env.Tree().Plug("ttyACM0", after.SlavePath()));
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
     const QList<QByteArray> rows = env.ReadFile(QStringLiteral("report.csv")).trimmed().split('\n');
     QCOMPARE(rows.size(), 5);
     QVERIFY(rows[0].startsWith("time_utc,imei,"));
