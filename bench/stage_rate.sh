@@ -10,6 +10,8 @@
 #   each sentence   1 s, during which the tracker's lines count on
 #   read-back       its first query waits only for the lines the sentences'
 #                   seconds did not bring, each further one 10 intervals
+# The window's loop (zd573-window-loop: the sheet offscreen, from the loop's
+# start to the tracker's row) is set beside `provision`.
 # Queries are counted for exactly the keys needed, five to a query: the keys of
 # the written pages for apply and provision, the file's keys (and those a page
 # rule goes by) for diff. RUNS=5 by default; the medians are printed.
@@ -90,12 +92,14 @@ row() {
 }
 
 start_sim
-apply=() provision=() diff=() care=()
+apply=() provision=() window=() diff=() care=()
 for i in $(seq "$RUNS"); do
   one_page "a$i"
   apply+=("$(timed 0 apply "$work/one.ini")")
   one_page "p$i"
   provision+=("$(timed 0 provision "$work/one.ini" --report "$work/report.csv" --count 1)")
+  one_page "w$i"
+  window+=("$("$BUILD_DIR/bin/zd573-window-loop" "$port" "$work/one.ini" "$work/report.csv" 4071)")
   diff+=("$(timed "0 10" diff "$work/care.ini")")
 done
 queries=$(grep -c ' KVC,' "$work/journal")
@@ -105,6 +109,8 @@ echo "line interval ${LINE_MS} ms, ${RUNS} runs each, medians; journal: ${querie
 row "apply, one page (GPRS)" "$(floor 1 1 1)" "${apply[@]}"
 row "provision --count 1, one page" "$(floor 1 1 1)" "${provision[@]}"
 row "diff, care profile (15 keys)" "$(floor 3 0 0)" "${diff[@]}"
+row "window loop, one page" "$(floor 1 1 1)" "${window[@]}"
+python3 -c "print(f'window loop against provision: {$(median "${window[@]}") / $(median "${provision[@]}"):.3f} (goal 1.15)')"
 # For scale: the whole care profile onto a tracker fresh out of its box
 # (78 keys of five pages, 15 sentences, 78 keys read back).
 start_sim
