@@ -1,5 +1,6 @@
 #include "device/blocking_read.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 
@@ -90,6 +91,36 @@ Error ReadIncomplete(ReadKind kind, const std::vector<std::string_view>& keys, c
   return Error{"The settings read did not complete within " + within + "; " + std::to_string(count) +
                    " keys did not arrive: " + missing,
                ErrorCode::TimedOut};
+}
+
+Expected<DeviceValues> ReadFresh(DevicePort& port, std::vector<std::string_view> keys, int codePage,
+                                 std::chrono::milliseconds limit, std::stop_token stop) {
+  if (std::find(keys.begin(), keys.end(), std::string_view("B2")) == keys.end()) keys.push_back("B2");
+  DeviceSettings fresh;
+  fresh.SetCodePage(codePage);
+  ReadOptions read;
+  read.fullReadStall = std::chrono::milliseconds(0);  // the overall limit decides
+  read.keys.assign(keys.begin(), keys.end());
+  const ReadEnd end = BlockingRead(port, ReadKind::Keys, fresh, read, limit, stop);
+  if (!end.started) return end.started.failure();
+  if (!end.finished) {
+    if (stop.stop_requested()) return Error{"Stopped before the tracker's values were read again", ErrorCode::Stopped};
+    return ReadIncomplete(ReadKind::Keys, keys, fresh, limit);
+  }
+  if (!end.failure.empty()) return Error{end.failure, ErrorCode::Disconnected};
+  return fresh.Snapshot();
+}
+
+void CopyKeys(DeviceValues& to, const DeviceValues& from, const std::vector<std::string_view>& keys) {
+  for (std::string_view key : keys) {
+    const KeyInfo* k = FindKey(key);
+    if (!k) continue;
+    if (k->kind == FieldKind::Text) {
+      to.SetText(k->key, from.Text(k->key));
+    } else {
+      to.SetNumber(k->key, from.Number(k->key));
+    }
+  }
 }
 
 }  // namespace zd573

@@ -39,4 +39,14 @@ ReadEnd BlockingRead(DevicePort& port, ReadKind kind, DeviceSettings& into, cons
 Error ReadIncomplete(ReadKind kind, const std::vector<std::string_view>& keys, const DeviceSettings& into,
                      std::chrono::milliseconds limit);
 
+// The tracker's values of `keys` and its IMEI (B2), read afresh on `port`
+// (which the read closes): what a write is built from, and whom it goes to.
+// Keys not asked hold their defaults. A read short of a key within `limit`
+// fails naming the keys (TimedOut); a stop fails as Stopped.
+Expected<DeviceValues> ReadFresh(DevicePort& port, std::vector<std::string_view> keys, int codePage,
+                                 std::chrono::milliseconds limit, std::stop_token stop = {});
+
+// Copies `keys` of `from` into `to`, as they are.
+void CopyKeys(DeviceValues& to, const DeviceValues& from, const std::vector<std::string_view>& keys);
+
 }  // namespace zd573

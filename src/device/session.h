@@ -107,6 +107,9 @@ class Session {
   void Suspend();
   // Looks for a tracker again at once.
   void Resume();
+  // Another tracker answered on the held port (a read found another IMEI):
+  // the session ends as if the logged-in one had gone.
+  void TrackerChanged() { OnPortLost(); }
   bool Suspended() const { return suspended_; }
   // The held port for one operation of the logged-in tracker (a page's
   // Apply, a query, a download, a settings file's write), exclusively and for

@@ -82,6 +82,8 @@ class AppContext {
   // The port of the tracker logged in, for one operation (Session::LeasePort);
   // the session's host provides it.
   std::function<Expected<std::unique_ptr<DevicePort>>()> portLeaser;
+  // Ends the session when another tracker answers on its port (the host provides it).
+  std::function<void()> trackerChanged;
   // The leased port, or why there is none (no tracker logged in: PortNotOpen).
   Expected<std::unique_ptr<DevicePort>> LeasePort() const;
   // The name stored for the connected device, "ZD573" when none.

@@ -15,7 +15,10 @@
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
+#include "device/blocking_read.h"
+#include "device/profile.h"
 #include "frame/Accessibility.h"
+#include "frame/FreshValues.h"
 #include "frame/Messages.h"
 #include "frame/Skin.h"
 #include "frame/SkinnedDialog.h"
@@ -266,6 +269,36 @@ void PageFrame::Apply() {
   }
   if (!identity_.sends) return;
   const Page page = *identity_.sends;
+  // The page is sent as the tracker holds it now, to the tracker logged in
+  // only: its keys and IMEI are read again on the session's port first.
+  const std::vector<std::string_view> keys = KeysOfPages({page});
+  auto read = FreshReadOf(context_, keys);
+  if (!read) {
+    context_.ShowFailure(this, read.failure());
+    return;
+  }
+  const DeviceValues before = context_.Settings().Snapshot();
+  ShowProgress({});
+  RunDeviceWork([read = std::move(*read)](std::stop_token stop, const BackgroundTask::Relay&) { return read(stop); },
+                [this, page, keys, before, edited](Expected<DeviceValues> fresh) mutable {
+                  if (!fresh) {
+                    context_.ShowFailure(this, fresh.failure());
+                    return;
+                  }
+                  auto changed = TakeFresh(context_, before, *fresh, keys);
+                  if (!changed) {
+                    context_.ShowError(this, QString::fromStdString(changed.failure().message));
+                    // Nothing built from this tracker's values may reach the other one.
+                    if (context_.trackerChanged) context_.trackerChanged();
+                    return;
+                  }
+                  if (!changed->empty() && KeepTheirs(context_, this, *changed, edited, *fresh))
+                    CopyKeys(edited, *fresh, *changed);
+                  WritePage(page, edited);
+                });
+}
+
+void PageFrame::WritePage(Page page, const DeviceValues& edited) {
   // Only the tracker logged in, on the port it was identified on.
   auto leased = context_.LeasePort();
   if (!leased) {

@@ -151,6 +151,8 @@ class PageFrame : public QWidget {
   // port; a failure is shown,
   // `sent` is called once it is on the line. Nothing is sent while the page is busy.
   void SendDeviceQuery(const Sentence& query, std::function<void()> sent = {});
+  // The page's write once its values were read again: `edited` goes out whole.
+  void WritePage(Page page, const DeviceValues& edited);
   // The device name in the band, shortened to fit.
   void ShowDeviceName(const std::string& name);
   // The progress line: "Writing n of m", or how the work ended.

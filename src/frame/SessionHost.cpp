@@ -24,6 +24,7 @@ SessionHost::SessionHost(AppContext& context, QObject* parent) : QObject(parent)
                                          emit changed(notice);
                                        });
   previousLeaser_ = std::exchange(context_.portLeaser, [this] { return session_->LeasePort(); });
+  context_.trackerChanged = [this] { session_->TrackerChanged(); };
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
     const QStringList now = TtyNames();
     if (now != ttys_) {
@@ -37,6 +38,7 @@ SessionHost::SessionHost(AppContext& context, QObject* parent) : QObject(parent)
 // The session's threads end before the object their calls go to.
 SessionHost::~SessionHost() {
   context_.portLeaser = std::move(previousLeaser_);
+  context_.trackerChanged = nullptr;
   session_->Stop();
 }
 

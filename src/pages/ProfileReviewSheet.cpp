@@ -18,6 +18,8 @@
 
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
+#include "device/blocking_read.h"
+#include "frame/FreshValues.h"
 #include "frame/Messages.h"
 #include "frame/SessionHost.h"
 #include "frame/Skin.h"
@@ -352,29 +354,61 @@ void ProfileReviewSheet::WriteTracker(std::function<void(const ProfileWriteResul
     done(ProfileWriteResult{}, context_.Text("STR_PROFILE_NOTHING", "Nothing to write: the tracker holds these values."));
     return;
   }
-  // Only the tracker logged in, on the port it was identified on.
-  auto leased = context_.LeasePort();
-  if (!leased) {
-    done(FailedWrite(leased.failure()), ErrorText(context_, leased.failure()));
-    return;
-  }
-  std::shared_ptr<DevicePort> port = std::move(leased.value());
+  // The pages go out built on what the tracker holds now, to the tracker
+  // logged in only: their keys and its IMEI are read again first.
   const std::vector<Page> pages = plan->Pages();
-  // Only the pages written: the record may hold more than this tracker's values.
-  if (auto backup = context_.BackUpBeforeWrite(KeysOfPages(pages)); !backup) {
-    done(FailedWrite(backup.failure()), BackupFailedText(context_, backup.failure()));
+  const std::vector<std::string_view> keys = KeysOfPages(pages);
+  auto read = FreshReadOf(context_, keys);
+  if (!read) {
+    done(FailedWrite(read.failure()), ErrorText(context_, read.failure()));
     return;
   }
-  const DeviceValues target = plan->target;
-  const std::chrono::milliseconds pause = context_.durations.setSentencePause;
-  const std::chrono::milliseconds readLimit = context_.durations.fullReadStall;
-  DeviceSettings* settings = &context_.Settings();
+  const DeviceValues before = context_.Settings().Snapshot();
   progress_->SetLabelText(QString());
   SetWriting(true);
   written_ = std::move(done);
   writing_ = pages;
-  auto count = std::make_shared<WriteCount>();
-  writeCount_ = count;
+  writeCount_ = std::make_shared<WriteCount>();
+  task_.Run([read = std::move(*read)](std::stop_token stop, const BackgroundTask::Relay&) { return read(stop); },
+            [this, pages, keys, before, ours = plan->target](Expected<DeviceValues> fresh) {
+              if (!fresh) {
+                EndWrite(FailedWrite(fresh.failure()), ErrorText(context_, fresh.failure()));
+                return;
+              }
+              auto changed = TakeFresh(context_, before, *fresh, keys);
+              if (!changed) {
+                EndWrite(FailedWrite(changed.failure()), QString::fromStdString(changed.failure().message));
+                // Nothing built from this tracker's values may reach the other one.
+                if (context_.trackerChanged) context_.trackerChanged();
+                return;
+              }
+              DeviceValues target = ours;
+              // The file's values on what the tracker holds now, the changed ones kept if the user says so.
+              if (!changed->empty() && KeepTheirs(context_, this, *changed, ours, *fresh)) {
+                if (auto again = PlanProfile(context_.Settings().Snapshot(), Chosen())) target = again->target;
+                CopyKeys(target, *fresh, *changed);
+              }
+              WritePages(pages, target);
+            });
+}
+
+void ProfileReviewSheet::WritePages(const std::vector<Page>& pages, const DeviceValues& target) {
+  // Only the tracker logged in, on the port it was identified on.
+  auto leased = context_.LeasePort();
+  if (!leased) {
+    EndWrite(FailedWrite(leased.failure()), ErrorText(context_, leased.failure()));
+    return;
+  }
+  std::shared_ptr<DevicePort> port = std::move(leased.value());
+  // Only the pages written: the record may hold more than this tracker's values.
+  if (auto backup = context_.BackUpBeforeWrite(KeysOfPages(pages)); !backup) {
+    EndWrite(FailedWrite(backup.failure()), BackupFailedText(context_, backup.failure()));
+    return;
+  }
+  const std::chrono::milliseconds pause = context_.durations.setSentencePause;
+  const std::chrono::milliseconds readLimit = context_.durations.fullReadStall;
+  DeviceSettings* settings = &context_.Settings();
+  std::shared_ptr<WriteCount> count = writeCount_;
   const std::string imei = context_.Imei();
   task_.Run(
       [=, this](std::stop_token stop, const BackgroundTask::Relay& relay) mutable {

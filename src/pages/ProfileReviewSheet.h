@@ -90,6 +90,8 @@ class ProfileReviewSheet : public SkinnedDialog {
   PreparedProfile Chosen() const;
   // Writes what differs to the tracker the session holds; `done` gets the outcome's words.
   void WriteTracker(std::function<void(const ProfileWriteResult&, const QString&)> done);
+  // Writes `pages` of `target` (their values read again just before).
+  void WritePages(const std::vector<Page>& pages, const DeviceValues& target);
   // A write ended: the controls wake and the caller of WriteTracker hears how.
   void EndWrite(const ProfileWriteResult& result, const QString& words);
   // What became of a tracker, in the user's words.

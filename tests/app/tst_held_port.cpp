@@ -99,6 +99,49 @@ class TestHeldPort : public QObject {
     QVERIFY(SetSentences(second).empty());
   }
 
+  // A page goes out built on what the tracker holds now: its keys and IMEI
+  // are read again first. A value another program changed since the login
+  // is shown, kept or written over as the user says; another tracker
+  // answering on the port gets nothing, and the session ends.
+  void writesFromFreshValues_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("keepTheirs");
+    QTest::newRow("changed, kept") << QStringLiteral("D2") << true;
+    QTest::newRow("changed, written over") << QStringLiteral("D2") << false;
+    QTest::newRow("another tracker") << QStringLiteral("B2") << false;
+  }
+  void writesFromFreshValues() {
+    QFETCH(QString, change);
+    QFETCH(bool, keepTheirs);
+    ShellEnv env;
+    sim::Simulator* tracker = env.StartTracker();
+    auto w = std::make_unique<Dlg>(env.Context());
+    w->WatchDeviceDirectory(QString::fromStdString(env.Tree().DevRoot().string()));
+    w->show();
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
+    LogIn(*w);
+    const std::string ours = tracker->Value("D2");
+    QTest::mouseClick(w->Button(Dlg::kGprsButton), Qt::LeftButton);
+    QPointer<GPRSPage> page = qobject_cast<GPRSPage*>(w->OpenPage());
+    QVERIFY(page);
+    page->Box(0)->setText(QStringLiteral("fresh.apn"));
+    tracker->SetValue(change.toStdString(), change == QLatin1String("B2") ? kOtherImei : "theirs");
+    env.answerYes = keepTheirs;
+    const std::size_t from = tracker->Journal().size();
+    if (change == QLatin1String("B2")) {
+      QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+      QTRY_VERIFY_WITH_TIMEOUT(!page, kWait);
+      QVERIFY(SetSentences(*tracker, from).empty());
+      QVERIFY2(env.messages.at(0).text.contains(QLatin1String(kOtherImei)), qPrintable(env.messages.at(0).text));
+      return;
+    }
+    ApplyAndWait(page);
+    QCOMPARE(env.questions.size(), std::size_t(1));
+    QVERIFY2(env.questions[0].contains(QStringLiteral("theirs")), qPrintable(env.questions[0]));
+    QCOMPARE(tracker->Value("D1"), std::string("fresh.apn"));
+    QCOMPARE(tracker->Value("D2"), keepTheirs ? std::string("theirs") : ours);
+  }
+
   // Another program holds the port when the tracker is found: the status
   // line says so while the open is tried again. Freed within the patience,
   // the tracker is identified without a re-plug; held longer, the user is
