@@ -83,10 +83,12 @@ const char kHelp[] =
     "Exit codes: 0 ok, 1 usage, 2 no device or port, 3 wrong password, 4 time-out or no\n"
     "valid reply, 5 bad value or data, 6 a log exported without the records of damaged\n"
     "packets, 10 diff found differences, 11 the tracker did not take a value as sent\n"
-    "(provision: a tracker was not set up), 130 a download ended by Ctrl+C.\n"
-    "Ctrl+C, SIGTERM and SIGHUP end a command within a second; a write first finishes the\n"
-    "page under way (a second signal: the sentence under way) and says which pages reached the\n"
-    "tracker whole, with exit code 130 (provision: after the tracker's report line).\n";
+    "(provision: a tracker was not set up), 130 a download ended by Ctrl+C, or a command\n"
+    "ended by a signal.\n"
+    "\n"
+    "Ctrl+C, SIGTERM and SIGHUP stop a command that talks to the tracker within a second; a\n"
+    "write first finishes the page under way (a second signal: the sentence under way), then\n"
+    "says which pages reached the tracker whole (provision: in the tracker's report line too).\n";
 
 struct Args {
   Options options;

@@ -47,7 +47,7 @@ struct WriteOptions {
   // A gentler stop, for pages written one after another: the page under way
   // is finished (every sentence and its pause), then no other page is begun
   // and nothing is read back. `stop` still ends it after the sentence.
-  std::stop_token pageStop;
+  std::stop_token pageStop{};
 };
 
 // The keys a set sentence carries (",KEY=value" fields).
