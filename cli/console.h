@@ -16,8 +16,8 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv);
 enum class Stream { In, Out, Err };
 bool IsTerminal(Stream stream);
 
-// Reads one line typed on the terminal without showing it; none when a
-// signal came first (InterruptGuard), or at the end of the input.
+// Reads one line typed on the terminal without showing it (at the end of the
+// input, what came); none when a signal came first (InterruptGuard).
 std::optional<std::string> ReadHiddenLine(const char* prompt);
 // The same, shown as it is typed (a yes or no).
 std::optional<std::string> ReadLine(const char* prompt);
@@ -50,7 +50,7 @@ class InterruptGuard {
 namespace detail {
 // Filled by the platform's file: installs (or takes away) the handlers of the
 // signals InterruptGuard catches. A handler adds to the count and notes the
-// first signal for SignalName.
+// first signal for FirstSignalName.
 void CatchSignals(bool on);
 int SignalCount();
 std::string FirstSignalName();

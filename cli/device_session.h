@@ -4,8 +4,8 @@
 // The steps are the core's (HeldSession); this says them in the command
 // line's words and exit codes.
 #include <chrono>
-#include <stop_token>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>

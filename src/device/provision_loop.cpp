@@ -40,8 +40,9 @@ std::string Shown(const TrackerOutcome& o, const std::string& key, const std::st
   return "\"" + settings::DecodeDeviceText(bytes, o.codePage) + "\"";
 }
 
-// What a stop left on the tracker: "stopped after page 2 of 3; written whole:
-// Info, GPRS; not written: Logger", with a page cut short by its sentences.
+// What a stop left on the tracker, page by page: "stopped after page 1 of 2;
+// written whole: device information; not written: GPRS", with a page cut
+// short (a second stop) by its sentences sent.
 std::string StoppedReason(const TrackerOutcome& o) {
   std::string reason;
   if (o.planned.empty()) {
