@@ -32,6 +32,7 @@ int ExitCodeFor(ErrorCode code) {
     case ErrorCode::BadValue:
     case ErrorCode::File: return kBadValue;
     case ErrorCode::TimedOut: return kTimedOut;
+    case ErrorCode::Stopped: return kInterrupted;
     default: return kNoDevice;
   }
 }
@@ -102,7 +103,7 @@ int DeviceSession::Told(const HeldStatus& status) {
 
 int DeviceSession::ResolvePort() {
   if (!o_.port.empty()) return kOk;
-  if (int rc = Told(held_.FindPort()); rc != kOk) return rc;
+  if (int rc = Told(held_.FindPort(o_.stop)); rc != kOk) return rc;
   o_.port = held_.Port();
   Say(o_, "Found the tracker on " + PortPath(o_.port));
   return kOk;
@@ -110,7 +111,7 @@ int DeviceSession::ResolvePort() {
 
 int DeviceSession::Identify() {
   if (int rc = ResolvePort(); rc != kOk) return rc;
-  return Told(held_.Identify());
+  return Told(held_.Identify(o_.stop));
 }
 
 int DeviceSession::Login() {
@@ -120,7 +121,9 @@ int DeviceSession::Login() {
   } else if (!held_.HasPassword()) {
     typed.clear();  // the empty entry opens a tracker without a password
   } else if (IsTerminal(Stream::In)) {
-    typed = ReadHiddenLine("Device password: ");
+    auto line = ReadHiddenLine("Device password: ");
+    if (!line) return Told({HeldFault::Stopped, Error{"Stopped before the password was typed", ErrorCode::Stopped}});
+    typed = *line;
   } else {
     return Told({HeldFault::PasswordNeeded, {}});
   }
@@ -149,7 +152,7 @@ std::function<void(Progress)> DeviceSession::ShowProgress() const {
 int DeviceSession::ConnectFor(const std::vector<std::string_view>& keys) {
   if (int rc = SignIn(); rc != kOk) return rc;
   const auto progress = ShowProgress();
-  const HeldStatus read = held_.ReadKeys(keys, {}, progress);
+  const HeldStatus read = held_.ReadKeys(keys, o_.stop, progress);
   if (progress) std::fprintf(stderr, "\n");
   return Told(read);
 }
@@ -157,7 +160,7 @@ int DeviceSession::ConnectFor(const std::vector<std::string_view>& keys) {
 int DeviceSession::Connect() {
   if (int rc = SignIn(); rc != kOk) return rc;
   const auto progress = ShowProgress();
-  const HeldStatus read = held_.ReadAll({}, progress);
+  const HeldStatus read = held_.ReadAll(o_.stop, progress);
   if (progress) std::fprintf(stderr, "\n");
   return Told(read);
 }

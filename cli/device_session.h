@@ -5,6 +5,7 @@
 // line's words and exit codes.
 #include <chrono>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +26,7 @@ enum ExitCode {
   kTimedOut = 4,
   kBadValue = 5,
   kDamagedLeftOut = 6,  // a download was exported without the records of its damaged packets
-  kInterrupted = 130
+  kInterrupted = 130    // ended by a signal (Ctrl+C, SIGTERM, SIGHUP); a write after its page under way
 };
 
 struct Options {
@@ -39,7 +40,10 @@ struct Options {
   std::chrono::seconds identifyTimeout{30};
   std::chrono::seconds readTimeout{120};
   int codePage = 1252;               // device text encoding
-  WriteOptions write;                // pause after each set sentence
+  // Pause after each set sentence; its stops: a signal, or a second one.
+  WriteOptions write;
+  // A signal: every wait (search, identification, read) ends at once.
+  std::stop_token stop;
 };
 
 // The exit code for an error of this kind.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 #include <mutex>
+#include <optional>
 
 #include "console.h"
 #include "device/log_download.h"
@@ -167,7 +168,6 @@ int Download(Options& o, const std::string& out, ExportFormat format, const LogA
   // The raw log goes to the user's cache folder, not beside the export.
   DownloadWaiter waiter(!o.quiet && IsTerminal(Stream::Err));
   LogDownload download(waiter);
-  InterruptGuard ctrlC;
   if (Status s = download.Start(BorrowPort(*session.HeldPort())); !s) return FailWith(s.failure());
   int code = waiter.Wait(download);
   download.Stop();
@@ -211,9 +211,12 @@ int Erase(Options& o) {
       Fail("log erase deletes every GPS record in the tracker: confirm with --yes");
       return kUsage;
     }
-    std::cerr << "Erase the whole GPS log in the tracker? [y/N] ";
-    std::string answer;
-    std::getline(std::cin, answer);
+    const std::optional<std::string> typed = ReadLine("Erase the whole GPS log in the tracker? [y/N] ");
+    if (!typed) {
+      Fail("Stopped before the log was erased: nothing was sent");
+      return kInterrupted;
+    }
+    const std::string& answer = *typed;
     if (answer != "y" && answer != "Y" && answer != "yes") {
       Say(o, "Nothing erased.");
       return kOk;

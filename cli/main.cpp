@@ -83,7 +83,12 @@ const char kHelp[] =
     "Exit codes: 0 ok, 1 usage, 2 no device or port, 3 wrong password, 4 time-out or no\n"
     "valid reply, 5 bad value or data, 6 a log exported without the records of damaged\n"
     "packets, 10 diff found differences, 11 the tracker did not take a value as sent\n"
-    "(provision: a tracker was not set up), 130 a download ended by Ctrl+C.\n";
+    "(provision: a tracker was not set up), 130 a download ended by Ctrl+C, or a command\n"
+    "ended by a signal.\n"
+    "\n"
+    "Ctrl+C, SIGTERM and SIGHUP stop a command that talks to the tracker within a second; a\n"
+    "write first finishes the page under way (a second signal: the sentence under way), then\n"
+    "says which pages reached the tracker whole (provision: in the tracker's report line too).\n";
 
 struct Args {
   Options options;
@@ -299,6 +304,9 @@ int CmdMelody(Options& o, const std::vector<std::string>& words) {
 }
 
 int Run(int argc, char** argv) {
+  // From here on a signal only asks the command to end: it finishes what it
+  // is writing, and leaves no temporary file behind.
+  InterruptGuard signals;
   Args a;
   if (int rc = Parse(Utf8Arguments(argc, argv), a); rc >= 0) return rc;
   if (a.words.empty()) {
@@ -313,6 +321,9 @@ int Run(int argc, char** argv) {
   // Tests may shorten the pause after each set sentence; the device needs the full second.
   if (const char* ms = std::getenv("ZD573_SET_PAUSE_MS")) a.options.write.pause = std::chrono::milliseconds(std::atoi(ms));
 #endif
+  a.options.stop = InterruptGuard::Stop();
+  a.options.write.stop = InterruptGuard::Now();
+  a.options.write.pageStop = InterruptGuard::Stop();
   const std::string& cmd = a.words[0];
   Options& o = a.options;
   if (cmd == "ports") return CmdPorts(o);

@@ -69,16 +69,43 @@ std::function<void(Page)> Starting(const Options& o) {
   return [&o](Page page) { Say(o, "Writing the " + std::string(PageName(page)) + " settings..."); };
 }
 
+// While pages are written, says what a signal does to the writing (on the
+// thread that saw the signal).
+class WriteNotices {
+ public:
+  explicit WriteNotices(const Options& o) {
+    if (!o.write.pageStop.stop_requested())
+      first_.emplace(o.write.pageStop,
+                     Tell{&o, true, "finishing the page under way; a second signal stops after the sentence under way"});
+    if (!o.write.stop.stop_requested())
+      second_.emplace(o.write.stop, Tell{&o, false, "A second signal: stopping after the sentence under way"});
+  }
+
+ private:
+  struct Tell {
+    const Options* o;
+    bool named;
+    const char* what;
+    void operator()() const { Say(*o, (named ? InterruptGuard::FirstName() + ": " : std::string()) + what); }
+  };
+  std::optional<std::stop_callback<Tell>> first_;
+  std::optional<std::stop_callback<Tell>> second_;
+};
+
 // Writes the pages whole with `edited`'s values through the session, on the
 // port the tracker was identified on and that has stayed open since, with no
 // read-back. A failure is told here; the exit code.
 int WritePages(Options& o, DeviceSession& session, const std::vector<Page>& pages, const DeviceValues& edited) {
+  const WriteNotices notices(o);
   const ProfileWriteResult r =
       session.Held().WritePages(edited, pages, o.write, std::chrono::milliseconds(0), Starting(o));
   if (r.status) return kOk;
   TrackerOutcome outcome;
   outcome.port = session.Port();
+  outcome.planned = pages;
   outcome.written = r.written;
+  outcome.cutSent = r.cutSent;
+  outcome.cutOf = r.cutOf;
   outcome.error = r.status.failure();
   outcome.result = outcome.error.code == ErrorCode::Stopped                         ? TrackerResult::Stopped
                    : outcome.error.code == ErrorCode::BadValue && r.written.empty() ? TrackerResult::BadValue
@@ -224,7 +251,10 @@ int WriteDifferences(Options& o, DeviceSession& session, const LoadedFile& file)
   hooks.pause = o.write.pause;
   hooks.readLimit = o.readTimeout;
   hooks.starting = Starting(o);
+  hooks.stop = o.write.stop;
+  hooks.pageStop = o.write.pageStop;
   hooks.backUpFirst = false;  // BackUpDifferences saved them, and said where
+  const WriteNotices notices(o);
   return Told(o, ApplyProfile(session.Held(), file.values, file.path, hooks));
 }
 
@@ -381,7 +411,7 @@ int CmdUndo(Options& o, const std::vector<std::string>& words, const ProfileArgs
   std::vector<std::string_view> keys;
   for (std::string_view k : KeysOfPages(PagesOf(file.values)))
     if (k != "OU") keys.push_back(k);  // it came with the identification
-  if (Status read = ReadKeysOn(*session.HeldPort(), keys, session.Settings(), o.readTimeout); !read)
+  if (Status read = ReadKeysOn(*session.HeldPort(), keys, session.Settings(), o.readTimeout, o.stop); !read)
     return FailWith(read.failure());
   if (int rc = BackUpDifferences(o, session, file); rc != kOk) return rc;
   return WriteDifferences(o, session, file);
@@ -438,7 +468,12 @@ class ProvisionWords final : public ProvisionListener {
   ProvisionWords(const Options& o, ProvisionReport& report) : o_(o), report_(report) {}
 
   void Stage(LoopStage stage, const TrackerOutcome& tracker) override {
-    stage_ = stage;
+    // A signal under the writing lets the page under way finish; say so then.
+    if (stage == LoopStage::Writing) {
+      notices_.emplace(o_);
+    } else {
+      notices_.reset();
+    }
     switch (stage) {
       case LoopStage::Waiting: Say(o_, "Waiting for a tracker (Ctrl+C ends)..."); break;
       case LoopStage::Opening: busySaid_ = false; break;
@@ -456,10 +491,12 @@ class ProvisionWords final : public ProvisionListener {
   std::optional<std::string> Password(const TrackerOutcome&) override {
     // Asked once, on a terminal, for every tracker that has one.
     if (!typed_ && IsTerminal(Stream::In)) typed_ = ReadHiddenLine("The trackers' password: ");
-    return typed_;
+    return typed_;  // none after a signal: the loop stops
   }
   void Starting(Page page) override { Say(o_, "Writing the " + std::string(PageName(page)) + " settings..."); }
   void Done(const TrackerOutcome& outcome, const LoopCounts&, const Status& reported) override {
+    notices_.reset();
+    if (outcome.result == TrackerResult::Stopped) stoppedOne_ = true;
     const ProvisionRow row = ReportRowOf(outcome);
     const std::string what = row.skipped ? "Skipped" : row.ok ? "Done" : "FAILED";
     Say(o_, what + ": tracker " + (outcome.imei.empty() ? "(no IMEI)" : outcome.imei) + " on " +
@@ -467,16 +504,14 @@ class ProvisionWords final : public ProvisionListener {
     TellReportEvents(o_, report_);
     if (!reported) Fail(Describe(reported.failure()));
   }
-  // Whether a Ctrl+C may end the loop now: not while a tracker is written or checked.
-  bool MayStop() const {
-    const LoopStage stage = stage_.load();
-    return stage != LoopStage::Writing && stage != LoopStage::Checking;
-  }
+  // Whether a signal stopped a tracker before it was set up.
+  bool StoppedOne() const { return stoppedOne_; }
 
  private:
   const Options& o_;
   ProvisionReport& report_;
-  std::atomic<LoopStage> stage_{LoopStage::Waiting};
+  std::optional<WriteNotices> notices_;
+  bool stoppedOne_ = false;
   bool busySaid_ = false;
   std::optional<std::string> typed_;
 };
@@ -509,19 +544,9 @@ int CmdProvision(Options& o, const std::vector<std::string>& words, const Profil
   TellReportEvents(o, report);
   ProvisionWords told(o, report);
   ProvisionLoop loop(file.profile, file.path, options, report, told);
-  InterruptGuard guard;
-  // Ctrl+C ends the loop, but never under a tracker's writing: that one is finished first.
-  std::stop_source stop;
-  std::atomic<bool> over{false};
-  std::thread watch([&] {
-    while (!over.load()) {
-      if (InterruptGuard::Interrupted() && told.MayStop()) stop.request_stop();
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-  });
-  const LoopResult result = loop.Run(stop.get_token());
-  over = true;
-  watch.join();
+  // A signal ends the loop; a tracker being written finishes its page under
+  // way first (a second signal: its sentence) and is reported as stopped.
+  const LoopResult result = loop.Run(o.write.pageStop, o.write.stop);
   switch (result.end) {
     case LoopEnd::Refused:
       Fail(result.error.message.empty() ? Refusal(file.path, result.refused) : Describe(result.error));
@@ -535,6 +560,7 @@ int CmdProvision(Options& o, const std::vector<std::string>& words, const Profil
              std::to_string(n.failed) + " failed" +
              (n.again ? ", " + std::to_string(n.again) + " plugged in again" : std::string()) + "; the report is " +
              report.Path());
+  if (told.StoppedOne()) return kInterrupted;
   return n.failed ? int{kNotVerified} : int{kOk};
 }
 

@@ -22,6 +22,24 @@ namespace zd573 {
 // Sleeps for `pause` unless a stop comes first; false when stopped.
 bool PauseUnlessStopped(std::chrono::milliseconds pause, const std::stop_token& stop);
 
+// A stop that comes with the first of two: a wait that has nothing to finish
+// ends on either level of a two-level stop ("finish the page", "now").
+class EitherStop {
+ public:
+  EitherStop(const std::stop_token& a, const std::stop_token& b)
+      : a_(a, Request{&source_}), b_(b, Request{&source_}) {}
+  std::stop_token Token() const { return source_.get_token(); }
+
+ private:
+  struct Request {
+    std::stop_source* source;
+    void operator()() const { source->request_stop(); }
+  };
+  std::stop_source source_;
+  std::stop_callback<Request> a_;
+  std::stop_callback<Request> b_;
+};
+
 inline constexpr std::string_view kUnableToCreateThread = "Unable to create thread";
 // "Unable to create thread", with the system's reason.
 Error ThreadStartFailure(const std::system_error& failure);

@@ -10,6 +10,7 @@
 #include "common/printable.h"
 #include "common/utc_time.h"
 #include "device/blocking_read.h"
+#include "device/device_job.h"
 #include "device/profile.h"
 
 namespace zd573 {
@@ -60,7 +61,7 @@ ProfileWriteResult WriteProfilePages(DevicePort& port, DeviceSettings& settings,
   }
   int before = 0;
   for (Page page : pages) {
-    if (options.stop.stop_requested()) {
+    if (options.stop.stop_requested() || options.pageStop.stop_requested()) {
       out.status = Error{"Stopped before every sentence was written", ErrorCode::Stopped}.Names(MessageKind::Stopped);
       return out;
     }
@@ -71,20 +72,24 @@ ProfileWriteResult WriteProfilePages(DevicePort& port, DeviceSettings& settings,
     const ApplyResult applied = ApplyPageOn(port, page, settings, target, pageOptions);
     if (!applied.status) {
       out.status = applied.status;
+      out.cutSent = applied.written;
+      out.cutOf = applied.total;
       return out;
     }
     before += applied.total;
     out.written.push_back(page);
   }
   if (readLimit.count() == 0) return out;
-  if (options.stop.stop_requested()) {
+  // A read has nothing to finish: either stop ends it.
+  const EitherStop stop(options.stop, options.pageStop);
+  if (stop.Token().stop_requested()) {
     out.status = StoppedBefore("the settings were read back");
     return out;
   }
   DeviceSettings readBack;
   readBack.SetCodePage(settings.CodePage());
-  Status read = ReadKeysOn(port, KeysOfPages(pages), readBack, readLimit, options.stop, options.listen);
-  if (read && options.stop.stop_requested()) read = StoppedBefore("the settings were read back");
+  Status read = ReadKeysOn(port, KeysOfPages(pages), readBack, readLimit, stop.Token(), options.listen);
+  if (read && stop.Token().stop_requested()) read = StoppedBefore("the settings were read back");
   if (!read) {
     out.status = read;
     return out;

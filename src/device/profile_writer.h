@@ -32,6 +32,10 @@ Status ReadKeysOn(DevicePort& port, const std::vector<std::string_view>& keys, D
 struct ProfileWriteResult {
   Status status;                     // the first failure: a write, or the read-back
   std::vector<Page> written;         // pages that reached the tracker whole, in order
+  // The page after those, when a failure or a stop cut it short: its first
+  // `cutSent` of `cutOf` sentences reached the line (0: none of it did).
+  int cutSent = 0;
+  int cutOf = 0;
   std::vector<std::string> untaken;  // keys read back other than sent; empty: all taken
   DeviceValues readBack;             // what the read-back found
   bool Verified() const { return status && untaken.empty(); }
@@ -44,7 +48,8 @@ struct ProfileWriteResult {
 // holds what reached the tracker. The pages' keys are then read back (at most
 // `readLimit`; zero: no read-back, and nothing is verified) and compared with
 // what was sent, on the line count of `options.listen` when given. A stop
-// ends it with a Stopped error, without a read-back.
+// ends it with a Stopped error, without a read-back: `options.stop` after the
+// sentence under way, `options.pageStop` after the page under way.
 ProfileWriteResult WriteProfilePages(DevicePort& port, DeviceSettings& settings, const DeviceValues& target,
                                      const std::vector<Page>& pages, const WriteOptions& options,
                                      std::chrono::milliseconds readLimit,

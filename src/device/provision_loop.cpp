@@ -1,7 +1,9 @@
 #include "device/provision_loop.h"
 
+#include <algorithm>
 #include <ctime>
 
+#include "device/device_job.h"
 #include "device/port_finder.h"
 #include "device/write_backup.h"
 #include "settings/text_encoding.h"
@@ -38,6 +40,30 @@ std::string Shown(const TrackerOutcome& o, const std::string& key, const std::st
   return "\"" + settings::DecodeDeviceText(bytes, o.codePage) + "\"";
 }
 
+// What a stop left on the tracker, page by page: "stopped after page 1 of 2;
+// written whole: device information; not written: GPRS", with a page cut
+// short (a second stop) by its sentences sent.
+std::string StoppedReason(const TrackerOutcome& o) {
+  std::string reason;
+  if (o.planned.empty()) {
+    reason = "Stopped before it was finished";
+    if (!o.written.empty()) Add(reason, "written before: " + PageList(o.written));
+    return reason;
+  }
+  const std::size_t whole = std::min(o.written.size(), o.planned.size());
+  const std::string of = " of " + std::to_string(o.planned.size());
+  reason = whole == 0 ? "stopped before page 1" + of : "stopped after page " + std::to_string(whole) + of;
+  if (whole > 0) Add(reason, "written whole: " + PageList(o.written));
+  std::vector<Page> rest(o.planned.begin() + static_cast<std::ptrdiff_t>(whole), o.planned.end());
+  if (o.cutSent > 0 && !rest.empty()) {
+    Add(reason, "cut short: the " + std::string(PageName(rest.front())) + " page, its first " +
+                    std::to_string(o.cutSent) + " of " + std::to_string(o.cutOf) + " sentences sent");
+    rest.erase(rest.begin());
+  }
+  Add(reason, rest.empty() ? std::string("not read back") : "not written: " + PageList(rest));
+  return reason;
+}
+
 std::string Reason(const TrackerOutcome& o) {
   std::string reason;
   switch (o.result) {
@@ -66,10 +92,7 @@ std::string Reason(const TrackerOutcome& o) {
                    ", it holds " + Shown(o, v.key, v.held);
       return PagesWritten(o.written.size()) + "; the tracker did not take " + untaken;
     }
-    case TrackerResult::Stopped:
-      reason = "Stopped before it was finished";
-      if (!o.written.empty()) Add(reason, "written before: " + PageList(o.written));
-      return reason;
+    case TrackerResult::Stopped: return StoppedReason(o);
   }
   return reason;
 }
@@ -123,7 +146,7 @@ ProvisionRow ReportRowOf(const TrackerOutcome& outcome) {
   row.ok = outcome.Ok();
   row.skipped = outcome.result == TrackerResult::AlreadyDone;
   row.reason = Reason(outcome);
-  if (!outcome.backup.empty() && !outcome.written.empty())
+  if (!outcome.backup.empty() && (!outcome.written.empty() || outcome.cutSent > 0))
     Add(row.reason, "the values it held before are saved in " + outcome.backup);
   return row;
 }
@@ -156,6 +179,7 @@ TrackerOutcome ApplyProfile(HeldSession& session, const PreparedProfile& values,
   write.pause = hooks.pause;
   write.progress = hooks.progress;
   write.stop = hooks.stop;
+  write.pageStop = hooks.pageStop;
   const ProfileWriteResult r = session.WritePages(plan->target, out.planned, write, hooks.readLimit, hooks.starting);
   TakeWriteResult(out, r, plan->target);
   return out;
@@ -163,6 +187,8 @@ TrackerOutcome ApplyProfile(HeldSession& session, const PreparedProfile& values,
 
 void TakeWriteResult(TrackerOutcome& out, const ProfileWriteResult& r, const DeviceValues& sent) {
   out.written = r.written;
+  out.cutSent = r.cutSent;
+  out.cutOf = r.cutOf;
   if (!r.status) {
     out.error = r.status.failure();
     if (r.status.code() == ErrorCode::Stopped) {
@@ -257,7 +283,9 @@ bool ProvisionLoop::WaitForTracker(const std::stop_token& stop, std::string& por
   return false;
 }
 
-TrackerOutcome ProvisionLoop::SetUpOne(const std::string& port, const std::stop_token& stop, HeldSession& session) {
+TrackerOutcome ProvisionLoop::SetUpOne(const std::string& port, const std::stop_token& stop,
+                                       const std::stop_token& finish, const std::stop_token& now,
+                                       HeldSession& session) {
   TrackerOutcome t;
   t.file = file_;
   t.port = port;
@@ -278,7 +306,7 @@ TrackerOutcome ProvisionLoop::SetUpOne(const std::string& port, const std::stop_
   std::optional<std::string> typed = session.HasPassword() ? options_.password : std::string();
   if (!typed) typed = listener_.Password(t);
   if (!typed) {
-    t.result = TrackerResult::PasswordNeeded;
+    t.result = stop.stop_requested() ? TrackerResult::Stopped : TrackerResult::PasswordNeeded;
     return t;
   }
   if (HeldStatus s = session.LogIn(*typed); !s) return Failed(t, s);
@@ -294,7 +322,8 @@ TrackerOutcome ProvisionLoop::SetUpOne(const std::string& port, const std::stop_
   ApplyHooks hooks;
   hooks.pause = options_.pause;
   hooks.readLimit = options_.readLimit;
-  hooks.stop = stop;
+  hooks.stop = now;
+  hooks.pageStop = finish;
   hooks.starting = [this](Page page) { listener_.Starting(page); };
   hooks.progress = [this, &t](int written, int total) {
     listener_.Progress(written, total);
@@ -325,7 +354,12 @@ Status ProvisionLoop::Report(const TrackerOutcome& outcome) {
   return reported;
 }
 
-LoopResult ProvisionLoop::Run(std::stop_token stop) {
+LoopResult ProvisionLoop::Run(std::stop_token stop) { return Run(stop, stop); }
+
+LoopResult ProvisionLoop::Run(std::stop_token finish, std::stop_token now) {
+  // Every wait ends on either; only a page being written tells them apart.
+  const EitherStop either(finish, now);
+  const std::stop_token stop = either.Token();
   LoopResult out;
   // Checked before any tracker is touched: shared values only, each one sendable.
   out.refused = CheckSharedProfile(profile_, options_.withPassword);
@@ -346,7 +380,7 @@ LoopResult ProvisionLoop::Run(std::stop_token stop) {
     std::string port;
     if (!WaitForTracker(stop, port)) break;
     HeldSession session(SessionOptions(port));
-    const TrackerOutcome outcome = SetUpOne(port, stop, session);
+    const TrackerOutcome outcome = SetUpOne(port, stop, finish, now, session);
     const bool stopped = outcome.result == TrackerResult::Stopped;
     // A stop before the tracker said who it is leaves nothing to report.
     if (!stopped || !outcome.imei.empty()) {

@@ -60,6 +60,8 @@ struct TrackerOutcome {
   int codePage = DeviceValues::kSingleByteCodePage;  // its text encoding, for the values below
   std::vector<Page> planned;  // the pages that differed
   std::vector<Page> written;  // the pages that reached it whole, in order
+  int cutSent = 0;            // of the page after those, cut short: its sentences that reached it
+  int cutOf = 0;              // ... of how many
   std::vector<UntakenValue> untaken;
   Error error;                // what went wrong, for the results that name one
   std::string backup;         // where the values it held before the write were saved
@@ -77,7 +79,8 @@ struct ApplyHooks {
   std::chrono::milliseconds readLimit{120000};                  // the read-back's
   std::function<void(Page)> starting;                           // a page begins
   std::function<void(int written, int total)> progress;         // sentences, of all the pages
-  std::stop_token stop;
+  std::stop_token stop;      // ends it after the sentence under way
+  std::stop_token pageStop;  // ends it after the page under way (no read-back)
   // Save what the pages hold first (a caller that saved them itself says no).
   bool backUpFirst = true;
 };
@@ -185,6 +188,10 @@ class ProvisionLoop {
   // Sets up each tracker plugged in until `count` are set up or a stop. A
   // tracker already there when it starts is the first.
   LoopResult Run(std::stop_token stop);
+  // The same with a two-level stop: `finish` ends every wait at once but lets
+  // the tracker being written finish the page under way (then it is reported
+  // as stopped); `now` ends its writing after the sentence under way.
+  LoopResult Run(std::stop_token finish, std::stop_token now);
   // From any thread: a port came or went, so a wait for a tracker looks now.
   void DeviceChanged();
   // The IMEIs (UTF-8) set up in this run.
@@ -194,7 +201,8 @@ class ProvisionLoop {
   struct Wake;
   // Waits for a tracker's port; false on a stop.
   bool WaitForTracker(const std::stop_token& stop, std::string& port);
-  TrackerOutcome SetUpOne(const std::string& port, const std::stop_token& stop, HeldSession& session);
+  TrackerOutcome SetUpOne(const std::string& port, const std::stop_token& stop, const std::stop_token& finish,
+                          const std::stop_token& now, HeldSession& session);
   HeldOptions SessionOptions(const std::string& port) const;
   // The file's values in a tracker's text encoding, as every tracker gets them.
   Expected<PreparedProfile> Prepare(int codePage) const;

@@ -56,8 +56,9 @@ WriteOutcome WriteTransaction(DevicePort& port, const std::vector<Sentence>& sen
       out.status = Stopped();
       return out;
     }
-    if (auto w = port.Write(s, options.stop); !w) {
-      out.status = w.code() == ErrorCode::Stopped ? Status(Stopped()) : w;
+    // Not stopped half-way: the sentence is short, and the write's own time limit bounds it.
+    if (auto w = port.Write(s); !w) {
+      out.status = w;
       return out;
     }
     ++out.written;

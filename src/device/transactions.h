@@ -36,12 +36,18 @@ struct WriteOptions {
   // Called on the writing thread after each sentence has reached the line
   // (its pause still to come): sentences written, of how many.
   std::function<void(int written, int total)> progress;
-  // A stop ends the writing between sentences, or cuts a pause short.
+  // A stop ends the writing between sentences, or cuts a pause short; a
+  // sentence begun always goes out whole (half of one would break the
+  // device's framing).
   std::stop_token stop;
   // The session's line count: each pause is spent reading the port and
   // counting the tracker's lines, so the read-back that follows need not wait
   // for ten more; a port that fails meanwhile ends the writing (Disconnected).
   LinePace* listen = nullptr;
+  // A gentler stop, for pages written one after another: the page under way
+  // is finished (every sentence and its pause), then no other page is begun
+  // and nothing is read back. `stop` still ends it after the sentence.
+  std::stop_token pageStop{};
 };
 
 // The keys a set sentence carries (",KEY=value" fields).
