@@ -483,6 +483,7 @@ bool ProfileReviewSheet::MayClose(std::function<void()> closeLater) {
 ProfileReviewSheet::~ProfileReviewSheet() {
   // The loop's thread tells the view and the report: both must outlive it.
   if (loopThread_.joinable()) {
+    finish_.request_stop();
     loopThread_.request_stop();
     loopThread_.join();
   }
@@ -653,8 +654,8 @@ void ProfileReviewSheet::StartLoop() {
     if (loop_) loop_->DeviceChanged();
   });
   try {
-    loopThread_ = std::jthread([this](std::stop_token stop) {
-      const LoopResult result = loop_->Run(std::move(stop));
+    loopThread_ = std::jthread([this](std::stop_token now) {
+      const LoopResult result = loop_->Run(finish_.get_token(), std::move(now));
       QMetaObject::invokeMethod(this, [this, result] { OnLoopEnd(result); }, Qt::QueuedConnection);
     });
   } catch (const std::system_error& e) {
@@ -724,8 +725,8 @@ void ProfileReviewSheet::TellReportEvents() {
 void ProfileReviewSheet::Stop() {
   if (!looping_ || stopping_) return;
   stopping_ = true;
-  // A tracker being written is finished as the loop stops it, and reported.
-  loopThread_.request_stop();
+  // A tracker being written gets the page under way whole, and is reported.
+  finish_.request_stop();
   CancelButton()->SetDisabledState(true);
   ShowState(context_.Text("STR_PROFILE_STOPPING", "Stopping…"));
 }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -138,7 +139,8 @@ class ProfileReviewSheet : public SkinnedDialog {
   LoopCounts counts_;
   std::unique_ptr<LoopView> view_;
   std::unique_ptr<ProvisionLoop> loop_;
-  std::jthread loopThread_;  // joined before the loop and its view go
+  std::stop_source finish_;  // Stop: the page under way is finished first
+  std::jthread loopThread_;  // its own stop ends a write after the sentence; joined before the loop and its view go
 
   CLabel* fileLine_ = nullptr;
   CLabel* stateLine_ = nullptr;
