@@ -385,7 +385,8 @@ Expected<PreparedProfile> ValuesFor(const Profile& profile, const std::string& p
     if (named && tracker.name.empty()) {
       refuse(Error{FieldLabel(l.key) + " holds " + std::string(kNameTemplate) + ", and the tracker " + tracker.imei +
                        " has no name",
-                   ErrorCode::BadValue});
+                   ErrorCode::BadValue}
+                 .Names(MessageKind::None, l.key));
       return false;
     }
     const std::string text =

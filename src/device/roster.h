@@ -138,9 +138,11 @@ Expected<PreparedProfile> PrepareProfileTemplates(const Profile& profile, const 
 // may be null), each text's {name} and {imei} filled with `tracker`'s (not in
 // a backup, which is sent as it is), each prepared as its page would in the
 // tracker's encoding (`rules`). A refusal names the file and the line, or the
-// roster, row and column; `byTemplate` then says whether filling a template
-// caused it (a name too long for the field, or none to fill in), which
-// refuses this tracker alone.
+// roster, row and column, and its `field` is the key; `byTemplate` then says
+// whether filling a template caused it, which refuses this tracker alone:
+// the error's kind says how the filled text fails its page (TooLong,
+// BadCharacter, NotEncodable, ...), MessageKind::None that {name} has no name
+// to stand for.
 Expected<PreparedProfile> ValuesFor(const Profile& profile, const std::string& profileFile, const RosterRow* row,
                                     const std::string& rosterFile, const TrackerTexts& tracker,
                                     const ValueRules& rules, bool* byTemplate = nullptr);
