@@ -335,7 +335,8 @@ int Run(int argc, char** argv) {
   if (cmd == "identify") return CmdIdentify(o);
   if (cmd == "read") return CmdRead(o);
   if (cmd == "set") return CmdSet(o, a.words);
-  if (cmd == "backup") return a.profile.each.empty() ? CmdBackup(o, a.words, a.profile) : CmdBackupEach(o, a.words, a.profile);
+  if (cmd == "backup")
+    return a.profile.each.empty() ? CmdBackup(o, a.words, a.profile) : CmdBackupEach(o, a.words, a.profile);
   if (cmd == "restore") return CmdRestore(o, a.words, a.profile);
   if (cmd == "apply") return CmdApply(o, a.words, a.profile);
   if (cmd == "undo") return CmdUndo(o, a.words, a.profile);

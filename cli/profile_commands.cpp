@@ -641,7 +641,8 @@ int CmdBackupEach(Options& o, const std::vector<std::string>& words, const Profi
     Fail("usage: backup --each FOLDER --report REPORT.csv [--count N]");
     return kUsage;
   }
-  if (const files::Kind kind = files::KindOf(args.each); kind != files::Kind::Missing && kind != files::Kind::Directory) {
+  if (const files::Kind kind = files::KindOf(args.each);
+      kind != files::Kind::Missing && kind != files::Kind::Directory) {
     Fail("Cannot save backups in " + args.each + ": it is not a folder");
     return kBadValue;
   }

@@ -43,7 +43,8 @@ std::string Reason(const TrackerOutcome& o) {
   std::string reason;
   switch (o.result) {
     case TrackerResult::SetUp: return PagesWritten(o.written.size()) + ", verified";
-    case TrackerResult::Saved: return "Saved in " + o.backup + (o.kept.empty() ? "" : "; the one before is kept as " + o.kept);
+    case TrackerResult::Saved:
+      return "Saved in " + o.backup + (o.kept.empty() ? "" : "; the one before is kept as " + o.kept);
     case TrackerResult::AlreadyHeld: return "The tracker already holds every value of " + o.file + "; nothing was sent";
     case TrackerResult::AlreadyDone:
       if (o.job == LoopJob::BackUp) return "Already saved in this run; it was not read again";
@@ -51,7 +52,8 @@ std::string Reason(const TrackerOutcome& o) {
     case TrackerResult::NotInRoster: return "not in the roster";
     case TrackerResult::PasswordNeeded: return "The tracker has a password, and none was given";
     case TrackerResult::WrongPassword: return "Password Error";
-    case TrackerResult::Unplugged: return "Unplugged before it was set up";
+    case TrackerResult::Unplugged:
+      return o.job == LoopJob::BackUp ? "Unplugged before it was saved" : "Unplugged before it was set up";
     case TrackerResult::PortUnusable:
     case TrackerResult::NotIdentified:
     case TrackerResult::ReadFailed:
@@ -288,6 +290,7 @@ TrackerOutcome ProvisionLoop::SetUpOne(const std::string& port, const std::stop_
   t.file = file_;
   t.port = port;
   t.codePage = options_.codePage;
+  t.job = job_;
   listener_.Stage(LoopStage::Opening, t);
   if (HeldStatus s = session.Identify(stop); !s) return Failed(t, s);
   if (options_.codePageOf) session.SetCodePage(options_.codePageOf(session.Imei()));

@@ -313,12 +313,15 @@ RosterRead ReadRoster(const std::string& path, const RosterRules& rules) {
       return ParseRoster(std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()),
                          path, rules);
     case files::ReadProblem::NotRegular: why = "it is not a regular file"; break;
-    case files::ReadProblem::TooLarge: why = "it is larger than " + std::to_string(kMaxRosterBytes >> 20) + " MiB"; break;
+    case files::ReadProblem::TooLarge:
+      why = "it is larger than " + std::to_string(kMaxRosterBytes >> 20) + " MiB";
+      break;
     case files::ReadProblem::Missing: why = "No such file or directory"; break;
     case files::ReadProblem::Failed: why = file.reason; break;
   }
   out.problem = Problem(RosterFault::Unreadable, path);
-  out.problem.error = Error{"Cannot read the roster " + path, ErrorCode::File, why}.Names(MessageKind::FileUnreadable, path);
+  out.problem.error =
+      Error{"Cannot read the roster " + path, ErrorCode::File, why}.Names(MessageKind::FileUnreadable, path);
   return out;
 }
 
@@ -450,7 +453,8 @@ Expected<BackupsRoster> RosterFromBackups(const std::string& folder,
   std::vector<std::string_view> columns;
   for (std::string_view key : kRosterKeys) {
     const bool held = std::any_of(rows.begin(), rows.end(), [key](const RosterRow& r) {
-      return std::any_of(r.values.begin(), r.values.end(), [key](const ProfileLine& l) { return l.key == key && !l.value.empty(); });
+      return std::any_of(r.values.begin(), r.values.end(),
+                         [key](const ProfileLine& l) { return l.key == key && !l.value.empty(); });
     });
     if (!held) continue;
     if (IsSecretKey(key) && !withSecrets) {

@@ -42,8 +42,10 @@ TEST_F(BackupEach, SavesEachTrackerAndItsRosterSetsItBack) {
   EXPECT_EQ(rows[1].substr(20), "," + ann + ",Grandma Ann,0,ok,Saved in " + (folder / (ann + ".ini")).string() +
                                     "; the one before is kept as " + (folder / (ann + ".ini.1")).string() + ",");
   EXPECT_EQ(rows[2].substr(20), "," + bo + ",,0,ok,Saved in " + (folder / (bo + ".ini")).string() + ",");
-  for (int n = 1; n <= 5; ++n)
-    EXPECT_EQ(test::Slurp((folder / (ann + ".ini." + std::to_string(n))).string()), "old " + std::to_string(n - 1) + "\n");
+  for (int n = 1; n <= 5; ++n) {
+    const fs::path kept = folder / (ann + ".ini." + std::to_string(n));
+    EXPECT_EQ(test::Slurp(kept.string()), "old " + std::to_string(n - 1) + "\n");
+  }
   EXPECT_FALSE(fs::exists(folder / (bo + ".ini.1")));
   for (const std::string& imei : {ann, bo}) {
     const fs::path saved = folder / (imei + ".ini");
