@@ -449,8 +449,7 @@ Expected<BackupsRoster> RosterFromBackups(const std::string& folder,
       if (const ProfileLine* l = backup->Find(key)) row.values.push_back(*l);
     rows.push_back(std::move(row));
   }
-  const bool named = std::any_of(rows.begin(), rows.end(), [](const RosterRow& r) { return !r.name.empty(); });
-  std::vector<std::string_view> columns;
+  Roster roster;
   for (std::string_view key : kRosterKeys) {
     const bool held = std::any_of(rows.begin(), rows.end(), [key](const RosterRow& r) {
       return std::any_of(r.values.begin(), r.values.end(),
@@ -462,21 +461,29 @@ Expected<BackupsRoster> RosterFromBackups(const std::string& folder,
       continue;
     }
     if (IsSecretKey(key)) out.secrets.emplace_back(key);
-    columns.push_back(key);
+    roster.keys.emplace_back(key);
   }
-  out.text = std::string(kRosterImeiColumn) + (named ? "," + std::string(kRosterNameColumn) : "");
-  for (std::string_view c : columns) out.text += "," + std::string(c);
-  out.text += "\n";
-  for (const RosterRow& r : rows) {
-    std::string line = r.imei + (named ? "," + Quoted(r.name) : "");
-    for (std::string_view c : columns) {
-      const auto l = std::find_if(r.values.begin(), r.values.end(), [c](const ProfileLine& v) { return v.key == c; });
-      line += "," + (l == r.values.end() ? std::string() : Quoted(l->value));
-    }
-    out.text += line + "\n";
-  }
-  out.trackers = static_cast<int>(rows.size());
+  roster.rows = std::move(rows);
+  out.text = FormatRoster(roster);
+  out.trackers = static_cast<int>(roster.rows.size());
   return out;
+}
+
+std::string FormatRoster(const Roster& roster) {
+  const auto& rows = roster.rows;
+  const bool named = std::any_of(rows.begin(), rows.end(), [](const RosterRow& r) { return !r.name.empty(); });
+  std::string text = std::string(kRosterImeiColumn) + (named ? "," + std::string(kRosterNameColumn) : "");
+  for (const std::string& c : roster.keys) text += "," + c;
+  text += "\n";
+  for (const RosterRow& r : rows) {
+    text += Quoted(r.imei) + (named ? "," + Quoted(r.name) : "");
+    for (const std::string& c : roster.keys) {
+      const auto l = std::find_if(r.values.begin(), r.values.end(), [&c](const ProfileLine& v) { return v.key == c; });
+      text += "," + (l == r.values.end() ? std::string() : Quoted(l->value));
+    }
+    text += "\n";
+  }
+  return text;
 }
 
 }  // namespace zd573

@@ -107,6 +107,10 @@ RosterRead ParseRoster(std::string_view text, const std::string& file, const Ros
 // The same for a file; anything but a regular file of at most 1 MiB is refused unread.
 RosterRead ReadRoster(const std::string& path, const RosterRules& rules);
 
+// The roster as a CSV file: IMEI, name (when any row has one), then its key
+// columns; a cell is quoted when it must be for ParseRoster to read it back.
+std::string FormatRoster(const Roster& roster);
+
 // Whether a profile and a roster may go together: no column of the roster
 // may also be a key of the profile (`profileFile` names it).
 RosterProblem CheckRosterBeside(const Roster& roster, const Profile& profile, const std::string& profileFile);
