@@ -31,18 +31,29 @@ const char kHelp[] =
     "                           save all settings to an ini file; --profile leaves out the tracker's\n"
     "                           own values (B2 IMEI, OU password, B0 SIM PIN, B1 own number), --keys\n"
     "                           saves only these, --without all but these\n"
-    "  diff FILE [--show-secrets]\n"
+    "  backup --each FOLDER --report REPORT.csv [--count N]\n"
+    "                           save every setting of each tracker plugged in, one after another, as\n"
+    "                           FOLDER/IMEI.ini (the file before kept as IMEI.ini.1 ... .5); one\n"
+    "                           report line per tracker\n"
+    "  roster FOLDER [OUT.csv]  a roster of each tracker's own values from the backups in FOLDER;\n"
+    "                           the SIM PIN (B0) goes only into OUT.csv, readable by its owner alone\n"
+    "  diff FILE [--show-secrets] [--roster ROSTER.csv]\n"
     "                           print the values of FILE that differ from the tracker's, by page, a\n"
     "                           choice by its words with the stored number (\"High (2)\"); the\n"
     "                           passwords and the SIM PIN show as (hidden) without --show-secrets\n"
-    "  apply FILE               write the values of FILE (any of the keys) that differ: only the pages\n"
-    "                           holding a difference are written, then read back and compared\n"
+    "  apply FILE [--roster ROSTER.csv]\n"
+    "                           write the values of FILE (any of the keys) that differ: only the pages\n"
+    "                           holding a difference are written, then read back and compared; with\n"
+    "                           a roster, the tracker's own row too\n"
     "  restore FILE             the same for a backup, which must hold every value\n"
     "  undo                     apply the newest backup of the tracker plugged in: the values it\n"
     "                           held before the last write (each write saves one first)\n"
-    "  provision FILE --report REPORT.csv [--count N]\n"
+    "  provision FILE --report REPORT.csv [--roster ROSTER.csv] [--count N]\n"
     "                           apply FILE to each tracker plugged in, one after another, until\n"
-    "                           Ctrl+C or N trackers; one report line per tracker\n"
+    "                           Ctrl+C or N trackers (with a roster: every row); one report line per\n"
+    "                           tracker. A roster (CSV: IMEI, then the tracker's own keys, and name)\n"
+    "                           gives each tracker its own values; one not in it is not written.\n"
+    "                           {name} and {imei} in a text stand for the tracker's name and IMEI\n"
     "  password NEW             change the device password (an empty one needs --yes)\n"
     "  melody play N | stop     play melody N on the tracker, or stop it\n"
     "  log download OUT [--format csv|kml|gpx] [--drop-no-fix] [--raw FILE] [--keep-partial]\n"
@@ -69,6 +80,7 @@ const char kHelp[] =
     "  --raw FILE               log download: also keep the raw log in FILE\n"
     "  --any-tracker            apply, restore, provision: write a file saved from another tracker\n"
     "  --with-password          apply, restore, undo, provision: send the file's password (OU) too\n"
+    "  --roster ROSTER.csv      provision, apply, diff: each tracker's own values, by IMEI\n"
     "  --yes                    log erase without asking; allow setting an empty password\n"
     "  --keep-partial           log download: when the tracker stops before its count, export\n"
     "                           the records that arrived (exit code 4 all the same)\n"
@@ -201,6 +213,10 @@ int Parse(const std::vector<std::string>& argv, Args& a) {
       a.profile.showSecrets = true;
     } else if (arg == "--report") {
       if (!next(a.profile.report)) return kUsage;
+    } else if (arg == "--roster") {
+      if (!next(a.profile.roster)) return kUsage;
+    } else if (arg == "--each") {
+      if (!next(a.profile.each)) return kUsage;
     } else if (arg == "--count") {
       long n = 0;
       if (!whole(1000000, "trackers", n)) return kUsage;
@@ -330,12 +346,14 @@ int Run(int argc, char** argv) {
   if (cmd == "identify") return CmdIdentify(o);
   if (cmd == "read") return CmdRead(o);
   if (cmd == "set") return CmdSet(o, a.words);
-  if (cmd == "backup") return CmdBackup(o, a.words, a.profile);
+  if (cmd == "backup")
+    return a.profile.each.empty() ? CmdBackup(o, a.words, a.profile) : CmdBackupEach(o, a.words, a.profile);
   if (cmd == "restore") return CmdRestore(o, a.words, a.profile);
   if (cmd == "apply") return CmdApply(o, a.words, a.profile);
   if (cmd == "undo") return CmdUndo(o, a.words, a.profile);
   if (cmd == "diff") return CmdDiff(o, a.words, a.profile);
   if (cmd == "provision") return CmdProvision(o, a.words, a.profile);
+  if (cmd == "roster") return CmdRoster(o, a.words);
   if (cmd == "password") return CmdPassword(o, a.words);
   if (cmd == "melody") return CmdMelody(o, a.words);
   if (cmd == "log") return RunLogCommand(o, a.words, a.log);

@@ -18,9 +18,12 @@
 #include "device/profile.h"
 #include "device/profile_writer.h"
 #include "device/provision_loop.h"
+#include "device/roster.h"
 #include "device/user_values.h"
 #include "device/write_backup.h"
 #include "logger/replacing_file.h"
+#include "settings/ini_file.h"
+#include "settings/paths.h"
 
 namespace zd573::cli {
 namespace {
@@ -161,11 +164,15 @@ int SetKeys(Options& o, const PreparedProfile& changes) {
   return WritePages(o, session, pages, edited);
 }
 
-// A settings file read and checked, before any tracker is asked.
+// A settings file read and checked, before any tracker is asked, and the
+// roster beside it. A profile's texts may hold {name} and {imei}: its values
+// are filled for the tracker identified (ForTracker) before they are sent.
 struct LoadedFile {
   std::string path;
   Profile profile;
   PreparedProfile values;
+  std::optional<Roster> roster;
+  std::string keepName;  // the name the roster gives the tracker identified
 };
 
 // Why a file cannot go to every tracker plugged in, in words.
@@ -186,7 +193,9 @@ std::string Refusal(const std::string& path, const SharedCheck& check) {
 // file for every tracker plugged in (`shared`) holds shared values only.
 int LoadFile(const Options& o, const ProfileArgs& args, const std::string& path, bool everyKey, LoadedFile& out,
              bool shared = false) {
-  auto profile = ReadProfile(path);
+  // A roster's values are each tracker's own: the file beside it must be shared, and may be empty.
+  shared = shared || !args.roster.empty();
+  auto profile = args.roster.empty() ? ReadProfile(path) : ReadProfileBesideRoster(path);
   if (!profile) {
     Fail(profile.error());
     return kBadValue;
@@ -205,7 +214,7 @@ int LoadFile(const Options& o, const ProfileArgs& args, const std::string& path,
     }
   }
   std::vector<std::string> notes;
-  auto prepared = PrepareProfile(out.profile, ValueRules{o.codePage, true, true}, path, &notes);
+  auto prepared = PrepareProfileTemplates(out.profile, ValueRules{o.codePage, true, true}, path, &notes);
   if (!prepared) {
     Fail(prepared.error());
     return kBadValue;
@@ -220,6 +229,55 @@ int LoadFile(const Options& o, const ProfileArgs& args, const std::string& path,
     Fail(path + " sets an empty password. " + kEmptyPassword);
     return kUsage;
   }
+  if (args.roster.empty()) return kOk;
+  // The roster is checked whole, every cell, before any tracker is asked.
+  RosterRead roster = ReadRoster(args.roster, RosterRules{o.codePage, {}});
+  RosterProblem problem = roster.problem;
+  if (problem.ok()) problem = CheckRosterBeside(roster.roster, out.profile, path);
+  if (!problem.ok()) {
+    Fail(DescribeRoster(problem));
+    return kBadValue;
+  }
+  out.roster = std::move(roster.roster);
+  return kOk;
+}
+
+// The keys the file and its roster's columns touch (their values unused): what to read before comparing.
+PreparedProfile Touched(const LoadedFile& file) {
+  PreparedProfile keys = file.values;
+  if (file.roster)
+    for (const std::string& k : file.roster->keys) keys.emplace_back(k, PreparedValue{});
+  return keys;
+}
+
+// The name kept for a tracker, as its roster row gives it.
+void KeepName(const Options& o, const std::string& imei, const std::string& name) {
+  settings::IniFile ini(settings::SystemIniPath());
+  if (settings::ReadDeviceUserName(ini, imei) == name) return;
+  if (Status s = settings::WriteDeviceUserName(ini, imei, name); !s)
+    Say(o, "Note: the name \"" + name + "\" could not be kept for " + imei + ": " + s.error());
+}
+
+// The file's values for the tracker the session identified: its roster row's
+// too, and {name} and {imei} filled. The exit code.
+int ForTracker(const Options& o, const ProfileArgs& args, DeviceSession& session, LoadedFile& file) {
+  const std::string imei = ToUtf8(o, session.Settings().Text("B2"));
+  const RosterRow* row = file.roster ? file.roster->Find(imei) : nullptr;
+  if (file.roster && !row) {
+    Fail("The tracker " + imei + " is not in the roster " + file.roster->file + "; nothing was sent");
+    return kBadValue;
+  }
+  if (row) Say(o, "The tracker " + imei + " is row " + std::to_string(row->row) + " of " + file.roster->file);
+  std::string name = row && !row->name.empty() ? row->name : session.UserName();
+  auto values = ValuesFor(file.profile, file.path, row, file.roster ? file.roster->file : std::string(),
+                          TrackerTexts{imei, name}, ValueRules{o.codePage, true, true});
+  if (!values) {
+    Fail(Describe(values.failure()));
+    return kBadValue;
+  }
+  if (!args.withPassword) LeaveOutPassword(*values);
+  file.values = std::move(*values);
+  if (row) file.keepName = row->name;
   return kOk;
 }
 
@@ -255,7 +313,9 @@ int WriteDifferences(Options& o, DeviceSession& session, const LoadedFile& file)
   hooks.pageStop = o.write.pageStop;
   hooks.backUpFirst = false;  // BackUpDifferences saved them, and said where
   const WriteNotices notices(o);
-  return Told(o, ApplyProfile(session.Held(), file.values, file.path, hooks));
+  const TrackerOutcome outcome = ApplyProfile(session.Held(), file.values, file.path, hooks);
+  if (outcome.Ok() && !file.keepName.empty()) KeepName(o, outcome.imei, file.keepName);
+  return Told(o, outcome);
 }
 
 // The backup before the file's differences are written; none when nothing
@@ -275,7 +335,8 @@ int ApplyFile(Options& o, const std::vector<std::string>& words, const ProfileAr
   LoadedFile file;
   if (int rc = LoadFile(o, args, words[1], everyKey, file); rc != kOk) return rc;
   DeviceSession session(o);
-  if (int rc = session.ConnectFor(KeysOfPages(PagesOf(file.values))); rc != kOk) return rc;
+  if (int rc = session.ConnectFor(KeysOfPages(PagesOf(Touched(file)))); rc != kOk) return rc;
+  if (int rc = ForTracker(o, args, session, file); rc != kOk) return rc;
   if (int rc = CheckTracker(o, args, file, session); rc != kOk) return rc;
   if (int rc = BackUpDifferences(o, session, file); rc != kOk) return rc;
   return WriteDifferences(o, session, file);
@@ -428,7 +489,8 @@ int CmdDiff(Options& o, const std::vector<std::string>& words, const ProfileArgs
   if (int rc = LoadFile(showOnly, args, words[1], false, file); rc != kOk) return rc;
   DeviceSession session(o);
   // Only the file's keys, and those its pages' rules go by, can differ.
-  if (int rc = session.ConnectFor(KeysToCompare(file.values)); rc != kOk) return rc;
+  if (int rc = session.ConnectFor(KeysToCompare(Touched(file))); rc != kOk) return rc;
+  if (int rc = ForTracker(o, args, session, file); rc != kOk) return rc;
   if (const std::string imei = ToUtf8(o, session.Settings().Text("B2")); file.profile.hasImei && file.profile.imei != imei)
     Say(o, "Note: " + words[1] + " was saved from the tracker with IMEI " + file.profile.imei);
   auto plan = PlanProfile(session.Settings().Snapshot(), file.values);
@@ -478,11 +540,15 @@ class ProvisionWords final : public ProvisionListener {
       case LoopStage::Waiting: Say(o_, "Waiting for a tracker (Ctrl+C ends)..."); break;
       case LoopStage::Opening: busySaid_ = false; break;
       case LoopStage::Reading:
-        Say(o_, "Setting up the tracker " + tracker.imei + " on " + PortPath(tracker.port) + "...");
+        Say(o_, (tracker.job == LoopJob::BackUp ? "Backing up the tracker " : "Setting up the tracker ") +
+                    tracker.imei +
+                    (tracker.rosterRow ? " (roster row " + std::to_string(tracker.rosterRow) + ")" : std::string()) +
+                    " on " + PortPath(tracker.port) + "...");
         break;
       case LoopStage::Unplug: Say(o_, "Unplug it and plug in the next tracker."); break;
       case LoopStage::Writing:
-      case LoopStage::Checking: break;
+      case LoopStage::Checking:
+      case LoopStage::Saving: break;
     }
   }
   void PortBusy(const std::string&) override {
@@ -516,21 +582,8 @@ class ProvisionWords final : public ProvisionListener {
   std::optional<std::string> typed_;
 };
 
-}  // namespace
-
-int CmdProvision(Options& o, const std::vector<std::string>& words, const ProfileArgs& args) {
-  if (words.size() != 2 || args.report.empty()) {
-    Fail("usage: provision FILE --report REPORT.csv [--count N]");
-    return kUsage;
-  }
-  LoadedFile file;
-  if (int rc = LoadFile(o, args, words[1], false, file, true); rc != kOk) return rc;
-  if (int rc = CheckTarget(args.report); rc != kOk) return rc;
-  ProvisionReport report;
-  if (Status s = report.Open(args.report); !s) {
-    Fail(Describe(s.failure()));
-    return kBadValue;
-  }
+// The loop's options from the command line.
+ProvisionOptions LoopOptions(const Options& o, const ProfileArgs& args) {
   ProvisionOptions options;
   options.port = o.port;
   if (o.havePassword) options.password = o.password;
@@ -541,15 +594,49 @@ int CmdProvision(Options& o, const std::vector<std::string>& words, const Profil
   options.identifyLimit = o.identifyTimeout;
   options.readLimit = o.readTimeout;
   options.pause = o.write.pause;
+  return options;
+}
+
+// Opens the report for a loop; the exit code.
+int OpenReport(const std::string& path, ProvisionReport& report) {
+  if (int rc = CheckTarget(path); rc != kOk) return rc;
+  if (Status s = report.Open(path); !s) {
+    Fail(Describe(s.failure()));
+    return kBadValue;
+  }
+  return kOk;
+}
+
+// Runs the loop until it ends or a signal stops it: a tracker being written
+// finishes its page under way first (a second signal: its sentence) and is
+// reported as stopped.
+LoopResult RunLoop(ProvisionLoop& loop, const Options& o) { return loop.Run(o.write.pageStop, o.write.stop); }
+
+}  // namespace
+
+int CmdProvision(Options& o, const std::vector<std::string>& words, const ProfileArgs& args) {
+  if (words.size() != 2 || args.report.empty()) {
+    Fail("usage: provision FILE --report REPORT.csv [--roster ROSTER.csv] [--count N]");
+    return kUsage;
+  }
+  LoadedFile file;
+  if (int rc = LoadFile(o, args, words[1], false, file, true); rc != kOk) return rc;
+  ProvisionReport report;
+  if (int rc = OpenReport(args.report, report); rc != kOk) return rc;
+  ProvisionOptions options = LoopOptions(o, args);
+  options.roster = file.roster;
+  options.keepName = [&o](const std::string& imei, const std::string& name) { KeepName(o, imei, name); };
   TellReportEvents(o, report);
   ProvisionWords told(o, report);
   ProvisionLoop loop(file.profile, file.path, options, report, told);
-  // A signal ends the loop; a tracker being written finishes its page under
-  // way first (a second signal: its sentence) and is reported as stopped.
-  const LoopResult result = loop.Run(o.write.pageStop, o.write.stop);
+  const LoopResult result = RunLoop(loop, o);
   switch (result.end) {
     case LoopEnd::Refused:
-      Fail(result.error.message.empty() ? Refusal(file.path, result.refused) : Describe(result.error));
+      if (!result.roster.ok()) {
+        Fail(DescribeRoster(result.roster));
+      } else {
+        Fail(result.error.message.empty() ? Refusal(file.path, result.refused) : Describe(result.error));
+      }
       return kBadValue;
     case LoopEnd::ReportFailed: return kBadValue;  // told as the row failed
     case LoopEnd::Counted:
@@ -558,10 +645,81 @@ int CmdProvision(Options& o, const std::vector<std::string>& words, const Profil
   const LoopCounts& n = result.counts;
   Say(o, std::to_string(n.setUp) + (n.setUp == 1 ? " tracker" : " trackers") + " set up, " +
              std::to_string(n.failed) + " failed" +
+             (n.again ? ", " + std::to_string(n.again) + " plugged in again" : std::string()) +
+             (n.notInRoster ? ", " + std::to_string(n.notInRoster) + " not in the roster" : std::string()) +
+             "; the report is " + report.Path());
+  if (!result.neverPluggedIn.empty()) {
+    std::string rows;
+    for (int r : result.neverPluggedIn)
+      for (const RosterRow& row : file.roster->rows)
+        if (row.row == r) rows += (rows.empty() ? "" : ", ") + std::to_string(r) + " (" + row.imei + ")";
+    Say(o, "Never plugged in: roster " + std::string(result.neverPluggedIn.size() == 1 ? "row " : "rows ") + rows);
+  }
+  return n.failed || n.notInRoster ? int{kNotVerified} : int{kOk};
+}
+
+int CmdBackupEach(Options& o, const std::vector<std::string>& words, const ProfileArgs& args) {
+  if (words.size() != 1 || args.report.empty()) {
+    Fail("usage: backup --each FOLDER --report REPORT.csv [--count N]");
+    return kUsage;
+  }
+  if (const files::Kind kind = files::KindOf(args.each);
+      kind != files::Kind::Missing && kind != files::Kind::Directory) {
+    Fail("Cannot save backups in " + args.each + ": it is not a folder");
+    return kBadValue;
+  }
+  ProvisionReport report;
+  if (int rc = OpenReport(args.report, report); rc != kOk) return rc;
+  TellReportEvents(o, report);
+  ProvisionWords told(o, report);
+  ProvisionLoop loop(EachBackup{args.each}, LoopOptions(o, args), report, told);
+  const LoopResult result = RunLoop(loop, o);
+  if (result.end == LoopEnd::ReportFailed) return kBadValue;
+  const LoopCounts& n = result.counts;
+  Say(o, std::to_string(n.setUp) + (n.setUp == 1 ? " tracker" : " trackers") + " saved in " + args.each + ", " +
+             std::to_string(n.failed) + " failed" +
              (n.again ? ", " + std::to_string(n.again) + " plugged in again" : std::string()) + "; the report is " +
              report.Path());
   if (told.StoppedOne()) return kInterrupted;
   return n.failed ? int{kNotVerified} : int{kOk};
+}
+
+int CmdRoster(Options& o, const std::vector<std::string>& words) {
+  if (words.size() != 2 && words.size() != 3) {
+    Fail("usage: roster FOLDER [OUT.csv]");
+    return kUsage;
+  }
+  // The SIM PIN is a secret: it goes only into a file this program makes private, never to stdout.
+  const bool toFile = words.size() == 3;
+  if (toFile)
+    if (int rc = CheckTarget(words[2]); rc != kOk) return rc;
+  auto made = RosterFromBackups(words[1], StoredNames(), toFile);
+  if (!made) {
+    Fail(Describe(made.failure()));
+    return kBadValue;
+  }
+  for (const SkippedFile& f : made->skipped) Say(o, "Note: " + f.path + " is left out: " + Describe(f.why));
+  if (made->trackers == 0) {
+    Fail("No backup of a tracker in " + words[1] + " (zd573 backup --each " + words[1] + " saves them)");
+    return kBadValue;
+  }
+  if (!toFile) {
+    for (const std::string& k : made->left)
+      Say(o, "Note: " + FieldLabel(k) + " is a secret and is not written to stdout; zd573 roster " + words[1] +
+                 " OUT.csv keeps it in a file readable by its owner alone");
+    std::cout << made->text << std::flush;
+    return kOk;
+  }
+  logger::ReplacingFile out;
+  if (!out.Open(words[2], !made->secrets.empty()) || !out.Write(made->text.data(), made->text.size()) ||
+      !out.Commit()) {
+    Fail("Cannot write " + words[2] + ": " + out.Reason());
+    return kBadValue;
+  }
+  Say(o, "Saved a roster of " + std::to_string(made->trackers) + (made->trackers == 1 ? " tracker" : " trackers") +
+             " to " + words[2] +
+             (made->secrets.empty() ? std::string() : " (it holds the SIM PIN: readable by its owner alone)"));
+  return kOk;
 }
 
 }  // namespace zd573::cli

@@ -101,7 +101,7 @@ ProfileWriteResult WriteProfilePages(DevicePort& port, DeviceSettings& settings,
 
 namespace {
 
-constexpr char kReportHeader[] = "time_utc,imei,name,pages_written,result,reason\n";
+constexpr char kReportHeader[] = "time_utc,imei,name,pages_written,result,reason,roster_row\n";
 
 // Quoted when it holds a comma, a quote or a line break; a line break becomes
 // a blank, so each tracker stays one line of the report. Other control bytes
@@ -144,7 +144,7 @@ std::string NameBeside(const std::string& path, std::time_t when) {
 std::string FormatReportRow(const ProvisionRow& row, std::time_t when) {
   return UtcTime(when) + "," + CsvField(row.imei.empty() ? "(no IMEI)" : row.imei) + "," + CsvField(row.name) + "," +
          std::to_string(row.pagesWritten) + "," + (row.skipped ? "skipped" : row.ok ? "ok" : "failed") + "," +
-         CsvField(row.reason) + "\n";
+         CsvField(row.reason) + "," + (row.rosterRow > 0 ? std::to_string(row.rosterRow) : std::string()) + "\n";
 }
 
 Status ProvisionReport::OpenFile(const std::string& path, bool mayExist) {

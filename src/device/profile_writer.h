@@ -62,8 +62,10 @@ struct ProvisionRow {
   int pagesWritten = 0;
   bool ok = false;
   std::string reason;  // what happened, in words; never a password
-  // Set up before in this run and plugged in again: nothing was sent.
+  // Nothing was sent on purpose: set up before in this run and plugged in
+  // again, or not in the roster.
   bool skipped = false;
+  int rosterRow = 0;  // the roster's row for the tracker; 0: none (an empty cell)
 };
 
 // What the report did by itself that the user should hear of.
@@ -78,10 +80,12 @@ struct ReportEvent {
 };
 
 // The provisioning report, a CSV file appended to one row per tracker:
-// time_utc,imei,name,pages_written,result,reason, where result is ok,
-// failed or skipped (set up before in this run). A new file starts with that
-// header; each row is written whole or not at all and made durable at once,
-// so a report survives a crash or a full disk.
+// time_utc,imei,name,pages_written,result,reason,roster_row, where result is
+// ok, failed or skipped (set up before in this run, or not in the roster). A
+// new file starts with that header; each row is written whole or not at all
+// and made durable at once, so a report survives a crash or a full disk. A
+// report begun before roster_row was added gets it too, last, where readers
+// by position do not look.
 class ProvisionReport {
  public:
   // Opens `path` (UTF-8) for appending; a file that is no regular file is refused.

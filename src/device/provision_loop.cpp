@@ -68,15 +68,23 @@ std::string Reason(const TrackerOutcome& o) {
   std::string reason;
   switch (o.result) {
     case TrackerResult::SetUp: return PagesWritten(o.written.size()) + ", verified";
+    case TrackerResult::Saved:
+      return "Saved in " + o.backup + (o.kept.empty() ? "" : "; the one before is kept as " + o.kept);
     case TrackerResult::AlreadyHeld: return "The tracker already holds every value of " + o.file + "; nothing was sent";
-    case TrackerResult::AlreadyDone: return "Already set up in this run; nothing was sent again";
+    case TrackerResult::AlreadyDone:
+      if (o.job == LoopJob::BackUp) return "Already saved in this run; it was not read again";
+      return "Already set up in this run; nothing was sent again";
+    case TrackerResult::NotInRoster: return "not in the roster";
     case TrackerResult::PasswordNeeded: return "The tracker has a password, and none was given";
     case TrackerResult::WrongPassword: return "Password Error";
-    case TrackerResult::Unplugged: return "Unplugged before it was set up";
+    case TrackerResult::Unplugged:
+      return o.job == LoopJob::BackUp ? "Unplugged before it was saved" : "Unplugged before it was set up";
     case TrackerResult::PortUnusable:
     case TrackerResult::NotIdentified:
     case TrackerResult::ReadFailed:
-    case TrackerResult::BadValue: return Describe(o.error);
+    case TrackerResult::BadValue:
+    case TrackerResult::SaveFailed: return Describe(o.error);
+    case TrackerResult::TemplateRefused: return Describe(o.error) + "; nothing was sent";
     case TrackerResult::WriteFailed:
       reason = Describe(o.error);
       if (o.error.code == ErrorCode::Disconnected)
@@ -135,7 +143,8 @@ TrackerOutcome& Failed(TrackerOutcome& o, const HeldStatus& status) {
 }  // namespace
 
 bool TrackerOutcome::Ok() const {
-  return result == TrackerResult::SetUp || result == TrackerResult::AlreadyHeld || result == TrackerResult::AlreadyDone;
+  return result == TrackerResult::SetUp || result == TrackerResult::Saved || result == TrackerResult::AlreadyHeld ||
+         result == TrackerResult::AlreadyDone;
 }
 
 ProvisionRow ReportRowOf(const TrackerOutcome& outcome) {
@@ -144,7 +153,8 @@ ProvisionRow ReportRowOf(const TrackerOutcome& outcome) {
   row.name = outcome.name;
   row.pagesWritten = static_cast<int>(outcome.written.size());
   row.ok = outcome.Ok();
-  row.skipped = outcome.result == TrackerResult::AlreadyDone;
+  row.skipped = outcome.result == TrackerResult::AlreadyDone || outcome.result == TrackerResult::NotInRoster;
+  row.rosterRow = outcome.rosterRow;
   row.reason = Reason(outcome);
   if (!outcome.backup.empty() && (!outcome.written.empty() || outcome.cutSent > 0))
     Add(row.reason, "the values it held before are saved in " + outcome.backup);
@@ -236,6 +246,13 @@ ProvisionLoop::ProvisionLoop(Profile profile, std::string file, ProvisionOptions
       listener_(listener),
       wake_(std::make_unique<Wake>()) {}
 
+ProvisionLoop::ProvisionLoop(EachBackup each, ProvisionOptions options, ProvisionReport& report,
+                             ProvisionListener& listener)
+    : ProvisionLoop(Profile{}, std::move(each.folder), std::move(options), report, listener) {
+  job_ = LoopJob::BackUp;
+  options_.roster.reset();
+}
+
 ProvisionLoop::~ProvisionLoop() = default;
 
 void ProvisionLoop::DeviceChanged() { wake_->Notify(); }
@@ -245,10 +262,25 @@ std::set<std::string> ProvisionLoop::Done() const {
   return done_;
 }
 
+std::vector<int> ProvisionLoop::RowsWaiting() const {
+  std::vector<int> rows;
+  if (!options_.roster) return rows;
+  std::lock_guard lock(doneMutex_);
+  for (const RosterRow& r : options_.roster->rows)
+    if (!done_.count(r.imei)) rows.push_back(r.row);
+  return rows;
+}
+
+bool ProvisionLoop::Counted() const {
+  std::lock_guard lock(doneMutex_);
+  if (options_.count > 0 && counts_.setUp >= options_.count) return true;
+  if (!options_.roster) return false;
+  const auto& rows = options_.roster->rows;
+  return std::all_of(rows.begin(), rows.end(), [this](const RosterRow& r) { return done_.count(r.imei) > 0; });
+}
+
 Expected<PreparedProfile> ProvisionLoop::Prepare(int codePage) const {
-  auto values = PrepareProfile(profile_, ValueRules{codePage, true, true}, file_);
-  if (values && !options_.withPassword) LeaveOutPassword(*values);
-  return values;
+  return PrepareProfileTemplates(profile_, ValueRules{codePage, true, true}, file_);
 }
 
 HeldOptions ProvisionLoop::SessionOptions(const std::string& port) const {
@@ -290,16 +322,28 @@ TrackerOutcome ProvisionLoop::SetUpOne(const std::string& port, const std::stop_
   t.file = file_;
   t.port = port;
   t.codePage = options_.codePage;
+  t.job = job_;
   listener_.Stage(LoopStage::Opening, t);
   if (HeldStatus s = session.Identify(stop); !s) return Failed(t, s);
   if (options_.codePageOf) session.SetCodePage(options_.codePageOf(session.Imei()));
   t = OutcomeOf(session, file_);
+  t.job = job_;
   {
     std::lock_guard lock(doneMutex_);
+    seen_.insert(t.imei);
     if (done_.count(t.imei)) {
       t.result = TrackerResult::AlreadyDone;
       return t;
     }
+  }
+  const RosterRow* row = options_.roster ? options_.roster->Find(t.imei) : nullptr;
+  if (options_.roster) {
+    if (!row) {
+      t.result = TrackerResult::NotInRoster;
+      return t;
+    }
+    t.rosterRow = row->row;
+    if (!row->name.empty()) t.name = row->name;
   }
   // A tracker without a password of its own opens as the window's login
   // does: nothing is typed for it.
@@ -310,12 +354,16 @@ TrackerOutcome ProvisionLoop::SetUpOne(const std::string& port, const std::stop_
     return t;
   }
   if (HeldStatus s = session.LogIn(*typed); !s) return Failed(t, s);
-  auto values = Prepare(t.codePage);
+  if (job_ == LoopJob::BackUp) return SaveOne(session, stop, std::move(t));
+  bool byTemplate = false;
+  auto values = ValuesFor(profile_, file_, row, options_.roster ? options_.roster->file : std::string(),
+                          TrackerTexts{t.imei, t.name}, ValueRules{t.codePage, true, true}, &byTemplate);
   if (!values) {
-    t.result = TrackerResult::BadValue;
+    t.result = byTemplate ? TrackerResult::TemplateRefused : TrackerResult::BadValue;
     t.error = values.failure();
     return t;
   }
+  if (!options_.withPassword) LeaveOutPassword(*values);
   listener_.Stage(LoopStage::Reading, t);
   if (HeldStatus s = session.ReadKeys(KeysOfPages(PagesOf(*values)), stop); !s) return Failed(t, s);
   listener_.Stage(LoopStage::Writing, t);
@@ -329,7 +377,27 @@ TrackerOutcome ProvisionLoop::SetUpOne(const std::string& port, const std::stop_
     listener_.Progress(written, total);
     if (written == total) listener_.Stage(LoopStage::Checking, t);
   };
-  return ApplyProfile(session, *values, file_, hooks);
+  TrackerOutcome done = ApplyProfile(session, *values, file_, hooks);
+  done.rosterRow = t.rosterRow;
+  done.name = t.name;
+  if (row && !row->name.empty() && done.Ok() && options_.keepName) options_.keepName(done.imei, row->name);
+  return done;
+}
+
+TrackerOutcome ProvisionLoop::SaveOne(HeldSession& session, const std::stop_token& stop, TrackerOutcome t) {
+  listener_.Stage(LoopStage::Reading, t);
+  if (HeldStatus s = session.ReadAll(stop); !s) return Failed(t, s);
+  listener_.Stage(LoopStage::Saving, t);
+  auto saved = SaveTrackerBackup(file_, session.Settings().Snapshot(), t.codePage);
+  if (!saved) {
+    t.result = TrackerResult::SaveFailed;
+    t.error = saved.failure();
+    return t;
+  }
+  t.result = TrackerResult::Saved;
+  t.backup = saved->path;
+  t.kept = saved->kept;
+  return t;
 }
 
 Status ProvisionLoop::Report(const TrackerOutcome& outcome) {
@@ -337,6 +405,8 @@ Status ProvisionLoop::Report(const TrackerOutcome& outcome) {
     std::lock_guard lock(doneMutex_);
     if (outcome.result == TrackerResult::AlreadyDone) {
       ++counts_.again;
+    } else if (outcome.result == TrackerResult::NotInRoster) {
+      ++counts_.notInRoster;
     } else if (outcome.Ok()) {
       done_.insert(outcome.imei);
       failed_.erase(outcome.imei);
@@ -361,9 +431,15 @@ LoopResult ProvisionLoop::Run(std::stop_token finish, std::stop_token now) {
   const EitherStop either(finish, now);
   const std::stop_token stop = either.Token();
   LoopResult out;
-  // Checked before any tracker is touched: shared values only, each one sendable.
-  out.refused = CheckSharedProfile(profile_, options_.withPassword);
+  // Checked before any tracker is touched: shared values only, each one
+  // sendable, and a roster's columns none of the file's.
+  if (job_ == LoopJob::SetUp) out.refused = CheckSharedProfile(profile_, options_.withPassword);
   if (!out.refused) {
+    out.end = LoopEnd::Refused;
+    return out;
+  }
+  if (options_.roster) out.roster = CheckRosterBeside(*options_.roster, profile_, file_);
+  if (!out.roster.ok()) {
     out.end = LoopEnd::Refused;
     return out;
   }
@@ -373,7 +449,7 @@ LoopResult ProvisionLoop::Run(std::stop_token finish, std::stop_token now) {
     return out;
   }
   const bool searched = options_.port.empty();
-  const auto counted = [this] { return options_.count > 0 && counts_.setUp >= options_.count; };
+  const auto counted = [this] { return Counted(); };
   out.end = LoopEnd::Stopped;
   while (!counted()) {
     listener_.Stage(LoopStage::Waiting, TrackerOutcome{});
@@ -397,6 +473,11 @@ LoopResult ProvisionLoop::Run(std::stop_token finish, std::stop_token now) {
   }
   if (counted() && out.end == LoopEnd::Stopped) out.end = LoopEnd::Counted;
   out.counts = counts_;
+  if (options_.roster) {
+    std::lock_guard lock(doneMutex_);
+    for (const RosterRow& r : options_.roster->rows)
+      if (!seen_.count(r.imei)) out.neverPluggedIn.push_back(r.row);
+  }
   return out;
 }
 

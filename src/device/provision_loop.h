@@ -2,7 +2,9 @@
 // Setting up trackers from a settings file, for both front ends: one tracker
 // (ApplyProfile: apply, restore, one step of the loop) or each tracker plugged
 // in, one after another (ProvisionLoop: `zd573 provision`, the window's "For
-// each tracker plugged in"). The loop runs on a thread that may wait and tells
+// each tracker plugged in"), each with its own values when a roster gives
+// them. The same loop saves a backup of each tracker plugged in instead
+// (`zd573 backup --each`). The loop runs on a thread that may wait and tells
 // its listener on that thread; a stop ends it within a second at any wait.
 // Every outcome is structured (TrackerOutcome); its report row, with the
 // English reason both front ends write, comes from ReportRowOf alone.
@@ -23,14 +25,17 @@
 #include "device/held_session.h"
 #include "device/profile.h"
 #include "device/profile_writer.h"
+#include "device/roster.h"
 
 namespace zd573 {
 
 // What became of one tracker, from best to worst.
 enum class TrackerResult : std::uint8_t {
   SetUp,           // the pages that differed were written and read back as sent
+  Saved,           // a backup loop: every value was read and saved (`backup`, `kept`)
   AlreadyHeld,     // nothing differed: nothing was sent
-  AlreadyDone,     // set up before in this run (the loop): nothing was sent
+  AlreadyDone,     // set up (or saved) before in this run (the loop): nothing was sent
+  NotInRoster,     // a roster was given and has no row for its IMEI: nothing was sent
   PortUnusable,    // the port would not open (`error`; ErrorCode::Busy: another program kept it)
   NotIdentified,   // no readable identification within the limit (`error`)
   PasswordNeeded,  // the tracker has a password and none was given
@@ -38,6 +43,9 @@ enum class TrackerResult : std::uint8_t {
   Unplugged,       // it went away before anything was written
   ReadFailed,      // its keys could not be read (`error`)
   BadValue,        // a value of the tracker's its page cannot send back (`error` names the field)
+  TemplateRefused,  // a text with {name} or {imei} does not do for this tracker (`error` names the
+                    // field): too long or unsendable once filled, or no name to fill in; nothing was sent
+  SaveFailed,      // a backup loop: the file could not be saved (`error`)
   WriteFailed,     // a write failed (`error`); `written`: the pages whole before it
   ReadBackFailed,  // written, but the read-back failed (`error`)
   NotTaken,        // written, but the tracker holds other values than sent (`untaken`)
@@ -51,12 +59,17 @@ struct UntakenValue {
   std::string held;
 };
 
+// What a loop does to each tracker.
+enum class LoopJob : std::uint8_t { SetUp, BackUp };
+
 struct TrackerOutcome {
   TrackerResult result = TrackerResult::SetUp;
+  LoopJob job = LoopJob::SetUp;
   std::string file;           // the settings file, as the reason names it
   std::string port;           // where the tracker was
   std::string imei;           // UTF-8; empty when it was never identified
-  std::string name;           // the name stored for it
+  std::string name;           // the name stored for it, or its roster row's
+  int rosterRow = 0;          // its roster row (as a spreadsheet counts); 0: no roster, or not in it
   int codePage = DeviceValues::kSingleByteCodePage;  // its text encoding, for the values below
   std::vector<Page> planned;  // the pages that differed
   std::vector<Page> written;  // the pages that reached it whole, in order
@@ -64,7 +77,8 @@ struct TrackerOutcome {
   int cutOf = 0;              // ... of how many
   std::vector<UntakenValue> untaken;
   Error error;                // what went wrong, for the results that name one
-  std::string backup;         // where the values it held before the write were saved
+  std::string backup;         // where the values it held before the write were saved (a backup loop: its file)
+  std::string kept;           // a backup loop: where the file it replaced is kept; empty: none
   bool Ok() const;
 };
 
@@ -102,6 +116,7 @@ struct LoopCounts {
   int setUp = 0;   // distinct trackers set up in this run
   int failed = 0;  // trackers not set up (by IMEI; each one never identified apart)
   int again = 0;   // plug-ins of a tracker set up before in this run
+  int notInRoster = 0;  // plug-ins of a tracker the roster has no row for
   int rows = 0;    // report rows written
 };
 
@@ -111,6 +126,7 @@ enum class LoopStage : std::uint8_t {
   Reading,    // identified and logged in: its keys are read
   Writing,    // the pages that differ are written
   Checking,   // they are read back
+  Saving,     // a backup loop: its values are saved
   Unplug,     // done with it: it is to be unplugged
 };
 
@@ -160,12 +176,20 @@ struct ProvisionOptions {
   std::chrono::milliseconds busyPatience = timing::kBusyPortPatience;
   std::chrono::milliseconds busyRetry = timing::kBusyPortRetry;
   std::chrono::milliseconds look{250};  // how often the ports are looked at while waiting
+  // Each tracker's own values (ReadRoster, checked whole): a tracker is set up
+  // with the profile plus its row, and one without a row is not written. With
+  // a roster the loop ends once every row is set up (or `count` are).
+  std::optional<Roster> roster;
+  // Keeps the name a roster row gives a tracker once it is set up (the
+  // program's names by IMEI, UTF-8); none: the names are not kept.
+  std::function<void(const std::string& imei, const std::string& name)> keepName;
 };
 
 enum class LoopEnd : std::uint8_t {
   Counted,       // `count` trackers were set up
   Stopped,       // a stop (the tracker under way was reported)
-  Refused,       // the file is not for a loop (`refused`), or a value cannot be sent (`error`): no tracker touched
+  Refused,       // the file is not for a loop (`refused`), the roster does not go with it (`roster`), or a
+                 // value cannot be sent (`error`): no tracker touched
   ReportFailed,  // a row could not be appended (`error`): setting up more would leave them out
 };
 
@@ -173,7 +197,15 @@ struct LoopResult {
   LoopEnd end = LoopEnd::Stopped;
   LoopCounts counts;
   SharedCheck refused;
+  RosterProblem roster;
   Error error;
+  std::vector<int> neverPluggedIn;  // with a roster: the rows whose tracker was not seen in the run
+};
+
+// A loop that saves a backup of each tracker plugged in, FOLDER/IMEI.ini
+// (SaveTrackerBackup), instead of setting it up.
+struct EachBackup {
+  std::string folder;
 };
 
 class ProvisionLoop {
@@ -181,6 +213,9 @@ class ProvisionLoop {
   // `report` is open; `profile` is the file as read, `file` its name.
   ProvisionLoop(Profile profile, std::string file, ProvisionOptions options, ProvisionReport& report,
                 ProvisionListener& listener);
+  // Saves a backup of each tracker plugged in (`options.roster` and the
+  // settings file's options unused): a report row each.
+  ProvisionLoop(EachBackup each, ProvisionOptions options, ProvisionReport& report, ProvisionListener& listener);
   ~ProvisionLoop();
   ProvisionLoop(const ProvisionLoop&) = delete;
   ProvisionLoop& operator=(const ProvisionLoop&) = delete;
@@ -196,6 +231,8 @@ class ProvisionLoop {
   void DeviceChanged();
   // The IMEIs (UTF-8) set up in this run.
   std::set<std::string> Done() const;
+  // With a roster: its rows not set up yet, in file order.
+  std::vector<int> RowsWaiting() const;
 
  private:
   struct Wake;
@@ -203,8 +240,12 @@ class ProvisionLoop {
   bool WaitForTracker(const std::stop_token& stop, std::string& port);
   TrackerOutcome SetUpOne(const std::string& port, const std::stop_token& stop, const std::stop_token& finish,
                           const std::stop_token& now, HeldSession& session);
+  // A backup loop's work on a tracker logged in.
+  TrackerOutcome SaveOne(HeldSession& session, const std::stop_token& stop, TrackerOutcome t);
+  // Whether the run is over: `count` trackers, or every row of the roster, set up.
+  bool Counted() const;
   HeldOptions SessionOptions(const std::string& port) const;
-  // The file's values in a tracker's text encoding, as every tracker gets them.
+  // The file's values checked in a text encoding (templates unfilled).
   Expected<PreparedProfile> Prepare(int codePage) const;
   // Appends the outcome's row and counts it.
   Status Report(const TrackerOutcome& outcome);
@@ -218,6 +259,8 @@ class ProvisionLoop {
   mutable std::mutex doneMutex_;
   std::set<std::string> done_;    // set up in this run
   std::set<std::string> failed_;  // identified, not set up (yet)
+  std::set<std::string> seen_;    // identified in this run
+  LoopJob job_ = LoopJob::SetUp;
   int unidentifiedFailures_ = 0;
   LoopCounts counts_;
 };

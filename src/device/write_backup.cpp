@@ -129,4 +129,57 @@ Expected<std::string> NewestBackup(std::string_view imei) {
   return all.back();
 }
 
+Expected<SavedBackup> SaveTrackerBackup(const std::string& folder, const DeviceValues& values, int codePage) {
+  const std::string imei = values.Text("B2");
+  if (!settings::ImeiNamesAFile(imei))
+    return Error{"The tracker's IMEI (\"" + imei + "\") cannot name a backup file", ErrorCode::BadValue};
+  // Created private: the backups hold the password and the SIM PIN.
+  if (std::string why = files::CreateDirectories(folder, true); !why.empty()) return CannotSave(folder, why);
+  const fs::path dir = files::PathFromUtf8(folder);
+  SavedBackup saved;
+  saved.path = files::PathToUtf8(dir / (imei + ".ini"));
+  const auto kept = [&](int n) { return dir / (imei + ".ini." + std::to_string(n)); };
+  const files::Kind before = files::KindOf(saved.path);
+  if (before != files::Kind::Missing && before != files::Kind::Regular)
+    return CannotSave(saved.path, "not a regular file");
+
+  const std::string text = FormatProfile(values, KeysToSave(true), codePage);
+  files::NewFile file;
+  file.SetOwnerOnly(true);
+  const bool created = file.CreateUnique([&](const std::string& suffix) {
+    return files::PathToUtf8(dir / ("." + imei + ".ini." + suffix + ".tmp"));
+  });
+  if (!created || !file.Write(text.data(), text.size()) || !file.Sync()) {
+    const std::string reason = file.Reason();
+    file.Remove();
+    return CannotSave(saved.path, reason);
+  }
+  if (before == files::Kind::Regular) {
+    // The older ones move down one; the one replaced stays in place until the
+    // new one takes its name, as a second name for it.
+    std::error_code ec;
+    fs::remove(kept(kEachBackupsKept), ec);
+    for (int n = kEachBackupsKept - 1; n >= 1; --n)
+      if (fs::exists(kept(n), ec)) fs::rename(kept(n), kept(n + 1), ec);
+    ec.clear();
+    fs::create_hard_link(files::PathFromUtf8(saved.path), kept(1), ec);
+    if (ec) {
+      ec.clear();
+      fs::copy_file(files::PathFromUtf8(saved.path), kept(1), fs::copy_options::overwrite_existing, ec);
+    }
+    if (ec) {
+      file.Remove();
+      return CannotSave(saved.path, "the backup before cannot be kept as " + files::PathToUtf8(kept(1)) + ": " +
+                                        ec.message());
+    }
+    saved.kept = files::PathToUtf8(kept(1));
+  }
+  if (!file.RenameOver(saved.path)) {
+    const std::string reason = file.Reason();
+    file.Remove();
+    return CannotSave(saved.path, reason);
+  }
+  return saved;
+}
+
 }  // namespace zd573

@@ -40,4 +40,16 @@ Expected<std::string> SaveWriteBackup(const DeviceValues& values, const std::vec
 // The tracker's newest backup; an error that says there is none, naming the folder.
 Expected<std::string> NewestBackup(std::string_view imei);
 
+// Backups a person asks for, one file per tracker in a folder of theirs
+// (`zd573 backup --each`): FOLDER/IMEI.ini with every value, readable by the
+// owner alone (0600), put in place whole or not at all. The file it replaces
+// is kept as IMEI.ini.1, the one before that as IMEI.ini.2, and so on up to
+// kEachBackupsKept; the oldest goes.
+inline constexpr int kEachBackupsKept = 5;
+struct SavedBackup {
+  std::string path;  // FOLDER/IMEI.ini
+  std::string kept;  // where the file it replaced is kept; empty when there was none
+};
+Expected<SavedBackup> SaveTrackerBackup(const std::string& folder, const DeviceValues& values, int codePage);
+
 }  // namespace zd573

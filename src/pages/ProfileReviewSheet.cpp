@@ -506,10 +506,15 @@ QString ProfileReviewSheet::Outcome(const TrackerOutcome& o) const {
       return context_.Text("STR_PROFILE_NOPASSWORD", "The tracker has a password, and none was given.");
     case TrackerResult::WrongPassword: return context_.Text("STR_MAINPAGE_DEVICE7", "Password Error");
     case TrackerResult::Unplugged: return context_.Text("STR_PROFILE_UNPLUGGED", "Unplugged before it was set up");
+    case TrackerResult::NotInRoster: return context_.Text("STR_PROFILE_NOTINROSTER", "Not in the roster");
+    case TrackerResult::Saved:
+      return FillIn(context_.Text("STR_PROFILE_SAVEDTO", "Saved to %1"), {QDir::toNativeSeparators(FromUtf8(o.backup))});
     case TrackerResult::PortUnusable:
     case TrackerResult::NotIdentified:
     case TrackerResult::ReadFailed:
     case TrackerResult::BadValue:
+    case TrackerResult::TemplateRefused:
+    case TrackerResult::SaveFailed:
     case TrackerResult::WriteFailed: return withWritten(ErrorText(context_, o.error));
     case TrackerResult::Stopped:
       return withWritten(o.error.message.empty() ? context_.Text("STR_PROFILE_STOPPED", "Stopped before it was finished")
@@ -677,6 +682,7 @@ void ProfileReviewSheet::OnStage(LoopStage stage, const TrackerOutcome& tracker)
     case LoopStage::Reading:
     case LoopStage::Writing:
     case LoopStage::Checking:
+    case LoopStage::Saving:
       ShowState(FillIn(context_.Text("STR_PROFILE_WORKING", "Setting up the tracker %1…"), {FromUtf8(tracker.imei)}));
       return;
     case LoopStage::Unplug:

@@ -339,7 +339,7 @@ TEST_F(Profiles, ProvisionSetsUpEachTrackerPluggedIn) {
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   ASSERT_EQ(lines.size(), 5u) << r.err;
-  EXPECT_EQ(lines[0], "time_utc,imei,name,pages_written,result,reason");
+  EXPECT_EQ(lines[0], "time_utc,imei,name,pages_written,result,reason,roster_row");
   // Each row that wrote names the backup of what the tracker held before.
   const std::string expected[] = {",356000000000001,,2,ok,\"2 pages written, verified; the values it held before are saved in ",
                                   ",356000000000001,,0,skipped,Already set up in this run; nothing was sent again",

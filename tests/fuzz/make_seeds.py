@@ -133,6 +133,17 @@ def main():
     for i, (key, text) in enumerate(typed):
         put("sentence", "%s-%02d" % (key, i), bytes([sendable.index(key), 2 * i + 1, i & 1]) + text.encode())
 
+    # Rosters as the tests give them: the file as it is.
+    rosters = [
+        b"IMEI,name,Va,VA,B0\r\n356000000000001,Ann,Ann's son,+15550000001,1111\r\n\r\n"
+        b"356000000000003, Cy ,\"Cy \"\"Jr\"\"\",+15550000003,\r\n",
+        b"IMEI,name\n356000000000001,Ann\n356000000000002,Bartholomew Montgomery\n",
+        b"\xef\xbb\xbfIMEI,G0,G1,F0,B1\n356000000000001,+1555,\" +1556 \",,{imei}\n",
+        b"IMEI,Va,VA\n356000000000001,\"a\nb\",1\n", b"IMEI,Va\n356000000000001,\"Ann\n",
+    ]
+    for i, r in enumerate(rosters):
+        put("roster", "roster%02d" % i, r)
+
 
 if __name__ == "__main__":
     main()

@@ -145,11 +145,12 @@ TEST(ReadKeysOn, ATrackerThatSaysNothingIsWaitedForUntilTheLimitOrAStop) {
 
 TEST(ProvisionReport, OneHeaderQuotedRowsAndOnlyRegularFiles) {
   settings::testing::TempDir dir;
-  const std::string header = "time_utc,imei,name,pages_written,result,reason\n";
+  const std::string header = "time_utc,imei,name,pages_written,result,reason,roster_row\n";
   const ProvisionRow ok{"356000000000001", "Ann", 2, true, "2 pages written, verified"};
-  const ProvisionRow odd{"356000000000002", "Bo \"B\"", 0, false, "line one\nline two"};
-  EXPECT_EQ(FormatReportRow(ok, 86400), "1970-01-02T00:00:00Z,356000000000001,Ann,2,ok,\"2 pages written, verified\"\n");
-  EXPECT_EQ(FormatReportRow(odd, 0), "1970-01-01T00:00:00Z,356000000000002,\"Bo \"\"B\"\"\",0,failed,\"line one line two\"\n");
+  ProvisionRow odd{"356000000000002", "Bo \"B\"", 0, false, "line one\nline two"};
+  odd.rosterRow = 7;
+  EXPECT_EQ(FormatReportRow(ok, 86400), "1970-01-02T00:00:00Z,356000000000001,Ann,2,ok,\"2 pages written, verified\",\n");
+  EXPECT_EQ(FormatReportRow(odd, 0), "1970-01-01T00:00:00Z,356000000000002,\"Bo \"\"B\"\"\",0,failed,\"line one line two\",7\n");
 
   struct Row {
     const char* name;
@@ -177,8 +178,8 @@ TEST(ProvisionReport, OneHeaderQuotedRowsAndOnlyRegularFiles) {
   // Cells a spreadsheet would run, or a terminal would obey, are defused.
   const ProvisionRow hostile{"=HYPERLINK(\"http://x\")", "\x1b[31mRed", 0, false, "-1+1"};
   EXPECT_EQ(FormatReportRow(hostile, 0),
-            "1970-01-01T00:00:00Z,\"'=HYPERLINK(\"\"http://x\"\")\",\\x1b[31mRed,0,failed,\"'-1+1\"\n");
-  EXPECT_EQ(FormatReportRow(ProvisionRow{"", "", 0, false, "x"}, 0), "1970-01-01T00:00:00Z,(no IMEI),,0,failed,x\n");
+            "1970-01-01T00:00:00Z,\"'=HYPERLINK(\"\"http://x\"\")\",\\x1b[31mRed,0,failed,\"'-1+1\",\n");
+  EXPECT_EQ(FormatReportRow(ProvisionRow{"", "", 0, false, "x"}, 0), "1970-01-01T00:00:00Z,(no IMEI),,0,failed,x,\n");
 
   ProvisionReport folder;
   const Status refused = folder.Open(files::PathToUtf8(dir.path()));
@@ -191,7 +192,7 @@ TEST(ProvisionReport, OneHeaderQuotedRowsAndOnlyRegularFiles) {
 // full for a row: no row is lost without a word, none is left torn.
 TEST(ProvisionReport, SurvivesItsFileGoingAwayAndAFullDisk) {
   settings::testing::TempDir dir;
-  const std::string header = "time_utc,imei,name,pages_written,result,reason\n";
+  const std::string header = "time_utc,imei,name,pages_written,result,reason,roster_row\n";
   const ProvisionRow one{"356000000000001", "Ann", 1, true, "1 page written, verified"};
   const ProvisionRow two{"356000000000002", "Bo", 1, true, "1 page written, verified"};
   for (const char* how : {"deleted", "saved over"}) {
