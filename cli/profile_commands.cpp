@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "common/files.h"
+#include "common/printable.h"
 #include "console.h"
 #include "device/page_values.h"
 #include "device/port_finder.h"
@@ -21,6 +22,7 @@
 #include "device/user_values.h"
 #include "device/write_backup.h"
 #include "logger/replacing_file.h"
+#include "passwords.h"
 
 namespace zd573::cli {
 namespace {
@@ -43,7 +45,7 @@ std::string FieldName(std::string_view key) {
 std::string Shown(const Options& o, std::string_view key, const std::string& deviceBytes, bool showSecrets = false) {
   if (IsSecretKey(key) && !showSecrets) return deviceBytes.empty() ? "(empty)" : "(hidden)";
   if (auto words = ValueInWords(key, deviceBytes, EnglishWording())) return *words;
-  return "\"" + ToUtf8(o, deviceBytes) + "\"";
+  return "\"" + Printable(ToUtf8(o, deviceBytes)) + "\"";
 }
 
 // What became of a tracker, in the core's words, with what to do about a
@@ -161,7 +163,7 @@ int LoadFile(const Options& o, const ProfileArgs& args, const std::string& path,
              bool shared = false) {
   auto profile = ReadProfile(path);
   if (!profile) {
-    Fail(profile.error());
+    Fail(Describe(profile.failure()));
     return kBadValue;
   }
   if (const SharedCheck check = CheckSharedProfile(*profile, args.withPassword); shared && !check) {
@@ -303,12 +305,10 @@ int CmdSet(Options& o, const std::vector<std::string>& words) {
 }
 
 int CmdPassword(Options& o, const std::vector<std::string>& words) {
-  if (words.size() != 2) {
-    Fail("password needs the NEW password");
-    return kUsage;
-  }
+  std::string typed;
+  if (int rc = ChooseNewPassword(o, words, typed); rc != kOk) return rc;
   PreparedProfile changes;
-  if (int rc = PrepareAssignments(o, {{"OU", words[1]}}, changes, "new password: "); rc != kOk) return rc;
+  if (int rc = PrepareAssignments(o, {{"OU", typed}}, changes, "new password: "); rc != kOk) return rc;
   if (SetsEmptyPassword(changes) && !o.yes) {
     Fail(std::string(kEmptyPassword));
     return kUsage;

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "common/printable.h"
 #include "device/port_finder.h"
 #include "device/write_backup.h"
 #include "settings/text_encoding.h"
@@ -35,7 +36,7 @@ void Add(std::string& reason, const std::string& clause) {
 // A value as a reason shows it: a secret only says whether it is set.
 std::string Shown(const TrackerOutcome& o, const std::string& key, const std::string& bytes) {
   if (IsSecretKey(key)) return bytes.empty() ? "(empty)" : "(hidden)";
-  return "\"" + settings::DecodeDeviceText(bytes, o.codePage) + "\"";
+  return "\"" + Printable(settings::DecodeDeviceText(bytes, o.codePage)) + "\"";
 }
 
 std::string Reason(const TrackerOutcome& o) {
