@@ -88,8 +88,7 @@ TEST_P(PasswordSources, LogInOrRefuseBeforeAnythingIsSent) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, PasswordSources,
-    ::testing::Values(Source{"option", {"--password", "1234"}, "", "", kPrivate, 0, ""},
-                      Source{"file", {"--password-file", "FILE"}, "", "1234\n", kPrivate, 0, ""},
+    ::testing::Values(Source{"file", {"--password-file", "FILE"}, "", "1234\n", kPrivate, 0, ""},
                       Source{"file_written_on_windows", {"--password-file", "FILE"}, "", "1234\r\nnotes\n", kPrivate, 0, ""},
                       Source{"file_others_may_read",
                              {"--password-file", "FILE"},
@@ -98,7 +97,6 @@ INSTANTIATE_TEST_SUITE_P(
                              kShared,
                              5,
                              "others may read or change it (mode 0644)"},
-                      Source{"missing_file", {"--password-file", "/nonexistent/pw"}, "", "", kPrivate, 5, "/nonexistent/pw"},
                       Source{"variable", {}, "1234", "", kPrivate, 0, ""},
                       Source{"wrong_variable", {}, "9999", "", kPrivate, 3, "Password Error"},
                       // The option, then the file, then the variable.
@@ -175,7 +173,6 @@ INSTANTIATE_TEST_SUITE_P(Table, NewPasswords,
                          ::testing::Values(NewPassword{"typed_twice", {}, "5678\n5678\n", 0, "5678"},
                                            NewPassword{"typed_differently", {}, "5678\n5679\n", 5, "4071"},
                                            NewPassword{"from_a_file", {"--new-password-file", "FILE"}, "", 0, "5678"},
-                                           NewPassword{"as_an_argument", {"5678"}, "", 0, "5678"},
                                            NewPassword{"given_twice", {"5678", "--new-password-file", "FILE"}, "", 1, "4071"}),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -25,7 +25,6 @@ TEST_P(PathNamedOnce, InTheMessageOfAFailedWrite) {
   const Failed& f = GetParam();
   if (f.tracker) StartSim();
   std::ofstream(dir_ / "afile") << "a file where a folder is meant\n";
-  std::ofstream(dir_ / "p.ini") << "[DEVICE]\nD1=apn.p\n";
   logger::LogRecord record;
   record.gpsTime = 767836800;
   record.status = 0x88;
@@ -55,10 +54,6 @@ INSTANTIATE_TEST_SUITE_P(
         Failed{"backup", {"backup", "DIR/missing/b.ini", "--password", "4071"}, "DIR/missing/b.ini",
                "No such file or directory", false, ""},
         Failed{"export", {"log", "convert", "DIR/raw.log", "DIR/missing/t.gpx"}, "DIR/missing/t.gpx",
-               "No such file or directory", false, ""},
-        Failed{"report", {"provision", "DIR/p.ini", "--report", "DIR/afile/r.csv"}, "DIR/afile/r.csv", "Not a directory",
-               false, ""},
-        Failed{"settings_file", {"apply", "DIR/missing.ini", "--password", "4071"}, "DIR/missing.ini",
                "No such file or directory", false, ""},
         Failed{"backup_before_a_write",
                {"set", "D1=apn.x", "--password", "4071"},
