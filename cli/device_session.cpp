@@ -4,6 +4,7 @@
 #include <iostream>
 #include <utility>
 
+#include "common/printable.h"
 #include "console.h"
 #include "logger/replacing_file.h"
 #include "settings/ini_file.h"
@@ -12,17 +13,33 @@
 
 namespace zd573::cli {
 
-void Say(const Options& o, const std::string& text) {
-  if (!o.quiet) std::cerr << text << "\n";
+namespace {
+
+std::string lastFailure;
+
+// A message may quote a file's or a tracker's bytes: each control byte is
+// shown escaped, so none acts on the terminal; the message's own line
+// breaks stay.
+std::string ForTerminal(const std::string& text) {
+  std::string out;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find('\n', start);
+    out += Printable(std::string_view(text).substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return out;
+    out += '\n';
+    start = end + 1;
+  }
 }
 
-namespace {
-std::string lastFailure;
 }  // namespace
+
+void Say(const Options& o, const std::string& text) {
+  if (!o.quiet) std::cerr << ForTerminal(text) << "\n";
+}
 
 void Fail(const std::string& text) {
   lastFailure = text;
-  std::cerr << "zd573: " << text << "\n";
+  std::cerr << "zd573: " << ForTerminal(text) << "\n";
 }
 
 const std::string& LastFailure() { return lastFailure; }
@@ -92,7 +109,9 @@ int DeviceSession::Told(const HeldStatus& status) {
     case HeldFault::NotIdentified:
     case HeldFault::Unreadable:
     case HeldFault::ReadIncomplete: Fail(Describe(e)); return kTimedOut;
-    case HeldFault::PasswordNeeded: Fail("The tracker has a password: give it with --password"); return kWrongPassword;
+    case HeldFault::PasswordNeeded:
+      Fail("The tracker has a password: give it with --password-file FILE, ZD573_PASSWORD or --password");
+      return kWrongPassword;
     case HeldFault::WrongPassword: Fail("Password Error"); return kWrongPassword;
     case HeldFault::Lost:
     case HeldFault::NotReady: Fail(Describe(e)); return kNoDevice;

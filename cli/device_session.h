@@ -36,7 +36,9 @@ struct Options {
   bool yes = false;
   bool force = false;                // replace read-only output files
   bool havePassword = false;
-  std::string password;              // --password, UTF-8
+  std::string password;              // --password, UTF-8 (or from the file or ZD573_PASSWORD)
+  std::string passwordFile;          // --password-file
+  std::string newPasswordFile;       // password --new-password-file
   std::chrono::seconds identifyTimeout{30};
   std::chrono::seconds readTimeout{120};
   int codePage = 1252;               // device text encoding

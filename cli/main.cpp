@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "common/printable.h"
 #include "console.h"
 #include "device/port_finder.h"
 #include "device/sentences.h"
 #include "device_session.h"
 #include "log_commands.h"
+#include "passwords.h"
 #include "logger/track_filter.h"
 #include "profile_commands.h"
 #include "settings/ini_file.h"
@@ -54,7 +56,10 @@ const char kHelp[] =
     "                           tracker. A roster (CSV: IMEI, then the tracker's own keys, and name)\n"
     "                           gives each tracker its own values; one not in it is not written.\n"
     "                           {name} and {imei} in a text stand for the tracker's name and IMEI\n"
-    "  password NEW             change the device password (an empty one needs --yes)\n"
+    "  password [NEW] [--new-password-file FILE]\n"
+    "                           change the device password: typed twice on the terminal, or the\n"
+    "                           first line of FILE (yours alone, mode 0600); NEW as an argument is\n"
+    "                           visible to other local users (an empty one needs --yes)\n"
     "  melody play N | stop     play melody N on the tracker, or stop it\n"
     "  log download OUT [--format csv|kml|gpx] [--drop-no-fix] [--raw FILE] [--keep-partial]\n"
     "                           download the GPS log and export it (format from OUT's extension);\n"
@@ -72,7 +77,10 @@ const char kHelp[] =
     "\n"
     "Options:\n"
     "  --port PATH              use this serial port instead of searching for one\n"
-    "  --password PW            the device password (asked for on a terminal when needed)\n"
+    "  --password PW            the device password; visible to other local users, so scripts\n"
+    "                           use one of the next two (asked for on a terminal when none is given)\n"
+    "  --password-file FILE     the device password: the first line of FILE, which must be yours\n"
+    "                           alone (mode 0600)\n"
     "  --timeout S              time limit in seconds for the identification and the read\n"
     "                           (default 30 for the identification, 120 for the full read)\n"
     "  --quiet                  no messages except errors\n"
@@ -91,6 +99,9 @@ const char kHelp[] =
     "  --kml-line               log: a KML export also draws the track as a line per day and segment\n"
     "  --help                   show this help and exit\n"
     "  --version                show the version and exit\n"
+    "\n"
+    "Environment:\n"
+    "  ZD573_PASSWORD           the device password, when neither option gives it\n"
     "\n"
     "Exit codes: 0 ok, 1 usage, 2 no device or port, 3 wrong password, 4 time-out or no\n"
     "valid reply, 5 bad value or data, 6 a log exported without the records of damaged\n"
@@ -158,6 +169,10 @@ int Parse(const std::vector<std::string>& argv, Args& a) {
     } else if (arg == "--password") {
       if (!next(a.options.password)) return kUsage;
       a.options.havePassword = true;
+    } else if (arg == "--password-file") {
+      if (!next(a.options.passwordFile)) return kUsage;
+    } else if (arg == "--new-password-file") {
+      if (!next(a.options.newPasswordFile)) return kUsage;
     } else if (arg == "--timeout") {
       long s = 0;
       if (!whole(86400, "seconds", s)) return kUsage;
@@ -259,7 +274,9 @@ int CmdPorts(const Options&) {
     std::cerr << "No USB serial devices.\n";
     return kNoDevice;
   }
-  for (const auto& p : ports) std::cout << (p.matches ? "* " : "  ") << p.friendlyName << "\t" << p.path << "\n";
+  // A USB device names itself: what it says is shown, never acted on by the terminal.
+  for (const auto& p : ports)
+    std::cout << (p.matches ? "* " : "  ") << Printable(p.friendlyName) << "\t" << Printable(p.path) << "\n";
   return kOk;
 }
 
@@ -267,7 +284,7 @@ int CmdIdentify(Options& o) {
   DeviceSession session(o);
   if (int rc = session.Identify(); rc != kOk) return rc;
   std::cout << "IMEI: " << ToUtf8(o, session.Settings().Text("B2")) << "\n";
-  std::cout << "Name: " << session.UserName() << "\n";
+  std::cout << "Name: " << Printable(session.UserName()) << "\n";
   return kOk;
 }
 
@@ -287,7 +304,8 @@ void PrintValues(const Options& o, const DeviceValues& v) {
     std::cout << "\n}\n";
     return;
   }
-  for (const auto& k : AllKeys()) std::cout << k.key << "=" << ToUtf8(o, v.Format(k.key)) << "\n";
+  // A control byte the tracker holds is shown escaped: it must not act on a terminal or break a line.
+  for (const auto& k : AllKeys()) std::cout << k.key << "=" << Printable(ToUtf8(o, v.Format(k.key))) << "\n";
 }
 
 int CmdRead(Options& o) {
@@ -333,6 +351,7 @@ int Run(int argc, char** argv) {
   // A settings file that is not one (a FIFO, a huge file) is not read: say so, and go on with the defaults.
   if (Status usable = systemIni.Check(); !usable) Fail(usable.error() + ": it is not read; the defaults are used");
   a.options.codePage = settings::DeviceCodePage(systemIni);
+  if (int rc = ChoosePassword(a.options); rc != kOk) return rc;
 #ifdef ZD573_TEST_KNOBS
   // Tests may shorten the pause after each set sentence; the device needs the full second.
   if (const char* ms = std::getenv("ZD573_SET_PAUSE_MS")) a.options.write.pause = std::chrono::milliseconds(std::atoi(ms));

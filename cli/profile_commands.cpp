@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "common/files.h"
+#include "common/printable.h"
 #include "console.h"
 #include "device/page_values.h"
 #include "device/port_finder.h"
@@ -24,6 +25,7 @@
 #include "logger/replacing_file.h"
 #include "settings/ini_file.h"
 #include "settings/paths.h"
+#include "passwords.h"
 
 namespace zd573::cli {
 namespace {
@@ -46,7 +48,7 @@ std::string FieldName(std::string_view key) {
 std::string Shown(const Options& o, std::string_view key, const std::string& deviceBytes, bool showSecrets = false) {
   if (IsSecretKey(key) && !showSecrets) return deviceBytes.empty() ? "(empty)" : "(hidden)";
   if (auto words = ValueInWords(key, deviceBytes, EnglishWording())) return *words;
-  return "\"" + ToUtf8(o, deviceBytes) + "\"";
+  return "\"" + Printable(ToUtf8(o, deviceBytes)) + "\"";
 }
 
 // What became of a tracker, in the core's words, with what to do about a
@@ -197,7 +199,7 @@ int LoadFile(const Options& o, const ProfileArgs& args, const std::string& path,
   shared = shared || !args.roster.empty();
   auto profile = args.roster.empty() ? ReadProfile(path) : ReadProfileBesideRoster(path);
   if (!profile) {
-    Fail(profile.error());
+    Fail(Describe(profile.failure()));
     return kBadValue;
   }
   if (const SharedCheck check = CheckSharedProfile(*profile, args.withPassword); shared && !check) {
@@ -394,12 +396,10 @@ int CmdSet(Options& o, const std::vector<std::string>& words) {
 }
 
 int CmdPassword(Options& o, const std::vector<std::string>& words) {
-  if (words.size() != 2) {
-    Fail("password needs the NEW password");
-    return kUsage;
-  }
+  std::string typed;
+  if (int rc = ChooseNewPassword(o, words, typed); rc != kOk) return rc;
   PreparedProfile changes;
-  if (int rc = PrepareAssignments(o, {{"OU", words[1]}}, changes, "new password: "); rc != kOk) return rc;
+  if (int rc = PrepareAssignments(o, {{"OU", typed}}, changes, "new password: "); rc != kOk) return rc;
   if (SetsEmptyPassword(changes) && !o.yes) {
     Fail(std::string(kEmptyPassword));
     return kUsage;

@@ -46,7 +46,8 @@ std::string DataHome();
 
 // Creates the folder and any missing parents. The folders it creates are
 // private to the user (mode 0700) when `privateDirs`; existing ones stay as
-// they are. Empty on success, else the reason.
+// they are. Empty on success, else the system's reason (the caller names
+// the folder, so a message names it once).
 std::string CreateDirectories(const std::string& path, bool privateDirs);
 
 // The system's text for an error number of this facility (errno, or
@@ -65,6 +66,16 @@ struct ReadResult {
 // regular file (a pipe, a device) is refused at once, never waited on;
 // without it a pipe is read to its end, or to the limit.
 ReadResult ReadWholeFile(const std::string& path, std::size_t maxBytes, bool regularOnly);
+
+// A small file that holds a secret (a password), read only when nobody else
+// may read or change it: a regular file of this user's that grants no one
+// else any access (mode 0600 or stricter; on Windows an access list that
+// grants only this user, the system and the administrators).
+struct SecretFile {
+  std::string text;     // its bytes, when it was read
+  std::string refused;  // else why not, without the path
+};
+SecretFile ReadSecretFile(const std::string& path, std::size_t maxBytes);
 
 // Text for a salted temporary name: 16 hex digits nobody else picks.
 std::string UniqueSuffix();

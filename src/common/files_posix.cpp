@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -67,8 +68,8 @@ std::string CreateDirectories(const std::string& path, bool privateDirs) {
   if (p.has_parent_path() && p.parent_path() != p) {
     if (std::string why = CreateDirectories(p.parent_path().string(), privateDirs); !why.empty()) return why;
   }
-  if (::mkdir(path.c_str(), privateDirs ? 0700 : 0777) != 0 && errno != EEXIST) return path + ": " + ErrorText(errno);
-  if (KindOf(path) != Kind::Directory) return path + ": " + ErrorText(ENOTDIR);
+  if (::mkdir(path.c_str(), privateDirs ? 0700 : 0777) != 0 && errno != EEXIST) return ErrorText(errno);
+  if (KindOf(path) != Kind::Directory) return ErrorText(ENOTDIR);
   return {};
 }
 
@@ -126,6 +127,47 @@ ReadResult ReadWholeFile(const std::string& path, std::size_t maxBytes, bool reg
     }
   } catch (const std::bad_alloc&) {
     r = ReadResult{ReadProblem::Failed, {}, ErrorText(ENOMEM)};
+  }
+  ::close(fd);
+  return r;
+}
+
+SecretFile ReadSecretFile(const std::string& path, std::size_t maxBytes) {
+  SecretFile r;
+  // The checks look at the file opened, so nothing can be swapped in between.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) {
+    r.refused = ErrorText(errno);
+    return r;
+  }
+  struct stat st {};
+  char mode[8];
+  if (::fstat(fd, &st) != 0) {
+    r.refused = ErrorText(errno);
+  } else if (!S_ISREG(st.st_mode)) {
+    r.refused = "it is not a regular file";
+  } else if (st.st_uid != ::geteuid()) {
+    r.refused = "it belongs to another user, who may read or change it";
+  } else if ((st.st_mode & 077) != 0) {
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    r.refused = std::string("others may read or change it (mode ") + mode + "); chmod 600 makes it yours alone";
+  } else if (static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
+    r.refused = "it is larger than " + std::to_string(maxBytes) + " bytes, more than a password";
+  } else {
+    std::string text(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t filled = 0;
+    while (filled < text.size()) {
+      const ssize_t n = ::read(fd, text.data() + filled, text.size() - filled);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        r.refused = ErrorText(errno);
+        break;
+      }
+      if (n == 0) break;
+      filled += static_cast<std::size_t>(n);
+    }
+    text.resize(filled);
+    if (r.refused.empty()) r.text = std::move(text);
   }
   ::close(fd);
   return r;

@@ -1,6 +1,8 @@
 // Files and folders with Win32 calls. Paths are UTF-8 in the core and UTF-16
 // at every system call.
 #include <windows.h>
+// aclapi.h needs windows.h first.
+#include <aclapi.h>
 
 #include <new>
 
@@ -74,6 +76,50 @@ struct OwnerOnlyAccess {
     return true;
   }
 };
+
+// Why others may read or change the open file: empty when its owner is this
+// user (or the administrators) and its access list grants no one but this
+// user, the system and the administrators, who may read any file anyway.
+std::string OthersMayAccess(HANDLE h) {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return "this user cannot be told";
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<unsigned char> user(size);
+  const BOOL got = size && ::GetTokenInformation(token, TokenUser, user.data(), size, &size);
+  ::CloseHandle(token);
+  if (!got) return "this user cannot be told";
+  PSID me = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+  const auto trusted = [me](PSID sid) {
+    return ::EqualSid(sid, me) || ::IsWellKnownSid(sid, WinLocalSystemSid) ||
+           ::IsWellKnownSid(sid, WinBuiltinAdministratorsSid);
+  };
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                        &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+    return "its access list cannot be read";
+  std::string why;
+  if (!owner || !(::EqualSid(owner, me) || ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid))) {
+    why = "it belongs to another user, who may read or change it";
+  } else if (!dacl) {
+    why = "it has no access list, so everyone may read it";
+  } else {
+    for (DWORD i = 0; i < dacl->AceCount && why.empty(); ++i) {
+      void* ace = nullptr;
+      if (!::GetAce(dacl, i, &ace)) continue;
+      const auto* header = static_cast<const ACE_HEADER*>(ace);
+      if (header->AceFlags & INHERIT_ONLY_ACE) continue;  // for files made in it, not for it
+      if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+      const bool mine = header->AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                        trusted(reinterpret_cast<PSID>(&static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart));
+      if (!mine) why = "its access list lets others read or change it; make it yours alone";
+    }
+  }
+  ::LocalFree(descriptor);
+  return why;
+}
 
 }  // namespace
 
@@ -149,8 +195,8 @@ std::string CreateDirectories(const std::string& path, bool /*privateDirs: the u
     if (std::string why = CreateDirectories(PathToUtf8(p.parent_path()), false); !why.empty()) return why;
   }
   if (!::CreateDirectoryW(SystemPath(path).c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
-    return path + ": " + ErrorText(static_cast<int>(::GetLastError()));
-  if (KindOf(path) != Kind::Directory) return path + ": " + ErrorText(ERROR_DIRECTORY);
+    return ErrorText(static_cast<int>(::GetLastError()));
+  if (KindOf(path) != Kind::Directory) return ErrorText(ERROR_DIRECTORY);
   return {};
 }
 
@@ -210,6 +256,43 @@ ReadResult ReadWholeFile(const std::string& path, std::size_t maxBytes, bool reg
     }
   } catch (const std::bad_alloc&) {
     r = ReadResult{ReadProblem::Failed, {}, ErrorText(ERROR_NOT_ENOUGH_MEMORY)};
+  }
+  ::CloseHandle(h);
+  return r;
+}
+
+SecretFile ReadSecretFile(const std::string& path, std::size_t maxBytes) {
+  SecretFile r;
+  // The checks look at the file opened, so nothing can be swapped in between.
+  const HANDLE h = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    r.refused = ErrorText(static_cast<int>(::GetLastError()));
+    return r;
+  }
+  LARGE_INTEGER size{};
+  if (::GetFileType(h) != FILE_TYPE_DISK) {
+    r.refused = "it is not a regular file";
+  } else if (std::string why = OthersMayAccess(h); !why.empty()) {
+    r.refused = why;
+  } else if (!::GetFileSizeEx(h, &size)) {
+    r.refused = ErrorText(static_cast<int>(::GetLastError()));
+  } else if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
+    r.refused = "it is larger than " + std::to_string(maxBytes) + " bytes, more than a password";
+  } else {
+    std::string text(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t filled = 0;
+    while (filled < text.size()) {
+      DWORD n = 0;
+      if (!::ReadFile(h, text.data() + filled, static_cast<DWORD>(text.size() - filled), &n, nullptr)) {
+        r.refused = ErrorText(static_cast<int>(::GetLastError()));
+        break;
+      }
+      if (n == 0) break;
+      filled += n;
+    }
+    text.resize(filled);
+    if (r.refused.empty()) r.text = std::move(text);
   }
   ::CloseHandle(h);
   return r;

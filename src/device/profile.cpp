@@ -187,9 +187,12 @@ Expected<Profile> ReadProfile(const std::string& path) {
       return FileError(path + " is not a backup: it is larger than " + std::to_string(kMaxProfileBytes / 1024) + " KiB",
                        MessageKind::ProfileTooLarge, path, {std::to_string(kMaxProfileBytes / 1024)});
     case files::ReadProblem::Missing:
-      return FileError("Cannot read " + path + ": No such file or directory", MessageKind::FileUnreadable, path);
-    case files::ReadProblem::Failed:
-      return FileError("Cannot read " + path + ": " + file.reason, MessageKind::FileUnreadable, path);
+    case files::ReadProblem::Failed: {
+      // The reason is the detail: a message names the path once.
+      Error e = FileError("Cannot read " + path, MessageKind::FileUnreadable, path);
+      e.detail = file.problem == files::ReadProblem::Missing ? "No such file or directory" : file.reason;
+      return e;
+    }
   }
   return ParseProfile(std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()), path);
 }

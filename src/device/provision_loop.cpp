@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "common/printable.h"
 #include "device/device_job.h"
 #include "device/port_finder.h"
 #include "device/write_backup.h"
@@ -37,7 +38,7 @@ void Add(std::string& reason, const std::string& clause) {
 // A value as a reason shows it: a secret only says whether it is set.
 std::string Shown(const TrackerOutcome& o, const std::string& key, const std::string& bytes) {
   if (IsSecretKey(key)) return bytes.empty() ? "(empty)" : "(hidden)";
-  return "\"" + settings::DecodeDeviceText(bytes, o.codePage) + "\"";
+  return "\"" + Printable(settings::DecodeDeviceText(bytes, o.codePage)) + "\"";
 }
 
 // What a stop left on the tracker, page by page: "stopped after page 1 of 2;

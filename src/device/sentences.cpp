@@ -4,6 +4,7 @@
 
 #include "device/device_settings.h"
 #include "device/page_table.h"
+#include "device/profile.h"
 #include "device/protocol.h"
 
 namespace zd573 {
@@ -48,6 +49,13 @@ Status CheckFramingSafe(std::string_view key, std::string_view value) {
         break;
       default: break;
     }
+    // Which character a secret holds is part of the secret: only the field is named.
+    if (what && IsSecretKey(key))
+      return Error{"The " + FieldLabel(key) +
+                       " holds a character the tracker's sentences cannot carry (a comma, an equals sign, a line "
+                       "break, a NUL or the sentence end \"*..!\")",
+                   ErrorCode::BadValue, {}}
+          .Names(MessageKind::BadCharacter, std::string(key));
     if (what)
       return Error{"The " + FieldLabel(key) + " contains " + what + ", which the tracker's sentences cannot carry",
                    ErrorCode::BadValue, {}}

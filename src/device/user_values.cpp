@@ -6,7 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include "common/printable.h"
 #include "device/page_table.h"
+#include "device/profile.h"
 #include "device/sentences.h"
 #include "device/transactions.h"
 #include "settings/text_encoding.h"
@@ -55,8 +57,9 @@ bool ParseWholeNumber(std::string_view text, std::int64_t& v) {
 }
 
 Error NotANumber(const KeyInfo& k, std::string_view text) {
-  return Bad(FieldLabel(k.key) + " must be a whole number, not \"" + std::string(text) + "\"", MessageKind::NotANumber,
-             k.key, {std::string(text)});
+  const std::string shown = Printable(text);
+  return Bad(FieldLabel(k.key) + " must be a whole number, not \"" + shown + "\"", MessageKind::NotANumber, k.key,
+             {shown});
 }
 
 // The two intervals are typed into edit boxes and read the way the pages
@@ -92,17 +95,26 @@ Expected<PreparedValue> PrepareNumber(const KeyInfo& k, std::string_view text) {
 }
 
 // The encoder's refusal, with the first character the code page lacks named
-// for a window (the encoder says it in English only).
+// for a window (the encoder says it in English only). Which character a
+// secret holds is part of the secret: its refusal names the field alone.
 Error NotEncodable(const KeyInfo& k, std::string_view utf8, int codePage, const std::string& why) {
-  Error e = Bad(FieldLabel(k.key) + ": " + why);
+  const bool secret = IsSecretKey(k.key);
+  Error e = Bad(FieldLabel(k.key) + ": " +
+                (secret ? "a character of it cannot be written in code page " + std::to_string(codePage) : why));
   for (std::size_t at = 0; at < utf8.size();) {
     const auto lead = static_cast<unsigned char>(utf8[at]);
     const std::size_t len = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
     const std::string_view one = utf8.substr(at, len);
     bool whole = one.size() == len && (len == 1 ? lead < 0x80 : true);
     for (std::size_t i = 1; i < one.size(); ++i) whole &= (static_cast<unsigned char>(one[i]) & 0xC0) == 0x80;
-    if (!whole) return std::move(e).Names(MessageKind::NotUtf8, std::string(k.key));  // a file in another encoding
+    if (!whole) {  // a file in another encoding
+      if (secret) e.message = FieldLabel(k.key) + ": it is not UTF-8 text";
+      return std::move(e).Names(MessageKind::NotUtf8, std::string(k.key));
+    }
     if (!settings::EncodeDeviceText(one, codePage)) {
+      if (secret)
+        return std::move(e).Names(MessageKind::NotEncodable, std::string(k.key),
+                                  {std::string(), std::string(), std::to_string(codePage)});
       char32_t cp = len == 1 ? lead : lead & (0x7F >> len);
       for (std::size_t i = 1; i < one.size(); ++i) cp = (cp << 6) | (static_cast<unsigned char>(one[i]) & 0x3F);
       char hex[16];

@@ -41,17 +41,21 @@ Notifier MessageBoxNotifier(std::function<QString()> programName) {
     return programName ? programName() : FromUtf8(settings::BuiltInText("STR_MAINPAGE_APPNAME"));
   };
   Notifier n;
+  // Plain text: a value from a file or a tracker that looks like markup is shown as written.
   n.message = [BoxCaption](QWidget* parent, const QString& text, MessageIcon icon) {
     QMessageBox box(BoxIcon(icon), BoxCaption(), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
   };
   n.askYesNo = [BoxCaption](QWidget* parent, const QString& text, bool noByDefault) {
     QMessageBox box(QMessageBox::Warning, BoxCaption(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(noByDefault ? QMessageBox::No : QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
   };
   n.captioned = [](QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) {
     QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
   };
   n.saveFile = [](QWidget* parent, const QString& folder, const QString& filter, const QString& suffix) {
@@ -165,14 +169,14 @@ std::function<int(const std::string& imei)> AppContext::TrackerCodePages() const
 }
 
 void AppContext::ShowMessage(QWidget* parent, const QString& text, MessageIcon icon) const {
-  if (notifier.message) notifier.message(parent, text, icon);
+  if (notifier.message) notifier.message(parent, EscapeControls(text), icon);
 }
 
 void AppContext::ShowFailure(QWidget* parent, const Error& error) const { ShowError(parent, ErrorText(*this, error)); }
 
 void AppContext::ShowCaptioned(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) const {
   if (notifier.captioned) {
-    notifier.captioned(parent, caption, text, icon);
+    notifier.captioned(parent, caption, EscapeControls(text), icon);
   } else {
     ShowMessage(parent, text, icon);
   }
@@ -207,7 +211,7 @@ QString AppContext::AskOpenFile(QWidget* parent, const QString& folder, const QS
 }
 
 bool AppContext::AskYesNo(QWidget* parent, const QString& text, bool noByDefault) const {
-  return notifier.askYesNo ? notifier.askYesNo(parent, text, noByDefault) : !noByDefault;
+  return notifier.askYesNo ? notifier.askYesNo(parent, EscapeControls(text), noByDefault) : !noByDefault;
 }
 
 void AppContext::Exit(int code) const {

@@ -12,6 +12,7 @@
 #include "device/log_download.h"
 #include "device/page_table.h"
 #include "device/page_values.h"
+#include "device/profile.h"
 #include "device/transactions.h"
 #include "frame/AppContext.h"
 #include "frame/TextConversion.h"
@@ -83,10 +84,15 @@ QString FixedMessage(const AppContext& context, const std::string& message) {
 QString KindText(const AppContext& context, MessageKind kind, const Error& e) {
   switch (kind) {
     case MessageKind::None: break;
+    // Which character a secret holds is not said.
     case MessageKind::BadCharacter:
+      if (IsSecretKey(e.field)) return FillIn(context.Text("STR_GLOBAL_SECRETBADCHARACTER"), {Field(context, e)});
       return FillIn(context.Text("STR_GLOBAL_BADCHARACTER"),
                     {Field(context, e), CharacterName(context, e.args.empty() ? std::string() : e.args[0])});
     case MessageKind::NotEncodable:
+      if (IsSecretKey(e.field))
+        return FillIn(context.Text("STR_GLOBAL_SECRETNOTENCODABLE"),
+                      {Field(context, e), CodePageName(context, Arg(e, 2).toInt())});
       return FillIn(context.Text("STR_GLOBAL_NOTENCODABLE"),
                     {Field(context, e), Arg(e, 0), Arg(e, 1), CodePageName(context, Arg(e, 2).toInt())});
     case MessageKind::TooLong:
@@ -173,10 +179,13 @@ QString Reason(const AppContext& context, const Error& e) {
   // A write's own message after "failed after n of m", a port's reason after
   // "Unable to open COM-port", a file's after what could not be saved.
   if (e.detailKind != MessageKind::None) return KindText(context, e.detailKind, e);
-  if (e.detail.empty()) return {};
+  // A file that cannot be written is named with the reason in the message itself.
+  if (e.detail.empty() || e.kind == MessageKind::FileUnwritable) return {};
   if (e.systemError != 0 && e.kind != MessageKind::None) {
     const QString reason = SystemReason(context, e.systemError);
-    if (!reason.isEmpty()) return PlaceReason(context, FromUtf8(e.field), reason);
+    // The message named the file already; a port is named with its reason.
+    if (!reason.isEmpty())
+      return e.kind == MessageKind::FileUnreadable ? reason : PlaceReason(context, FromUtf8(e.field), reason);
   }
   return PlainDetail(context, e.detail);
 }
@@ -192,6 +201,19 @@ QString Advice(const AppContext& context, ErrorCode code) {
 }
 
 }  // namespace
+
+QString EscapeControls(const QString& text) {
+  QString out;
+  out.reserve(text.size());
+  for (const QChar c : text) {
+    const char16_t u = c.unicode();
+    if ((u < 0x20 && u != u'\n') || u == 0x7F)
+      out += QStringLiteral("\\x%1").arg(static_cast<int>(u), 2, 16, QLatin1Char('0'));
+    else
+      out += c;
+  }
+  return out;
+}
 
 QString FillIn(const QString& format, const QStringList& args) {
   QString out;

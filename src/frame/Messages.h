@@ -17,6 +17,11 @@ namespace zd573 {
 
 class AppContext;
 
+// Text that may hold a file's or a tracker's bytes, as a message shows it:
+// each control character (an escape sequence's start, a NUL, a tab) as
+// \xHH; line breaks stay.
+QString EscapeControls(const QString& text);
+
 // Puts args[0] in for %1, args[1] for %2, ... in one pass, so a value that
 // holds "%2" stays as it is; every other '%' is shown as written.
 QString FillIn(const QString& format, const QStringList& args);

@@ -105,7 +105,7 @@ Expected<ArchiveMerge> MergeIntoArchive(const std::string& path, const RawLog& r
 
   ReplacingFile file;
   if (!file.Open(path, true) || !file.Write(bytes.data(), bytes.size()) || !file.Commit())
-    return Error{"Cannot keep the download in the archive", ErrorCode::File, file.Reason()};
+    return Error{"Cannot keep the download in the archive", ErrorCode::File, path + ": " + file.Reason()};
   return merge;
 }
 

@@ -233,7 +233,7 @@ Status Export(const std::string& path, const RawLog& log, const ExportOptions& o
   if (!options.replaceReadOnly && IsReadOnlyFile(path))
     return Error{std::string(kCantGenerateOutput), ErrorCode::File, path + " is read-only"};
   ReplacingFile file;
-  if (!file.Open(path)) return Error{std::string(kCantGenerateOutput), ErrorCode::File, file.Reason()};
+  if (!file.Open(path)) return Error{std::string(kCantGenerateOutput), ErrorCode::File, path + ": " + file.Reason()};
   TextOut out(file);
   out.Put(head);
   int32_t localOffset = 0;
@@ -244,7 +244,8 @@ Status Export(const std::string& path, const RawLog& log, const ExportOptions& o
     if (Status s = WriteKmlLines(out, log, options, localOffset, pieces.pieces()); !s) return s;
   }
   out.Put(tail);
-  if (!out.Flush() || !file.Commit()) return Error{std::string(kCantGenerateOutput), ErrorCode::File, file.Reason()};
+  if (!out.Flush() || !file.Commit())
+    return Error{std::string(kCantGenerateOutput), ErrorCode::File, path + ": " + file.Reason()};
   return Status::Ok();
 }
 

@@ -71,7 +71,7 @@ bool ReplacingFile::Commit() {
   return true;
 }
 
-std::string ReplacingFile::Reason() const { return reason_.empty() ? std::string() : final_ + ": " + reason_; }
+std::string ReplacingFile::Reason() const { return reason_; }
 
 void ReplacingFile::Abandon() { file_.Remove(); }
 
@@ -80,8 +80,8 @@ bool IsReadOnlyFile(const std::string& path) { return files::IsReadOnlyFile(path
 Status CheckExportTarget(const std::string& path) {
   const std::string real = Resolve(path);
   switch (files::KindOf(real)) {
-    case files::Kind::Directory: return Error{"Cannot write " + path + ": Is a directory", ErrorCode::File};
-    case files::Kind::Other: return Error{"Cannot write " + path + ": " + kNotRegular, ErrorCode::File};
+    case files::Kind::Directory: return Error{"Cannot write " + path, ErrorCode::File, "Is a directory"};
+    case files::Kind::Other: return Error{"Cannot write " + path, ErrorCode::File, kNotRegular};
     default: return {};
   }
 }

@@ -31,7 +31,8 @@ class ReplacingFile {
   bool Commit();
   // Drops what was written; the old file stays.
   void Abandon();
-  // "<target>: <reason>" for the last failed Open, Write or Commit.
+  // The system's reason for the last failed Open, Write or Commit; the
+  // caller names the file, once.
   std::string Reason() const;
 
  private:
@@ -48,7 +49,8 @@ class ReplacingFile {
 bool IsReadOnlyFile(const std::string& path);
 
 // Whether `path` can take an export or a backup, checked before any work:
-// a folder, a pipe or a device in its place is refused, naming it.
+// a folder, a pipe or a device in its place is refused, naming it (the
+// reason is the error's detail).
 Status CheckExportTarget(const std::string& path);
 
 }  // namespace zd573::logger

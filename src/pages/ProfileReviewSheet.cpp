@@ -58,7 +58,7 @@ QString PageTitles(const AppContext& context, const std::vector<Page>& pages) {
 QString Shown(const AppContext& context, std::string_view key, const std::string& bytes) {
   if (bytes.empty()) return context.Text("STR_PROFILE_EMPTY", "(empty)");
   if (IsSecretKey(key)) return context.Text("STR_PROFILE_HIDDEN", "(hidden)");
-  return ValueText(context, key, bytes);
+  return EscapeControls(ValueText(context, key, bytes));
 }
 
 // A page's line says in words whether it is checked: a screen reader takes
@@ -94,8 +94,11 @@ ProfileReviewSheet* ProfileReviewSheet::Open(AppContext& context, SessionHost& s
   const std::string name = ToUtf8(path);
   auto profile = ReadProfile(name);
   if (!profile) {
-    context.ShowError(window, FillIn(TextWithBreaks(context, "STR_PROFILE_CANTLOAD"),
-                                     {path, ErrorText(context, profile.failure())}));
+    // A file that cannot be read is named by its own message.
+    const Error& e = profile.failure();
+    context.ShowError(window, e.kind == MessageKind::FileUnreadable
+                                  ? ErrorText(context, e)
+                                  : FillIn(TextWithBreaks(context, "STR_PROFILE_CANTLOAD"), {path, ErrorText(context, e)}));
     return nullptr;
   }
   // Every value is checked as its page would check it before anything can be sent.
@@ -619,8 +622,7 @@ void ProfileReviewSheet::StartLoop() {
     return;
   }
   if (Status s = reportFile_.Open(ToUtf8(QDir::fromNativeSeparators(path))); !s) {
-    context_.ShowError(this, FillIn(context_.Text("STR_PROFILE_CANTWRITE", "Cannot write %1: %2"),
-                                    {path, ErrorText(context_, s.failure())}));
+    context_.ShowFailure(this, s.failure());  // it names the report and why
     return;
   }
   context_.RememberReportFile(path);
@@ -710,8 +712,7 @@ void ProfileReviewSheet::OnDone(const TrackerOutcome& outcome, const LoopCounts&
   done_->scrollToItem(item);
   if (!reported) {
     // Trackers set up from now on would be missing from the report: the loop has ended.
-    context_.ShowError(this, FillIn(context_.Text("STR_PROFILE_CANTWRITE", "Cannot write %1: %2"),
-                                    {FromUtf8(reportFile_.Path()), ErrorText(context_, reported.failure())}));
+    context_.ShowFailure(this, reported.failure());  // it names the report and why
     return;
   }
   TellReportEvents();

@@ -195,7 +195,10 @@ constexpr std::array kTexts = std::to_array<TextEntry>({
     {"STR_GLOBAL_CHARLINEBREAK", "a line break"},
     {"STR_GLOBAL_CHARNUL", "a NUL character"},
     {"STR_GLOBAL_CHAREND", "the sentence end \"*..!\""},
+    // A secret's refusal names no character of it
+    {"STR_GLOBAL_SECRETBADCHARACTER", "The %1 holds a character the tracker's sentences cannot carry (a comma, an equals sign, a line break, a NUL or the sentence end \"*..!\")."},
     {"STR_GLOBAL_NOTENCODABLE", "The %1 contains \"%2\" (%3), which the device text encoding %4 cannot write. Choose another encoding in Settings."},
+    {"STR_GLOBAL_SECRETNOTENCODABLE", "The %1 holds a character the device text encoding %2 cannot write. Choose another encoding in Settings."},
     // A text read from the tracker that its encoding does not decode (%2 the encoding, %3 how many more)
     {"STR_GLOBAL_NOTCLEAN", "The %1 does not read cleanly in %2. Choose the tracker's text encoding in Settings."},
     {"STR_GLOBAL_NOTCLEANMORE", "The %1 and %3 more texts do not read cleanly in %2. Choose the tracker's text encoding in Settings."},

@@ -106,7 +106,7 @@ Expected<std::string> RawLogPath() {
   if (dir.empty()) return Error{"No folder for the raw log: the home folder is unknown", ErrorCode::File};
   const std::string folder = files::PathToUtf8(dir);
   if (std::string why = files::CreateDirectories(folder, true); !why.empty())
-    return Error{"Cannot create the folder for the raw log", ErrorCode::File, why};
+    return Error{"Cannot create the folder for the raw log", ErrorCode::File, folder + ": " + why};
   return files::PathToUtf8(dir / kRawLogFileName);
 }
 

@@ -240,6 +240,14 @@ class TestProfiles : public QObject {
     QVERIFY(env.messages.back().text.contains(FillIn(env.Context().Text("STR_PROFILE_ATLINE"),
                                                      {QStringLiteral("2"), FillIn(env.Context().Text("STR_GLOBAL_NOTUTF8"),
                                                                                   {FieldName(env.Context(), "Va")})})));
+    // A key named with an escape sequence is shown escaped; a file that cannot be read is named once.
+    env.WriteFile(QStringLiteral("hostile.ini"), "[DEVICE]\n\x1b[2Jzz=1\n");
+    QVERIFY(!ProfileReviewSheet::Open(env.Context(), session, nullptr, env.Path(QStringLiteral("hostile.ini"))));
+    QVERIFY2(env.messages.back().text.contains(QStringLiteral("\\x1b[2Jzz")) &&
+                 !env.messages.back().text.contains(QChar(0x1b)),
+             qPrintable(env.messages.back().text));
+    QVERIFY(!ProfileReviewSheet::Open(env.Context(), session, nullptr, env.Path(QStringLiteral("missing.ini"))));
+    QCOMPARE(env.messages.back().text.count(env.Path(QStringLiteral("missing.ini"))), 1);
   }
 
   // Closing the window while the file is being written asks; Yes finishes

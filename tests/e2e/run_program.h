@@ -28,13 +28,15 @@ inline std::string Slurp(const std::string& path) {
   return s.str();
 }
 
-// A program started with its output going to temporary files; Wait collects it.
+// A program started with its output going to temporary files; Wait collects
+// it. Its input is nothing, or `input` (a terminal's slave end, say).
 class Spawned {
  public:
-  Spawned(const std::string& exe, const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  Spawned(const std::string& exe, const std::vector<std::string>& args, const std::vector<std::string>& env,
+          const std::string& input = "/dev/null") {
     outFd_ = mkstemp(outPath_);
     errFd_ = mkstemp(errPath_);
-    inFd_ = open("/dev/null", O_RDONLY);
+    inFd_ = open(input.c_str(), O_RDWR | O_NOCTTY);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, inFd_, 0);
