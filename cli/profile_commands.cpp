@@ -655,6 +655,7 @@ int CmdProvision(Options& o, const std::vector<std::string>& words, const Profil
         if (row.row == r) rows += (rows.empty() ? "" : ", ") + std::to_string(r) + " (" + row.imei + ")";
     Say(o, "Never plugged in: roster " + std::string(result.neverPluggedIn.size() == 1 ? "row " : "rows ") + rows);
   }
+  if (told.StoppedOne()) return kInterrupted;
   return n.failed || n.notInRoster ? int{kNotVerified} : int{kOk};
 }
 

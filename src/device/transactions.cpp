@@ -138,6 +138,13 @@ ApplyResult ApplyPageOn(DevicePort& port, Page page, DeviceSettings& settings, c
   return result;
 }
 
+Status CheckPageSendable(Page page, const DeviceValues& edited) {
+  DeviceValues values = edited;
+  auto sentences = BuildForApply(page, values);
+  if (!sentences) return sentences.failure();
+  return {};
+}
+
 Status SendQueryOn(DevicePort& port, const Sentence& query, const WriteOptions& options) {
   return WriteTransaction(port, {query}, options).status;
 }

@@ -82,6 +82,10 @@ struct ApplyResult {
 ApplyResult ApplyPageOn(DevicePort& port, Page page, DeviceSettings& settings, const DeviceValues& edited,
                         const WriteOptions& options = {});
 
+// Whether ApplyPageOn could build `edited`'s sentences: a value that cannot
+// be sent is named (BadValue) before anything touches the port.
+Status CheckPageSendable(Page page, const DeviceValues& edited);
+
 // Writes one query on a port the caller holds open, and pauses (melody
 // play/stop, log erase).
 Status SendQueryOn(DevicePort& port, const Sentence& query, const WriteOptions& options = {});

@@ -269,6 +269,10 @@ void PageFrame::Apply() {
   }
   if (!identity_.sends) return;
   const Page page = *identity_.sends;
+  if (Status sendable = CheckPageSendable(page, edited); !sendable) {
+    context_.ShowFailure(this, sendable.failure());
+    return;
+  }
   // The page is sent as the tracker holds it now, to the tracker logged in
   // only: its keys and IMEI are read again on the session's port first.
   const std::vector<std::string_view> keys = KeysOfPages({page});

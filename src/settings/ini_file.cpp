@@ -233,17 +233,26 @@ std::string IniFile::Read(std::string_view section, std::string_view key,
   return std::string(fallback);
 }
 
-std::vector<std::pair<std::string, std::string>> IniFile::ReadSection(std::string_view section) const {
+namespace {
+std::vector<std::pair<std::string, std::string>> SectionOf(const std::vector<Line>& lines, std::string_view section) {
   std::vector<std::pair<std::string, std::string>> entries;
-  const auto lines = LoadLines(path_);
   const std::size_t header = FindSection(lines, section);
   if (header == lines.size()) return entries;
   const std::size_t end = SectionEnd(lines, header);
   for (std::size_t i = header + 1; i < end; ++i) {
     const Parsed p = Classify(lines[i].text, false);
-    if (p.kind == Kind::kEntry) entries.emplace_back(p.name, CutUtf8(Unquote(p.value), kMaxValueChars));
+    if (p.kind == Kind::kEntry) entries.emplace_back(p.name, CutUtf8(Unquote(p.value), IniFile::kMaxValueChars));
   }
   return entries;
+}
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> IniFile::ReadSection(std::string_view section) const {
+  return SectionOf(LoadLines(path_), section);
+}
+
+std::vector<std::pair<std::string, std::string>> ReadIniSection(std::string_view text, std::string_view section) {
+  return SectionOf(SplitLines(text), section);
 }
 
 Status IniFile::Write(std::string_view section, std::string_view key,

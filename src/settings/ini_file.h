@@ -70,4 +70,7 @@ class IniFile {
 // The first `maxChars` UTF-8 characters of `text`, never splitting one.
 std::string_view CutUtf8(std::string_view text, std::size_t maxChars);
 
+// IniFile::ReadSection of a text held in memory.
+std::vector<std::pair<std::string, std::string>> ReadIniSection(std::string_view text, std::string_view section);
+
 }  // namespace zd573::settings

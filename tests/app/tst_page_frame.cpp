@@ -10,6 +10,7 @@
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
 #include "frame/PageFrame.h"
+#include "page_test_support.h"
 #include "simulator.h"
 #include "shell_test_support.h"
 
@@ -219,8 +220,8 @@ class TestPageFrame : public QObject {
     QVERIFY(env.messages.empty());
     QCOMPARE(page.ProgressLine()->text(), QStringLiteral("Settings written to the tracker"));
     QCOMPARE(env.Context().Settings().Text("D1"), std::string("web.example"));
-    QVERIFY(tracker->WaitForSentences(1, 3000));
-    QVERIFY(tracker->Journal().back().bytes.starts_with("KVS,KestrovinZD-573,3,0,D1=web.example,"));
+    QTRY_VERIFY_WITH_TIMEOUT(!SetSentences(*tracker).empty(), 3000);
+    QVERIFY(SetSentences(*tracker).back().bytes.starts_with("KVS,KestrovinZD-573,3,0,D1=web.example,"));
     QCOMPARE(tracker->Value("D1"), std::string("web.example"));
     QTest::mouseClick(page.BackButton(), Qt::LeftButton);
     QVERIFY(env.questions.empty());
@@ -257,9 +258,10 @@ class TestPageFrame : public QObject {
     QTest::mouseClick(page.ApplyButton(), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!page.Busy(), 5000);
     QVERIFY2(env.messages.empty(), env.messages.empty() ? "" : qPrintable(env.messages[0].text));
-    QVERIFY(tracker->WaitForSentences(10, 5000));
-    QVERIFY(tracker->Journal()[4].bytes.starts_with("KVS,KestrovinZD-573,0,4,VA=*31#0912,"));
-    QCOMPARE(tracker->Journal()[9].bytes, std::string("KVS,KestrovinZD-573,2,9,H2=3,F0=,F2=1*QQ!\r\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(SetSentences(*tracker).size() >= 10, 30000);
+    const auto sets = SetSentences(*tracker);
+    QVERIFY(sets[4].bytes.starts_with("KVS,KestrovinZD-573,0,4,VA=*31#0912,"));
+    QCOMPARE(sets[9].bytes, std::string("KVS,KestrovinZD-573,2,9,H2=3,F0=,F2=1*QQ!\r\n"));
     QCOMPARE(page.interval->text(), QStringLiteral("3"));
     QVERIFY(!page.Changed());
     QTest::mouseClick(page.BackButton(), Qt::LeftButton);
@@ -338,14 +340,14 @@ class TestPageFrame : public QObject {
     FrameTestPage& page = *h.page;
     page.interval->setText(QStringLiteral("2"));
     QTest::mouseClick(page.ApplyButton(), Qt::LeftButton);
-    QVERIFY(tracker->WaitForSentences(1, 5000));
+    QTRY_VERIFY_WITH_TIMEOUT(!SetSentences(*tracker).empty(), 30000);
     env.answerYes = finish;
     QTest::mouseClick(page.CloseButton(), Qt::LeftButton);
     QCOMPARE(env.questions.size(), std::size_t(1));
     QVERIFY2(env.questions[0].contains(page.Title()), qPrintable(env.questions[0]));
     QTRY_COMPARE_WITH_TIMEOUT(env.exitCodes, std::vector<int>{0}, 10000);
     QTest::qWait(400);
-    const std::size_t written = tracker->Journal().size();
+    const std::size_t written = SetSentences(*tracker).size();
     if (finish) {
       QCOMPARE(written, std::size_t(10));
     } else {
