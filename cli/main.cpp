@@ -8,6 +8,7 @@
 #include "common/printable.h"
 #include "console.h"
 #include "device/port_finder.h"
+#include "device/profile.h"
 #include "device/sentences.h"
 #include "device_session.h"
 #include "log_commands.h"
@@ -27,7 +28,9 @@ const char kHelp[] =
     "Commands:\n"
     "  ports                    list USB serial devices; * marks the tracker\n"
     "  identify                 print the IMEI and the stored device name\n"
-    "  read [--json]            log in and print all settings as KEY=value (or JSON)\n"
+    "  read [--json] [--show-secrets]\n"
+    "                           log in and print all settings as KEY=value (or JSON); the passwords\n"
+    "                           and the SIM PIN show as (hidden) without --show-secrets\n"
     "  set KEY=VALUE...         change settings; each page that carries a key is written whole\n"
     "  backup FILE [--profile] [--keys K,K] [--without K,K]\n"
     "                           save all settings to an ini file; --profile leaves out the tracker's\n"
@@ -288,14 +291,20 @@ int CmdIdentify(Options& o) {
   return kOk;
 }
 
-void PrintValues(const Options& o, const DeviceValues& v) {
+// The passwords and the SIM PIN only say whether they are set, unless asked for.
+void PrintValues(const Options& o, const DeviceValues& v, bool showSecrets) {
+  const auto text = [&](std::string_view key) {
+    const std::string bytes = v.Text(key);
+    if (IsSecretKey(key) && !showSecrets) return std::string(bytes.empty() ? "" : "(hidden)");
+    return ToUtf8(o, bytes);
+  };
   if (o.json) {
     std::cout << "{";
     bool first = true;
     for (const auto& k : AllKeys()) {
       std::cout << (first ? "\n  " : ",\n  ") << JsonString(std::string(k.key)) << ": ";
       if (k.kind == FieldKind::Text) {
-        std::cout << JsonString(ToUtf8(o, v.Text(k.key)));
+        std::cout << JsonString(text(k.key));
       } else {
         std::cout << v.Number(k.key);
       }
@@ -305,13 +314,15 @@ void PrintValues(const Options& o, const DeviceValues& v) {
     return;
   }
   // A control byte the tracker holds is shown escaped: it must not act on a terminal or break a line.
-  for (const auto& k : AllKeys()) std::cout << k.key << "=" << Printable(ToUtf8(o, v.Format(k.key))) << "\n";
+  for (const auto& k : AllKeys())
+    std::cout << k.key << "="
+              << Printable(k.kind == FieldKind::Text ? text(k.key) : ToUtf8(o, v.Format(k.key))) << "\n";
 }
 
-int CmdRead(Options& o) {
+int CmdRead(Options& o, bool showSecrets) {
   DeviceSession session(o);
   if (int rc = session.Connect(); rc != kOk) return rc;
-  PrintValues(o, session.Settings().Snapshot());
+  PrintValues(o, session.Settings().Snapshot(), showSecrets);
   return kOk;
 }
 
@@ -363,7 +374,7 @@ int Run(int argc, char** argv) {
   Options& o = a.options;
   if (cmd == "ports") return CmdPorts(o);
   if (cmd == "identify") return CmdIdentify(o);
-  if (cmd == "read") return CmdRead(o);
+  if (cmd == "read") return CmdRead(o, a.profile.showSecrets);
   if (cmd == "set") return CmdSet(o, a.words);
   if (cmd == "backup")
     return a.profile.each.empty() ? CmdBackup(o, a.words, a.profile) : CmdBackupEach(o, a.words, a.profile);

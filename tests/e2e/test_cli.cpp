@@ -18,6 +18,7 @@
 
 #include "device/device_port.h"
 #include "device/device_settings.h"
+#include "device/profile.h"
 #include "device/timing.h"
 #include "cli_fixture.h"
 #include "journal_timing.h"
@@ -34,12 +35,17 @@ TEST_F(Cli, ReadPrintsAll85ValuesInTableOrder) {
   RunResult r = Zd573({"read", "--password", "4071"});
   ASSERT_EQ(r.rc, 0) << r.err;
   std::string expected;
+  std::string secretsShown;
   for (const auto& k : AllKeys()) {
     std::string v = sim_->Value(k.key);
     if (k.kind != FieldKind::Text) v = std::to_string(std::stoi(v));
+    secretsShown += std::string(k.key) + "=" + v + "\n";
+    // A secret on standard output only says that it is set.
+    if (IsSecretKey(k.key) && !v.empty()) v = "(hidden)";
     expected += std::string(k.key) + "=" + v + "\n";
   }
   EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(Zd573({"read", "--show-secrets", "--password", "4071"}).out, secretsShown);
 
   RunResult json = Zd573({"read", "--json", "--password", "4071"});
   ASSERT_EQ(json.rc, 0) << json.err;
