@@ -17,7 +17,7 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_
 cmake --build build-fuzz --target zd573_fuzzers --parallel "$(nproc)"
 
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(reply lines log_stream ini raw_log language sentence profile)
+[ ${#targets[@]} -eq 0 ] && targets=(reply lines log_stream ini raw_log language sentence profile roster track_file)
 dir=build-fuzz/tests/fuzz
 bin=build-fuzz/bin
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
