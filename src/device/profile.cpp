@@ -222,12 +222,12 @@ std::string FormatProfile(const DeviceValues& values, const std::vector<std::str
 }
 
 Expected<PreparedProfile> PrepareProfile(const Profile& profile, const ValueRules& rules, const std::string& name,
-                                         std::vector<std::string>* notes) {
+                                         std::vector<std::string>* notes, const ValueCheck& check) {
   PreparedProfile prepared;
   ValueRules fileRules = rules;
   fileRules.fileText = true;
   for (const ProfileLine& l : profile.values) {
-    auto p = PrepareValue(l.key, l.value, fileRules);
+    auto p = check ? check(l, fileRules) : PrepareValue(l.key, l.value, fileRules);
     if (!p) {
       Error e = p.failure();
       e.message = name + " line " + std::to_string(l.line) + ": " + e.message;

@@ -6,6 +6,7 @@
 // number), so these files are read and written here rather than by the
 // case-insensitive settings files' code.
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -76,10 +77,12 @@ std::string FormatProfile(const DeviceValues& values, const std::vector<std::str
 using PreparedProfile = std::vector<std::pair<std::string, PreparedValue>>;
 // Whether the values set an empty password, which lets anyone in: asked about first.
 bool SetsEmptyPassword(const PreparedProfile& values);
+// How a line's value is checked and converted; PrepareValue unless given.
+using ValueCheck = std::function<Expected<PreparedValue>(const ProfileLine& line, const ValueRules& rules)>;
 // Every value checked and converted as a page would (PrepareValue): the first
 // refusal names the file, the line and the field. Nothing here touches a tracker.
 Expected<PreparedProfile> PrepareProfile(const Profile& profile, const ValueRules& rules, const std::string& name,
-                                         std::vector<std::string>* notes = nullptr);
+                                         std::vector<std::string>* notes = nullptr, const ValueCheck& check = {});
 
 // One value the file would change, in device bytes as it goes after "KEY=".
 struct KeyChange {

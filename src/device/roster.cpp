@@ -353,20 +353,10 @@ bool HasTemplate(std::string_view text) {
 
 Expected<PreparedProfile> PrepareProfileTemplates(const Profile& profile, const ValueRules& rules,
                                                   const std::string& name, std::vector<std::string>* notes) {
-  PreparedProfile prepared;
-  ValueRules fileRules = rules;
-  fileRules.fileText = true;
-  for (const ProfileLine& l : profile.values) {
-    auto p = CheckValue(l, fileRules, !profile.hasImei);
-    if (!p) {
-      Error e = p.failure();
-      e.message = name + " line " + std::to_string(l.line) + ": " + e.message;
-      return e;
-    }
-    if (notes && !p->note.empty()) notes->push_back(p->note);
-    prepared.emplace_back(l.key, std::move(*p));
-  }
-  return prepared;
+  // A backup is sent as it is: its texts are never filled.
+  return PrepareProfile(profile, rules, name, notes, [&profile](const ProfileLine& line, const ValueRules& lineRules) {
+    return CheckValue(line, lineRules, !profile.hasImei);
+  });
 }
 
 Expected<PreparedProfile> ValuesFor(const Profile& profile, const std::string& profileFile, const RosterRow* row,
