@@ -59,6 +59,7 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
   QWidget::setTabOrder(logout_, files_->SaveButton());
   QWidget::setTabOrder(files_->SaveButton(), files_->LoadButton());
   QWidget::setTabOrder(files_->LoadButton(), files_->UndoButton());
+  QWidget::setTabOrder(files_->UndoButton(), files_->SaveEachButton());
   ShowAbilities();
   status_ = kSearching;
   ApplyTexts();

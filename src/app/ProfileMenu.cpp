@@ -7,6 +7,7 @@
 #include "frame/SessionHost.h"
 #include "frame/Skin.h"
 #include "frame/TextConversion.h"
+#include "pages/BackupLoopSheet.h"
 #include "pages/ProfileReviewSheet.h"
 #include "pages/SaveProfileSheet.h"
 
@@ -17,6 +18,7 @@ namespace {
 const QRect kSaveAt(34, 344, 180, 36);
 const QRect kLoadAt(34, 390, 180, 36);
 const QRect kUndoAt(34, 436, 180, 36);
+const QRect kSaveEachAt(34, 482, 180, 36);
 const QColor kCaptionColour{0x0E, 0x7C, 0x86};
 
 CGdipButton* FileButton(QWidget* menu, int normal, int pressed, const QRect& at) {
@@ -34,9 +36,11 @@ ProfileMenu::ProfileMenu(AppContext& context, SessionHost& session, QWidget* men
   save_ = FileButton(menu, skin::kSaveFileNormal, skin::kSaveFilePressed, kSaveAt);
   load_ = FileButton(menu, skin::kLoadFileNormal, skin::kLoadFilePressed, kLoadAt);
   undo_ = FileButton(menu, skin::kUndoWriteNormal, skin::kUndoWritePressed, kUndoAt);
+  saveEach_ = FileButton(menu, skin::kSaveFileNormal, skin::kSaveFilePressed, kSaveEachAt);
   connect(save_, &QAbstractButton::clicked, this, &ProfileMenu::OnSave);
   connect(load_, &QAbstractButton::clicked, this, &ProfileMenu::OnLoad);
   connect(undo_, &QAbstractButton::clicked, this, &ProfileMenu::OnUndo);
+  connect(saveEach_, &QAbstractButton::clicked, this, &ProfileMenu::OnSaveEach);
 }
 
 void ProfileMenu::ApplyTexts() {
@@ -46,12 +50,18 @@ void ProfileMenu::ApplyTexts() {
     button->SetCaption(context_.Text(key, english));
     button->SetSpokenName(button->Caption());
   }
+  // The button has room for a short caption; the whole name is said and shown on hover.
+  saveEach_->SetCaption(context_.Text("STR_PROFILE_SAVEEACH", "Back up each…"));
+  const QString whole = context_.Text("STR_PROFILE_SAVEEACHTITLE", "For each tracker plugged in: save a backup");
+  saveEach_->SetSpokenName(whole);
+  saveEach_->setToolTip(whole);
 }
 
 void ProfileMenu::Show(bool loggedIn) {
   save_->setVisible(loggedIn);
   load_->setVisible(loggedIn);
   undo_->setVisible(loggedIn);
+  saveEach_->setVisible(loggedIn);
 }
 
 void ProfileMenu::OnSave() {
@@ -76,6 +86,10 @@ void ProfileMenu::OnUndo() {
   ProfileReviewSheet* sheet = ProfileReviewSheet::Open(context_, session_, menu_->window(), FromUtf8(*newest));
   if (sheet) sheet->ShowAsUndo();
   Review(sheet, imei);
+}
+
+void ProfileMenu::OnSaveEach() {
+  if (saveEach_->isVisible() && host_.free()) host_.show(new BackupLoopSheet(context_, session_));
 }
 
 void ProfileMenu::Review(ProfileReviewSheet* sheet, const std::string& imei) {

@@ -2,7 +2,8 @@
 // The menu's file buttons, shown while a tracker is logged in: "Save to
 // file…" keeps its settings as a backup or a profile, "Load from file…"
 // reviews a file's differences from it and writes them, "Undo last write"
-// reviews the backup saved before the last write to it the same way.
+// reviews the backup saved before the last write to it the same way, and
+// "For each tracker plugged in: save a backup" saves every tracker plugged in.
 #include <QObject>
 
 #include <functional>
@@ -33,10 +34,12 @@ class ProfileMenu : public QObject {
   CGdipButton* SaveButton() const { return save_; }
   CGdipButton* LoadButton() const { return load_; }
   CGdipButton* UndoButton() const { return undo_; }
+  CGdipButton* SaveEachButton() const { return saveEach_; }
 
   void OnSave();
   void OnLoad();
   void OnUndo();
+  void OnSaveEach();
 
  private:
   // Shows the sheet made for the tracker with `imei`, unless it has gone meanwhile.
@@ -49,6 +52,7 @@ class ProfileMenu : public QObject {
   CGdipButton* save_ = nullptr;
   CGdipButton* load_ = nullptr;
   CGdipButton* undo_ = nullptr;
+  CGdipButton* saveEach_ = nullptr;
 };
 
 }  // namespace zd573

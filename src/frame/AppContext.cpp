@@ -73,6 +73,13 @@ Notifier MessageBoxNotifier(std::function<QString()> programName) {
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
                                                                                   : QString();
   };
+  n.chooseFolder = [](QWidget* parent, const QString& folder) {
+    QFileDialog dialog(parent, QString(), folder);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                  : QString();
+  };
   return n;
 }
 
@@ -208,6 +215,10 @@ void AppContext::RememberReportFile(const QString& path) const {
 
 QString AppContext::AskOpenFile(QWidget* parent, const QString& folder, const QString& filter) const {
   return notifier.openFile ? notifier.openFile(parent, folder, filter) : QString();
+}
+
+QString AppContext::AskFolder(QWidget* parent, const QString& folder) const {
+  return notifier.chooseFolder ? notifier.chooseFolder(parent, folder) : QString();
 }
 
 bool AppContext::AskYesNo(QWidget* parent, const QString& text, bool noByDefault) const {

@@ -62,6 +62,8 @@ struct Notifier {
       saveFile;
   // The open dialog: the chosen existing file, or empty for Cancel.
   std::function<QString(QWidget* parent, const QString& folder, const QString& filter)> openFile;
+  // The folder dialog, starting in `folder`: the chosen folder, or empty for Cancel.
+  std::function<QString(QWidget* parent, const QString& folder)> chooseFolder;
 };
 // Message boxes captioned with `programName()` (the program's name in the
 // current language); unset, with the built-in name.
@@ -155,6 +157,7 @@ class AppContext {
   void ShowCaptioned(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) const;
   QString AskSaveFile(QWidget* parent, const QString& folder, const QString& filter, const QString& suffix) const;
   QString AskOpenFile(QWidget* parent, const QString& folder, const QString& filter) const;
+  QString AskFolder(QWidget* parent, const QString& folder) const;
   // The error's message, the system's reason and, for a port, what to do about it.
   void ShowFailure(QWidget* parent, const Error& error) const;
   bool AskYesNo(QWidget* parent, const QString& text, bool noByDefault = false) const;

@@ -31,7 +31,11 @@ class QTreeWidgetItem;
 
 namespace zd573 {
 
+class LoopRun;
 class SessionHost;
+
+// A roster's problem in the user's words, naming its file, row and column.
+QString RosterProblemText(const AppContext& context, const RosterProblem& problem, const Profile& profile);
 
 class ProfileReviewSheet : public SkinnedDialog {
   Q_OBJECT
@@ -56,14 +60,19 @@ class ProfileReviewSheet : public SkinnedDialog {
   QCheckBox* WithPassword() const { return withPassword_; }
   QLineEdit* PasswordEdit() const { return password_; }
   QLineEdit* ReportEdit() const { return report_; }
+  // The roster file ("Values per tracker…"); empty: the file's values alone.
+  QLineEdit* RosterEdit() const { return roster_; }
   QTreeWidget* TrackersDone() const { return done_; }
+  // While the loop runs with a roster: the row of the tracker under way, and the rows not set up yet.
+  QTreeWidget* RowValues() const { return rowValues_; }
+  QTreeWidget* RowsWaiting() const { return waiting_; }
   CLabel* ProgressLine() const { return progress_; }
   CLabel* StateLine() const { return stateLine_; }
-  bool Looping() const { return looping_; }
-  bool Busy() const override { return task_.Running() || looping_; }
+  bool Looping() const;
+  bool Busy() const override { return task_.Running() || Looping(); }
   // Counted by tracker, as the report has them.
-  const LoopCounts& Counts() const { return counts_; }
-  bool SpansTrackers() const override { return looping_; }
+  const LoopCounts& Counts() const;
+  bool SpansTrackers() const override { return Looping(); }
   // While a write runs: Yes finishes it, then `closeLater`; No stops it now.
   bool MayClose(std::function<void()> closeLater) override;
   ~ProfileReviewSheet() override;
@@ -83,7 +92,7 @@ class ProfileReviewSheet : public SkinnedDialog {
 
  private:
   ProfileReviewSheet(AppContext& context, SessionHost& session, const QString& path, Profile profile,
-                     PreparedProfile values);
+                     PreparedProfile values, std::optional<Error> refused);
   void CreateControls();
   // The differences with the tracker's record, grouped by page.
   void ShowDifferences();
@@ -95,21 +104,29 @@ class ProfileReviewSheet : public SkinnedDialog {
   void WritePages(const std::vector<Page>& pages, const DeviceValues& target);
   // A write ended: the controls wake and the caller of WriteTracker hears how.
   void EndWrite(const ProfileWriteResult& result, const QString& words);
-  // What became of a tracker, in the user's words.
-  QString Outcome(const TrackerOutcome& outcome) const;
+  // The file's values for the tracker logged in, its {name} and {imei} filled;
+  // a text that does not do once filled is kept in `refused_`.
+  Expected<PreparedProfile> ForTracker();
   void ShowEach(bool on);
   void ChooseReport();
+  void ChooseRoster();
+  // Reads and checks the roster named, if any, beside the loop's profile: false when it is refused (said).
+  bool ReadRosterFile(const Profile& profile);
   // Says why the file (with the password or not) cannot go to every tracker: true then.
   bool RefusedForLoop(bool withPassword);
   // The file's lines of the pages left checked, for the loop.
   Profile LoopProfile() const;
   void StartLoop();
-  class LoopView;
+  // The controls while the loop runs, and its lists.
+  void ShowLoop();
   void OnStage(LoopStage stage, const TrackerOutcome& tracker);
   void OnDone(const TrackerOutcome& outcome, const LoopCounts& counts, const Status& reported);
   void OnLoopEnd(const LoopResult& result);
-  // Says what the report did by itself (a torn row ended, a new file begun).
-  void TellReportEvents();
+  // The roster row's values of the tracker with `imei` (none: not in the roster).
+  void ShowRow(const std::string& imei, const RosterRow* row, const std::string& name);
+  void ShowRowsWaiting();
+  // Keeps a roster's name for a tracker set up (on the loop's thread).
+  void KeepName(const std::string& imei, const std::string& name);
   // Pages of the running or stopped write that reached the tracker whole.
   int PagesWhole() const;
   // The loop's state line, with the counts so far.
@@ -123,6 +140,7 @@ class ProfileReviewSheet : public SkinnedDialog {
   Profile profile_;
   PreparedProfile values_;
   int valuesCodePage_;  // the text encoding `values_` were prepared in
+  std::optional<Error> refused_;  // why the file's templates do not do for the tracker logged in
   BackgroundTask task_;
   std::function<void(const ProfileWriteResult&, const QString&)> written_;  // the running write's caller
   std::vector<Page> writing_;                // its pages
@@ -133,14 +151,8 @@ class ProfileReviewSheet : public SkinnedDialog {
   };
   std::shared_ptr<WriteCount> writeCount_;
   std::function<void()> closeAfterWrite_;  // set while the write is finished before a close
-  bool looping_ = false;
-  bool stopping_ = false;
-  ProvisionReport reportFile_;
-  LoopCounts counts_;
-  std::unique_ptr<LoopView> view_;
-  std::unique_ptr<ProvisionLoop> loop_;
-  std::stop_source finish_;  // Stop: the page under way is finished first
-  std::jthread loopThread_;  // its own stop ends a write after the sentence; joined before the loop and its view go
+  std::unique_ptr<LoopRun> run_;
+  std::optional<Roster> rosterFile_;  // the roster the loop runs with
 
   CLabel* fileLine_ = nullptr;
   CLabel* stateLine_ = nullptr;
@@ -154,6 +166,11 @@ class ProfileReviewSheet : public SkinnedDialog {
   CLabel* reportLabel_ = nullptr;
   QLineEdit* report_ = nullptr;
   CGdipButton* choose_ = nullptr;
+  CLabel* rosterLabel_ = nullptr;
+  QLineEdit* roster_ = nullptr;
+  CGdipButton* chooseRoster_ = nullptr;
+  QTreeWidget* rowValues_ = nullptr;
+  QTreeWidget* waiting_ = nullptr;
   CLabel* progress_ = nullptr;
 };
 

@@ -19,6 +19,7 @@
 #include "frame/Messages.h"
 #include "frame/SessionHost.h"
 #include "page_test_support.h"
+#include "profile_test_support.h"
 #include "pages/GPRSPage.h"
 #include "pages/LoginPage.h"
 #include "pages/ProfileReviewSheet.h"
@@ -30,34 +31,7 @@ using Dlg = CZD573_UtilityDlg;
 
 namespace {
 
-constexpr int kWait = 30000;
-
-std::unique_ptr<Dlg> LoggedIn(ShellEnv& env) {
-  auto w = std::make_unique<Dlg>(env.Context());
-  w->WatchDeviceDirectory(QString::fromStdString(env.Tree().DevRoot().string()));
-  w->show();
-  [&] {
-    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kIdentified), kWait);
-    QVERIFY(!w->Files()->LoadButton()->isVisible());
-    QTest::mouseClick(w->Button(Dlg::kLoginButton), Qt::LeftButton);
-    auto* login = qobject_cast<LoginPage*>(w->OpenSheet());
-    QVERIFY(login);
-    login->PasswordEdit()->setText(QStringLiteral("4071"));
-    QTest::mouseClick(login->ConfirmButton(), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(w->StatusCode(), int(Dlg::kReadCorrect), kWait);
-  }();
-  return w;
-}
-
-// Loads `text` as a settings file through the menu's button.
-ProfileReviewSheet* LoadFile(ShellEnv& env, Dlg& w, const QByteArray& text) {
-  env.WriteFile(QStringLiteral("load.ini"), text);
-  env.Context().notifier.openFile = [&env](QWidget*, const QString&, const QString&) {
-    return env.Path(QStringLiteral("load.ini"));
-  };
-  QTest::mouseClick(w.Files()->LoadButton(), Qt::LeftButton);
-  return qobject_cast<ProfileReviewSheet*>(w.OpenSheet());
-}
+constexpr int kWait = kProfileWait;
 
 std::vector<std::string> SentKeys(const std::vector<sim::JournalEntry>& sets) {
   std::vector<std::string> keys;
@@ -415,16 +389,7 @@ class TestProfiles : public QObject {
       plugged->Stop();
     };
     const auto next = [&](const char* imei, const char* password = "4071", sim::Options options = ShellEnv::FastOptions()) {
-      auto tracker = std::make_unique<sim::Simulator>(options);
-      tracker->SetValue("B2", imei);
-      tracker->SetValue("OU", password);
-      std::string error;
-      if (!tracker->Start(&error)) qWarning("simulator: %s", error.c_str());
-      unplug();
-      plugged = tracker.get();
-      QTest::qWait(200);
-      [&] { QVERIFY(env.Tree().Plug("ttyACM0", tracker->SlavePath())); }();
-      return tracker;
+      return PlugNext(env, plugged, imei, password, options);
     };
     auto second = next("356895037533228");
     QTRY_COMPARE_WITH_TIMEOUT(sheet->TrackersDone()->topLevelItemCount(), 2, kWait);
