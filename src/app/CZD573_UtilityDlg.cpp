@@ -65,7 +65,8 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
   QWidget::setTabOrder(logout_, files_->SaveButton());
   QWidget::setTabOrder(files_->SaveButton(), files_->LoadButton());
   QWidget::setTabOrder(files_->LoadButton(), files_->UndoButton());
-  QWidget::setTabOrder(files_->UndoButton(), track_);
+  // After the page buttons: Login is followed by the pages, as ever.
+  QWidget::setTabOrder(pageButtons_.back(), track_);
   ShowAbilities();
   status_ = kSearching;
   ApplyTexts();

@@ -99,6 +99,7 @@ void TrackChart::Order() {
   int room = fm.horizontalAdvance(Unit());
   for (double v = low_; v <= high_ + step / 2; v += step) room = std::max(room, fm.horizontalAdvance(ValueText(v)));
   left_ = room + 10;
+  pathsDirty_ = true;
   update();
 }
 
@@ -180,55 +181,19 @@ void TrackChart::paintEvent(QPaintEvent*) {
     p.drawText(QRectF(x - 40, plot.bottom() + 2, 80, fm.height()), Qt::AlignHCenter | Qt::AlignTop, label);
   }
 
-  // The line, one point per pixel column at most (its lowest and highest),
-  // broken where the track has a gap.
-  p.setRenderHint(QPainter::Antialiasing);
-  QPainterPath line;
-  QPainterPath area;
-  bool open = false;
-  double columnX = -1e9, columnLow = 0, columnHigh = 0, areaStart = 0;
-  const TrackPoint* previous = nullptr;
-  auto flush = [&](bool end) {
-    if (columnX < -1e8) return;
-    const double lo = yOf(columnLow), hi = yOf(columnHigh);
-    if (!open) {
-      line.moveTo(columnX, lo);
-      area.moveTo(columnX, plot.bottom());
-      area.lineTo(columnX, lo);
-      areaStart = columnX;
-      open = true;
-    } else {
-      line.lineTo(columnX, lo);
-      area.lineTo(columnX, lo);
-    }
-    if (hi != lo) line.lineTo(columnX, hi), area.lineTo(columnX, hi);
-    if (end) {
-      area.lineTo(columnX, plot.bottom());
-      area.lineTo(areaStart, plot.bottom());
-      open = false;
-    }
-    columnX = -1e9;
-  };
-  for (int i : order_) {
-    const TrackPoint& t = pts[std::size_t(i)];
-    const double v = Value(t);
-    const double x = std::floor(xOf(t.time)) + 0.5;
-    if (previous && logger::StartsNewSegment(previous->time, t.time)) flush(true);
-    if (x != columnX) {
-      flush(false);
-      columnX = x, columnLow = v, columnHigh = v;
-    } else {
-      columnLow = std::min(columnLow, v), columnHigh = std::max(columnHigh, v);
-    }
-    previous = &t;
-  }
-  flush(true);
+  // The paths are made again only when the points, the series or the size
+  // change. Their columns stand on whole pixels: the area needs no smoothing,
+  // and the line a one-pixel pen, far quicker to draw than a wider one.
+  if (pathsDirty_ || pathsSize_ != size()) BuildPaths(xOf, yOf);
   p.setPen(Qt::NoPen);
   p.setBrush(kFill);
-  p.drawPath(area);
+  p.drawPath(area_);
+  p.setRenderHint(QPainter::Antialiasing);
   p.setBrush(Qt::NoBrush);
-  p.setPen(QPen(kLine, 1.4));
-  p.drawPath(line);
+  QPen pen(kLine, 1);
+  pen.setCosmetic(true);
+  p.setPen(pen);
+  p.drawPath(line_);
 
   if (picked_ >= 0 && Shows(pts[std::size_t(picked_)])) {
     const TrackPoint& t = pts[std::size_t(picked_)];
@@ -246,6 +211,55 @@ void TrackChart::paintEvent(QPaintEvent*) {
     p.setPen(kInk);
     p.drawText(QRectF(plot.left(), 2, plot.width(), 20), Qt::AlignLeft | Qt::AlignVCenter, details_);
   }
+}
+
+template <class X, class Y>
+void TrackChart::BuildPaths(const X& xOf, const Y& yOf) {
+  // One point per pixel column at most (its lowest and highest), the line
+  // broken where the track has a gap.
+  const QRectF plot = Plot();
+  line_ = QPainterPath();
+  area_ = QPainterPath();
+  bool open = false;
+  double columnX = -1e9, columnLow = 0, columnHigh = 0, areaStart = 0;
+  auto flush = [&](bool end) {
+    if (columnX < -1e8) return;
+    const double lo = yOf(columnLow), hi = yOf(columnHigh);
+    if (!open) {
+      line_.moveTo(columnX, lo);
+      area_.moveTo(columnX, plot.bottom());
+      area_.lineTo(columnX, lo);
+      areaStart = columnX;
+      open = true;
+    } else {
+      line_.lineTo(columnX, lo);
+      area_.lineTo(columnX, lo);
+    }
+    if (hi != lo) line_.lineTo(columnX, hi), area_.lineTo(columnX, hi);
+    if (end) {
+      area_.lineTo(columnX, plot.bottom());
+      area_.lineTo(areaStart, plot.bottom());
+      open = false;
+    }
+    columnX = -1e9;
+  };
+  const TrackPoint* previous = nullptr;
+  for (int i : order_) {
+    const TrackPoint& t = (*points_)[std::size_t(i)];
+    const double v = Value(t);
+    const double x = std::floor(xOf(t.time)) + 0.5;
+    if (previous && logger::StartsNewSegment(previous->time, t.time)) flush(true);
+    if (x != columnX) {
+      flush(false);
+      columnX = x, columnLow = v, columnHigh = v;
+    } else {
+      columnLow = std::min(columnLow, v), columnHigh = std::max(columnHigh, v);
+    }
+    previous = &t;
+  }
+  flush(true);
+  pathsDirty_ = false;
+  pathsSize_ = size();
 }
 
 void TrackChart::mousePressEvent(QMouseEvent* event) {

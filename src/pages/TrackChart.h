@@ -2,6 +2,7 @@
 // The track view's chart: speed, altitude or battery against local time. A
 // click, or Left and Right (Home and End, Page Up and Page Down for bigger
 // steps), picks a point; the picked point's details show over the chart.
+#include <QPainterPath>
 #include <QStringList>
 #include <QWidget>
 
@@ -57,6 +58,8 @@ class TrackChart : public QWidget {
   QRectF Plot() const;
   QString ValueText(double value) const;
   QString Unit() const;
+  template <class X, class Y>
+  void BuildPaths(const X& xOf, const Y& yOf);
 
   Texts texts_;
   const std::vector<TrackPoint>* points_ = nullptr;
@@ -68,6 +71,11 @@ class TrackChart : public QWidget {
   int left_ = 50;  // the plot's left edge
   int picked_ = -1;
   QString details_;
+  // The line and the area under it, as last drawn.
+  QPainterPath line_;
+  QPainterPath area_;
+  QSize pathsSize_;
+  bool pathsDirty_ = true;
 };
 
 }  // namespace zd573

@@ -31,13 +31,11 @@ void MarkSegments(std::vector<TrackPoint>& points) {
 
 }  // namespace
 
-TrackData BuildTrackData(const logger::RawLog& log, const logger::TrackFilterOptions& filter, int32_t offset) {
+TrackData BuildTrackData(const logger::RawLog& log, const logger::TrackFilterOptions& filter, int32_t offset,
+                         const std::function<void(const TrackData& points)>& pointsReady) {
   TrackData data;
   logger::LeftOut leftOut;
   const logger::RawLog kept = logger::FilterLog(log, filter, &leftOut);
-  logger::StatsOptions options;
-  options.localOffset = offset;
-  data.stats = logger::ComputeTrackStats(kept, options);
   data.stats.leftOut = leftOut;
   data.points.reserve(kept.size());
   for (std::size_t i = 0; i < kept.size(); ++i) {
@@ -57,6 +55,12 @@ TrackData BuildTrackData(const logger::RawLog& log, const logger::TrackFilterOpt
     data.points.push_back(p);
   }
   MarkSegments(data.points);
+  if (pointsReady) pointsReady(data);
+  logger::StatsOptions options;
+  options.localOffset = offset;
+  data.stats = logger::ComputeTrackStats(kept, options);
+  data.stats.leftOut = leftOut;
+  data.figured = true;
   return data;
 }
 

@@ -3,6 +3,7 @@
 // map's projection and the fixes that start a segment, beside the figures the
 // core computes for the same records.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -40,11 +41,14 @@ struct TrackPoint {
 struct TrackData {
   logger::TrackStats stats;
   std::vector<TrackPoint> points;  // the kept records, in the file's order
+  bool figured = false;            // `stats` holds the figures, not only what was left out
 };
 
 // Leaves out of `log` what `filter` leaves out and figures the rest, days
-// split `offset` seconds east of UTC.
-TrackData BuildTrackData(const logger::RawLog& log, const logger::TrackFilterOptions& filter, int32_t offset);
+// split `offset` seconds east of UTC. The points come first, to be drawn
+// while the figures, which take longer, are computed.
+TrackData BuildTrackData(const logger::RawLog& log, const logger::TrackFilterOptions& filter, int32_t offset,
+                         const std::function<void(const TrackData& points)>& pointsReady = {});
 
 // The points of one local day, or all of them, with their segment starts
 // marked among themselves.

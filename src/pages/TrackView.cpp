@@ -51,6 +51,9 @@ QString Whole(std::size_t n) { return QLocale().toString(qulonglong(n)); }
 QString Decimal(double v, int decimals) { return QLocale().toString(v, 'f', decimals); }
 QString Two(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
 
+// The day an item of the day list stands for; none is all days.
+qlonglong DayOf(const QVariant& item) { return item.isValid() ? item.toLongLong() : kNoDay; }
+
 QString TilesFolder() {
   const std::filesystem::path cache = settings::CacheDir();
   return cache.empty() ? QString() : QString::fromStdString(files::PathToUtf8(cache / "tiles"));
@@ -218,41 +221,56 @@ void TrackView::OpenPath(const QString& path, std::string imei, QString name) {
     if (logger::IsArchiveName(base)) imei = base;
   }
   if (name.isEmpty()) name = QFileInfo(path).fileName();
-  logger::TrackFilterOptions filter;
-  filter.dropJumps = jumps_->isChecked();
   ShowProgress(FillIn(Text("STR_TRACKVIEW_READING", "Reading %1…"), {name}));
-  figuring_.Run(
-      [path = path.toStdString(), imei, name, filter, offset = offset_](std::stop_token, const BackgroundTask::Relay&) {
-        Figured out;
-        auto log = logger::LoadTrackFile(path);
-        if (!log) {
-          out.status = log.failure();
-          return out;
-        }
-        auto source = std::make_shared<TrackSource>(TrackSource{std::move(*log), name, imei});
-        out.data = std::make_shared<TrackData>(BuildTrackData(source->log, filter, offset));
-        out.source = std::move(source);
-        return out;
-      },
-      [this](Figured figured) { TakeFigures(std::move(figured)); });
+  Figure(nullptr, path.toStdString(), std::move(imei), std::move(name));
 }
 
 void TrackView::Refigure() {
   if (source_) Figure(source_);
 }
 
-void TrackView::Figure(std::shared_ptr<const TrackSource> source) {
+void TrackView::Figure(std::shared_ptr<const TrackSource> source, std::string path, std::string imei, QString name) {
   logger::TrackFilterOptions filter;
   filter.dropJumps = jumps_->isChecked();
-  ShowProgress(Text("STR_TRACKVIEW_FIGURING", "Figuring the track…"));
+  if (source) ShowProgress(Text("STR_TRACKVIEW_FIGURING", "Figuring the track…"));
+  pointsShown_ = false;
   figuring_.Run(
-      [source = std::move(source), filter, offset = offset_](std::stop_token, const BackgroundTask::Relay&) {
+      [this, source = std::move(source), path = std::move(path), imei = std::move(imei), name = std::move(name),
+       filter, offset = offset_](std::stop_token, const BackgroundTask::Relay& relay) mutable {
         Figured out;
-        out.data = std::make_shared<TrackData>(BuildTrackData(source->log, filter, offset));
-        out.source = source;
+        if (!source) {
+          auto log = logger::LoadTrackFile(path);
+          if (!log) {
+            out.status = log.failure();
+            return out;
+          }
+          source = std::make_shared<TrackSource>(TrackSource{std::move(*log), std::move(name), std::move(imei)});
+        }
+        out.data = std::make_shared<TrackData>(BuildTrackData(source->log, filter, offset, [&](const TrackData& points) {
+          relay.Post([this, source, points = std::make_shared<const TrackData>(points)] { TakePoints(source, points); });
+        }));
+        out.source = std::move(source);
         return out;
       },
       [this](Figured figured) { TakeFigures(std::move(figured)); });
+}
+
+void TrackView::TakePoints(std::shared_ptr<const TrackSource> source, std::shared_ptr<const TrackData> points) {
+  const bool sameTrack = source_ == source;
+  source_ = std::move(source);
+  data_ = std::move(points);
+  pointsShown_ = true;
+  SubtitleLine()->SetLabelText(
+      SubtitleLine()->fontMetrics().elidedText(source_->name, Qt::ElideMiddle, SubtitleLine()->width()));
+  SubtitleLine()->setToolTip(source_->name);
+  // A track of its own starts with all its days; the same one figured again keeps the day shown.
+  if (!sameTrack) {
+    const QSignalBlocker quiet(days_);
+    days_->clear();
+  }
+  ShowTracker(source_->imei);
+  ShowDay();
+  ShowProgress(Text("STR_TRACKVIEW_FIGURING", "Figuring the track…"));
 }
 
 void TrackView::TakeFigures(Figured figured) {
@@ -264,41 +282,41 @@ void TrackView::TakeFigures(Figured figured) {
     if (!data_) Back();
     return;
   }
-  const bool sameTrack = source_ == figured.source;
+  const QVariant day = days_->currentData();
   source_ = std::move(figured.source);
   data_ = std::move(figured.data);
-  SubtitleLine()->SetLabelText(
-      SubtitleLine()->fontMetrics().elidedText(source_->name, Qt::ElideMiddle, SubtitleLine()->width()));
-  SubtitleLine()->setToolTip(source_->name);
   ShowTracker(source_->imei);
-
-  // The days, keeping the one chosen when the same track is figured again.
-  const QVariant chosen = sameTrack ? days_->currentData() : QVariant(kNoDay);
-  {
-    const QSignalBlocker quiet(days_);
-    days_->clear();
-    days_->addItem(FillIn(Text("STR_TRACKVIEW_ALLDAYS", "All days (%1)"), {Whole(data_->stats.days.size())}), kNoDay);
-    const QLocale& locale = context_.Locale();
-    for (const logger::DayFigures& day : data_->stats.days) {
-      const QDate date(day.date.year, day.date.month, day.date.day);
-      days_->addItem(locale.toString(date, QLocale::ShortFormat) + QLatin1Char(' ') +
-                         locale.dayName(date.dayOfWeek(), QLocale::ShortFormat),
-                     qlonglong(day.day));
-    }
-    const int at = days_->findData(chosen);
-    days_->setCurrentIndex(at >= 0 ? at : 0);
+  ListDays();
+  if (pointsShown_ && DayOf(days_->currentData()) == DayOf(day)) {
+    // The map and the chart show these points already: the view stays where the user put it.
+    ShowFigures();
+    ShowStops();
+  } else {
+    ShowDay();
   }
-  ShowDay();
+  pointsShown_ = false;
+}
+
+void TrackView::ListDays() {
+  const QVariant chosen = days_->currentData();
+  const QSignalBlocker quiet(days_);
+  days_->clear();
+  days_->addItem(FillIn(Text("STR_TRACKVIEW_ALLDAYS", "All days (%1)"), {Whole(data_->stats.days.size())}), kNoDay);
+  const QLocale& locale = context_.Locale();
+  for (const logger::DayFigures& day : data_->stats.days) {
+    const QDate date(day.date.year, day.date.month, day.date.day);
+    days_->addItem(locale.toString(date, QLocale::ShortFormat) + QLatin1Char(' ') +
+                       locale.dayName(date.dayOfWeek(), QLocale::ShortFormat),
+                   qlonglong(day.day));
+  }
+  const int at = days_->findData(chosen);
+  days_->setCurrentIndex(at >= 0 ? at : 0);
 }
 
 void TrackView::ShowDay() {
   std::optional<uint32_t> day;
-  if (data_ && days_->currentData().toLongLong() != kNoDay) day = uint32_t(days_->currentData().toLongLong());
+  if (data_ && DayOf(days_->currentData()) != kNoDay) day = uint32_t(days_->currentData().toLongLong());
   shown_ = data_ ? PointsOfDay(data_->points, day, offset_) : std::vector<TrackPoint>{};
-  shownStops_.clear();
-  if (data_)
-    for (const logger::TrackStop& stop : data_->stats.stops)
-      if (!day || logger::LocalDay(stop.start, offset_) == *day) shownStops_.push_back(stop);
   map_->SetPoints(&shown_);
   chart_->SetPoints(&shown_, offset_);
   ShowFigures();
@@ -307,9 +325,10 @@ void TrackView::ShowDay() {
 
 void TrackView::ShowFigures() {
   logger::TrackFigures figures;
-  if (data_) {
+  const bool figured = data_ && data_->figured;
+  if (figured) {
     figures = data_->stats.total;
-    const qlonglong day = days_->currentData().toLongLong();
+    const qlonglong day = DayOf(days_->currentData());
     for (const logger::DayFigures& d : data_->stats.days)
       if (qlonglong(d.day) == day) figures = d;
   }
@@ -325,7 +344,7 @@ void TrackView::ShowFigures() {
       Whole(figures.stops),
   };
   for (int i = 0; i < kFigureCount; ++i) {
-    values_[i]->SetLabelText(data_ ? texts[i] : QString());
+    values_[i]->SetLabelText(figured ? texts[i] : QString());
     // Read as one: "Distance 12.3 km".
     values_[i]->setAccessibleName(SpokenLabel(names_[i]->text()) + QLatin1Char(' ') + values_[i]->text());
   }
@@ -339,9 +358,14 @@ void TrackView::ShowFigures() {
 }
 
 void TrackView::ShowStops() {
+  const qlonglong day = DayOf(days_->currentData());
+  shownStops_.clear();
+  if (data_)
+    for (const logger::TrackStop& stop : data_->stats.stops)
+      if (day == kNoDay || qlonglong(logger::LocalDay(stop.start, offset_)) == day) shownStops_.push_back(stop);
   const QSignalBlocker quiet(stops_);
   stops_->clear();
-  const bool manyDays = data_ && data_->stats.days.size() > 1 && days_->currentData().toLongLong() == kNoDay;
+  const bool manyDays = data_ && data_->stats.days.size() > 1 && day == kNoDay;
   for (const logger::TrackStop& stop : shownStops_) {
     const logger::LogDateTime a = logger::SecondsToDateTime(stop.start, offset_);
     const logger::LogDateTime b = logger::SecondsToDateTime(stop.end, offset_);

@@ -88,9 +88,14 @@ class TrackView : public PageFrame {
  private:
   struct Figured;
   void Refigure();
-  // Filters and figures `source` off the window thread, then shows it.
-  void Figure(std::shared_ptr<const TrackSource> source);
+  // Filters and figures `source` (or the file at `path`) off the window
+  // thread; its points are drawn as soon as they are ready, its figures after.
+  void Figure(std::shared_ptr<const TrackSource> source, std::string path = {}, std::string imei = {},
+              QString name = {});
+  void TakePoints(std::shared_ptr<const TrackSource> source, std::shared_ptr<const TrackData> points);
   void TakeFigures(Figured figured);
+  // The day list from the figures, keeping the day chosen.
+  void ListDays();
   void ShowDay();
   void ShowFigures();
   void ShowStops();
@@ -105,6 +110,7 @@ class TrackView : public PageFrame {
 
   std::shared_ptr<const TrackSource> source_;
   std::shared_ptr<const TrackData> data_;
+  bool pointsShown_ = false;  // the points being figured are drawn already
   std::vector<TrackPoint> shown_;
   std::vector<logger::TrackStop> shownStops_;
   int32_t offset_ = 0;
