@@ -3,7 +3,10 @@
 // jumps left out on request, a file that is no track, and its look in both
 // languages.
 #include "qt_warnings.h"
+#include <QAccessible>
 #include <QCheckBox>
+#include <QToolButton>
+#include <QComboBox>
 #include <QListWidget>
 #include <QtTest>
 
@@ -194,6 +197,30 @@ class TestTrackView : public QObject {
     for (int i = 0; i < 20; ++i) QTest::keyClick(o.view->Chart(), Qt::Key_Right);
     SaveScreen(o.main.get(), QStringLiteral("track-view-") + language);
     QCOMPARE(o.main->windowTitle(), o.view->Title());
+
+    // Tab walks the view's controls, each named for a screen reader (a list
+    // by its label, never by its value), and comes back round.
+    QWidget* start = o.view->Map();
+    start->setFocus(Qt::TabFocusReason);
+    QList<QWidget*> walk;
+    for (QWidget* at = start; walk.size() < 40;) {
+      walk << at;
+      QTest::keyClick(at, Qt::Key_Tab);
+      at = QApplication::focusWidget();
+      if (at == start) break;
+    }
+    QCOMPARE(QApplication::focusWidget(), start);
+    for (QWidget* w : std::initializer_list<QWidget*>{o.view->Chart(), o.view->DayList(), o.view->StopList(),
+                                                      o.view->SeriesList(), o.view->JumpsBox(), o.view->MapBox(),
+                                                      o.view->MapSettingsButton(), o.view->OpenButton(),
+                                                      o.view->BackButton(), o.view->Map()->FitButton()})
+      QVERIFY(walk.contains(w));
+    for (QWidget* w : walk) {
+      QVERIFY(o.view->isAncestorOf(w));
+      const QString name = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+      QVERIFY2(!name.trimmed().isEmpty(), w->metaObject()->className());
+      if (auto* list = qobject_cast<QComboBox*>(w)) QVERIFY(name != list->currentText());
+    }
   }
 };
 
