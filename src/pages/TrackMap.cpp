@@ -331,11 +331,16 @@ void TrackMap::DrawTrack(QPainter& p) {
     p.setPen(QPen(SpeedColour(c), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.drawLines(lines[std::size_t(c)]);
   }
-  p.setPen(QPen(Qt::white, 2));
-  p.setBrush(kEnd);
-  p.drawEllipse(ToScreen(last->x, last->y), 6, 6);
-  p.setBrush(kStart);
-  p.drawEllipse(ToScreen(first->x, first->y), 6, 6);
+  // A white ring with a dark rim: the marks stand out on any map.
+  for (const auto& [t, colour] : {std::pair{last, kEnd}, std::pair{first, kStart}}) {
+    const QPointF at = ToScreen(t->x, t->y);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kInk);
+    p.drawEllipse(at, 8, 8);
+    p.setPen(QPen(Qt::white, 2));
+    p.setBrush(colour);
+    p.drawEllipse(at, 6, 6);
+  }
 }
 
 void TrackMap::DrawPicked(QPainter& p) {

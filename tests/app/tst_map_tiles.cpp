@@ -209,6 +209,7 @@ class TestMapTiles : public QObject {
     QCOMPARE(t.env.Context().SystemIni().Read("MAP", "AgreedServer", ""), name.toStdString());
     const QImage shot = view->Map()->grab().toImage();
     QCOMPARE(shot.pixelColor(480, 150), QColor(40, 160, 60));
+    SaveScreen(t.window.get(), QStringLiteral("track-view-map-English"));
 
     // The next view: no question, the tiles from the cache, the server not asked again.
     view = t.Open();
