@@ -604,6 +604,8 @@ std::map<int, Recipe> Recipes() {
   r[260] = [] { return FileButton(Glyph::Open, State::Pressed); };
   r[264] = [] { return FileButton(Glyph::Undo, State::Normal); };
   r[265] = [] { return FileButton(Glyph::Undo, State::Pressed); };
+  r[266] = [] { return FileButton(Glyph::Map, State::Normal); };
+  r[267] = [] { return FileButton(Glyph::Map, State::Pressed); };
 
   r[176] = [] { return TitleButton(Glyph::Minus, false); };
   r[177] = [] { return TitleButton(Glyph::Minus, true); };
@@ -622,6 +624,7 @@ std::map<int, Recipe> Recipes() {
   r[219] = [] { return PageIcon(Glyph::Logger, hue::kLogger, 48); };
   r[220] = [] { return PageIcon(Glyph::Contacts, hue::kContacts, 48); };
   r[222] = [] { return PageIcon(Glyph::Bell, hue::kRinging, 48); };
+  r[268] = [] { return PageIcon(Glyph::Map, hue::kMap, 48); };
   r[221] = [] { return PageIcon(Glyph::Lock, hue::kPassword, 48); };
   r[224] = [] { return PageIcon(Glyph::Gear, hue::kSettings, 48); };
   r[215] = [] { return PageIcon(Glyph::Lock, kTeal, 24); };

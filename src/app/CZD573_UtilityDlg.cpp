@@ -17,9 +17,12 @@
 #include "frame/BandDrag.h"
 #include "frame/PageFrame.h"
 #include "frame/Skin.h"
+#include "logger/log_archive.h"
+#include "pages/LoggerPage.h"
 #include "pages/LoginPage.h"
 #include "pages/PageRegistry.h"
 #include "pages/SetupPage.h"
+#include "pages/TrackView.h"
 
 namespace zd573 {
 
@@ -37,6 +40,9 @@ constexpr int kRowStep = 196;
 const QColor kCaptionColour{0x17, 0x24, 0x32};
 const QColor kStatusColour{0x1F, 0x31, 0x43};
 const QColor kBandTextColour{255, 255, 255};
+// In the left column, under Login, or under the file buttons while they show.
+constexpr QPoint kTrackAlone{34, 344};
+constexpr QPoint kTrackUnderFiles{34, 482};
 
 }  // namespace
 
@@ -60,6 +66,8 @@ CZD573_UtilityDlg::CZD573_UtilityDlg(AppContext& context, QWidget* parent)
   QWidget::setTabOrder(files_->SaveButton(), files_->LoadButton());
   QWidget::setTabOrder(files_->LoadButton(), files_->UndoButton());
   QWidget::setTabOrder(files_->UndoButton(), files_->SaveEachButton());
+  // After the page buttons: Login is followed by the pages, as ever.
+  QWidget::setTabOrder(pageButtons_.back(), track_);
   ShowAbilities();
   status_ = kSearching;
   ApplyTexts();
@@ -120,6 +128,12 @@ void CZD573_UtilityDlg::CreateControls() {
   logout_->SetCaptionColor(Qt::white);
   logout_->SetCaptionPointSize(14);
   logout_->SetCaptionOffset(20, 0);
+  // A saved track needs no tracker: the button is always there.
+  track_ = skin::MakeButton(view, skin::kTrackFileNormal, skin::kTrackFilePressed, QRect(kTrackAlone, QSize(180, 36)));
+  track_->SetCaptionColor(QColor(0x0E, 0x7C, 0x86));
+  track_->SetCaptionPointSize(11);
+  track_->SetCaptionOffset(12, 0);
+  connect(track_, &QAbstractButton::clicked, this, &CZD573_UtilityDlg::OnViewTrack);
   connect(login_, &QAbstractButton::clicked, this, &CZD573_UtilityDlg::OnLogin);
   connect(logout_, &QAbstractButton::clicked, this, &CZD573_UtilityDlg::OnLogout);
 
@@ -150,6 +164,7 @@ CGdipButton* CZD573_UtilityDlg::Button(int id) const {
     case kLoginButton: return login_;
     case kLogoutButton: return logout_;
     case kLogo: return logo_;
+    case kTrackButton: return track_;
     default: break;
   }
   const std::vector<int> ids = PageButtonIds();
@@ -179,12 +194,15 @@ void CZD573_UtilityDlg::ApplyTexts() {
   login_->SetCaption(context_.Text("STR_MAINPAGE_CONNECT", "Login"));
   logout_->SetCaption(context_.Text("STR_MAINPAGE_DISCONNECT", "  Loginout"));
   files_->ApplyTexts();
+  track_->SetCaption(context_.Text("STR_MAINPAGE_TRACK", "View a track…"));
+  track_->SetSpokenName(track_->Caption());
   update();
 }
 
 void CZD573_UtilityDlg::ShowTitle() {
   // Task bars and window lists say where the user is.
-  setWindowTitle(PlainCaption(page_ ? page_->Title() : context_.Text("STR_MAINPAGE_APPNAME", "ZD-573 Utility")));
+  const PageFrame* shown = trackView_ ? static_cast<PageFrame*>(trackView_) : page_.data();
+  setWindowTitle(PlainCaption(shown ? shown->Title() : context_.Text("STR_MAINPAGE_APPNAME", "ZD-573 Utility")));
 }
 
 void CZD573_UtilityDlg::SetStatus(int code) {
@@ -200,6 +218,7 @@ void CZD573_UtilityDlg::ShowAbilities() {
   login_->SetDisabledState(!session.CanLogin());
   EnablePageButtons(session.LoggedIn());
   files_->Show(session.LoggedIn());
+  track_->move(session.LoggedIn() ? kTrackUnderFiles : kTrackAlone);
 }
 
 void CZD573_UtilityDlg::EnablePageButtons(bool on) {
@@ -248,7 +267,7 @@ void CZD573_UtilityDlg::OnSession(const SessionNotice& notice) {
 
 void CZD573_UtilityDlg::FocusLoginWhenUsable() {
   // Greyed until the tracker is identified again, Login cannot take the keyboard before.
-  if (!focusLogin_ || !LoginUsable() || OpenSheet() || page_ || !menu_->isVisible()) return;
+  if (!focusLogin_ || !LoginUsable() || OpenSheet() || page_ || trackView_ || !menu_->isVisible()) return;
   focusLogin_ = false;
   login_->setFocus(Qt::OtherFocusReason);
 }
@@ -286,10 +305,54 @@ void CZD573_UtilityDlg::OnLogout() {
 }
 
 void CZD573_UtilityDlg::OnSettings() {
-  if (OpenSheet() || page_) return;
+  if (OpenSheet() || page_ || trackView_) return;
   auto* sheet = new SetupPage(context_, nullptr);
   connect(sheet, &SetupPage::languageChanged, this, &CZD573_UtilityDlg::ApplyTexts);
+  connect(sheet, &SetupPage::viewArchive, this, [this](const QString& imei) {
+    const std::string id = imei.toStdString();
+    const std::string name = context_.StoredUserName(id);
+    if (TrackView* view = OpenTrackView())
+      view->OpenPath(QString::fromStdString(logger::ArchivePath(id)), id,
+                     QString::fromStdString(name.empty() ? id : name));
+  });
   ShowSheetOver(menu_, sheet);
+}
+
+void CZD573_UtilityDlg::OnViewTrack() {
+  if (OpenSheet() || page_ || trackView_) return;
+  const QString path = context_.AskOpenFile(
+      this, context_.FileFolder(), context_.Text("STR_TRACKVIEW_FILTER", "Tracks (*.log *.csv *.gpx);;All files (*)"));
+  if (path.isEmpty()) return;
+  context_.RememberFileFolder(path);
+  if (TrackView* view = OpenTrackView()) view->OpenPath(path);
+}
+
+TrackView* CZD573_UtilityDlg::OpenTrackView() {
+  if (trackView_ || OpenSheet()) return nullptr;
+  auto* view = new TrackView(context_, this);
+  trackView_ = view;
+  // Back returns to what the view was opened over, as its caption says.
+  view->SetBackCaption(page_ ? page_->Title() : context_.Text("STR_GLOBAL_MENU", "Menu"));
+  connect(view, &PageFrame::closed, this, &CZD573_UtilityDlg::OnTrackViewClosed);
+  (page_ ? static_cast<QWidget*>(page_) : menu_)->hide();
+  view->show();
+  view->raise();
+  view->FocusFirstField();
+  ShowTitle();
+  return view;
+}
+
+void CZD573_UtilityDlg::OnTrackViewClosed() {
+  trackView_ = nullptr;
+  if (page_) {
+    page_->show();
+    if (auto* logger = qobject_cast<LoggerPage*>(page_.data())) logger->ViewButton()->setFocus(Qt::OtherFocusReason);
+  } else {
+    menu_->show();
+    track_->setFocus(Qt::OtherFocusReason);
+    FocusLoginWhenUsable();
+  }
+  ShowTitle();
 }
 
 void CZD573_UtilityDlg::OnPageButton(int id) {
@@ -298,13 +361,17 @@ void CZD573_UtilityDlg::OnPageButton(int id) {
     return;
   }
   // One page at a time, and none over a sheet.
-  if (page_ || OpenSheet()) return;
+  if (page_ || OpenSheet() || trackView_) return;
   CGdipButton* button = Button(id);
   if (!button || button->DisabledState()) return;
   PageFrame* page = MakePage(id, context_, this);
   if (!page) return;
   page_ = page;
   connect(page, &PageFrame::closed, this, [this, id] { OnPageClosed(id); });
+  if (auto* logger = qobject_cast<LoggerPage*>(page))
+    connect(logger, &LoggerPage::viewTrack, this, [this](const std::shared_ptr<const TrackSource>& track) {
+      if (TrackView* view = OpenTrackView()) view->Show(track);
+    });
   // The page takes the menu's place; nothing of the menu can be reached.
   menu_->hide();
   page->show();
@@ -315,6 +382,11 @@ void CZD573_UtilityDlg::OnPageButton(int id) {
 
 void CZD573_UtilityDlg::OnPageClosed(int buttonId) {
   page_ = nullptr;
+  // A track view opened over the page stays (it needs no tracker) and returns to the menu.
+  if (trackView_) {
+    trackView_->SetBackCaption(context_.Text("STR_GLOBAL_MENU", "Menu"));
+    return;
+  }
   menu_->show();
   ShowTitle();
   // Back where the user left the menu.
@@ -327,9 +399,9 @@ void CZD573_UtilityDlg::mousePressEvent(QMouseEvent* event) {
 
 void CZD573_UtilityDlg::keyPressEvent(QKeyEvent* event) {
   // Escape with nothing of the page focused still leaves it.
-  if (event->key() == Qt::Key_Escape && page_ && !OpenSheet()) {
+  if (event->key() == Qt::Key_Escape && (trackView_ || page_) && !OpenSheet()) {
     event->accept();
-    page_->Back();
+    trackView_ ? trackView_->Back() : page_->Back();
     return;
   }
   QWidget::keyPressEvent(event);

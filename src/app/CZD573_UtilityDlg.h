@@ -18,6 +18,7 @@
 #include "frame/SessionHost.h"
 #include "frame/SkinnedDialog.h"
 #include "frame/StatusLine.h"
+#include "pages/TrackView.h"
 
 namespace zd573 {
 
@@ -56,6 +57,7 @@ class CZD573_UtilityDlg : public QWidget {
   static constexpr int kStatusLabel = 1017;
   static constexpr int kFirstCaption = 1099;  // one under each page button, in order
   static constexpr int kLogo = 1202;
+  static constexpr int kTrackButton = 1018;  // "View a track…", under the file buttons
   // The menu's buttons in caption order: one per registered page, then Settings.
   static std::vector<int> PageButtonIds();
 
@@ -80,6 +82,8 @@ class CZD573_UtilityDlg : public QWidget {
   bool Searching() const { return session_->Get().Searching(); }
   // The page shown in the menu's place, or none.
   PageFrame* OpenPage() const { return page_; }
+  // The track view, over the menu or the page it was opened from, or none.
+  TrackView* OpenTrack() const { return trackView_; }
   // The sheet showing, whoever opened it (the window, or a page over itself).
   SkinnedDialog* OpenSheet() const;
   // The view that holds the menu's controls.
@@ -91,6 +95,8 @@ class CZD573_UtilityDlg : public QWidget {
   void OnLogout();
   void OnSettings();
   void OnPageButton(int id);
+  // "View a track…": the open dialog, then the track view on the file.
+  void OnViewTrack();
   void OnDeviceChange() { session_->DeviceChange(); }
   void OnSearchTimer() { session_->Get().SearchNow(); }
 
@@ -106,6 +112,9 @@ class CZD573_UtilityDlg : public QWidget {
   void CreateControls();
   void OnSession(const SessionNotice& notice);
   void OnPageClosed(int buttonId);
+  // The track view over what shows now, which it hides until it closes.
+  TrackView* OpenTrackView();
+  void OnTrackViewClosed();
   void ShowSheetOver(QWidget* under, SkinnedDialog* sheet);
   void ShowTitle();
   void SetStatus(int code);
@@ -130,6 +139,8 @@ class CZD573_UtilityDlg : public QWidget {
   CGdipButton* login_ = nullptr;
   CGdipButton* logout_ = nullptr;
   ProfileMenu* files_ = nullptr;  // Save to file, Load from file
+  CGdipButton* track_ = nullptr;  // View a track…
+  QPointer<TrackView> trackView_;
   // One per entry of PageButtonIds().
   std::vector<CGdipButton*> pageButtons_;
   std::vector<CLabel*> captions_;

@@ -44,6 +44,9 @@ inline constexpr int kUndoWritePressed = 265;
 inline constexpr int kReviewBackground = 261;  // profile review sheet
 inline constexpr int kSaveIcon = 262;          // save to file sheet
 inline constexpr int kLoadIcon = 263;          // load from file sheet
+inline constexpr int kTrackFileNormal = 266;   // main menu: view a track
+inline constexpr int kTrackFilePressed = 267;
+inline constexpr int kTrackIcon = 268;         // track view
 
 // Text sizes in points.
 inline constexpr int kTitlePoints = 14;

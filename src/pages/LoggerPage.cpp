@@ -16,12 +16,14 @@
 #include "controls/CLabel.h"
 #include "device/sentences.h"
 #include "device/transactions.h"
+#include "logger/log_archive.h"
 #include "logger/log_record.h"
 #include "logger/replacing_file.h"
 #include "frame/Accessibility.h"
 #include "frame/Messages.h"
 #include "frame/Skin.h"
 #include "pages/TrackPreview.h"
+#include "pages/TrackView.h"
 #include "settings/language.h"
 #include "settings/paths.h"
 
@@ -121,6 +123,11 @@ void LoggerPage::CreatePageControls() {
   written_->SetAccessibleRole(QAccessible::StatusBar);
   writtenFile_->SetPointSize(9);
   writtenFile_->SetForeground(skin::kHintColour);
+  view_ = AddTextButton(QRect(612, 467, 105, 21), Text("STR_LOGGERPAGE_VIEW", "View track"));
+  view_->hide();
+  connect(view_, &QAbstractButton::clicked, this, [this] {
+    if (lastTrack_ && !Busy()) emit viewTrack(lastTrack_);
+  });
   // The format chosen at the last export, else CSV; not a tracker's value, so
   // it is read once, not at every fill.
   const auto kept = logger::ParseExportFormat(context_.SystemIni().Read(settings::kSystemSection, kExportFormatKey, ""));
@@ -185,6 +192,7 @@ void LoggerPage::Export() {
     return;
   }
   exportPath_ = path;
+  imei_ = context_.Imei();
   LogDownloadOptions options;  // no rawPath: the core's, temp.log in the user's cache folder
   options.silenceLimit = context_.durations.logSilence;
   options.stallLimit = context_.durations.logStall;
@@ -198,6 +206,7 @@ void LoggerPage::Export() {
   downloadClock_.start();
   barValue_->setValue(0);
   preview_->hide();
+  view_->hide();
   written_->SetLabelText({});
   writtenFile_->SetLabelText({});
   ShowProgress({});
@@ -348,6 +357,10 @@ struct ExportOutcome {
   Status status;
   logger::RawLog log;
   std::size_t count = 0;
+  // The merge into the tracker's archive.
+  Status archive;
+  bool archived = false;
+  std::size_t added = 0;
 };
 }  // namespace
 
@@ -370,14 +383,21 @@ void LoggerPage::WriteExport(std::vector<std::uint8_t> records, QString note) {
   // A large log takes a moment to convert: off the window thread.
   RunDeviceWork(
       // The download's own records, not temp.log: another download may be replacing it.
-      [records = std::move(records), path = exportPath_.toStdString(),
-       format = ChosenFormat(), options](std::stop_token stop, const BackgroundTask::Relay&) mutable {
+      [records = std::move(records), path = exportPath_.toStdString(), format = ChosenFormat(), options,
+       ini = context_.SystemIni(), imei = imei_](std::stop_token stop, const BackgroundTask::Relay&) mutable {
         ExportOutcome out;
         options.stop = std::move(stop);
         auto log = logger::RawLog::FromBytes(std::move(records));
         if (!log) {
           out.status = log.failure();
           return out;
+        }
+        // Kept before the export is written: an erase after it must lose nothing.
+        if (auto merged = logger::ArchiveDownload(ini, imei, *log); merged) {
+          out.archived = merged->archived;
+          out.added = merged->added;
+        } else {
+          out.archive = merged.failure();
         }
         out.status = logger::WriteExport(format, path, *log, options);
         out.count = log->size();
@@ -389,6 +409,14 @@ void LoggerPage::WriteExport(std::vector<std::uint8_t> records, QString note) {
         return out;
       },
       [this, note](ExportOutcome out) {
+        if (!out.archive) {
+          const Error& failure = out.archive.failure();
+          context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_ERROR"),
+                                 FillIn(Text("STR_LOGGERPAGE_ARCHIVEFAILED",
+                                             "The download could not be kept in the archive: %1"),
+                                        {SystemWords(context_, failure.detail)}),
+                                 MessageIcon::Warning);
+        }
         if (!out.status) {
           context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_ERROR"), ErrorText(context_, out.status.failure()),
                                  MessageIcon::Error);
@@ -400,6 +428,11 @@ void LoggerPage::WriteExport(std::vector<std::uint8_t> records, QString note) {
                                                                          Qt::ElideMiddle, writtenFile_->width()));
         preview_->SetTrack(out.log);
         preview_->show();
+        if (out.archived)
+          ShowProgress(FillIn(Text("STR_LOGGERPAGE_ARCHIVED", "Kept in the archive: %1 new records"),
+                              {QString::number(out.added)}));
+        lastTrack_ = std::make_shared<TrackSource>(TrackSource{std::move(out.log), QFileInfo(exportPath_).fileName(), imei_});
+        view_->show();
         if (!note.isEmpty())
           context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_INFO"), note, MessageIcon::Warning);
       });

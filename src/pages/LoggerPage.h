@@ -1,7 +1,9 @@
 #pragma once
 // The logger page: whether the tracker logs GPS fixes and how often, the
 // download of its log with progress and the export to CSV, KML or GPX, the
-// erase of the log, and a preview of what the last export wrote.
+// erase of the log, and a preview of what the last export wrote, which the
+// track view can show. Every download kept is merged into the tracker's
+// archive, unless archiving is off.
 #include <QElapsedTimer>
 #include <QPixmap>
 
@@ -22,6 +24,7 @@ class QRadioButton;
 namespace zd573 {
 
 class TrackPreview;
+struct TrackSource;
 
 class LoggerPage : public PageFrame {
   Q_OBJECT
@@ -41,6 +44,8 @@ class LoggerPage : public PageFrame {
   // Shown while the log comes in: stops the download, keeps every old file.
   CGdipButton* CancelButton() const { return cancel_; }
   TrackPreview* Preview() const { return preview_; }
+  // Shown once an export is written: the track view on its records.
+  CGdipButton* ViewButton() const { return view_; }
   CLabel* WrittenLine() const { return written_; }
   int BarFill() const;
   // The download, or the page's other work, is running.
@@ -52,6 +57,10 @@ class LoggerPage : public PageFrame {
   void DeleteLog();
   // The Cancel button: ends the download, releases the port.
   void CancelDownload();
+
+ signals:
+  // The View button: the window shows the track view on the last download.
+  void viewTrack(const std::shared_ptr<const TrackSource>& track);
 
  protected:
   void CreatePageControls() override;
@@ -84,7 +93,10 @@ class LoggerPage : public PageFrame {
   CGdipButton* export_ = nullptr;
   CGdipButton* delete_ = nullptr;
   CGdipButton* cancel_ = nullptr;
+  CGdipButton* view_ = nullptr;
   TrackPreview* preview_ = nullptr;
+  std::shared_ptr<const TrackSource> lastTrack_;  // what the last export wrote
+  std::string imei_;  // the tracker the download comes from
   QProgressBar* barValue_ = nullptr;
   CLabel* written_ = nullptr;
   CLabel* writtenFile_ = nullptr;

@@ -1,12 +1,15 @@
 #include "pages/SetupPage.h"
 
+#include <QCheckBox>
 #include <QCollator>
 #include <QComboBox>
 #include <QPainter>
 
 #include <algorithm>
+#include <filesystem>
 #include <vector>
 
+#include "common/files.h"
 #include "controls/CGdiPlusBitmap.h"
 #include "controls/CGdipButton.h"
 #include "controls/CLabel.h"
@@ -14,6 +17,8 @@
 #include "frame/QtLanguage.h"
 #include "frame/Accessibility.h"
 #include "frame/Skin.h"
+#include "frame/TextConversion.h"
+#include "logger/log_archive.h"
 #include "settings/language.h"
 #include "settings/paths.h"
 #include "settings/text_encoding.h"
@@ -112,6 +117,33 @@ SetupPage::SetupPage(AppContext& context, QWidget* mainWindow)
   codePageChosen_ = settings::ChosenDeviceCodePage(ini) || settings::RememberedCodePage(ini, context_.Imei());
   connect(languages_, &QComboBox::currentIndexChanged, this, &SetupPage::FollowLanguage);
 
+  // Every download kept per tracker: whether, and each tracker's to view or delete.
+  archiveBox_ = new QCheckBox(context_.Text("STR_SETUPPAGE_ARCHIVE", "Keep every download in the archive"), this);
+  archiveBox_->setGeometry(40, 186, 370, 26);
+  archiveBox_->setChecked(logger::ArchiveEnabled(context_.SystemIni()));
+  archiveLabel_ = AddLabel(1113, QRect(40, 220, 130, 26), context_.Text("STR_SETUPPAGE_ARCHIVES", "Archive:"));
+  archives_ = new QComboBox(this);
+  archives_->setObjectName(QStringLiteral("archives"));
+  archives_->setGeometry(175, 220, 230, 28);
+  auto textButton = [this](const QRect& at, const QString& caption) {
+    CGdipButton* b = skin::MakeButton(this, skin::kTextButtonNormal, skin::kTextButtonPressed, at);
+    b->SetCaption(caption);
+    b->SetCaptionPointSize(9);
+    b->SetCaptionColor(skin::kDialogTextColour);
+    b->SetSpokenName(caption);
+    return b;
+  };
+  viewArchive_ = textButton(QRect(175, 258, 105, 21), context_.Text("STR_SETUPPAGE_VIEWARCHIVE", "View"));
+  deleteArchive_ = textButton(QRect(300, 258, 105, 21), context_.Text("STR_SETUPPAGE_DELETEARCHIVE", "Delete…"));
+  connect(viewArchive_, &QAbstractButton::clicked, this, [this] {
+    if (archives_->currentIndex() < 0) return;
+    const QString imei = archives_->currentData().toString();
+    reject();
+    emit viewArchive(imei);
+  });
+  connect(deleteArchive_, &QAbstractButton::clicked, this, &SetupPage::DeleteArchive);
+  ListArchives();
+
   ConfirmCaption()->SetLabelText(context_.Text("STR_GLOBAL_CONFIRM", "Confirm"));
   CancelCaption()->SetLabelText(context_.Text("STR_GLOBAL_CANCEL", "Cancel"));
 
@@ -149,6 +181,8 @@ void SetupPage::SetMode(Mode mode) {
   languages_->setVisible(options);
   codePageLabel_->setVisible(options);
   codePages_->setVisible(options);
+  for (QWidget* w : std::initializer_list<QWidget*>{archiveBox_, archiveLabel_, archives_, viewArchive_, deleteArchive_})
+    w->setVisible(options);
   ConfirmButton()->setVisible(options);
   ConfirmCaption()->setVisible(options);
   update();
@@ -189,9 +223,48 @@ void SetupPage::Confirm() {
                                            s.failure()));
     }
   }
+  if (archiveBox_->isChecked() != logger::ArchiveEnabled(ini)) {
+    if (Status s = ini.Write(settings::kSystemSection, logger::kArchiveKey, archiveBox_->isChecked() ? "1" : "0"); !s)
+      context_.ShowFailure(this, s.failure());
+  }
   context_.SetLanguage(language);
   emit languageChanged();
   accept();
+}
+
+void SetupPage::ListArchives() {
+  archives_->clear();
+  for (const std::string& imei : logger::ArchivedTrackers()) {
+    const std::string name = context_.StoredUserName(imei);
+    const QString id = QString::fromStdString(imei);
+    archives_->addItem(name.empty() ? id : FromUtf8(name) + QStringLiteral(" (") + id + QLatin1Char(')'), id);
+  }
+  const bool any = archives_->count() > 0;
+  if (!any) archives_->setPlaceholderText(context_.Text("STR_SETUPPAGE_NOARCHIVE", "No archive yet"));
+  archives_->setEnabled(any);
+  viewArchive_->SetDisabledState(!any);
+  deleteArchive_->SetDisabledState(!any);
+}
+
+void SetupPage::DeleteArchive() {
+  if (archives_->currentIndex() < 0) return;
+  const QString imei = archives_->currentData().toString();
+  const std::string path = logger::ArchivePath(imei.toStdString());
+  // The downloads cannot be had again once the tracker's log was erased: No is what Enter means.
+  if (!context_.AskYesNo(this,
+                         FillIn(context_.Text("STR_SETUPPAGE_DELETEARCHIVEASK",
+                                              "Delete every download kept in the archive of %1? It cannot be recovered."),
+                                {archives_->currentText()}),
+                         true))
+    return;
+  std::error_code ec;
+  std::filesystem::remove(files::PathFromUtf8(path), ec);
+  if (ec)
+    context_.ShowError(this, FillIn(context_.Text("STR_SETUPPAGE_CANNOTDELETE", "Cannot delete %1: %2"),
+                                    {QString::fromStdString(path), SystemWords(context_, ec.message())}));
+  ListArchives();
+  if (archives_->count() > 0) archives_->setFocus(Qt::OtherFocusReason);
+  else archiveBox_->setFocus(Qt::OtherFocusReason);
 }
 
 void SetupPage::paintEvent(QPaintEvent* event) {

@@ -80,7 +80,7 @@ class SkinTest : public QObject {
   void catalogueHasUniqueIds() {
     std::set<int> ids;
     for (const auto& p : skin::kCatalogue) QVERIFY2(ids.insert(p.id).second, qPrintable(QString::number(p.id)));
-    QCOMPARE(ids.size(), std::size_t{84});
+    QCOMPARE(ids.size(), std::size_t{87});
   }
 
   void everyPictureExistsAtItsSize_data() {
