@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "common/files.h"
 #include "controls/CGdipButton.h"
@@ -140,6 +141,7 @@ void TrackView::CreatePageControls() {
   series_->addItem(Text("STR_TRACKVIEW_SPEED", "Speed"));
   series_->addItem(Text("STR_TRACKVIEW_ALTITUDE", "Altitude"));
   series_->addItem(Text("STR_TRACKVIEW_BATTERY", "Battery"));
+  chart_->setAccessibleName(Text("STR_TRACKVIEW_CHARTNAME", "Chart") + QStringLiteral(": ") + series_->currentText());
   jumps_ = AddCheck(QRect(kColumn, 430, kColumnWidth, 22), Text("STR_TRACKVIEW_JUMPS", "Leave out jumps"));
   jumps_->setToolTip(Text("STR_TRACKVIEW_JUMPSTIP", "Fixes more than 300 km/h away from the one before, or with an HDOP over 10"));
   leftOut_ = AddLabel(QRect(kColumn, 452, kColumnWidth, 34), {}, {}, Qt::AlignLeft | Qt::AlignTop);
@@ -226,6 +228,11 @@ void TrackView::OpenPath(const QString& path, std::string imei, QString name) {
 }
 
 void TrackView::Refigure() {
+  // Figures still being made are not waited for: the track is figured again once they are in.
+  if (figuring_.Running()) {
+    refigure_ = true;
+    return;
+  }
   if (source_) Figure(source_);
 }
 
@@ -275,11 +282,17 @@ void TrackView::TakePoints(std::shared_ptr<const TrackSource> source, std::share
 
 void TrackView::TakeFigures(Figured figured) {
   ShowProgress({});
+  const bool again = std::exchange(refigure_, false);
   if (!figured.status) {
     context_.ShowCaptioned(this, context_.Text("STR_GLOBAL_ERROR"), ErrorText(context_, figured.status.failure()),
                            MessageIcon::Error);
     // A view opened for a file it cannot show has nothing to show.
     if (!data_) Back();
+    return;
+  }
+  if (again) {
+    source_ = std::move(figured.source);
+    Refigure();
     return;
   }
   const QVariant day = days_->currentData();

@@ -111,6 +111,7 @@ class TrackView : public PageFrame {
   std::shared_ptr<const TrackSource> source_;
   std::shared_ptr<const TrackData> data_;
   bool pointsShown_ = false;  // the points being figured are drawn already
+  bool refigure_ = false;     // "Leave out jumps" changed while figuring
   std::vector<TrackPoint> shown_;
   std::vector<logger::TrackStop> shownStops_;
   int32_t offset_ = 0;

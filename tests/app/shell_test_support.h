@@ -105,9 +105,10 @@ class ShellEnv {
     context_.portLeaser = nullptr;
     held_.reset();
     QVERIFY(tracker_);
-    // As if the record had been read from it: a write reads its keys again first.
+    // As if the record's settings had been read from it (its IMEI and password
+    // are its own): a write reads its keys again first.
     const DeviceValues record = context_.Settings().Snapshot();
-    for (const KeyInfo& k : AllKeys()) tracker_->SetValue(k.key, record.Format(k.key));
+    for (const KeyInfo& k : TableKeys()) tracker_->SetValue(k.key, record.Format(k.key));
     auto port = OpenComPort(tracker_->SlavePath());
     QVERIFY2(port.ok(), port.ok() ? "" : port.error().c_str());
     held_ = HeldPort::Hold(std::move(port.value()));
